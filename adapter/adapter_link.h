@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "clock.h"
+#include "ftdi_driver.h"
+#include "message_sink.h"
+#include "register_image.h"
+
+namespace qe {
+
+// Line settings applied to every adapter opened; start-up fills them in.
+struct LineSettings {
+    std::uint32_t baudRate = 0;
+    std::uint8_t wordLength = 0;
+    std::uint8_t stopBits = 0;
+    std::uint8_t parity = 0;
+};
+
+// Result of a single register read. A read that got no complete reply is not ok and its
+// word is not the register's value; with no adapter open the word is 0.
+struct RegisterRead {
+    std::uint16_t word = 0;
+    bool ok = false;
+    explicit operator bool() const { return ok; }
+};
+
+// The open adapter and everything said over it: discovery, opening and loss of the
+// adapter, and the byte command protocol of its firmware. One instance, owned by main().
+class AdapterLink {
+public:
+    static constexpr std::size_t kBufferSize = 65536;
+
+    AdapterLink(FtdiDriver& driver, Clock& clock, MessageSink& messages, RegisterImage& image);
+
+    // Discovery and connection.
+    void EnumerateDevices();
+    void ConnectAdapter();
+    bool OpenAdapter(std::size_t index);
+    bool CheckConnection();
+    void CloseAdapter();
+
+    // Adapter commands; each sends nothing and fails at once while no adapter is open.
+    bool WriteRegister(std::uint8_t chipAddress, std::uint8_t reg, std::uint16_t value);
+    RegisterRead ReadRegister(std::uint8_t chipAddress, std::uint8_t reg);
+    bool ReadAllRegisters(std::uint8_t chipAddress);
+    bool ReadOutputRegisters(std::uint8_t chipAddress);
+    bool ScanBus();
+    void PowerOn();
+    void PowerOff();
+    bool QueryPower();
+    bool SetAdapterParameters(unsigned high, unsigned low);
+
+    FtdiDriver& driver() { return driver_; }
+    Clock& clock() { return clock_; }
+    MessageSink& messages() { return messages_; }
+    RegisterImage& image() { return image_; }
+
+    // Connection state, read by the windows.
+    FtHandle AdapterHandle = 0;
+    bool ChipPowered = false;
+    std::vector<std::uint8_t> ChipAddressList;
+    std::uint8_t ChipAddress = 0;
+    std::vector<DeviceInfoNode> DeviceInfoList;
+    std::uint32_t DeviceCount = 0;
+    std::string LastOpenedSerial;
+    std::string IniFilePath;  // set by main(); the ini file that remembers the adapter
+    LineSettings lineSettings;
+
+private:
+    void configureOpenedAdapter();
+
+    // Transport.
+    void PutTxByte(std::uint8_t byte);
+    void SendFrame(std::uint32_t length);
+    std::uint32_t ReadReply(std::uint32_t count);
+    FtStatus QueryRxQueue();
+    void PurgeRx();
+    void PurgeTx();
+    struct Wait {
+        bool queueFailed = false;
+        std::uint32_t elapsedMs = 0;
+    };
+    // Looks at the receive queue until it holds `expected` bytes or more than limitMs
+    // have passed since `startTick`, yielding briefly between looks.
+    Wait awaitReply(std::uint32_t expected, std::uint32_t limitMs, std::uint32_t startTick);
+
+    FtdiDriver& driver_;
+    Clock& clock_;
+    MessageSink& messages_;
+    RegisterImage& image_;
+
+    std::vector<std::uint8_t> TxBuffer;
+    std::uint32_t TxCount = 0;
+    std::vector<std::uint8_t> RxBuffer;
+    std::uint32_t RxQueueBytes = 0;
+};
+
+}  // namespace qe

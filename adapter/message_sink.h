@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+namespace qe {
+
+enum class MessageKind {
+    Error,        // caption "Error", exclamation icon, OK
+    DriverError,  // error icon, OK
+    Plain,        // application title as caption, OK
+};
+
+// Where the tool's modal message boxes go. The window shows them; tests record them.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    virtual void show(MessageKind kind, const std::string& text) = 0;
+};
+
+}  // namespace qe

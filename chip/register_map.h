@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "register_image.h"
+
+namespace qe::chip {
+
+// Where a field sits: register word, first (least significant) bit, number of bits.
+struct Field {
+    std::uint8_t word;
+    std::uint8_t firstBit;
+    std::uint8_t width;
+
+    constexpr std::uint16_t mask() const {
+        return static_cast<std::uint16_t>(((1u << width) - 1u) << firstBit);
+    }
+};
+
+// Every field the tool reads or changes, named as the chip's data sheet names them.
+namespace fields {
+// Word 48 (EEPROM copy: word 0)
+inline constexpr Field ADDR{48, 0, 7};
+inline constexpr Field Reg35{48, 8, 1};
+inline constexpr Field Pdee{48, 9, 1};
+inline constexpr Field Pdtr{48, 10, 2};
+inline constexpr Field AGCdis{48, 14, 1};
+inline constexpr Field Pdint{48, 15, 1};
+// Word 49 (EEPROM copy: word 1)
+inline constexpr Field Zin{49, 0, 12};
+inline constexpr Field Sign{49, 12, 1};
+inline constexpr Field MONAGC{49, 13, 1};
+inline constexpr Field BufSel{49, 14, 1};
+inline constexpr Field Abridis{49, 15, 1};
+// Word 50 (EEPROM copy: word 2)
+inline constexpr Field Hyst{50, 0, 7};
+// Word 51 (EEPROM copy: word 3)
+inline constexpr Field Res{51, 0, 3};
+inline constexpr Field UVW{51, 3, 3};
+inline constexpr Field Sth{51, 6, 3};
+inline constexpr Field SSIcfg{51, 11, 2};
+inline constexpr Field Dac{51, 13, 2};
+inline constexpr Field Dact{51, 15, 1};
+// Output words 32..35
+inline constexpr Field RelPos{32, 0, 12};
+inline constexpr Field RelPosAlarm{32, 15, 1};
+inline constexpr Field AbsPos{33, 0, 12};
+inline constexpr Field AbsPosAlarm{33, 15, 1};
+inline constexpr Field MagnetStatus{34, 13, 2};
+inline constexpr Field Tacho{35, 0, 10};
+inline constexpr Field TachoAlarm{35, 10, 1};
+inline constexpr Field AgcGain{35, 12, 4};
+}  // namespace fields
+
+// Register numbers of interest.
+inline constexpr std::uint8_t kFirstOutputWord = 32;
+inline constexpr std::uint8_t kFirstWorkingWord = 48;
+inline constexpr std::uint8_t kFirstNonEepromRegister = 32;  // writes below wait for the EEPROM
+
+constexpr std::uint16_t fieldValue(std::uint16_t word, Field field) {
+    return static_cast<std::uint16_t>((word & field.mask()) >> field.firstBit);
+}
+
+// The word with the field replaced by value; every other bit kept.
+constexpr std::uint16_t withField(std::uint16_t word, Field field, std::uint16_t value) {
+    return static_cast<std::uint16_t>((word & ~field.mask()) |
+                                      ((value << field.firstBit) & field.mask()));
+}
+
+inline std::uint16_t fieldValue(const RegisterImage& image, Field field) {
+    return fieldValue(image[field.word], field);
+}
+
+// How a radio group's item index relates to the field value.
+enum class ItemMapping {
+    Identity,   // item = value
+    Inverted,   // one-bit field, item 0 = value 1 (Reg35)
+    SsiConfig,  // three items over the four values of SSIcfg
+};
+
+int itemForValue(ItemMapping mapping, std::uint16_t value);
+std::uint16_t valueForItem(ItemMapping mapping, int item);
+
+// Values derived from the resolution and tacho-range fields.
+int resolutionCounts(std::uint16_t res);  // 4096 >> Res
+int resolutionBits(std::uint16_t res);    // 12 - Res
+double tachoRangeHz(std::uint16_t sth);   // 2048 >> Sth
+
+// The derived values as the program holds them; all zero until the panel is first filled.
+struct DerivedValues {
+    int ResolutionCounts = 0;
+    int ResolutionBits = 0;
+    double TachoRangeHz = 0.0;
+};
+
+// What the derived value follows when its group changes.
+enum class Derived { None, Resolution, TachoRange };
+
+// One radio group of the settings panel: the field it changes and how.
+struct SettingGroup {
+    const char* control;               // object name of the radio group
+    Field field;
+    ItemMapping mapping;
+    std::vector<std::string> items;    // item captions, in order
+    const char* failureMessage;        // shown when the change cannot be written
+    Derived derived = Derived::None;
+};
+
+// The fourteen radio groups of the settings panel.
+const std::vector<SettingGroup>& settingGroups();
+const SettingGroup* findSettingGroup(const std::string& control);
+
+}  // namespace qe::chip

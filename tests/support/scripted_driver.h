@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "clock.h"
+#include "ftdi_driver.h"
+
+namespace qe::test {
+
+// A driver that plays a script: reply bytes arrive at given times on a manual clock, any
+// call can be made to fail, and every call is recorded. Reading waits by advancing the clock.
+class ScriptedDriver final : public FtdiDriver {
+public:
+    struct Call {
+        std::string name;                 // "FT_Write", "FT_Purge", ...
+        std::vector<std::uint8_t> bytes;  // bytes written (FT_Write), serial (FT_OpenEx)
+        std::uint32_t arg = 0;            // count, mask, latency, baud ...
+        std::int64_t atNs = 0;
+    };
+
+    explicit ScriptedDriver(ManualClock& clock) : clock_(clock) {}
+
+    // --- script -------------------------------------------------------------------------
+    // The next write is answered with these bytes, afterMs after it was accepted.
+    void replyToNextWrite(std::vector<std::uint8_t> bytes, std::int64_t afterMs = 0);
+    // Bytes arriving at an absolute time (ns on the manual clock).
+    void arriveAt(std::int64_t atNs, std::vector<std::uint8_t> bytes);
+    // Every later call of that name returns this status (FT_OK clears it).
+    void failCall(const std::string& name, FtStatus status) { failing_[name] = status; }
+    // Opening the device with this serial number fails with the status.
+    std::map<std::string, FtStatus> openFailures;
+    // Each write accepts at most this many bytes.
+    void limitWrites(std::uint32_t maxBytes) { writeLimit_ = maxBytes; }
+
+    std::vector<DeviceInfoNode> devices;  // what enumeration reports
+    bool libraryPresent = true;
+
+    // --- record -------------------------------------------------------------------------
+    std::vector<Call> calls;
+    std::vector<std::vector<std::uint8_t>> frames() const;  // every write's bytes, in order
+    std::vector<std::string> callNames() const;
+    int count(const std::string& name) const;
+
+    // --- FtdiDriver ---------------------------------------------------------------------
+    bool hasCreateDeviceInfoList() const override { return libraryPresent; }
+    FtStatus createDeviceInfoList(std::uint32_t& deviceCount) override;
+    FtStatus getDeviceInfoList(DeviceInfoNode* nodes, std::uint32_t& deviceCount) override;
+    FtStatus openEx(const void* arg, std::uint32_t flags, FtHandle& handle) override;
+    FtStatus close(FtHandle handle) override;
+    FtStatus setLatencyTimer(FtHandle handle, std::uint8_t milliseconds) override;
+    FtStatus setBitMode(FtHandle handle, std::uint8_t mask, std::uint8_t mode) override;
+    FtStatus setDataCharacteristics(FtHandle handle, std::uint8_t wordLength, std::uint8_t stopBits,
+                                    std::uint8_t parity) override;
+    FtStatus setBaudRate(FtHandle handle, std::uint32_t baud) override;
+    FtStatus setTimeouts(FtHandle handle, std::uint32_t readMs, std::uint32_t writeMs) override;
+    FtStatus write(FtHandle handle, const std::uint8_t* data, std::uint32_t count,
+                   std::uint32_t& written) override;
+    FtStatus read(FtHandle handle, std::uint8_t* data, std::uint32_t count,
+                  std::uint32_t& bytesRead) override;
+    FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
+    FtStatus purge(FtHandle handle, std::uint32_t mask) override;
+
+    std::uint32_t readTimeoutMs = 2000;
+
+private:
+    struct Arrival {
+        std::int64_t atNs;
+        std::uint8_t byte;
+    };
+    FtStatus record(const std::string& name, std::uint32_t arg = 0,
+                    std::vector<std::uint8_t> bytes = {});
+    std::uint32_t arrivedCount() const;
+
+    ManualClock& clock_;
+    std::map<std::string, FtStatus> failing_;
+    std::deque<std::pair<std::vector<std::uint8_t>, std::int64_t>> pendingReplies_;
+    std::deque<Arrival> rx_;  // ordered by arrival time
+    std::uint32_t writeLimit_ = UINT32_MAX;
+    FtHandle nextHandle_ = 0x1000;
+};
+
+}  // namespace qe::test

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what the build needs and builds into build/. Sourced by ./run and ./test.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libqt6dbus6 libgl-dev
+  libjpeg62-turbo-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation fonts-wine fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  if [[ $(id -u) -eq 0 ]]; then sudo=""
+  elif command -v sudo >/dev/null; then sudo="sudo"
+  else
+    echo "Please install the missing packages as root:" >&2
+    echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build"
+cmake_args=(-S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+[[ "${CI:-}" == "true" ]] && cmake_args+=(-DQE7204_WERROR=ON)
+if [[ ! -f "$build/build.ninja" ]] || [[ "${CI:-}" == "true" ]]; then
+  cmake "${cmake_args[@]}" >/dev/null
+fi
+cmake --build "$build" -j "$(nproc)"
