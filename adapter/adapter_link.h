@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,9 @@ private:
     // Looks at the receive queue until it holds `expected` bytes or more than limitMs
     // have passed since `startTick`, yielding briefly between looks.
     Wait awaitReply(std::uint32_t expected, std::uint32_t limitMs, std::uint32_t startTick);
+    // Builds the frame from the start of TxBuffer and sends it.
+    void sendCommand(std::initializer_list<std::uint8_t> frame);
+    void pauseBetweenLooks();
 
     FtdiDriver& driver_;
     Clock& clock_;

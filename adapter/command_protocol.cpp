@@ -1,1 +1,248 @@
-// work in progress
+#include <algorithm>
+#include <initializer_list>
+
+#include "adapter_link.h"
+
+namespace qe {
+
+namespace {
+
+// Command bytes of the adapter's firmware.
+constexpr std::uint8_t kCmdRegister = 'Y';      // register write, or read with the read bit
+constexpr std::uint8_t kCmdReadAll = 'W';       // all 56 register words
+constexpr std::uint8_t kCmdReadOutputs = 'V';   // the four output registers
+constexpr std::uint8_t kCmdScanBus = 'X';       // addresses of the chips on the bus
+constexpr std::uint8_t kCmdAdapter = 'Z';       // adapter sub-commands below
+constexpr std::uint8_t kSubParameters = 2;
+constexpr std::uint8_t kSubSupply = 3;
+constexpr std::uint8_t kSubQuerySupply = 4;
+constexpr std::uint8_t kSupplyOn = 255;
+constexpr std::uint8_t kSupplyOff = 0;
+
+constexpr std::uint8_t kReadBit = 1;
+constexpr std::uint8_t kScanEndMarker = 128;  // this byte or above ends the address list
+
+// Registers below this one are EEPROM words; the chip needs time to store them.
+constexpr std::uint8_t kFirstNonEepromRegister = 32;
+constexpr std::uint32_t kEepromWriteMs = 20;
+constexpr std::size_t kFirstOutputRegister = 32;
+constexpr std::size_t kOutputRegisterCount = 4;
+
+constexpr std::uint32_t kWriteAckLimitMs = 2000;
+constexpr std::uint32_t kReadAllLimitMs = 4000;
+constexpr std::uint32_t kOutputsLimitMs = 20;
+constexpr std::uint32_t kAdapterReplyLimitMs = 20;
+constexpr std::uint32_t kScanLimitMs = 1000;
+
+// Pause between looks at the receive queue: short enough for millisecond limits, long
+// enough that watching the chip does not keep a core busy.
+constexpr std::int64_t kQueueLookPauseNs = 100'000;
+
+constexpr std::uint8_t busByte(std::uint8_t chipAddress, bool read) {
+    return static_cast<std::uint8_t>((chipAddress << 1) | (read ? kReadBit : 0));
+}
+
+std::uint16_t wordAt(const std::vector<std::uint8_t>& bytes, std::size_t index) {
+    return static_cast<std::uint16_t>(bytes[2 * index] << 8 | bytes[2 * index + 1]);
+}
+
+}  // namespace
+
+// --- Transport -----------------------------------------------------------------------------
+
+void AdapterLink::PutTxByte(std::uint8_t byte) {
+    if (TxCount >= TxBuffer.size()) return;
+    TxBuffer[TxCount++] = byte;
+}
+
+void AdapterLink::SendFrame(std::uint32_t length) {
+    length = std::min<std::uint32_t>(length, TxCount);
+    std::uint32_t written = 0;
+    const FtStatus status = driver_.write(AdapterHandle, TxBuffer.data(), length, written);
+    written = std::min(written, length);
+    TxCount -= written;
+    // Bytes the driver did not take would otherwise ride along with the next frame; the
+    // operation then fails by its reply check.
+    if (status != FT_OK || written < length) PurgeTx();
+}
+
+std::uint32_t AdapterLink::ReadReply(std::uint32_t count) {
+    count = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(RxBuffer.size()));
+    std::uint32_t bytesRead = 0;
+    const FtStatus status = driver_.read(AdapterHandle, RxBuffer.data(), count, bytesRead);
+    ReportDriverError(messages_, "FT_Read", status);
+    return std::min(bytesRead, count);
+}
+
+FtStatus AdapterLink::QueryRxQueue() {
+    if (AdapterHandle == 0) return FT_INVALID_HANDLE;
+    std::uint32_t waiting = 0;
+    const FtStatus status = driver_.getQueueStatus(AdapterHandle, waiting);
+    if (status == FT_OK) RxQueueBytes = waiting;
+    return status;
+}
+
+void AdapterLink::PurgeRx() {
+    driver_.purge(AdapterHandle, kPurgeRx);
+}
+
+void AdapterLink::PurgeTx() {
+    driver_.purge(AdapterHandle, kPurgeTx);
+    TxCount = 0;
+}
+
+void AdapterLink::sendCommand(std::initializer_list<std::uint8_t> frame) {
+    // Every frame starts at the front of the buffer; SendFrame leaves nothing behind.
+    TxCount = 0;
+    for (std::uint8_t byte : frame) PutTxByte(byte);
+    SendFrame(static_cast<std::uint32_t>(frame.size()));
+}
+
+void AdapterLink::pauseBetweenLooks() {
+    clock_.sleepNs(kQueueLookPauseNs);
+}
+
+AdapterLink::Wait AdapterLink::awaitReply(std::uint32_t expected, std::uint32_t limitMs,
+                                          std::uint32_t startTick) {
+    Wait wait;
+    for (;;) {
+        if (QueryRxQueue() != FT_OK) {
+            wait.queueFailed = true;
+            return wait;
+        }
+        // Unsigned 32-bit difference: the tick count may wrap during the wait.
+        wait.elapsedMs = clock_.tickCount() - startTick;
+        if (RxQueueBytes >= expected || wait.elapsedMs > limitMs) return wait;
+        pauseBetweenLooks();
+    }
+}
+
+// --- Adapter commands ----------------------------------------------------------------------
+
+bool AdapterLink::WriteRegister(std::uint8_t chipAddress, std::uint8_t reg, std::uint16_t value) {
+    if (AdapterHandle == 0) return false;
+    sendCommand({kCmdRegister, busByte(chipAddress, false), reg,
+                 static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)});
+    const std::uint32_t start = clock_.tickCount();
+    if (reg < kFirstNonEepromRegister) clock_.sleepMs(kEepromWriteMs);
+    if (awaitReply(1, kWriteAckLimitMs, start).queueFailed) return false;
+    if (ReadReply(RxQueueBytes) == 1) return RxBuffer[0] != 0;
+    PurgeRx();
+    PurgeTx();
+    return false;
+}
+
+RegisterRead AdapterLink::ReadRegister(std::uint8_t chipAddress, std::uint8_t reg) {
+    if (AdapterHandle == 0) return {};
+    sendCommand({kCmdRegister, busByte(chipAddress, true), reg});
+    if (ReadReply(2) != 2) {
+        // Whatever the buffer holds is not this register's value, and a late reply must
+        // not be taken as the answer to the next command.
+        PurgeRx();
+        return {};
+    }
+    const std::uint16_t word = wordAt(RxBuffer, 0);
+    if (reg < image_.size()) image_[reg] = word;  // the image has no room for others
+    return {word, true};
+}
+
+bool AdapterLink::ReadAllRegisters(std::uint8_t chipAddress) {
+    if (AdapterHandle == 0) return false;
+    constexpr std::uint32_t replyBytes = 2 * kRegisterCount;
+    sendCommand({kCmdReadAll, busByte(chipAddress, false)});
+    const Wait wait = awaitReply(replyBytes, kReadAllLimitMs, clock_.tickCount());
+    if (wait.queueFailed) return false;
+    const std::uint32_t got = ReadReply(RxQueueBytes);
+    if (got != replyBytes) PurgeRx();
+    // A late or short reply leaves the image as it was.
+    if (got < replyBytes || wait.elapsedMs > kReadAllLimitMs) return false;
+    for (std::size_t i = 0; i < kRegisterCount; ++i) image_[i] = wordAt(RxBuffer, i);
+    return true;
+}
+
+bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
+    if (AdapterHandle == 0) return false;
+    constexpr std::uint32_t replyBytes = 2 * kOutputRegisterCount;
+    sendCommand({kCmdReadOutputs, busByte(chipAddress, false)});
+    if (awaitReply(replyBytes, kOutputsLimitMs, clock_.tickCount()).queueFailed) return false;
+    if (RxQueueBytes != replyBytes) {
+        PurgeRx();
+        PurgeTx();
+        return false;
+    }
+    if (ReadReply(replyBytes) != replyBytes) {
+        PurgeRx();
+        return false;
+    }
+    for (std::size_t i = 0; i < kOutputRegisterCount; ++i)
+        image_[kFirstOutputRegister + i] = wordAt(RxBuffer, i);
+    return true;
+}
+
+bool AdapterLink::ScanBus() {
+    ChipAddressList.clear();
+    if (AdapterHandle == 0) return false;
+    sendCommand({kCmdScanBus});
+    const std::uint32_t start = clock_.tickCount();
+    for (;;) {
+        if (QueryRxQueue() != FT_OK) return false;
+        const std::uint32_t got = ReadReply(RxQueueBytes);
+        if (got != RxQueueBytes) PurgeRx();
+        // Only the bytes this read delivered; anything further in the buffer is old.
+        bool endSeen = false;
+        for (std::uint32_t i = 0; i < got; ++i) {
+            if (RxBuffer[i] >= kScanEndMarker)
+                endSeen = true;
+            else
+                ChipAddressList.push_back(RxBuffer[i]);
+        }
+        if (endSeen) return !ChipAddressList.empty();
+        if (clock_.tickCount() - start > kScanLimitMs) return false;
+        pauseBetweenLooks();
+    }
+}
+
+void AdapterLink::PowerOn() {
+    if (AdapterHandle == 0) return;
+    sendCommand({kCmdAdapter, kSubSupply, kSupplyOn});
+    ChipPowered = QueryPower();
+}
+
+void AdapterLink::PowerOff() {
+    if (AdapterHandle == 0) return;
+    sendCommand({kCmdAdapter, kSubSupply, kSupplyOff});
+    ChipPowered = QueryPower();
+}
+
+bool AdapterLink::QueryPower() {
+    if (AdapterHandle == 0) return false;
+    if (QueryRxQueue() != FT_OK) return false;
+    if (RxQueueBytes != 0) PurgeRx();  // stale bytes would read as the answer
+    sendCommand({kCmdAdapter, kSubQuerySupply, 0});
+    const Wait wait = awaitReply(1, kAdapterReplyLimitMs, clock_.tickCount());
+    if (wait.queueFailed) return false;
+    const std::uint32_t got = ReadReply(RxQueueBytes);
+    return got >= 1 && RxBuffer[0] != 0 && wait.elapsedMs <= kAdapterReplyLimitMs;
+}
+
+bool AdapterLink::SetAdapterParameters(unsigned high, unsigned low) {
+    if (AdapterHandle == 0) return false;
+    if (high > 15 || low > 15) {
+        messages_.show(MessageKind::Error, "Parameters are not OK");
+        return false;
+    }
+    const auto parameters = static_cast<std::uint8_t>(high << 4 | low);
+    sendCommand({kCmdAdapter, kSubParameters, parameters});
+    if (awaitReply(1, kAdapterReplyLimitMs, clock_.tickCount()).queueFailed) return false;
+    if (RxQueueBytes != 1) {
+        PurgeRx();
+        return false;
+    }
+    if (ReadReply(1) != 1) {
+        PurgeRx();
+        return false;
+    }
+    return RxBuffer[0] == parameters;
+}
+
+}  // namespace qe

@@ -38,8 +38,10 @@ int ScriptedDriver::count(const std::string& name) const {
 FtStatus ScriptedDriver::record(const std::string& name, std::uint32_t arg,
                                 std::vector<std::uint8_t> bytes) {
     calls.push_back(Call{name, std::move(bytes), arg, clock_.nowNs()});
-    auto it = failing_.find(name);
-    return it == failing_.end() ? FT_OK : it->second;
+    if (auto it = failing_.find(name); it != failing_.end() && it->second != FT_OK) return it->second;
+    if (auto it = failingFrom_.find(name); it != failingFrom_.end() && clock_.nowNs() >= it->second.second)
+        return it->second.first;
+    return FT_OK;
 }
 
 std::uint32_t ScriptedDriver::arrivedCount() const {

@@ -4,6 +4,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "clock.h"
@@ -31,6 +32,10 @@ public:
     void arriveAt(std::int64_t atNs, std::vector<std::uint8_t> bytes);
     // Every later call of that name returns this status (FT_OK clears it).
     void failCall(const std::string& name, FtStatus status) { failing_[name] = status; }
+    // Calls of that name fail with the status once the manual clock has reached fromNs.
+    void failCallFrom(const std::string& name, FtStatus status, std::int64_t fromNs) {
+        failingFrom_[name] = {status, fromNs};
+    }
     // Opening the device with this serial number fails with the status.
     std::map<std::string, FtStatus> openFailures;
     // Each write accepts at most this many bytes.
@@ -77,6 +82,7 @@ private:
 
     ManualClock& clock_;
     std::map<std::string, FtStatus> failing_;
+    std::map<std::string, std::pair<FtStatus, std::int64_t>> failingFrom_;
     std::deque<std::pair<std::vector<std::uint8_t>, std::int64_t>> pendingReplies_;
     std::deque<Arrival> rx_;  // ordered by arrival time
     std::uint32_t writeLimit_ = UINT32_MAX;
