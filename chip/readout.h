@@ -8,8 +8,11 @@
 
 namespace qe::chip {
 
+// UTF-8 degree sign, as the readout texts and captions use it.
+inline constexpr const char* kDegreeSign = "\u00B0";
+
 // Fixed-point text: "." whatever the locale, no thousands separator, halves round up
-// (93.75 with one decimal reads 93.8).
+// (93.75 with one decimal reads 93.8). Rounding is decided on the exact binary value.
 std::string formatFixed(double value, int decimals);
 
 // The live quantities decoded from output words 32..35 and the derived values.

@@ -17,6 +17,9 @@ struct Field {
     constexpr std::uint16_t mask() const {
         return static_cast<std::uint16_t>(((1u << width) - 1u) << firstBit);
     }
+    constexpr std::uint16_t maxValue() const {
+        return static_cast<std::uint16_t>((1u << width) - 1u);
+    }
 };
 
 // Every field the tool reads or changes, named as the chip's data sheet names them.
@@ -49,6 +52,7 @@ inline constexpr Field RelPosAlarm{32, 15, 1};
 inline constexpr Field AbsPos{33, 0, 12};
 inline constexpr Field AbsPosAlarm{33, 15, 1};
 inline constexpr Field MagnetStatus{34, 13, 2};
+inline constexpr Field MagnetStatusHigh{34, 14, 1};  // also counts as one sixteenth of AGC
 inline constexpr Field Tacho{35, 0, 10};
 inline constexpr Field TachoAlarm{35, 10, 1};
 inline constexpr Field AgcGain{35, 12, 4};
@@ -59,11 +63,15 @@ inline constexpr std::uint8_t kFirstOutputWord = 32;
 inline constexpr std::uint8_t kFirstWorkingWord = 48;
 inline constexpr std::uint8_t kFirstNonEepromRegister = 32;  // writes below wait for the EEPROM
 
+// The hysteresis choices: one per value of Hyst.
+inline constexpr int kHysteresisItemCount = 128;
+
 constexpr std::uint16_t fieldValue(std::uint16_t word, Field field) {
     return static_cast<std::uint16_t>((word & field.mask()) >> field.firstBit);
 }
 
-// The word with the field replaced by value; every other bit kept.
+// The word with the field replaced by value; every other bit kept. Value bits beyond the
+// field's width are dropped so they can never spill into a neighbouring field.
 constexpr std::uint16_t withField(std::uint16_t word, Field field, std::uint16_t value) {
     return static_cast<std::uint16_t>((word & ~field.mask()) |
                                       ((value << field.firstBit) & field.mask()));
@@ -76,14 +84,16 @@ inline std::uint16_t fieldValue(const RegisterImage& image, Field field) {
 // How a radio group's item index relates to the field value.
 enum class ItemMapping {
     Identity,   // item = value
+    Flag,       // one-bit field: shown as item = value; item 1 sets it, any other item clears it
     Inverted,   // one-bit field, item 0 = value 1 (Reg35)
     SsiConfig,  // three items over the four values of SSIcfg
 };
 
 int itemForValue(ItemMapping mapping, std::uint16_t value);
+// A negative item (no selection) writes 0, never a run of set bits.
 std::uint16_t valueForItem(ItemMapping mapping, int item);
 
-// Values derived from the resolution and tacho-range fields.
+// Values derived from the resolution and tacho-range fields. Only the field's bits count.
 int resolutionCounts(std::uint16_t res);  // 4096 >> Res
 int resolutionBits(std::uint16_t res);    // 12 - Res
 double tachoRangeHz(std::uint16_t sth);   // 2048 >> Sth
@@ -98,6 +108,16 @@ struct DerivedValues {
 // What the derived value follows when its group changes.
 enum class Derived { None, Resolution, TachoRange };
 
+// Sets the derived value that follows `which` from the field value; None changes nothing.
+void updateDerived(DerivedValues& derived, Derived which, std::uint16_t value);
+
+// A radio group whose enabled state follows another group's selection: it is enabled
+// exactly while that group shows `enablingItem`.
+struct DependentControl {
+    const char* control;
+    int enablingItem;
+};
+
 // One radio group of the settings panel: the field it changes and how.
 struct SettingGroup {
     const char* control;               // object name of the radio group
@@ -106,10 +126,19 @@ struct SettingGroup {
     std::vector<std::string> items;    // item captions, in order
     const char* failureMessage;        // shown when the change cannot be written
     Derived derived = Derived::None;
+    std::vector<DependentControl> dependents = {};
 };
 
-// The fourteen radio groups of the settings panel.
+// The fourteen radio groups of the settings panel, in panel-fill order.
 const std::vector<SettingGroup>& settingGroups();
 const SettingGroup* findSettingGroup(const std::string& control);
+
+// The item a group shows for the field's value in the image, and the word that results
+// from choosing an item: the field replaced, every other bit of `word` kept.
+int itemShown(const SettingGroup& group, const RegisterImage& image);
+std::uint16_t wordForItem(const SettingGroup& group, std::uint16_t word, int item);
+
+// Whether a dependent control is enabled while its group shows `item`.
+bool dependentEnabled(const DependentControl& dependent, int item);
 
 }  // namespace qe::chip

@@ -1,1 +1,334 @@
 #include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "register_map.h"
+
+namespace qe::chip {
+namespace {
+
+// --- field layout -------------------------------------------------------------------
+
+struct FieldCase {
+    const char* name;
+    Field field;
+    std::uint16_t mask;  // the bits the field owns, written out by hand
+};
+
+const FieldCase kFieldCases[] = {
+    {"ADDR", fields::ADDR, 0x007F},          {"Reg35", fields::Reg35, 0x0100},
+    {"Pdee", fields::Pdee, 0x0200},          {"Pdtr", fields::Pdtr, 0x0C00},
+    {"AGCdis", fields::AGCdis, 0x4000},      {"Pdint", fields::Pdint, 0x8000},
+    {"Zin", fields::Zin, 0x0FFF},            {"Sign", fields::Sign, 0x1000},
+    {"MONAGC", fields::MONAGC, 0x2000},      {"BufSel", fields::BufSel, 0x4000},
+    {"Abridis", fields::Abridis, 0x8000},    {"Hyst", fields::Hyst, 0x007F},
+    {"Res", fields::Res, 0x0007},            {"UVW", fields::UVW, 0x0038},
+    {"Sth", fields::Sth, 0x01C0},            {"SSIcfg", fields::SSIcfg, 0x1800},
+    {"Dac", fields::Dac, 0x6000},            {"Dact", fields::Dact, 0x8000},
+    {"RelPos", fields::RelPos, 0x0FFF},      {"RelPosAlarm", fields::RelPosAlarm, 0x8000},
+    {"AbsPos", fields::AbsPos, 0x0FFF},      {"AbsPosAlarm", fields::AbsPosAlarm, 0x8000},
+    {"MagnetStatus", fields::MagnetStatus, 0x6000},
+    {"Tacho", fields::Tacho, 0x03FF},        {"TachoAlarm", fields::TachoAlarm, 0x0400},
+    {"AgcGain", fields::AgcGain, 0xF000},
+};
+
+TEST(FieldLayout, EveryFieldOwnsExactlyItsBits) {
+    for (const FieldCase& c : kFieldCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.field.mask(), c.mask);
+    }
+}
+
+// Every value of every field goes in and comes out unchanged, and the other bits of the
+// word survive both when they are all set and when they are all clear.
+TEST(FieldLayout, WithFieldRoundTripsEveryValueAndKeepsOtherBits) {
+    for (const FieldCase& c : kFieldCases) {
+        SCOPED_TRACE(c.name);
+        for (std::uint16_t background : {std::uint16_t{0x0000}, std::uint16_t{0xFFFF},
+                                         std::uint16_t{0xA5C3}}) {
+            for (unsigned value = 0; value <= c.field.maxValue(); ++value) {
+                const std::uint16_t word =
+                    withField(background, c.field, static_cast<std::uint16_t>(value));
+                ASSERT_EQ(fieldValue(word, c.field), value);
+                ASSERT_EQ(word & ~c.mask, background & ~c.mask);
+            }
+        }
+    }
+}
+
+TEST(FieldLayout, ValueWiderThanFieldNeverSpillsIntoNeighbours) {
+    EXPECT_EQ(withField(0x0000, fields::Res, 0xFFFF), 0x0007);
+    EXPECT_EQ(withField(0x0000, fields::Pdtr, 0x0007), 0x0C00);
+    EXPECT_EQ(withField(0x0000, fields::Dact, 2), 0x0000);
+}
+
+struct NeighbourCase {
+    const char* name;
+    Field field;
+    std::uint16_t before;
+    std::uint16_t value;
+    std::uint16_t after;
+};
+
+TEST(FieldLayout, ChangesKeepTheNeighbouringBits) {
+    const NeighbourCase cases[] = {
+        // Hyst keeps bits 7..15 of word 50.
+        {"Hyst", fields::Hyst, 0xFF80, 10, 0xFF8A},
+        {"Hyst to 0", fields::Hyst, 0xABFF, 0, 0xAB80},
+        // Sign keeps MONAGC.
+        {"Sign set", fields::Sign, 0x2000, 1, 0x3000},
+        {"Sign clear", fields::Sign, 0x3000, 0, 0x2000},
+        // ADDR keeps bit 7 and bits 8..15 of word 48.
+        {"ADDR", fields::ADDR, 0xFF80, 21, 0xFF95},
+        {"ADDR to 0", fields::ADDR, 0x82FF, 0, 0x8280},
+        // Pdtr "1:512" on 0x0205.
+        {"Pdtr", fields::Pdtr, 0x0205, 2, 0x0A05},
+        {"Zin keeps the flags", fields::Zin, 0xF123, 0x0ABC, 0xFABC},
+    };
+    for (const NeighbourCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(withField(c.before, c.field, c.value), c.after);
+    }
+}
+
+TEST(FieldLayout, FieldValueReadsTheImageWord) {
+    RegisterImage image{};
+    image[51] = 0x8000 | (3u << 13) | (3u << 11) | (7u << 6) | (5u << 3) | 7u;
+    image[34] = 0x4000;
+    EXPECT_EQ(fieldValue(image, fields::Res), 7);
+    EXPECT_EQ(fieldValue(image, fields::UVW), 5);
+    EXPECT_EQ(fieldValue(image, fields::Sth), 7);
+    EXPECT_EQ(fieldValue(image, fields::SSIcfg), 3);
+    EXPECT_EQ(fieldValue(image, fields::Dac), 3);
+    EXPECT_EQ(fieldValue(image, fields::Dact), 1);
+    EXPECT_EQ(fieldValue(image, fields::MagnetStatus), 2);
+    EXPECT_EQ(fieldValue(image, fields::MagnetStatusHigh), 1);
+}
+
+// --- item <-> value -------------------------------------------------------------------
+
+struct ReadCase {
+    ItemMapping mapping;
+    std::uint16_t value;
+    int item;
+};
+
+TEST(ItemMapping, ItemShownForEachValue) {
+    const ReadCase cases[] = {
+        {ItemMapping::Identity, 0, 0}, {ItemMapping::Identity, 7, 7},
+        {ItemMapping::Flag, 0, 0},     {ItemMapping::Flag, 1, 1},
+        {ItemMapping::Inverted, 1, 0}, {ItemMapping::Inverted, 0, 1},
+        {ItemMapping::SsiConfig, 0, 0}, {ItemMapping::SsiConfig, 1, 1},
+        {ItemMapping::SsiConfig, 2, 0}, {ItemMapping::SsiConfig, 3, 2},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.mapping) << " value " << c.value);
+        EXPECT_EQ(itemForValue(c.mapping, c.value), c.item);
+    }
+}
+
+struct WriteCase {
+    ItemMapping mapping;
+    int item;
+    std::uint16_t value;
+};
+
+TEST(ItemMapping, ValueWrittenForEachItem) {
+    const WriteCase cases[] = {
+        {ItemMapping::Identity, 0, 0},  {ItemMapping::Identity, 5, 5},
+        {ItemMapping::Identity, -1, 0},
+        {ItemMapping::Flag, 1, 1},      {ItemMapping::Flag, 0, 0},
+        {ItemMapping::Flag, 2, 0},      {ItemMapping::Flag, -1, 0},
+        {ItemMapping::Inverted, 0, 1},  {ItemMapping::Inverted, 1, 0},
+        {ItemMapping::Inverted, -1, 0},
+        {ItemMapping::SsiConfig, 0, 0}, {ItemMapping::SsiConfig, 1, 1},
+        {ItemMapping::SsiConfig, 2, 3}, {ItemMapping::SsiConfig, 3, 0},
+        {ItemMapping::SsiConfig, -1, 0},
+    };
+    for (const WriteCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.mapping) << " item " << c.item);
+        EXPECT_EQ(valueForItem(c.mapping, c.item), c.value);
+    }
+}
+
+// --- derived values -------------------------------------------------------------------
+
+TEST(DerivedValues, RulesForEveryFieldValue) {
+    const int counts[] = {4096, 2048, 1024, 512, 256, 128, 64, 32};
+    const double hertz[] = {2048.0, 1024.0, 512.0, 256.0, 128.0, 64.0, 32.0, 16.0};
+    for (std::uint16_t v = 0; v < 8; ++v) {
+        SCOPED_TRACE(v);
+        EXPECT_EQ(resolutionCounts(v), counts[v]);
+        EXPECT_EQ(resolutionBits(v), 12 - v);
+        EXPECT_EQ(tachoRangeHz(v), hertz[v]);
+    }
+}
+
+TEST(DerivedValues, UpdateSetsOnlyTheValueThatFollowsTheGroup) {
+    DerivedValues d;
+    updateDerived(d, Derived::Resolution, 7);
+    EXPECT_EQ(d.ResolutionCounts, 32);
+    EXPECT_EQ(d.ResolutionBits, 5);
+    EXPECT_EQ(d.TachoRangeHz, 0.0);
+
+    updateDerived(d, Derived::TachoRange, 7);
+    EXPECT_EQ(d.TachoRangeHz, 16.0);
+    EXPECT_EQ(d.ResolutionCounts, 32);
+
+    updateDerived(d, Derived::None, 0);
+    EXPECT_EQ(d.ResolutionCounts, 32);
+    EXPECT_EQ(d.ResolutionBits, 5);
+    EXPECT_EQ(d.TachoRangeHz, 16.0);
+}
+
+// --- the settings panel's groups ----------------------------------------------------------
+
+struct GroupCase {
+    const char* control;
+    std::uint8_t word;
+    std::uint16_t mask;
+    std::vector<std::string> items;
+    const char* failure;
+    Derived derived;
+};
+
+TEST(SettingGroups, TheFourteenGroupsAsDesigned) {
+    const std::vector<GroupCase> expected = {
+        {"RgREG35", 48, 0x0100, {"3.3 V", "3 V"}, "REG35 change was unsuccessful.",
+         Derived::None},
+        {"RgPdee", 48, 0x0200, {"Disabled", "Enabled"}, "PDEE change was unsuccessful.",
+         Derived::None},
+        {"RgPDTR", 48, 0x0C00, {"1:128", "1:256", "1:512", "1:1024"},
+         "PDTR change was unsuccessful.", Derived::None},
+        {"RgAGCDis", 48, 0x4000, {"Enabled", "Disabled"}, "AGCdis change was unsuccessful.",
+         Derived::None},
+        {"RgPDint", 48, 0x8000, {"Enabled", "Disabled"}, "PDint change was unsuccessful.",
+         Derived::None},
+        {"RgSign", 49, 0x1000, {"CW", "CCW"}, "SIGN change was unsuccessful.", Derived::None},
+        {"RgBufSel", 49, 0x4000, {"UVW, tacho dir", "Sinusoidal diff."},
+         "BufSel change was unsuccessful.", Derived::None},
+        {"RgABRiDis", 49, 0x8000, {"Enabled", "Disabled"}, "ABRiDis change was unsuccessful.",
+         Derived::None},
+        {"RgACC", 51, 0x0007, {"4096", "2048", "1024", "512", "256", "128", "64", "32"},
+         "Reslution change was unsuccessful.", Derived::Resolution},
+        {"RgUVW", 51, 0x0038, {"1", "2", "3", "4", "5", "6", "7", "8"},
+         "UVW change was unsuccessful.", Derived::None},
+        {"RgSTH", 51, 0x01C0, {"2048", "1024", "512", "256", "128", "64", "32", "16"},
+         "STH change was unsuccessful.", Derived::TachoRange},
+        {"RgSSI", 51, 0x1800,
+         {"Single data, no ring register", "Ring register, position not refreshed",
+          "Ring register, position refreshed"},
+         "SSI mode change was unsuccessful.", Derived::None},
+        {"RgDAC", 51, 0x6000, {"360\u00B0", "180\u00B0", "90\u00B0", "45\u00B0"},
+         "DAC change was unsuccessful.", Derived::None},
+        {"RgDACT", 51, 0x8000, {"Linear voltage", "Tacho"}, "DACT change was unsuccessful.",
+         Derived::None},
+    };
+    const auto& groups = settingGroups();
+    ASSERT_EQ(groups.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const GroupCase& e = expected[i];
+        const SettingGroup& g = groups[i];
+        SCOPED_TRACE(e.control);
+        EXPECT_STREQ(g.control, e.control);
+        EXPECT_EQ(g.field.word, e.word);
+        EXPECT_EQ(g.field.mask(), e.mask);
+        EXPECT_EQ(g.items, e.items);
+        EXPECT_STREQ(g.failureMessage, e.failure);
+        EXPECT_EQ(g.derived, e.derived);
+        EXPECT_EQ(findSettingGroup(e.control), &g);
+    }
+    EXPECT_EQ(findSettingGroup("RgNothing"), nullptr);
+}
+
+TEST(SettingGroups, DegreeSignIsUtf8) {
+    EXPECT_EQ(findSettingGroup("RgDAC")->items[0], std::string("360\xC2\xB0"));
+}
+
+// Every item of every group, written into a word and shown again, comes back as itself,
+// and every item of a group writes a different value.
+TEST(SettingGroups, EveryItemRoundTripsThroughTheChipWord) {
+    for (const SettingGroup& g : settingGroups()) {
+        SCOPED_TRACE(g.control);
+        std::set<std::uint16_t> written;
+        for (int item = 0; item < static_cast<int>(g.items.size()); ++item) {
+            RegisterImage image{};
+            image[g.field.word] = wordForItem(g, 0x0000, item);
+            EXPECT_EQ(itemShown(g, image), item);
+            written.insert(fieldValue(image, g.field));
+        }
+        EXPECT_EQ(written.size(), g.items.size());
+    }
+}
+
+struct ChoiceCase {
+    const char* control;
+    std::uint16_t word;  // the chip's word before the change
+    int shown;           // the item the group shows for it
+    int chosen;
+    std::uint16_t written;
+};
+
+TEST(SettingGroups, ChoosingAnItemRewritesOnlyTheField) {
+    const ChoiceCase cases[] = {
+        // SSIcfg 2 shows item 0; "Ring register, position refreshed" then writes 3.
+        {"RgSSI", 0x1000, 0, 2, 0x1800},
+        {"RgSSI", 0xE7FF, 0, 1, 0xEFFF},
+        {"RgREG35", 0x0100, 0, 1, 0x0000},
+        {"RgREG35", 0x0000, 1, 0, 0x0100},
+        {"RgPDTR", 0x0205, 0, 2, 0x0A05},
+        {"RgPdee", 0x0205, 1, 0, 0x0005},
+        {"RgSign", 0x2000, 0, 1, 0x3000},
+        {"RgBufSel", 0x7FFF, 1, 0, 0x3FFF},
+        {"RgACC", 0xFFF8, 0, 7, 0xFFFF},
+        {"RgSTH", 0x0000, 0, 7, 0x01C0},
+        {"RgDAC", 0x9FFF, 0, 3, 0xFFFF},
+        {"RgDACT", 0x8000, 1, 0, 0x0000},
+        {"RgABRiDis", 0x0000, 0, 1, 0x8000},
+    };
+    for (const ChoiceCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.control << " item " << c.chosen);
+        const SettingGroup* g = findSettingGroup(c.control);
+        ASSERT_NE(g, nullptr);
+        RegisterImage image{};
+        image[g->field.word] = c.word;
+        EXPECT_EQ(itemShown(*g, image), c.shown);
+        EXPECT_EQ(wordForItem(*g, c.word, c.chosen), c.written);
+    }
+}
+
+struct DependentCase {
+    const char* group;
+    int item;
+    std::vector<std::pair<std::string, bool>> enabled;
+};
+
+TEST(SettingGroups, DependentControlsFollowTheSelection) {
+    const DependentCase cases[] = {
+        {"RgPdee", 0, {{"RgPDTR", false}}},
+        {"RgPdee", 1, {{"RgPDTR", true}}},
+        {"RgBufSel", 0, {{"RgUVW", true}}},
+        {"RgBufSel", 1, {{"RgUVW", false}}},
+        {"RgDACT", 0, {{"RgDAC", true}, {"RgSTH", false}}},
+        {"RgDACT", 1, {{"RgDAC", false}, {"RgSTH", true}}},
+    };
+    for (const DependentCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.group << " item " << c.item);
+        const SettingGroup* g = findSettingGroup(c.group);
+        ASSERT_NE(g, nullptr);
+        ASSERT_EQ(g->dependents.size(), c.enabled.size());
+        for (std::size_t i = 0; i < c.enabled.size(); ++i) {
+            EXPECT_EQ(g->dependents[i].control, c.enabled[i].first);
+            EXPECT_EQ(dependentEnabled(g->dependents[i], c.item), c.enabled[i].second);
+        }
+    }
+    int withDependents = 0;
+    for (const SettingGroup& g : settingGroups()) withDependents += !g.dependents.empty();
+    EXPECT_EQ(withDependents, 3);
+}
+
+}  // namespace
+}  // namespace qe::chip
