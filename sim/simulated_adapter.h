@@ -1,0 +1,149 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "adapter_firmware.h"
+#include "chip_bus.h"
+#include "clock.h"
+#include "ftdi_driver.h"
+#include "receive_queue.h"
+#include "transcript.h"
+#include "virtual_magnet.h"
+
+namespace qe::sim {
+
+// One USB adapter on the desk: its FTDI USB chip (open/closed, latency timer, line settings,
+// receive queue), its firmware, the chip bus behind it and the magnet over the chips.
+//
+// Timing on the clock given: a frame reaches the firmware after its wire time; a reply's
+// bytes reach the host's receive queue after their wire time and then the latency timer
+// (a full USB packet of 62 bytes goes at once); EEPROM writes take 5 ms before their
+// acknowledgement. setInstantReplies(true) makes all of it 0.
+//
+// The line starts at 250,000 baud, 8 data bits and 2 stop bits, the firmware's own settings;
+// settings the tool makes change the wire time, they do not garble the bytes.
+//
+// Everything is called from one thread (the tool's window thread, or a test).
+class SimulatedAdapter {
+public:
+    static constexpr const char* kDescription = "QE7204 interface";
+    static constexpr std::uint8_t kDefaultLatencyMs = 16;
+
+    SimulatedAdapter(Clock& clock, Transcript& transcript, std::string serialNumber,
+                     std::string description = kDescription);
+    SimulatedAdapter(const SimulatedAdapter&) = delete;
+    SimulatedAdapter& operator=(const SimulatedAdapter&) = delete;
+
+    const std::string& serialNumber() const { return serial_; }
+    const std::string& description() const { return description_; }
+
+    // --- the desk: magnet and chips --------------------------------------------------------
+    VirtualMagnet& magnet() { return magnet_; }
+    ChipBus& bus() { return bus_; }
+    Qe7204Chip& addChip(std::uint8_t address) { return bus_.addChip(address); }
+    bool removeChip(std::uint8_t address) { return bus_.removeChip(address); }
+    bool supplyOn() const { return firmware_.supplyOn(); }
+    std::uint8_t parameters() const { return firmware_.parameters(); }
+
+    // --- faults, each one call; the "next reply" ones apply once ----------------------------
+    // The USB cable: unplugged, every call with the open handle fails with FT_IO_ERROR and the
+    // device leaves the enumeration; the firmware loses power (chip supply off). Plugged back,
+    // the device is listed and free to open again; the old handle stays dead (FT_INVALID_HANDLE).
+    void unplug();
+    void replug();
+    bool plugged() const { return plugged_; }
+
+    void loseNextReply();
+    void delayNextReply(std::uint32_t ms);
+    void shortenNextReply(std::size_t bytesDropped);
+    void addSurplusBytes(std::size_t count, std::uint8_t value = 0xA5);  // to the next reply
+
+    // Writes acknowledged with 0 and not done; refuseEveryNthWrite(0) turns that one off.
+    void refuseWritesTo(std::uint8_t reg) { firmware_.refuseWritesTo(reg); }
+    void refuseEveryNthWrite(unsigned n) { firmware_.refuseEveryNthWrite(n); }
+
+    // FT_OpenEx fails with that status (FT_OK clears it).
+    void failOpen(FtStatus status) { openFailure_ = status; }
+    // Every later call of that D2XX name ("FT_SetLatencyTimer", "FT_SetBitMode",
+    // "FT_SetBaudRate", "FT_Read", ...) fails with the status (FT_OK clears it).
+    void failCall(const std::string& name, FtStatus status);
+
+    // Removes every fault armed above; does not plug the adapter back.
+    void clearFaults();
+
+    void setInstantReplies(bool instant);
+
+    // --- what the tool set ------------------------------------------------------------------
+    bool isOpen() const { return plugged_ && handle_ != 0; }
+    FtHandle handle() const { return handle_; }
+    std::uint8_t latencyTimerMs() const { return line_.latencyMs; }
+    std::uint32_t baudRate() const { return line_.baud; }
+    std::uint32_t readTimeoutMs() const { return line_.readTimeoutMs; }
+    UsbTiming timing() const;
+
+    // --- device side of the driver (SimulatedDriver routes its calls here) ------------------
+    FtStatus open(FtHandle newHandle);
+    FtStatus close(FtHandle handle);
+    FtStatus setLatencyTimer(FtHandle handle, std::uint8_t milliseconds);
+    FtStatus setBitMode(FtHandle handle, std::uint8_t mask, std::uint8_t mode);
+    FtStatus setDataCharacteristics(FtHandle handle, std::uint8_t wordLength, std::uint8_t stopBits,
+                                    std::uint8_t parity);
+    FtStatus setBaudRate(FtHandle handle, std::uint32_t baud);
+    FtStatus setTimeouts(FtHandle handle, std::uint32_t readMs, std::uint32_t writeMs);
+    FtStatus write(FtHandle handle, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written);
+    // Waits on the clock until count bytes have arrived or the read time-out passes; without
+    // a time-out it waits only for the bytes in flight. Count 0 reports whether it still answers.
+    FtStatus read(FtHandle handle, std::uint8_t* data, std::uint32_t count, std::uint32_t& bytesRead);
+    FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes);
+    FtStatus purge(FtHandle handle, std::uint32_t mask);
+
+private:
+    // What a freshly plugged adapter starts with.
+    struct LineSettings {
+        std::uint8_t latencyMs = kDefaultLatencyMs;
+        std::uint32_t baud = 250'000;
+        std::uint8_t wordLength = 8;
+        std::uint8_t stopBits = 2;
+        std::uint8_t parity = 0;
+        std::uint32_t readTimeoutMs = 0;  // 0: none set
+    };
+    struct NextReplyFaults {
+        bool lose = false;
+        std::int64_t delayNs = 0;
+        std::size_t dropBytes = 0;
+        std::size_t surplusBytes = 0;
+        std::uint8_t surplusValue = 0;
+    };
+
+    // Status of a call with that handle before it does anything; logs failures.
+    FtStatus admit(FtHandle handle, const char* call, const std::string& text);
+    void deliver(AdapterFirmware::Reply reply);
+    void log(Transcript::Kind kind, std::string text);
+    void logCall(const std::string& text, FtStatus status);
+    void resetLine();
+
+    Clock& clock_;
+    Transcript& transcript_;
+    std::string serial_;
+    std::string description_;
+    VirtualMagnet magnet_;
+    ChipBus bus_;
+    AdapterFirmware firmware_;
+    ReceiveQueue rx_;
+
+    bool plugged_ = true;
+    bool instant_ = false;
+    FtHandle handle_ = 0;
+    LineSettings line_;
+    std::int64_t txLineFreeNs_ = 0;
+    std::int64_t rxLineFreeNs_ = 0;
+
+    NextReplyFaults next_;
+    FtStatus openFailure_ = FT_OK;
+    std::map<std::string, FtStatus> failingCalls_;
+};
+
+}  // namespace qe::sim

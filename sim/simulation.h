@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+
+#include "clock.h"
+#include "simulated_driver.h"
+
+namespace qe::sim {
+
+// What `--simulate` puts on the desk.
+struct SimulationOptions {
+    static constexpr int kMaxChips = 128;  // one per bus address
+
+    int chips = 1;                     // at bus addresses 0, 1, 2, ... with a typical configuration
+    double revolutionsPerSecond = 0.1;  // a slow turn, so the readout and the dial visibly move
+    bool instantReplies = false;       // no latency, wire or EEPROM time (unit tests)
+};
+
+// One "QE7204 interface" adapter (serial "QE000001") with its chips and a turning magnet.
+std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock, const SimulationOptions& options = {});
+
+}  // namespace qe::sim
