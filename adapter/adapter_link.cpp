@@ -1,6 +1,42 @@
 #include "adapter_link.h"
 
+#include <QString>
+
+#include "ini_store.h"
+
 namespace qe {
+
+namespace {
+
+// Every adapter carries this text somewhere in its USB description.
+const QString kAdapterDescription = QStringLiteral("QE7204 interface");
+const QString kIniSection = QStringLiteral("Port Options");
+const QString kIniLastOpened = QStringLiteral("Last Opened");
+
+// What enumeration gives when the library lacks FT_CreateDeviceInfoList.
+constexpr FtStatus kNoDeviceListStatus = FT_DEVICE_NOT_OPENED_FOR_WRITE;
+
+constexpr std::uint8_t kLatencyTimerMs = 16;
+constexpr std::uint8_t kBitModeMask = 0;
+constexpr std::uint8_t kBitModeReset = 0;
+constexpr std::uint32_t kReadTimeoutMs = 2000;
+constexpr std::uint32_t kWriteTimeoutMs = 2000;
+constexpr unsigned kAdapterParameterHigh = 15;
+constexpr unsigned kAdapterParameterLow = 0;
+
+bool isAdapter(const DeviceInfoNode& node) {
+    return QString::fromUtf8(node.description()).contains(kAdapterDescription, Qt::CaseInsensitive);
+}
+
+bool isFree(const DeviceInfoNode& node) { return node.DeviceHandle == 0; }
+
+// A closed handle stays out of the list, so that the device counts as free again.
+void forgetHandle(std::vector<DeviceInfoNode>& nodes, FtHandle handle) {
+    for (DeviceInfoNode& node : nodes)
+        if (node.DeviceHandle == handle) node.DeviceHandle = 0;
+}
+
+}  // namespace
 
 AdapterLink::AdapterLink(FtdiDriver& driver, Clock& clock, MessageSink& messages, RegisterImage& image)
     : driver_(driver),
@@ -9,5 +45,116 @@ AdapterLink::AdapterLink(FtdiDriver& driver, Clock& clock, MessageSink& messages
       image_(image),
       TxBuffer(kBufferSize),
       RxBuffer(kBufferSize) {}
+
+void AdapterLink::EnumerateDevices() {
+    std::uint32_t count = 0;
+    const FtStatus created = driver_.hasCreateDeviceInfoList() ? driver_.createDeviceInfoList(count)
+                                                                : kNoDeviceListStatus;
+    if (created != FT_OK) {
+        // Without the vendor library there is nothing to list, and nothing worth a message.
+        if (created != kNoDeviceListStatus) ReportDriverError(messages_, "FT_CreateDeviceInfoList", created);
+        return;
+    }
+    DeviceCount = count;
+    DeviceInfoList.resize(DeviceCount);
+    const FtStatus listed = driver_.getDeviceInfoList(DeviceInfoList.data(), DeviceCount);
+    ReportDriverError(messages_, "FT_GetDeviceInfoList", listed);
+    if (listed == FT_OK && DeviceCount < DeviceInfoList.size()) DeviceInfoList.resize(DeviceCount);
+}
+
+void AdapterLink::ConnectAdapter() {
+    AdapterHandle = 0;
+    if (IniFilePath.empty()) IniFilePath = defaultIniFilePath().toStdString();
+    IniStore ini(QString::fromStdString(IniFilePath));
+    const QString lastOpened = ini.readString(kIniSection, kIniLastOpened);
+    LastOpenedSerial = lastOpened.toStdString();
+
+    // First the adapter used last time. The pass ends with the first one opened: another
+    // device with the same serial number would otherwise be opened too and its handle lost.
+    for (std::size_t i = 0; i < DeviceInfoList.size() && AdapterHandle == 0; ++i) {
+        const DeviceInfoNode& node = DeviceInfoList[i];
+        if (!isAdapter(node) || QString::fromUtf8(node.serialNumber()) != lastOpened || !isFree(node))
+            continue;
+        if (OpenAdapter(i))
+            configureOpenedAdapter();
+        else
+            messages_.show(MessageKind::Plain, "Port can not be opened");
+    }
+
+    // Otherwise the first free adapter, which then becomes the one remembered.
+    for (std::size_t i = 0; i < DeviceInfoList.size() && AdapterHandle == 0; ++i) {
+        const DeviceInfoNode& node = DeviceInfoList[i];
+        if (!isAdapter(node) || !isFree(node)) continue;
+        if (OpenAdapter(i)) {
+            LastOpenedSerial = node.serialNumber();
+            ini.writeString(kIniSection, kIniLastOpened, QString::fromUtf8(LastOpenedSerial));
+            configureOpenedAdapter();
+        } else {
+            messages_.show(MessageKind::Plain, "Port can not be opened");
+        }
+    }
+}
+
+bool AdapterLink::OpenAdapter(std::size_t index) {
+    DeviceInfoNode& node = DeviceInfoList.at(index);
+    char serial[sizeof node.SerialNumber + 1] = {};
+    const std::string serialText = node.serialNumber();
+    serialText.copy(serial, sizeof node.SerialNumber);
+
+    const FtStatus opened = driver_.openEx(serial, kOpenBySerialNumber, node.DeviceHandle);
+    if (opened != FT_OK) {
+        ReportDriverError(messages_, "Open_USB_Device_By_Serial_Number", opened);
+        return false;
+    }
+    ReportDriverError(messages_, "FT_SetLatencyTimer ", driver_.setLatencyTimer(node.DeviceHandle, kLatencyTimerMs));
+
+    const FtStatus bitMode = driver_.setBitMode(node.DeviceHandle, kBitModeMask, kBitModeReset);
+    if (bitMode != FT_OK) {
+        ReportDriverError(messages_, "FT_SetBitMode ", bitMode);
+        // Not made the adapter, so nothing else would ever close it. Its close status adds
+        // nothing to the box just shown.
+        driver_.close(node.DeviceHandle);
+        forgetHandle(DeviceInfoList, node.DeviceHandle);
+        return false;
+    }
+    TxCount = 0;
+    AdapterHandle = node.DeviceHandle;
+    return true;
+}
+
+void AdapterLink::configureOpenedAdapter() {
+    ReportDriverError(messages_, "FT_SetDataCharacteristics",
+                      driver_.setDataCharacteristics(AdapterHandle, lineSettings.wordLength,
+                                                     lineSettings.stopBits, lineSettings.parity));
+    const FtStatus baud = driver_.setBaudRate(AdapterHandle, lineSettings.baudRate);
+    if (baud != FT_OK) {
+        ReportDriverError(messages_, "FT_SetBaudRate", baud);
+        return;  // open but not configured; the poll cycle works with it all the same
+    }
+    ReportDriverError(messages_, "FT_SetTimeouts", driver_.setTimeouts(AdapterHandle, kReadTimeoutMs, kWriteTimeoutMs));
+    SetAdapterParameters(kAdapterParameterHigh, kAdapterParameterLow);
+    ChipPowered = QueryPower();
+}
+
+bool AdapterLink::CheckConnection() {
+    if (AdapterHandle == 0) return false;
+    std::uint32_t bytesRead = 0;
+    if (driver_.read(AdapterHandle, RxBuffer.data(), 0, bytesRead) == FT_OK) return true;
+
+    // The device is gone: release the handle without a message, since its close may well
+    // fail too and the user sees the loss in the status bar.
+    driver_.close(AdapterHandle);
+    forgetHandle(DeviceInfoList, AdapterHandle);
+    AdapterHandle = 0;
+    return false;
+}
+
+void AdapterLink::CloseAdapter() {
+    if (AdapterHandle == 0) return;
+    ReportDriverError(messages_, "FT_Close", driver_.close(AdapterHandle));
+    // A closed handle must never be used again.
+    forgetHandle(DeviceInfoList, AdapterHandle);
+    AdapterHandle = 0;
+}
 
 }  // namespace qe

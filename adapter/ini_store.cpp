@@ -1,1 +1,158 @@
-// work in progress
+#include "ini_store.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <map>
+#include <utility>
+#include <vector>
+
+namespace qe {
+
+namespace {
+
+// QSettings splits its keys at "/", so a "/" inside a section or key name travels through
+// its map escaped; the file itself always holds the names as they are.
+QString escapeName(QString name) {
+    return name.replace(QLatin1Char('%'), QLatin1String("%25")).replace(QLatin1Char('/'), QLatin1String("%2F"));
+}
+
+QString unescapeName(QString name) {
+    return name.replace(QLatin1String("%2F"), QLatin1String("/")).replace(QLatin1String("%25"), QLatin1String("%"));
+}
+
+// A line break inside a name or value would start a new line of the file.
+QString singleLine(QString text) {
+    return text.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+}
+
+// The key as QSettings keeps it: "section/key", or just "key" for the empty section.
+QString settingsKey(const QString& section, const QString& key) {
+    const QString escapedKey = escapeName(singleLine(key));
+    return section.isEmpty() ? escapedKey : escapeName(singleLine(section)) + QLatin1Char('/') + escapedKey;
+}
+
+bool readLiteralIni(QIODevice& device, QSettings::SettingsMap& map) {
+    QString text = QString::fromUtf8(device.readAll());
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+
+    bool inSection = false;  // lines before the first section header belong to none
+    QString section;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString& rawLine : lines) {
+        const QString line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            const qsizetype close = line.lastIndexOf(QLatin1Char(']'));
+            if (close < 0) continue;
+            section = line.mid(1, close - 1).trimmed();
+            inSection = true;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (!inSection || equals <= 0) continue;
+        const QString key = line.left(equals).trimmed();
+        if (key.isEmpty()) continue;
+        map.insert(settingsKey(section, key), line.mid(equals + 1).trimmed());
+    }
+    return true;
+}
+
+bool writeLiteralIni(QIODevice& device, const QSettings::SettingsMap& map) {
+    // Sections in name order, keys in name order within each.
+    std::map<QString, std::vector<std::pair<QString, QString>>> sections;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        const QString& fullKey = it.key();
+        const qsizetype slash = fullKey.indexOf(QLatin1Char('/'));
+        const QString section = slash < 0 ? QString() : fullKey.left(slash);
+        const QString key = slash < 0 ? fullKey : fullKey.mid(slash + 1);
+        sections[unescapeName(section)].emplace_back(unescapeName(key), it.value().toString());
+    }
+
+    QByteArray out;
+    for (const auto& [section, entries] : sections) {
+        if (!out.isEmpty()) out += '\n';
+        out += '[' + section.toUtf8() + "]\n";
+        for (const auto& [key, value] : entries) out += key.toUtf8() + '=' + singleLine(value).toUtf8() + '\n';
+    }
+    return device.write(out) == out.size();
+}
+
+}  // namespace
+
+QSettings::Format IniStore::format() {
+    static const QSettings::Format registered =
+        QSettings::registerFormat(QStringLiteral("ini"), readLiteralIni, writeLiteralIni);
+    return registered;
+}
+
+IniStore::IniStore(QString filePath) : filePath_(std::move(filePath)) {}
+
+QString IniStore::readString(const QString& section, const QString& key,
+                             const QString& defaultValue) const {
+    const QSettings settings(filePath_, format());
+    return settings.value(settingsKey(section, key), defaultValue).toString();
+}
+
+int IniStore::readInt(const QString& section, const QString& key, int defaultValue) const {
+    bool ok = false;
+    const int value = readString(section, key).toInt(&ok, 10);
+    return ok ? value : defaultValue;
+}
+
+bool IniStore::writeString(const QString& section, const QString& key, const QString& value) {
+    // QSettings writes through a temporary file beside the target; the folder must exist.
+    QDir().mkpath(QFileInfo(filePath_).absolutePath());
+    QSettings settings(filePath_, format());
+    settings.setValue(settingsKey(section, key), singleLine(value));
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+bool IniStore::writeInt(const QString& section, const QString& key, int value) {
+    return writeString(section, key, QString::number(value));
+}
+
+QString iniFilePathFor(const QString& executablePath, const QString& fallbackFolder) {
+    const QFileInfo executable(executablePath);
+    const QString suffix = executable.suffix();
+    QString fileName = executable.fileName();
+    if (!suffix.isEmpty()) fileName.chop(suffix.size() + 1);
+    if (fileName.isEmpty()) fileName = QStringLiteral("qe7204-tool");
+    fileName += QLatin1String(".ini");
+
+    const QFileInfo folder(executable.absolutePath());
+    if (!executablePath.isEmpty() && folder.isDir() && folder.isWritable())
+        return QDir(folder.absoluteFilePath()).filePath(fileName);
+    return QDir(fallbackFolder).filePath(fileName);
+}
+
+namespace {
+
+QString runningExecutablePath() {
+    if (QCoreApplication::instance()) return QCoreApplication::applicationFilePath();
+#ifdef Q_OS_LINUX
+    return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+#else
+    return {};
+#endif
+}
+
+QString userConfigFolder() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (folder.isEmpty()) folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return folder;
+}
+
+}  // namespace
+
+QString defaultIniFilePath() {
+    return iniFilePathFor(runningExecutablePath(), userConfigFolder());
+}
+
+}  // namespace qe

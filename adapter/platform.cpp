@@ -1,1 +1,139 @@
-// work in progress
+#include "platform.h"
+
+#include <cmath>
+
+#include <QtGlobal>
+
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#else
+#include <cerrno>
+#include <sys/resource.h>
+#endif
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+#define QE_FREEDESKTOP_SCREENSAVER 1
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#endif
+
+namespace qe {
+
+namespace {
+
+constexpr int kCalibrationReads = 100;
+constexpr double kNsPerMicrosecond = 1000.0;
+
+// Raises the process priority for the lifetime of the object where the system allows it,
+// and always puts back what was there.
+class RaisedPriority {
+public:
+    RaisedPriority();
+    ~RaisedPriority();
+    RaisedPriority(const RaisedPriority&) = delete;
+    RaisedPriority& operator=(const RaisedPriority&) = delete;
+
+private:
+#if defined(Q_OS_WIN)
+    HANDLE process_ = GetCurrentProcess();
+    DWORD previous_ = 0;
+#else
+    int previous_ = 0;
+#endif
+    bool raised_ = false;
+};
+
+#if defined(Q_OS_WIN)
+
+RaisedPriority::RaisedPriority() : previous_(GetPriorityClass(process_)) {
+    raised_ = previous_ != 0 && SetPriorityClass(process_, REALTIME_PRIORITY_CLASS);
+}
+
+RaisedPriority::~RaisedPriority() {
+    if (raised_) SetPriorityClass(process_, previous_);
+}
+
+#else
+
+constexpr int kHighestPriorityNice = -20;
+
+RaisedPriority::RaisedPriority() {
+    // -1 is a valid niceness; only errno tells a failure. Without the right to raise the
+    // priority (the usual case) the measurement runs at the normal one.
+    errno = 0;
+    previous_ = getpriority(PRIO_PROCESS, 0);
+    if (errno == 0) raised_ = setpriority(PRIO_PROCESS, 0, kHighestPriorityNice) == 0;
+}
+
+RaisedPriority::~RaisedPriority() {
+    if (raised_) setpriority(PRIO_PROCESS, 0, previous_);
+}
+
+#endif
+
+}  // namespace
+
+void MicrosecondDelay::CalibrateDelay() {
+    const RaisedPriority raised;
+
+    const std::int64_t t0 = clock_.nowNs();
+    std::int64_t t1 = t0;
+    for (int i = 0; i < kCalibrationReads; ++i) t1 = clock_.nowNs();
+    const std::int64_t perRead = std::llround(static_cast<double>(t1 - t0) / kCalibrationReads);
+
+    // A delay reads the counter once to start and once more for the look that ends it. The
+    // counter counts nanoseconds, so there is no frequency to ask for in between.
+    DelayOverheadTicks = static_cast<std::int32_t>(2 * perRead);
+}
+
+void MicrosecondDelay::DelayMicroseconds(double microseconds) {
+    // Anything that is not a positive, finite time is no time at all.
+    if (!(microseconds > 0.0) || !std::isfinite(microseconds)) microseconds = 0.0;
+    const auto ticks = static_cast<std::int64_t>(std::llround(microseconds * kNsPerMicrosecond));
+    const std::int64_t target = clock_.nowNs() + ticks;
+    while (clock_.nowNs() < target - DelayOverheadTicks) clock_.relax();
+}
+
+std::string FileVersionString() { return QE7204_VERSION; }
+
+#ifdef QE_FREEDESKTOP_SCREENSAVER
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.ScreenSaver");
+const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
+const QString kInterface = QStringLiteral("org.freedesktop.ScreenSaver");
+// The readout asks while the user waits for it; a missing or stuck service must not stall it.
+constexpr int kCallTimeoutMs = 200;
+
+QDBusMessage screenSaverCall(const QString& method) {
+    return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+}
+
+}  // namespace
+
+bool DesktopScreenSaver::isRunning() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return false;
+    const QDBusReply<bool> active = bus.call(screenSaverCall(QStringLiteral("GetActive")), QDBus::Block, kCallTimeoutMs);
+    return active.isValid() && active.value();
+}
+
+void DesktopScreenSaver::wakeUp() {
+    // The desktop takes SimulateUserActivity as input from the user: it restarts the idle
+    // timer and ends a running screen saver (a locked session still asks for its password).
+    // Sent without waiting for an answer.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) bus.send(screenSaverCall(QStringLiteral("SimulateUserActivity")));
+}
+
+#else
+
+// No screen saver interface this tool knows on this platform.
+bool DesktopScreenSaver::isRunning() { return false; }
+void DesktopScreenSaver::wakeUp() {}
+
+#endif
+
+}  // namespace qe

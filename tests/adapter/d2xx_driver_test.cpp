@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <QTemporaryDir>
+
+#include <string>
+#include <vector>
+
+#include "adapter_link.h"
+#include "d2xx_driver.h"
+#include "recording_sink.h"
+
+// The fake libraries (libftd2xx.so and libftd2xx_nocreate.so) sit in a folder that this test
+// program's run path names, so they are found by name like an installed library.
+
+namespace qe {
+namespace {
+
+// The call log of the fake library that a driver loaded by that name uses.
+class FakeLog {
+public:
+    explicit FakeLog(const char* library = "libftd2xx.so") : library_(dlopen(library, RTLD_NOW)) {
+        EXPECT_NE(library_, nullptr) << dlerror();
+        if (!library_) return;
+        read_ = reinterpret_cast<const char* (*)()>(dlsym(library_, "fake_d2xx_log"));
+        reset_ = reinterpret_cast<void (*)()>(dlsym(library_, "fake_d2xx_reset"));
+        reset();
+    }
+    ~FakeLog() {
+        if (library_) dlclose(library_);
+    }
+    FakeLog(const FakeLog&) = delete;
+    FakeLog& operator=(const FakeLog&) = delete;
+
+    std::string text() const { return read_ ? read_() : "<no log>"; }
+    void reset() {
+        if (reset_) reset_();
+    }
+
+private:
+    void* library_;
+    const char* (*read_)() = nullptr;
+    void (*reset_)() = nullptr;
+};
+
+TEST(D2xxDriver, LoadsTheLibraryByNameAndLists) {
+    FakeLog log;
+    D2xxDriver driver;
+    ASSERT_TRUE(driver.isLoaded());
+    EXPECT_TRUE(driver.hasCreateDeviceInfoList());
+
+    std::uint32_t count = 0;
+    EXPECT_EQ(driver.createDeviceInfoList(count), FT_OK);
+    ASSERT_EQ(count, 2u);
+    std::vector<DeviceInfoNode> nodes(count);
+    EXPECT_EQ(driver.getDeviceInfoList(nodes.data(), count), FT_OK);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(log.text(), "FT_CreateDeviceInfoList;FT_GetDeviceInfoList;");
+
+    // Texts that fill their arrays end at the arrays' ends.
+    EXPECT_EQ(nodes[0].serialNumber(), "ABCDEFGHIJKLMNOP");
+    EXPECT_EQ(nodes[0].description(), "QE7204 interface" + std::string(48, 'd'));
+    EXPECT_EQ(nodes[0].Flags, 0u);
+    EXPECT_EQ(nodes[0].DeviceType, 8u);
+    EXPECT_EQ(nodes[0].ID, 0x04036001u);
+    EXPECT_EQ(nodes[0].LocID, 0x2011u);
+    EXPECT_EQ(nodes[0].DeviceHandle, 0u);
+
+    EXPECT_EQ(nodes[1].serialNumber(), "FT123");
+    EXPECT_EQ(nodes[1].description(), "Other device");
+    EXPECT_EQ(nodes[1].Flags, 1u);
+    EXPECT_EQ(nodes[1].DeviceType, 5u);
+    EXPECT_EQ(nodes[1].ID, 0x04036010u);
+    EXPECT_EQ(nodes[1].LocID, 0x2012u);
+    EXPECT_NE(nodes[1].DeviceHandle, 0u);
+}
+
+TEST(D2xxDriver, PassesArgumentsAndTheHandleThrough) {
+    FakeLog log;
+    D2xxDriver driver;
+    FtHandle handle = 0;
+    ASSERT_EQ(driver.openEx("ABCDEFGHIJKLMNOP", kOpenBySerialNumber, handle), FT_OK);
+    ASSERT_NE(handle, 0u);
+
+    EXPECT_EQ(driver.setLatencyTimer(handle, 16), FT_OK);
+    EXPECT_EQ(driver.setBitMode(handle, 0, 0), FT_OK);
+    EXPECT_EQ(driver.setDataCharacteristics(handle, 8, 2, 0), FT_OK);
+    EXPECT_EQ(driver.setBaudRate(handle, 250000), FT_OK);
+    EXPECT_EQ(driver.setBaudRate(handle, 9600), FT_INVALID_BAUD_RATE);
+    EXPECT_EQ(driver.setTimeouts(handle, 2000, 1500), FT_OK);
+
+    const std::uint8_t frame[] = {89, 42, 48, 0x12, 0x34};
+    std::uint32_t written = 0;
+    EXPECT_EQ(driver.write(handle, frame, 5, written), FT_OK);
+    EXPECT_EQ(written, 4u);
+
+    std::uint8_t reply[8] = {};
+    std::uint32_t got = 0;
+    EXPECT_EQ(driver.read(handle, reply, 5, got), FT_OK);
+    EXPECT_EQ(got, 3u);
+    EXPECT_EQ(std::vector<std::uint8_t>(reply, reply + 4), (std::vector<std::uint8_t>{0xA0, 0xA1, 0xA2, 0}));
+
+    std::uint32_t waiting = 0;
+    EXPECT_EQ(driver.getQueueStatus(handle, waiting), FT_OK);
+    EXPECT_EQ(waiting, 7u);
+    EXPECT_EQ(driver.purge(handle, kPurgeRx), FT_OK);
+    EXPECT_EQ(driver.purge(handle, kPurgeTx), FT_OK);
+    EXPECT_EQ(driver.read(handle, reply, 0, got), FT_OK);
+    EXPECT_EQ(driver.close(handle), FT_OK);
+
+    EXPECT_EQ(log.text(),
+              "FT_OpenEx(ABCDEFGHIJKLMNOP,1);FT_SetLatencyTimer(h,16);FT_SetBitMode(h,0,0);"
+              "FT_SetDataCharacteristics(h,8,2,0);FT_SetBaudRate(h,250000);FT_SetBaudRate(h,9600);"
+              "FT_SetTimeouts(h,2000,1500);FT_Write(h,89 42 48 18 52);FT_Read(h,5);FT_GetQueueStatus(h);"
+              "FT_Purge(h,1);FT_Purge(h,2);FT_Read(h,0);FT_Close(h);");
+}
+
+TEST(D2xxDriver, FailedCallsGiveTheLibrarysStatus) {
+    FakeLog log;
+    D2xxDriver driver;
+    FtHandle handle = 0;
+    EXPECT_EQ(driver.openEx("ABSENT", kOpenBySerialNumber, handle), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(handle, 0u);
+
+    std::uint32_t got = 99;
+    std::uint8_t buffer[1];
+    EXPECT_EQ(driver.read(0x1234, buffer, 0, got), FT_IO_ERROR);
+    EXPECT_EQ(got, 0u);
+}
+
+struct MissingLibraryCase {
+    const char* library;
+    bool loaded;
+};
+
+// Without the library, or without its FT_CreateDeviceInfoList, there are no devices: status
+// 9, and no other call crashes.
+TEST(D2xxDriver, MissingLibraryOrEntryPoint) {
+    const MissingLibraryCase cases[] = {
+        {"libftd2xx_not_installed.so", false},
+        {"libftd2xx_nocreate.so", true},
+    };
+    for (const MissingLibraryCase& c : cases) {
+        SCOPED_TRACE(c.library);
+        D2xxDriver driver(c.library);
+        EXPECT_EQ(driver.isLoaded(), c.loaded);
+        EXPECT_FALSE(driver.hasCreateDeviceInfoList());
+        std::uint32_t count = 5;
+        EXPECT_EQ(driver.createDeviceInfoList(count), FT_DEVICE_NOT_OPENED_FOR_WRITE);
+        EXPECT_EQ(count, 5u);
+        if (!c.loaded) {
+            FtHandle handle = 0;
+            std::uint32_t bytes = 0;
+            EXPECT_NE(driver.openEx("A1", kOpenBySerialNumber, handle), FT_OK);
+            EXPECT_EQ(handle, 0u);
+            EXPECT_NE(driver.read(1, nullptr, 0, bytes), FT_OK);
+            EXPECT_NE(driver.close(1), FT_OK);
+        }
+
+        ManualClock clock;
+        test::RecordingSink sink;
+        RegisterImage image{};
+        AdapterLink link(driver, clock, sink, image);
+        QTemporaryDir dir;
+        link.IniFilePath = dir.filePath(QStringLiteral("tool.ini")).toStdString();
+        link.EnumerateDevices();
+        link.ConnectAdapter();
+        EXPECT_TRUE(link.DeviceInfoList.empty());
+        EXPECT_EQ(link.AdapterHandle, 0u);
+        EXPECT_TRUE(sink.shown.empty());
+    }
+}
+
+// The whole connection through the loaded library: the layout of its device list, the handle
+// it gives out and the line settings all reach it intact.
+TEST(D2xxDriver, ConnectsThroughTheLibrary) {
+    FakeLog log;
+    D2xxDriver driver;
+    ManualClock clock;
+    test::RecordingSink sink;
+    RegisterImage image{};
+    AdapterLink link(driver, clock, sink, image);
+    QTemporaryDir dir;
+    link.IniFilePath = dir.filePath(QStringLiteral("tool.ini")).toStdString();
+    link.lineSettings = {250000, 8, 2, 0};
+
+    link.EnumerateDevices();
+    link.ConnectAdapter();
+    ASSERT_NE(link.AdapterHandle, 0u);
+    EXPECT_EQ(link.LastOpenedSerial, "ABCDEFGHIJKLMNOP");
+    const std::string opening =
+        "FT_CreateDeviceInfoList;FT_GetDeviceInfoList;FT_OpenEx(ABCDEFGHIJKLMNOP,1);FT_SetLatencyTimer(h,16);"
+        "FT_SetBitMode(h,0,0);FT_SetDataCharacteristics(h,8,2,0);FT_SetBaudRate(h,250000);"
+        "FT_SetTimeouts(h,2000,2000);FT_Write(h,90 2 240);";
+    EXPECT_EQ(log.text().substr(0, opening.size()), opening);
+
+    log.reset();
+    EXPECT_TRUE(link.CheckConnection());
+    link.CloseAdapter();
+    EXPECT_EQ(log.text(), "FT_Read(h,0);FT_Close(h);");
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+}  // namespace
+}  // namespace qe

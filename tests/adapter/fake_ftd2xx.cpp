@@ -1,0 +1,142 @@
+// A stand-in for the vendor's D2XX library with its C entry points, for loading tests.
+// Every call is appended to a log that the test reads through fake_d2xx_log(). Built once
+// complete and once without FT_CreateDeviceInfoList (FAKE_D2XX_WITHOUT_CREATE).
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+using DWORD = std::uint32_t;
+using ULONG = std::uint32_t;
+using UCHAR = unsigned char;
+using FT_HANDLE = void*;
+using FT_STATUS = ULONG;
+
+struct FakeNode {
+    ULONG Flags;
+    ULONG Type;
+    ULONG ID;
+    DWORD LocId;
+    char SerialNumber[16];
+    char Description[64];
+    FT_HANDLE ftHandle;
+};
+
+namespace {
+
+std::string callLog;
+int theDevice;     // the handle FT_OpenEx gives out
+int someoneElses;  // the handle of a device listed as already open
+
+// "h" for the handle handed out, "?" for anything else: shows the pointer came back intact.
+const char* name(FT_HANDLE handle) { return handle == &theDevice ? "h" : "?"; }
+
+void log(const std::string& entry) { callLog += entry + ";"; }
+
+}  // namespace
+
+extern "C" {
+
+const char* fake_d2xx_log() { return callLog.c_str(); }
+void fake_d2xx_reset() { callLog.clear(); }
+
+#ifndef FAKE_D2XX_WITHOUT_CREATE
+FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevs) {
+    log("FT_CreateDeviceInfoList");
+    *numDevs = 2;
+    return 0;
+}
+#endif
+
+FT_STATUS FT_GetDeviceInfoList(FakeNode* dest, DWORD* numDevs) {
+    log("FT_GetDeviceInfoList");
+    // The first node fills both texts to the last byte, with no NUL anywhere.
+    std::memset(&dest[0], 0, sizeof dest[0]);
+    dest[0].Flags = 0;
+    dest[0].Type = 8;
+    dest[0].ID = 0x04036001;
+    dest[0].LocId = 0x2011;
+    std::memcpy(dest[0].SerialNumber, "ABCDEFGHIJKLMNOP", 16);
+    std::memset(dest[0].Description, 'd', 64);
+    std::memcpy(dest[0].Description, "QE7204 interface", 16);
+    dest[0].ftHandle = nullptr;
+
+    std::memset(&dest[1], 0, sizeof dest[1]);
+    dest[1].Flags = 1;
+    dest[1].Type = 5;
+    dest[1].ID = 0x04036010;
+    dest[1].LocId = 0x2012;
+    std::strcpy(dest[1].SerialNumber, "FT123");
+    std::strcpy(dest[1].Description, "Other device");
+    dest[1].ftHandle = &someoneElses;
+    *numDevs = 2;
+    return 0;
+}
+
+FT_STATUS FT_OpenEx(void* arg, DWORD flags, FT_HANDLE* handle) {
+    log("FT_OpenEx(" + std::string(static_cast<const char*>(arg)) + "," + std::to_string(flags) + ")");
+    if (std::strcmp(static_cast<const char*>(arg), "ABSENT") == 0) return 2;
+    *handle = &theDevice;
+    return 0;
+}
+
+FT_STATUS FT_Close(FT_HANDLE handle) {
+    log(std::string("FT_Close(") + name(handle) + ")");
+    return 0;
+}
+
+FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
+    log(std::string("FT_SetLatencyTimer(") + name(handle) + "," + std::to_string(ms) + ")");
+    return 0;
+}
+
+FT_STATUS FT_SetBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) {
+    log(std::string("FT_SetBitMode(") + name(handle) + "," + std::to_string(mask) + "," + std::to_string(mode) + ")");
+    return 0;
+}
+
+FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity) {
+    log(std::string("FT_SetDataCharacteristics(") + name(handle) + "," + std::to_string(wordLength) + "," +
+        std::to_string(stopBits) + "," + std::to_string(parity) + ")");
+    return 0;
+}
+
+FT_STATUS FT_SetBaudRate(FT_HANDLE handle, ULONG baud) {
+    log(std::string("FT_SetBaudRate(") + name(handle) + "," + std::to_string(baud) + ")");
+    return baud == 250000 ? 0 : 7;
+}
+
+FT_STATUS FT_SetTimeouts(FT_HANDLE handle, ULONG readMs, ULONG writeMs) {
+    log(std::string("FT_SetTimeouts(") + name(handle) + "," + std::to_string(readMs) + "," +
+        std::to_string(writeMs) + ")");
+    return 0;
+}
+
+FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD count, DWORD* written) {
+    std::string bytes;
+    for (DWORD i = 0; i < count; ++i) bytes += (i ? " " : "") + std::to_string(static_cast<UCHAR*>(buffer)[i]);
+    log(std::string("FT_Write(") + name(handle) + "," + bytes + ")");
+    *written = count > 4 ? 4 : count;  // accepts four bytes at most
+    return 0;
+}
+
+FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead) {
+    log(std::string("FT_Read(") + name(handle) + "," + std::to_string(count) + ")");
+    if (handle != &theDevice) return 4;
+    for (DWORD i = 0; i < count && i < 3; ++i) static_cast<UCHAR*>(buffer)[i] = static_cast<UCHAR>(0xA0 + i);
+    *bytesRead = count < 3 ? count : 3;
+    return 0;
+}
+
+FT_STATUS FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) {
+    log(std::string("FT_GetQueueStatus(") + name(handle) + ")");
+    *rxBytes = 7;
+    return 0;
+}
+
+FT_STATUS FT_Purge(FT_HANDLE handle, ULONG mask) {
+    log(std::string("FT_Purge(") + name(handle) + "," + std::to_string(mask) + ")");
+    return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ini_store.h"
+
+namespace qe {
+namespace {
+
+// An ini file in a fresh folder.
+class IniFile {
+public:
+    IniFile() : path(dir.filePath(QStringLiteral("tool.ini"))), store(path) { EXPECT_TRUE(dir.isValid()); }
+
+    void write(const std::string& contents) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents.data(), static_cast<qint64>(contents.size()));
+    }
+
+    std::optional<std::string> contents() const {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+        return file.readAll().toStdString();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    IniStore store;
+};
+
+struct Entry {
+    QString section;
+    QString key;
+    QString value;
+};
+
+struct WriteCase {
+    const char* name;
+    std::vector<Entry> writes;
+    std::string file;
+};
+
+TEST(IniStore, WritesNamesLiterally) {
+    const WriteCase cases[] = {
+        {"the adapter's entry", {{"Port Options", "Last Opened", "A1B2C3"}},
+         "[Port Options]\nLast Opened=A1B2C3\n"},
+        {"a later write replaces the value", {{"Port Options", "Last Opened", "A1"}, {"Port Options", "Last Opened", "B2"}},
+         "[Port Options]\nLast Opened=B2\n"},
+        {"sections and keys in name order",
+         {{"Port Options", "Last Opened", "FT4"}, {"FT4", "SettingsTop", "12"}, {"FT4", "Display", "tacho"}},
+         "[FT4]\nDisplay=tacho\nSettingsTop=12\n\n[Port Options]\nLast Opened=FT4\n"},
+        {"an empty section name", {{"", "DisplayLeft", "100"}}, "[]\nDisplayLeft=100\n"},
+        {"slashes and percent signs stay as they are", {{"AB/CD%2F", "Display/Mode", "x/y"}},
+         "[AB/CD%2F]\nDisplay/Mode=x/y\n"},
+        {"line breaks never start a line of their own", {{"S", "K", "one\r\n[Evil]\nx=1"}},
+         "[S]\nK=one[Evil]x=1\n"},
+        {"UTF-8 and an empty value", {{"Port Options", "Last Opened", QString::fromUtf8("\xC3\xA9t\xC3\xA9")}, {"S", "E", ""}},
+         "[Port Options]\nLast Opened=\xC3\xA9t\xC3\xA9\n\n[S]\nE=\n"},
+    };
+    for (const WriteCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        IniFile ini;
+        for (const Entry& e : c.writes) EXPECT_TRUE(ini.store.writeString(e.section, e.key, e.value));
+        EXPECT_EQ(ini.contents(), c.file);
+        // ... and every entry reads back as written, line breaks aside.
+        IniStore again(ini.path);
+        const Entry& last = c.writes.back();
+        EXPECT_EQ(again.readString(last.section, last.key, QStringLiteral("?")),
+                  QString(last.value).remove(QLatin1Char('\r')).remove(QLatin1Char('\n')));
+    }
+}
+
+struct ReadCase {
+    const char* name;
+    std::string file;
+    QString section;
+    QString key;
+    QString expected;  // "<default>" when the key is not found
+};
+
+TEST(IniStore, ReadsFilesWrittenByOtherPrograms) {
+    const ReadCase cases[] = {
+        {"plain", "[Port Options]\nLast Opened=A1\n", "Port Options", "Last Opened", "A1"},
+        {"spaces around the equals sign and CR LF line ends",
+         "[Port Options]\r\nLast Opened = A1 \r\n", "Port Options", "Last Opened", "A1"},
+        {"comments and blank lines",
+         "; tool settings\n\n# more\n[Port Options]\n; Last Opened=OLD\n\nLast Opened=NEW\n",
+         "Port Options", "Last Opened", "NEW"},
+        {"spaces around the section name and indented lines",
+         "  [ Port Options ]\n   Last Opened=A1\n", "Port Options", "Last Opened", "A1"},
+        {"a byte order mark", "\xEF\xBB\xBF[Port Options]\nLast Opened=A1\n", "Port Options", "Last Opened", "A1"},
+        {"the value keeps further equals signs", "[S]\nK=a=b\n", "S", "K", "a=b"},
+        {"the same key in another section", "[Other]\nLast Opened=X\n[Port Options]\nLast Opened=Y\n",
+         "Port Options", "Last Opened", "Y"},
+        {"names are matched in their letter case", "[port options]\nlast opened=A1\n", "Port Options",
+         "Last Opened", "<default>"},
+        {"keys before the first section belong to none", "Last Opened=A1\n[Port Options]\n", "Port Options",
+         "Last Opened", "<default>"},
+        {"the empty section", "[]\nDisplayLeft=100\n[X]\nDisplayLeft=5\n", "", "DisplayLeft", "100"},
+        {"a slash in a section name", "[AB/CD]\nDisplay=tacho\n", "AB/CD", "Display", "tacho"},
+        {"a line without an equals sign is skipped", "[S]\ngarbage\nK=1\n", "S", "K", "1"},
+        {"an empty file", "", "Port Options", "Last Opened", "<default>"},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        IniFile ini;
+        ini.write(c.file);
+        EXPECT_EQ(ini.store.readString(c.section, c.key, QStringLiteral("<default>")), c.expected);
+    }
+}
+
+TEST(IniStore, MissingFileGivesTheDefaultAndIsNotCreated) {
+    IniFile ini;
+    EXPECT_EQ(ini.store.readString(QStringLiteral("Port Options"), QStringLiteral("Last Opened")), QString());
+    EXPECT_EQ(ini.store.readInt(QStringLiteral("S"), QStringLiteral("K"), 42), 42);
+    EXPECT_EQ(ini.contents(), std::nullopt);
+}
+
+TEST(IniStore, Integers) {
+    struct IntCase {
+        std::string value;
+        int expected;
+    };
+    const IntCase cases[] = {{"123", 123}, {" -5 ", -5}, {"0", 0}, {"12px", 7}, {"", 7}, {"1.5", 7},
+                             {"99999999999", 7}};
+    for (const IntCase& c : cases) {
+        SCOPED_TRACE(c.value);
+        IniFile ini;
+        ini.write("[Layout]\nTop=" + c.value + "\n");
+        EXPECT_EQ(ini.store.readInt(QStringLiteral("Layout"), QStringLiteral("Top"), 7), c.expected);
+    }
+
+    IniFile ini;
+    EXPECT_TRUE(ini.store.writeInt(QStringLiteral("Layout"), QStringLiteral("Left"), -120));
+    EXPECT_EQ(ini.contents(), "[Layout]\nLeft=-120\n");
+    EXPECT_EQ(ini.store.readInt(QStringLiteral("Layout"), QStringLiteral("Left"), 0), -120);
+}
+
+TEST(IniStore, WritingKeepsTheOtherEntries) {
+    IniFile ini;
+    ini.write("; by hand\r\n[FT4]\r\nDisplayLeft = 100\r\n\r\n[Port Options]\r\nLast Opened=OLD\r\n");
+    EXPECT_TRUE(ini.store.writeString(QStringLiteral("Port Options"), QStringLiteral("Last Opened"),
+                                      QStringLiteral("NEW")));
+    EXPECT_EQ(ini.contents(), "[FT4]\nDisplayLeft=100\n\n[Port Options]\nLast Opened=NEW\n");
+}
+
+TEST(IniStore, WriteIntoAMissingFolderCreatesIt) {
+    QTemporaryDir dir;
+    IniStore store(dir.filePath(QStringLiteral("config/qe7204-tool/tool.ini")));
+    EXPECT_TRUE(store.writeString(QStringLiteral("Port Options"), QStringLiteral("Last Opened"), QStringLiteral("A1")));
+    EXPECT_EQ(store.readString(QStringLiteral("Port Options"), QStringLiteral("Last Opened")), QStringLiteral("A1"));
+}
+
+TEST(IniStore, WriteThatCannotHappenIsReported) {
+    QTemporaryDir dir;
+    // A file standing where the folder would have to be.
+    QFile blocker(dir.filePath(QStringLiteral("blocked")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    IniStore store(dir.filePath(QStringLiteral("blocked/tool.ini")));
+    EXPECT_FALSE(store.writeString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("V")));
+}
+
+// --- where the file lives ----------------------------------------------------------------------
+
+TEST(IniFilePath, BesideTheExecutableWithTheExtensionReplaced) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("bin.d")));
+    const QString fallback = QStringLiteral("/home/user/.config/qe7204-tool");
+    struct PathCase {
+        QString executable;
+        QString ini;
+    };
+    const PathCase cases[] = {
+        {dir.filePath("qe7204-tool"), dir.filePath("qe7204-tool.ini")},
+        {dir.filePath("qe7204-tool.exe"), dir.filePath("qe7204-tool.ini")},
+        {dir.filePath("tool.v2.exe"), dir.filePath("tool.v2.ini")},
+        {dir.filePath("bin.d/qe7204-tool"), dir.filePath("bin.d/qe7204-tool.ini")},
+        // A folder that cannot be written: the user's configuration folder instead.
+        {dir.filePath("missing/qe7204-tool"), fallback + "/qe7204-tool.ini"},
+        {QStringLiteral("/nonexistent-qe7204/bin/qe7204-tool.exe"), fallback + "/qe7204-tool.ini"},
+    };
+    for (const PathCase& c : cases) {
+        SCOPED_TRACE(c.executable.toStdString());
+        EXPECT_EQ(iniFilePathFor(c.executable, fallback), c.ini);
+    }
+}
+
+TEST(IniFilePath, DefaultIsAnIniFileNamedAfterTheProgram) {
+    const QString path = defaultIniFilePath();
+    EXPECT_TRUE(path.endsWith(QStringLiteral("/connection_tests.ini"))) << path.toStdString();
+}
+
+}  // namespace
+}  // namespace qe
