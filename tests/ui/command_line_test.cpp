@@ -1,0 +1,105 @@
+// The program's arguments: what each one asks for, and what is refused.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+
+namespace qe::ui {
+namespace {
+
+QStringList argumentsOf(const std::vector<const char*>& given) {
+    QStringList arguments{QStringLiteral("qe7204-tool")};
+    for (const char* argument : given) arguments << QString::fromUtf8(argument);
+    return arguments;
+}
+
+struct AcceptedCase {
+    const char* name;
+    std::vector<const char*> arguments;
+    bool simulate;
+    int chips;
+    double revolutionsPerSecond;
+};
+
+class AcceptedArguments : public ::testing::TestWithParam<AcceptedCase> {};
+
+TEST_P(AcceptedArguments, GiveTheseOptions) {
+    const AcceptedCase& c = GetParam();
+    CommandLine commandLine;
+    ASSERT_TRUE(commandLine.parse(argumentsOf(c.arguments))) << commandLine.error().toStdString();
+    EXPECT_TRUE(commandLine.error().isEmpty());
+    EXPECT_EQ(commandLine.options().simulate, c.simulate);
+    EXPECT_EQ(commandLine.options().simulation.chips, c.chips);
+    EXPECT_DOUBLE_EQ(commandLine.options().simulation.revolutionsPerSecond, c.revolutionsPerSecond);
+    EXPECT_FALSE(commandLine.options().simulation.instantReplies);
+    EXPECT_FALSE(commandLine.helpRequested());
+    EXPECT_FALSE(commandLine.versionRequested());
+}
+
+const double kDefaultSpeed = sim::SimulationOptions{}.revolutionsPerSecond;
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, AcceptedArguments,
+    ::testing::Values(
+        AcceptedCase{"NoneMeansRealAdapter", {}, false, 1, kDefaultSpeed},
+        AcceptedCase{"Simulate", {"--simulate"}, true, 1, kDefaultSpeed},
+        AcceptedCase{"NoChip", {"--simulate", "--chips", "0"}, true, 0, kDefaultSpeed},
+        AcceptedCase{"FourChips", {"--simulate", "--chips=4"}, true, 4, kDefaultSpeed},
+        AcceptedCase{"OtherDirection", {"--magnet-speed", "-2.5", "--simulate"}, true, 1, -2.5},
+        AcceptedCase{"StandingStill", {"--simulate", "--magnet-speed=0"}, true, 1, 0.0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusedCase {
+    const char* name;
+    std::vector<const char*> arguments;
+    const char* error;
+};
+
+class RefusedArguments : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedArguments, SayWhy) {
+    const RefusedCase& c = GetParam();
+    CommandLine commandLine;
+    EXPECT_FALSE(commandLine.parse(argumentsOf(c.arguments)));
+    EXPECT_EQ(commandLine.error().toStdString(), c.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, RefusedArguments,
+    ::testing::Values(
+        RefusedCase{"UnknownOption", {"--simulated"}, "Unknown option 'simulated'."},
+        RefusedCase{"MissingValue", {"--simulate", "--chips"}, "Missing value after '--chips'."},
+        RefusedCase{"TooManyChips", {"--simulate", "--chips", "5"},
+                    "--chips takes a whole number from 0 to 4, not '5'."},
+        RefusedCase{"NegativeChips", {"--simulate", "--chips=-1"},
+                    "--chips takes a whole number from 0 to 4, not '-1'."},
+        RefusedCase{"ChipsNotANumber", {"--simulate", "--chips", "two"},
+                    "--chips takes a whole number from 0 to 4, not 'two'."},
+        RefusedCase{"SpeedNotANumber", {"--simulate", "--magnet-speed", "fast"},
+                    "--magnet-speed takes turns per second from -2500 to 2500, not 'fast'."},
+        RefusedCase{"SpeedNotFinite", {"--simulate", "--magnet-speed", "inf"},
+                    "--magnet-speed takes turns per second from -2500 to 2500, not 'inf'."},
+        RefusedCase{"SpeedTooHigh", {"--simulate", "--magnet-speed", "2500.5"},
+                    "--magnet-speed takes turns per second from -2500 to 2500, not '2500.5'."},
+        RefusedCase{"SimulationWithoutSimulate", {"--chips", "2"},
+                    "--chips and --magnet-speed need --simulate."},
+        RefusedCase{"StrayArgument", {"--simulate", "adapter"}, "Unexpected argument 'adapter'."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProgramArguments, HelpAndVersionAreNoted) {
+    CommandLine help;
+    ASSERT_TRUE(help.parse(argumentsOf({"--help"})));
+    EXPECT_TRUE(help.helpRequested());
+    for (const char* listed : {"--simulate", "--chips <N>", "--magnet-speed <RPS>", "--version"})
+        EXPECT_TRUE(help.helpText().contains(QString::fromUtf8(listed))) << listed;
+
+    CommandLine version;
+    ASSERT_TRUE(version.parse(argumentsOf({"--version"})));
+    EXPECT_TRUE(version.versionRequested());
+    EXPECT_FALSE(version.helpRequested());
+}
+
+}  // namespace
+}  // namespace qe::ui

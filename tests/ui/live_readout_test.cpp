@@ -1,0 +1,217 @@
+// The live readout: texts, colours and sizes of the readout labels, the display modes, the
+// needles and the screen-saver wake-up, over a scripted adapter.
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "main_window_fixture.h"
+#include "right_anchored_label.h"
+
+namespace qe::ui::test {
+namespace {
+
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+
+std::vector<std::uint8_t> outputBytes(const std::array<std::uint16_t, 4>& words) {
+    std::vector<std::uint8_t> bytes;
+    for (auto word : words) {
+        bytes.push_back(static_cast<std::uint8_t>(word >> 8));
+        bytes.push_back(static_cast<std::uint8_t>(word & 0xFF));
+    }
+    return bytes;
+}
+
+class LiveReadoutTest : public MainWindowTest {
+protected:
+    void SetUp() override { startScripted(); }
+
+    // One "Refresh " click answered with these output words (32..35).
+    void refreshWith(const std::array<std::uint16_t, 4>& words) {
+        scripted->replyToNextWrite(outputBytes(words));
+        window->RefreshReadout();
+    }
+    void refreshWithCounts(std::uint16_t relPos) { refreshWith({relPos, 0, 0, 0}); }
+    QString text(const char* label) { return find<QLabel>(label)->text(); }
+    QColor colour(const char* label) { return find<QLabel>(label)->palette().color(QPalette::WindowText); }
+    void chooseDegrees(bool degrees) {
+        find<QRadioButton>(degrees ? "Rbdegrees" : "RbNumber")->setChecked(true);
+    }
+};
+
+struct ReadoutCase {
+    const char* name;
+    std::array<std::uint16_t, 4> words;
+    chip::DerivedValues derived;
+    bool degrees;
+    // LblPosRel, LabelPOSInc, LabelPOSdeg, LblPosAbs, LblMagnetSt, LblTaho, LblAGCgain
+    std::array<const char*, 7> texts;
+    // red: LblPosRel, LblPosAbs, LblMagnetSt, LblTaho
+    std::array<bool, 4> red;
+};
+
+constexpr chip::DerivedValues kFullResolution{4096, 12, 2048.0};
+
+void PrintTo(const ReadoutCase& c, std::ostream* out) { *out << c.name; }
+
+class ReadoutTableTest : public LiveReadoutTest, public ::testing::WithParamInterface<ReadoutCase> {};
+
+TEST_P(ReadoutTableTest, ShowsTheQuantitiesInTheirTextsAndColours) {
+    const ReadoutCase& c = GetParam();
+    derived = c.derived;
+    link->ChipAddress = 21;
+    chooseDegrees(c.degrees);
+
+    refreshWith(c.words);
+
+    EXPECT_EQ(scripted->frames(), (std::vector<std::vector<std::uint8_t>>{{86, 42}}));
+    const char* labels[] = {"LblPosRel", "LabelPOSInc", "LabelPOSdeg", "LblPosAbs", "LblMagnetSt", "LblTaho",
+                            "LblAGCgain"};
+    for (std::size_t i = 0; i < c.texts.size(); ++i)
+        EXPECT_EQ(text(labels[i]), QString::fromUtf8(c.texts[i])) << labels[i];
+    const char* coloured[] = {"LblPosRel", "LblPosAbs", "LblMagnetSt", "LblTaho"};
+    for (std::size_t i = 0; i < c.red.size(); ++i)
+        EXPECT_EQ(colour(coloured[i]), c.red[i] ? kRed : kBlue) << coloured[i];
+    EXPECT_EQ(colour("LblAGCgain"), kBlue);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Quantities, ReadoutTableTest,
+    ::testing::Values(
+        ReadoutCase{"QuarterTurnInCounts", {1024, 1234, 0, 0}, kFullResolution, false,
+                    {"1024", "1024", "90.00°", "1234", "Magnet in range", "0.00 Hz / 0.0 RPM", "0.0%"},
+                    {false, false, false, false}},
+        ReadoutCase{"QuarterTurnInDegrees", {1024, 1234, 0, 0}, kFullResolution, true,
+                    {"90.00°", "1024 /4096", "90.00°", "1234", "Magnet in range", "0.00 Hz / 0.0 RPM", "0.0%"},
+                    {false, false, false, false}},
+        ReadoutCase{"LastCountAtLowestResolution", {4095, 4095, 0, 0}, {32, 5, 16.0}, true,
+                    {"359.91°", "31 /32", "359.91°", "4095", "Magnet in range", "0.00 Hz / 0.0 RPM", "0.0%"},
+                    {false, false, false, false}},
+        ReadoutCase{"AlarmsAndTopSpeed",
+                    {0x8001, 0x8000, 3 << 13, 1023 | 1 << 10 | 15 << 12}, kFullResolution, false,
+                    {"1", "1", "0.09°", "0", "Error", "2046.00 Hz / 122760.0 RPM", "100.0%"},
+                    {true, true, true, true}},
+        ReadoutCase{"SlowSpeedAndHighGain", {1, 7, 0, 1 | 15 << 12}, {4096, 12, 16.0}, true,
+                    {"0.09°", "1 /4096", "0.09°", "7", "Magnet in range", "0.02 Hz / 0.9 RPM", "93.8%"},
+                    {false, false, false, false}},
+        ReadoutCase{"MagnetTooCloseWithLowGain", {0, 0, 1 << 13, 1 << 12}, kFullResolution, false,
+                    {"0", "0", "0.00°", "0", "Magnet too close", "0.00 Hz / 0.0 RPM", "6.3%"},
+                    {false, false, true, false}},
+        ReadoutCase{"BeforeThePanelWasFilled", {1024, 1024, 2 << 13, 512}, chip::DerivedValues{}, true,
+                    {"90.00°", "0 /0", "90.00°", "1024", "Magnet too far", "0.00 Hz / 0.0 RPM", "6.3%"},
+                    {false, false, true, false}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LiveReadoutTest, PositionLabelsTakeTheirTextsWidthAndKeepTheirRightEdge) {
+    derived = kFullResolution;
+    refreshWithCounts(1024);
+    const struct {
+        const char* label;
+        int rightEdge;
+    } cases[] = {{"LblPosRel", 132}, {"LabelPOSdeg", 220}, {"LabelPOSInc", 320}};
+    for (const auto& c : cases) {
+        auto* label = find<QLabel>(c.label);
+        EXPECT_EQ(label->x() + label->width(), c.rightEdge) << c.label;
+        EXPECT_EQ(label->width(), QFontMetrics(label->font()).horizontalAdvance(label->text())) << c.label;
+    }
+}
+
+TEST_F(LiveReadoutTest, AFailedReadBlanksTheTextsButKeepsColoursCompactDisplayAndNeedles) {
+    FakePanel panel;
+    window->setAnaloguePanel(&panel);
+    derived = kFullResolution;
+    refreshWith({0x8000 | 2048, 100, 0, 0});
+    ASSERT_EQ(colour("LblPosRel"), kRed);
+    panel.calls.clear();
+    screenSaver.running = true;
+    window->LastWakePosition = 4000;
+
+    window->RefreshReadout();  // no reply
+
+    for (const char* label : {"LblPosRel", "LblPosAbs", "LblMagnetSt", "LblAGCgain", "LblTaho"})
+        EXPECT_EQ(text(label), "...") << label;
+    EXPECT_EQ(colour("LblPosRel"), kRed);
+    EXPECT_EQ(text("LabelPOSInc"), "2048");
+    EXPECT_EQ(text("LabelPOSdeg"), "180.00°");
+    EXPECT_TRUE(panel.calls.empty());
+    EXPECT_EQ(screenSaver.wakeUps, 0);
+    EXPECT_EQ(window->LastWakePosition, 4000);
+}
+
+TEST_F(LiveReadoutTest, SwitchingTheDisplayModeReformatsTheLastValuesWithoutAnExchange) {
+    derived = {1024, 10, 2048.0};
+    refreshWithCounts(1024);
+    scripted->calls.clear();
+
+    chooseDegrees(true);
+    EXPECT_EQ(text("LblPosRel"), "90.00°");
+    EXPECT_EQ(text("LabelPOSdeg"), "90.00°");
+    EXPECT_EQ(text("LabelPOSInc"), "256 /1024");
+
+    chooseDegrees(false);
+    EXPECT_EQ(text("LblPosRel"), "256");
+    EXPECT_EQ(text("LabelPOSInc"), "256");
+    EXPECT_EQ(text("LabelPOSdeg"), "90.00°");
+    EXPECT_TRUE(scripted->calls.empty());
+}
+
+TEST_F(LiveReadoutTest, RefreshButtonReadsOnceAndFollowsContinuously) {
+    auto* refresh = find<QPushButton>("Btn_AR_pos");
+    auto* continuously = find<QCheckBox>("CbBeriSkoz");
+    continuously->setChecked(false);
+    EXPECT_TRUE(refresh->isEnabled());
+    scripted->replyToNextWrite(outputBytes({5, 0, 0, 0}));
+    refresh->click();
+    EXPECT_EQ(scripted->frames().size(), 1u);
+    continuously->setChecked(true);
+    EXPECT_FALSE(refresh->isEnabled());
+}
+
+TEST_F(LiveReadoutTest, NeedlesFollowPositionAndSpeedWhateverTheMode) {
+    FakePanel panel;
+    window->setAnaloguePanel(&panel);
+    derived = {32, 5, 16.0};
+    chooseDegrees(true);
+    refreshWith({1024, 0, 0, 512});
+    EXPECT_EQ(panel.needles, (std::pair<double, double>{0.25, 0.5}));
+}
+
+TEST_F(LiveReadoutTest, WakesARunningScreenSaverWhenThePositionMovedMoreThanTenCounts) {
+    derived = kFullResolution;
+    screenSaver.running = true;
+    window->LastWakePosition = 100;
+    const struct {
+        std::uint16_t counts;
+        bool degrees;
+        bool saverRunning;
+        int wakeUps;
+        int lastWakePosition;
+    } steps[] = {
+        {111, false, true, 1, 111},
+        {121, false, true, 1, 111},  // 10 counts: not yet
+        {122, true, true, 2, 122},   // the degrees display still compares counts
+        {500, false, false, 2, 500},  // nothing running: remembered, nothing sent
+        {489, false, true, 3, 489},
+    };
+    for (const auto& step : steps) {
+        chooseDegrees(step.degrees);
+        screenSaver.running = step.saverRunning;
+        refreshWithCounts(step.counts);
+        EXPECT_EQ(screenSaver.wakeUps, step.wakeUps) << step.counts;
+        EXPECT_EQ(window->LastWakePosition, step.lastWakePosition) << step.counts;
+    }
+}
+
+TEST_F(LiveReadoutTest, WakeUpThresholdIsInCountsOfTheSelectedResolution) {
+    derived = {32, 5, 2048.0};
+    screenSaver.running = true;
+    refreshWithCounts(1408);  // 11 counts of 32
+    EXPECT_EQ(screenSaver.wakeUps, 1);
+    refreshWithCounts(2688);  // 21 counts: 10 more
+    EXPECT_EQ(screenSaver.wakeUps, 1);
+}
+
+}  // namespace
+}  // namespace qe::ui::test

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "adapter_link.h"
+#include "analogue_panel_view.h"
+#include "clock.h"
+#include "main_window.h"
+#include "platform.h"
+#include "recording_sink.h"
+#include "register_map.h"
+#include "scripted_driver.h"
+#include "simulation.h"
+
+namespace qe::ui::test {
+
+inline constexpr std::int64_t kNsPerMs = 1'000'000;
+
+class FakeScreenSaver final : public ScreenSaver {
+public:
+    bool isRunning() override { return running; }
+    void wakeUp() override { ++wakeUps; }
+
+    bool running = false;
+    int wakeUps = 0;
+};
+
+// Records what the main window asks of the analogue panel.
+class FakePanel final : public AnaloguePanelView {
+public:
+    bool isPanelVisible() const override { return visible; }
+    void setPanelVisible(bool show) override {
+        visible = show;
+        calls.push_back(show ? "show" : "hide");
+    }
+    void repaintPanel() override { calls.push_back("repaint"); }
+    void UpdateNeedles(double position, double tacho) override {
+        needles = {position, tacho};
+        calls.push_back("needles");
+    }
+    bool showsTachoScale() const override { return false; }
+    void SkalaJeTaho() override { calls.push_back("tacho scale"); }
+    void LoadWindowLayout() override { calls.push_back("load layout"); }
+    void SaveWindowLayout() override { calls.push_back("save layout"); }
+
+    bool visible = false;
+    std::vector<std::string> calls;
+    std::pair<double, double> needles{-1.0, -1.0};
+};
+
+// Everything a main window needs, on a manual clock. Either the simulated adapter with its
+// chips (startSimulated) or a scripted driver without devices whose adapter handle the test
+// opens by hand and whose replies it queues (startScripted).
+class MainWindowTest : public ::testing::Test {
+protected:
+    static constexpr std::int64_t kStartMs = 100'000;
+
+    MainWindowTest() { clock.setNs(kStartMs * kNsPerMs); }
+
+    void startSimulated(int chips = 1) {
+        simulation = sim::makeDefaultSimulation(
+            clock, sim::SimulationOptions{.chips = chips, .revolutionsPerSecond = 0.0, .instantReplies = true});
+        start(*simulation);
+    }
+
+    void startScripted() {
+        scripted = std::make_unique<qe::test::ScriptedDriver>(clock);
+        start(*scripted);
+        // An adapter that answers whatever the test queues.
+        link->AdapterHandle = 0x1000;
+        scripted->calls.clear();
+    }
+
+    void start(FtdiDriver& driver) {
+        link = std::make_unique<AdapterLink>(driver, clock, sink, image);
+        link->IniFilePath = iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString();
+        window = std::make_unique<MainWindow>(*link, derived, delay, screenSaver);
+        holdTimer();
+    }
+
+    sim::SimulatedAdapter& adapter() { return simulation->adapter(); }
+    sim::Transcript& transcript() { return simulation->transcript(); }
+
+    // One tick at that time on the manual clock; the real-time timer stays still in tests.
+    void tickAt(std::int64_t ms) {
+        clock.setNs(std::max(clock.nowNs(), ms * kNsPerMs));
+        window->Timer1Timer();
+        holdTimer();
+    }
+    // The next tick on which the bus scan is due (the first 50 ms of a second), or not.
+    void tickWithScan() { tickAt(nextSecondMs() + 10); }
+    void tickWithoutScan() { tickAt(nextSecondMs() + 500); }
+
+    std::int64_t nextSecondMs() { return (clock.nowNs() / kNsPerMs / 1000 + 1) * 1000; }
+
+    void holdTimer() { window->findChild<QTimer*>(QStringLiteral("Timer1"))->stop(); }
+
+    template <typename T = QWidget>
+    T* find(const char* name) const {
+        auto* widget = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    // Frames seen by the simulated firmware since the last call.
+    std::vector<std::string> newFrames() {
+        auto frames = transcript().frames();
+        transcript().clear();
+        return frames;
+    }
+
+    int countOf(const std::vector<std::string>& texts, const std::string& text) {
+        return static_cast<int>(std::count(texts.begin(), texts.end(), text));
+    }
+
+    ManualClock clock;
+    std::unique_ptr<sim::SimulatedDriver> simulation;
+    std::unique_ptr<qe::test::ScriptedDriver> scripted;
+    qe::test::RecordingSink sink;
+    RegisterImage image{};
+    std::unique_ptr<AdapterLink> link;
+    chip::DerivedValues derived;
+    MicrosecondDelay delay{clock};
+    FakeScreenSaver screenSaver;
+    QTemporaryDir iniDir;
+    std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace qe::ui::test

@@ -1,0 +1,82 @@
+#include "command_line.h"
+
+#include <cmath>
+
+#include "magnet_controls.h"
+
+namespace qe::ui {
+
+CommandLine::CommandLine()
+    : help_(parser_.addHelpOption()),
+      version_(parser_.addVersionOption()),
+      simulate_(QStringLiteral("simulate"),
+                QStringLiteral("Run on a simulated adapter with QE7204 chips instead of a real "
+                               "adapter, with a window to control the simulation.")),
+      chips_(QStringLiteral("chips"),
+             QStringLiteral("With --simulate: number of chips on the bus, 0 to %1 (default %2).")
+                 .arg(kMaxChips)
+                 .arg(sim::SimulationOptions{}.chips),
+             QStringLiteral("N")),
+      magnetSpeed_(QStringLiteral("magnet-speed"),
+                   QStringLiteral("With --simulate: turns of the magnet per second, negative for "
+                                  "the other direction, 0 to stand still (default %1).")
+                       .arg(sim::SimulationOptions{}.revolutionsPerSecond),
+                   QStringLiteral("RPS"))
+{
+    parser_.setApplicationDescription(
+        QStringLiteral("Configures and watches the QE7204 magnetic rotary encoder through its USB adapter."));
+    parser_.addOption(simulate_);
+    parser_.addOption(chips_);
+    parser_.addOption(magnetSpeed_);
+}
+
+bool CommandLine::parse(const QStringList& arguments)
+{
+    options_ = {};
+    error_.clear();
+    if (!parser_.parse(arguments)) {
+        error_ = parser_.errorText();
+        return false;
+    }
+    if (!parser_.positionalArguments().isEmpty()) {
+        error_ = QStringLiteral("Unexpected argument '%1'.").arg(parser_.positionalArguments().first());
+        return false;
+    }
+    options_.simulate = parser_.isSet(simulate_);
+    return readSimulationOptions();
+}
+
+bool CommandLine::readSimulationOptions()
+{
+    const bool simulationSet = parser_.isSet(chips_) || parser_.isSet(magnetSpeed_);
+    if (simulationSet && !options_.simulate) {
+        error_ = QStringLiteral("--chips and --magnet-speed need --simulate.");
+        return false;
+    }
+    if (parser_.isSet(chips_)) {
+        bool ok = false;
+        const int chips = parser_.value(chips_).toInt(&ok, 10);
+        if (!ok || chips < 0 || chips > kMaxChips) {
+            error_ = QStringLiteral("--chips takes a whole number from 0 to %1, not '%2'.")
+                         .arg(kMaxChips)
+                         .arg(parser_.value(chips_));
+            return false;
+        }
+        options_.simulation.chips = chips;
+    }
+    if (parser_.isSet(magnetSpeed_)) {
+        bool ok = false;
+        const double speed = parser_.value(magnetSpeed_).toDouble(&ok);
+        if (!ok || !std::isfinite(speed) || std::abs(speed) > kMaxMagnetSpeedRps) {
+            error_ = QStringLiteral("--magnet-speed takes turns per second from %1 to %2, not '%3'.")
+                         .arg(-kMaxMagnetSpeedRps)
+                         .arg(kMaxMagnetSpeedRps)
+                         .arg(parser_.value(magnetSpeed_));
+            return false;
+        }
+        options_.simulation.revolutionsPerSecond = speed;
+    }
+    return true;
+}
+
+}  // namespace qe::ui

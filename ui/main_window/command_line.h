@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include "simulation.h"
+
+namespace qe::ui {
+
+// What the program was asked to do.
+struct ProgramOptions {
+    bool simulate = false;  // the simulated adapter instead of the D2XX library
+    sim::SimulationOptions simulation;
+};
+
+// The program's arguments: --help, --version, --simulate and the simulation's settings.
+class CommandLine {
+public:
+    static constexpr int kMaxChips = 4;
+
+    CommandLine();
+
+    // False with error() set when the arguments are not understood or out of range.
+    bool parse(const QStringList& arguments);
+
+    bool helpRequested() const { return parser_.isSet(help_) || parser_.isSet(QStringLiteral("help-all")); }
+    bool versionRequested() const { return parser_.isSet(version_); }
+    QString helpText() const { return parser_.helpText(); }
+    const ProgramOptions& options() const { return options_; }
+    const QString& error() const { return error_; }
+
+private:
+    bool readSimulationOptions();
+
+    QCommandLineParser parser_;
+    QCommandLineOption help_;
+    QCommandLineOption version_;
+    QCommandLineOption simulate_;
+    QCommandLineOption chips_;
+    QCommandLineOption magnetSpeed_;
+    ProgramOptions options_;
+    QString error_;
+};
+
+}  // namespace qe::ui

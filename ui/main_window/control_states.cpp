@@ -1,0 +1,79 @@
+#include "control_states.h"
+
+#include <QLabel>
+#include <QWidget>
+
+#include "right_anchored_label.h"
+
+namespace qe::ui {
+
+namespace {
+using A = ControlAction;
+}
+
+DisplayState displayStateFor(bool connected, bool chipPowered) {
+    if (!connected) return DisplayState::NotConnected;
+    return chipPowered ? DisplayState::Powered : DisplayState::NotPowered;
+}
+
+const char* connectionText(DisplayState state) {
+    return state == DisplayState::NotConnected ? "Interface not connected" : "Interface connected";
+}
+
+const char* supplyText(DisplayState state) {
+    switch (state) {
+    case DisplayState::NotConnected: return "";
+    case DisplayState::NotPowered: return "Chip is not powered";
+    case DisplayState::Powered: return "Chip is powered";
+    }
+    return "";
+}
+
+const std::vector<DisplayStateRule>& displayStateRules() {
+    //                                 Not connected  Not powered   Powered
+    static const std::vector<DisplayStateRule> rules = {
+        {{"BtnON"}, {A::Disable, A::Enable, A::Disable}},
+        {{"BtnOFF"}, {A::Disable, A::Disable, A::Enable}},
+        {{"BtnProg", "BtnRead", "BtnSave", "BtnLoad"}, {A::Disable, A::Disable, A::Keep}},
+        {{"Btn_AR_pos"}, {A::Disable, A::Disable, A::EnableUnlessContinuous}},
+        {{"CbBeriSkoz"}, {A::Disable, A::Disable, A::Keep}},
+        {{"GbRelativePosition"}, {A::Keep, A::Disable, A::Enable}},
+        {{"RbNumber", "Rbdegrees"}, {A::Disable, A::Disable, A::Enable}},
+        {{"LabelPOSdeg", "LabelPOSInc"}, {A::Hide, A::Hide, A::Show}},
+        {{"LblPosRel", "LblPosAbs", "LblTaho", "LblMagnetSt", "LblAGCgain"}, {A::Blank, A::Keep, A::Keep}},
+    };
+    return rules;
+}
+
+const std::vector<SettingsRule>& settingsRules() {
+    static const std::vector<SettingsRule> rules = {
+        {{"RgACC", "RgDACT", "RgBufSel", "RgSign", "RgSSI", "RgREG35", "RgPdee", "RgAGCDis", "RgPDint",
+          "RgABRiDis"},
+         A::Enable, A::Disable},
+        {{"GbChipAddress", "EdNaslovCipa", "BtnDolociNaslov"}, A::Enable, A::Disable},
+        {{"EdPosZ", "BtnPresetZero", "BtnZeroCurrentPos"}, A::Enable, A::Disable},
+        {{"cbHysteresis", "ButtonSetHysteresis"}, A::Enable, A::Disable},
+        {{"BtnProg", "BtnRead", "BtnSave", "BtnLoad"}, A::Enable, A::Disable},
+        {{"CbBeriSkoz"}, A::Enable, A::Disable},
+        // These follow other settings; only filling the panel or changing a setting enables them.
+        {{"RgDAC", "RgSTH", "RgUVW", "RgPDTR"}, A::Keep, A::Disable},
+    };
+    return rules;
+}
+
+void applyControlAction(QWidget* control, ControlAction action, bool continuous) {
+    if (!control) return;
+    switch (action) {
+    case A::Keep: break;
+    case A::Enable: control->setEnabled(true); break;
+    case A::Disable: control->setEnabled(false); break;
+    case A::EnableUnlessContinuous: control->setEnabled(!continuous); break;
+    case A::Show: control->setVisible(true); break;
+    case A::Hide: control->setVisible(false); break;
+    case A::Blank:
+        if (auto* label = qobject_cast<QLabel*>(control)) setLabelText(label, QStringLiteral("..."));
+        break;
+    }
+}
+
+}  // namespace qe::ui

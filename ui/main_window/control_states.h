@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+class QWidget;
+
+namespace qe::ui {
+
+// What the poll cycle shows, from the connection check and the supply state.
+enum class DisplayState { NotConnected, NotPowered, Powered };
+
+DisplayState displayStateFor(bool connected, bool chipPowered);
+const char* connectionText(DisplayState state);  // status bar panel 0
+const char* supplyText(DisplayState state);      // status bar panel 1
+
+// What one rule does to its controls.
+enum class ControlAction {
+    Keep,                    // not touched
+    Enable,
+    Disable,
+    EnableUnlessContinuous,  // enabled exactly while "Continuously" is not checked
+    Show,
+    Hide,
+    Blank,                   // readout text "..."
+};
+
+struct DisplayStateRule {
+    std::vector<const char*> controls;
+    std::array<ControlAction, 3> actions;  // indexed by DisplayState
+};
+
+// The controls that every tick sets by its display state.
+const std::vector<DisplayStateRule>& displayStateRules();
+
+struct SettingsRule {
+    std::vector<const char*> controls;
+    ControlAction whenOperable;  // exactly one chip answered and the supply is on
+    ControlAction otherwise;
+};
+
+// The settings controls that every tick enables or disables as a block.
+const std::vector<SettingsRule>& settingsRules();
+
+// Carries out one action on one control; `continuous` is the state of "Continuously".
+void applyControlAction(QWidget* control, ControlAction action, bool continuous);
+
+}  // namespace qe::ui

@@ -1,0 +1,106 @@
+// The live readout: output registers to texts, colours, the compact display and the
+// analogue panel's needles; and the display-mode buttons.
+#include <QCheckBox>
+#include <QFont>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cstdlib>
+
+#include "analogue_panel_view.h"
+#include "main_window.h"
+#include "readout.h"
+#include "right_anchored_label.h"
+
+namespace qe::ui {
+
+namespace {
+
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+
+constexpr int kLiveDegreesDecimals = 2;
+constexpr int kFilledDegreesDecimals = 4;
+constexpr int kFilledPositionPointSize = 28;
+constexpr int kWakeThresholdCounts = 10;
+
+void setTextColour(QLabel* label, bool alarm) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, alarm ? kRed : kBlue);
+    label->setPalette(palette);
+}
+
+QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+}  // namespace
+
+void MainWindow::RefreshReadout() {
+    if (!link_.ReadOutputRegisters(link_.ChipAddress)) {
+        // Colours, the compact display and the needles keep what they showed.
+        blankReadout();
+        LblPosRel->repaint();
+        return;
+    }
+    const chip::Readout readout = chip::decodeReadout(link_.image(), derived_);
+    showReadout(readout, Fill::Live);
+    wakeScreenSaver(readout.counts);
+}
+
+void MainWindow::showReadout(const chip::Readout& readout, Fill fill) {
+    if (fill == Fill::FromMirror) {
+        QFont font = LblPosRel->font();
+        font.setPointSize(kFilledPositionPointSize);
+        LblPosRel->setFont(font);
+    }
+    setTextColour(LblPosRel, readout.relPosAlarm);
+    showDisplayModeTexts(readout, fill == Fill::FromMirror ? kFilledDegreesDecimals : kLiveDegreesDecimals);
+
+    setTextColour(LblPosAbs, readout.absPosAlarm);
+    LblPosAbs->setText(text(chip::absoluteText(readout)));
+    setTextColour(LblMagnetSt, readout.magnetStatus != 0);
+    LblMagnetSt->setText(text(chip::magnetStatusText(readout.magnetStatus)));
+    LblTaho->setText(text(chip::tachoText(readout)));
+    setTextColour(LblTaho, readout.tachoAlarm);
+    LblAGCgain->setText(text(chip::agcText(readout)));
+
+    // The large numbers change at once, even while the thread stays busy in a tick.
+    LblPosRel->repaint();
+    LabelPOSdeg->repaint();
+    LabelPOSInc->repaint();
+    if (panel_) panel_->UpdateNeedles(readout.positionFraction, readout.tachoFraction);
+}
+
+void MainWindow::showDisplayModeTexts(const chip::Readout& readout, int degreesDecimals) {
+    if (RbNumber->isChecked()) {
+        LblPosRel->setText(text(chip::countsText(readout)));
+        LabelPOSInc->setText(LblPosRel->text());
+        LabelPOSdeg->setText(text(chip::degreesText(readout, kLiveDegreesDecimals)));
+    } else if (Rbdegrees->isChecked()) {
+        LblPosRel->setText(text(chip::degreesText(readout, degreesDecimals)));
+        LabelPOSdeg->setText(LblPosRel->text());
+        LabelPOSInc->setText(text(chip::countsOfRangeText(readout, derived_.ResolutionCounts)));
+    }
+}
+
+void MainWindow::wakeScreenSaver(int counts) {
+    // Counts of the selected resolution; slow movement adds up until it passes the threshold.
+    if (std::abs(counts - LastWakePosition) <= kWakeThresholdCounts) return;
+    LastWakePosition = counts;
+    if (screenSaver_.isRunning()) screenSaver_.wakeUp();
+}
+
+void MainWindow::RbNumberClick() {
+    if (!RbNumber->isChecked()) return;
+    showDisplayModeTexts(chip::decodeReadout(link_.image(), derived_), kLiveDegreesDecimals);
+}
+
+void MainWindow::RbdegreesClick() {
+    if (!Rbdegrees->isChecked()) return;
+    showDisplayModeTexts(chip::decodeReadout(link_.image(), derived_), kLiveDegreesDecimals);
+}
+
+void MainWindow::CbBeriSkozClick() { Btn_AR_pos->setEnabled(!CbBeriSkoz->isChecked()); }
+
+void MainWindow::Btn_AR_posClick() { RefreshReadout(); }
+
+}  // namespace qe::ui

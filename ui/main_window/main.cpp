@@ -1,0 +1,104 @@
+#include <QApplication>
+#include <QTextStream>
+
+#include <memory>
+#include <optional>
+
+#include "adapter_link.h"
+#include "command_line.h"
+#include "d2xx_driver.h"
+#include "design_fonts.h"
+#include "ini_store.h"
+#include "main_window.h"
+#include "message_box_sink.h"
+#include "platform.h"
+#include "register_image.h"
+#include "register_map.h"
+#include "simulation.h"
+#include "simulation_window.h"
+
+namespace {
+
+// The application title; the main window carries it as its caption. It is not made the
+// display name, since Qt would then append it to every other window's caption ("Error").
+const QString kApplicationTitle = QStringLiteral("QE7204 interface");
+
+// Help and version need no display: answer them without a windowing application.
+std::unique_ptr<QCoreApplication> createApplication(int& argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        for (const char* answer : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
+            if (argument == answer) return std::make_unique<QCoreApplication>(argc, argv);
+    }
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+// Decides the program's run from its arguments; a value to exit with when it is done.
+std::optional<int> handleArguments(const qe::ui::CommandLine& commandLine, bool parsed)
+{
+    if (!parsed) {
+        QTextStream(stderr) << commandLine.error() << "\nTry '"
+                            << QCoreApplication::applicationName() << " --help'.\n";
+        return 2;
+    }
+    if (commandLine.helpRequested()) {
+        QTextStream(stdout) << commandLine.helpText();
+        return 0;
+    }
+    if (commandLine.versionRequested()) {
+        QTextStream(stdout) << QCoreApplication::applicationName() << ' '
+                            << QCoreApplication::applicationVersion() << '\n';
+        return 0;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::unique_ptr<QCoreApplication> app = createApplication(argc, argv);
+    // The name also names the folder of the ini file when the executable's folder is read-only.
+    QCoreApplication::setApplicationName(QStringLiteral("qe7204-tool"));
+    QCoreApplication::setApplicationVersion(QString::fromStdString(qe::FileVersionString()));
+
+    qe::ui::CommandLine commandLine;
+    const bool parsed = commandLine.parse(QCoreApplication::arguments());
+    if (const std::optional<int> exitCode = handleArguments(commandLine, parsed)) return *exitCode;
+    if (!qobject_cast<QApplication*>(app.get())) return 0;  // only an answer was asked for
+    const qe::ui::ProgramOptions& options = commandLine.options();
+
+    qe::ui::registerDesignFonts();
+
+    qe::SystemClock clock;
+    std::unique_ptr<qe::sim::SimulatedDriver> simulation;
+    std::unique_ptr<qe::D2xxDriver> d2xx;
+    if (options.simulate)
+        simulation = qe::sim::makeDefaultSimulation(clock, options.simulation);
+    else
+        d2xx = std::make_unique<qe::D2xxDriver>();
+    qe::FtdiDriver& driver = simulation ? static_cast<qe::FtdiDriver&>(*simulation) : *d2xx;
+
+    qe::RegisterImage image{};
+    qe::chip::DerivedValues derived;
+    qe::ui::MessageBoxSink messages(kApplicationTitle);
+    qe::AdapterLink link(driver, clock, messages, image);
+    link.IniFilePath = qe::defaultIniFilePath().toStdString();
+    qe::MicrosecondDelay delay(clock);
+    qe::DesktopScreenSaver screenSaver;
+
+    qe::ui::MainWindow window(link, derived, delay, screenSaver);
+    messages.setOwner(&window);
+    window.show();
+
+    if (simulation) {
+        // A child of the main window, so closing the main window still ends the program.
+        auto* desk = new qe::ui::SimulationWindow(simulation->adapter(), &window);
+        desk->setAttribute(Qt::WA_QuitOnClose, false);
+        desk->placeBeside(window);
+        desk->show();
+    }
+
+    return QApplication::exec();
+}

@@ -1,0 +1,161 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+#include "adapter_link.h"
+#include "control_states.h"
+#include "platform.h"
+#include "register_map.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace qe::chip {
+struct Readout;
+}
+
+namespace qe::ui {
+
+class AnaloguePanelView;
+class RadioGroup;
+class RightAnchoredLabel;
+class StatusPanels;
+class ToggleImageButton;
+
+// The project's own web page, opened by a click on the logo.
+inline constexpr const char* kMakerWebPage = "https://qe7204-tool.example.org/";
+
+inline constexpr int kPollIntervalMs = 50;
+inline constexpr int kClientWidth = 784;
+
+// The tool's main window: settings, live readout, power buttons and status bar, and the
+// 50 ms poll cycle that keeps them in line with the adapter and the chip.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    MainWindow(AdapterLink& link, chip::DerivedValues& derived, MicrosecondDelay& delay,
+               ScreenSaver& screenSaver, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The analogue panel, once it exists; without one "Show Display" stays off.
+    void setAnaloguePanel(AnaloguePanelView* panel);
+    AnaloguePanelView* analoguePanel() const { return panel_; }
+
+    AdapterLink& link() { return link_; }
+    chip::DerivedValues& derived() { return derived_; }
+    RadioGroup* radioGroup(const QString& name) const;
+
+    // Client heights with the settings shown and hidden, computed from the controls.
+    int fullHeight() const;
+    int compactHeight() const;
+
+    // Poll cycle.
+    void Timer1Timer();
+    // Returns when no tick is running. A tick can only be unfinished here while it waits
+    // in a modal box further down the stack, so the wait is bounded; false means it gave up
+    // and the caller must not talk to the adapter.
+    bool WaitPollIdle();
+    void BtnONClick();
+    void BtnOFFClick();
+
+    // Settings panel.
+    void RefreshSettingsPanel();
+    void FillSettingsPanel();
+
+    // Live readout.
+    void RefreshReadout();
+    void RbNumberClick();
+    void RbdegreesClick();
+    void CbBeriSkozClick();
+    void Btn_AR_posClick();
+
+    // Window behaviour.
+    void SpeedButtonHideClick();
+    void SpeedButtonHideMouseEnter();
+    void cbDisplayClick();
+    void ButtonSaveDisplaySettingsClick();
+    void ButtonLoadDisplaySettingsClick();
+    void Image321Click();
+    void FillHysteresisList();
+
+    bool PanelReady = false;
+    bool PollBusy = false;
+    std::uint32_t LastSecondTick = 0;
+    int LastWakePosition = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormClose();
+    void bindControls(const QHash<QString, QWidget*>& made);
+    void connectHandlers();
+    void setClientHeight(int height);
+    void updateLayoutButtons();
+
+    // Poll cycle steps.
+    void onceASecond();
+    void showDisplayState(DisplayState state);
+    bool scanStep();
+    void applySettingsStep(bool operable);
+    void blankReadout();
+
+    // Readout.
+    enum class Fill { Live, FromMirror };
+    void showReadout(const chip::Readout& readout, Fill fill);
+    void showDisplayModeTexts(const chip::Readout& readout, int degreesDecimals);
+    void wakeScreenSaver(int counts);
+
+    QWidget* control(const char* name) const;
+
+    AdapterLink& link_;
+    chip::DerivedValues& derived_;
+    MicrosecondDelay& delay_;
+    ScreenSaver& screenSaver_;
+    AnaloguePanelView* panel_ = nullptr;
+    bool closed_ = false;  // after FormClose no tick starts
+    QTimer* Timer1 = nullptr;
+    QHash<QString, QWidget*> controls_;
+
+    ToggleImageButton* SpeedButtonHide = nullptr;
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel6 = nullptr;
+    QWidget* Panel7 = nullptr;
+    QWidget* PanelHiddenDisplay = nullptr;
+    QWidget* PanelDisplaySettings = nullptr;
+    QLabel* Image321 = nullptr;
+    RightAnchoredLabel* LabelPOSdeg = nullptr;
+    RightAnchoredLabel* LabelPOSInc = nullptr;
+    RightAnchoredLabel* LblPosRel = nullptr;
+    QCheckBox* cbDisplay = nullptr;
+    QPushButton* ButtonSaveDisplaySettings = nullptr;
+    QPushButton* ButtonLoadDisplaySettings = nullptr;
+    QPushButton* Btn_AR_pos = nullptr;
+    QCheckBox* CbBeriSkoz = nullptr;
+    QRadioButton* RbNumber = nullptr;
+    QRadioButton* Rbdegrees = nullptr;
+    QLabel* LblPosAbs = nullptr;
+    QLabel* LblTaho = nullptr;
+    QLabel* LblMagnetSt = nullptr;
+    QLabel* LblAGCgain = nullptr;
+    QPushButton* BtnON = nullptr;
+    QPushButton* BtnOFF = nullptr;
+    QPushButton* BtnLoad = nullptr;
+    QLineEdit* EdNaslovCipa = nullptr;
+    QLineEdit* EdPosZ = nullptr;
+    QComboBox* cbHysteresis = nullptr;
+    StatusPanels* StBar1 = nullptr;
+};
+
+}  // namespace qe::ui

@@ -1,0 +1,311 @@
+#include "main_window_layout.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+
+#include "captioned_box.h"
+#include "design_fonts.h"
+#include "image_paths.h"
+#include "radio_group.h"
+#include "register_map.h"
+#include "right_anchored_label.h"
+#include "status_panels.h"
+#include "toggle_image_button.h"
+
+namespace qe::ui {
+
+namespace {
+
+using K = ControlKind;
+
+const QColor kBlue(0, 0, 255);
+const QColor kWhite(255, 255, 255);
+const QColor kOrange(247, 147, 30);
+const QColor kGrey(204, 204, 204);
+
+constexpr FontSpec kReadoutLarge{"Arial Narrow", 35, true};
+constexpr FontSpec kReadoutSmall{"Arial Narrow", 19, true};
+constexpr FontSpec kRelativePosition{"Arial Narrow", 32, true};
+constexpr FontSpec kReadoutText{"Tahoma", 13, false};
+constexpr FontSpec kActionButton{"MS Reference Sans Serif", 11, true};
+
+constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignTop;
+
+}  // namespace
+
+const std::vector<ControlSpec>& mainWindowControls() {
+    static const std::vector<ControlSpec> controls = {
+        {.name = "SpeedButtonHide", .kind = K::Toggle, .parent = nullptr, .bounds = {0, 0, 40, 36},
+         .checked = true},
+        {.name = "Panel1", .kind = K::Panel, .parent = nullptr, .bounds = {264, 8, 255, 36},
+         .background = kWhite},
+        {.name = "Panel5", .kind = K::Panel, .parent = "Panel1", .bounds = {0, 0, 20, 36},
+         .background = kWhite, .dock = Dock::Left},
+        {.name = "Image321", .kind = K::Image, .parent = "Panel1", .bounds = {136, 0, 112, 36},
+         .image = assets::kLogo, .dock = Dock::Right},
+        {.name = "Panel2", .kind = K::Panel, .parent = "Panel1", .bounds = {248, 0, 7, 36},
+         .background = kWhite, .dock = Dock::Right},
+        {.name = "Panel6", .kind = K::Panel, .parent = nullptr, .bounds = {117, 8, 65, 20},
+         .background = kOrange},
+        {.name = "Panel7", .kind = K::Panel, .parent = nullptr, .bounds = {46, 8, 65, 20},
+         .background = kGrey},
+        {.name = "PanelHiddenDisplay", .kind = K::Panel, .parent = nullptr, .bounds = {188, 1, 349, 33},
+         .background = kWhite, .hidden = true},
+        {.name = "LabelPOSdeg", .kind = K::AnchoredLabel, .parent = "PanelHiddenDisplay",
+         .bounds = {200, 0, 20, 42}, .caption = "--", .font = kReadoutLarge, .textColour = kBlue},
+        {.name = "LabelPOSInc", .kind = K::AnchoredLabel, .parent = "PanelHiddenDisplay",
+         .bounds = {310, 12, 10, 23}, .caption = "--", .font = kReadoutSmall, .textColour = kBlue},
+        {.name = "PanelDisplaySettings", .kind = K::Panel, .parent = nullptr, .bounds = {0, 46, 784, 18}},
+        {.name = "cbDisplay", .kind = K::CheckBox, .parent = "PanelDisplaySettings",
+         .bounds = {11, 0, 97, 17}, .caption = "Show Display", .checked = true},
+        {.name = "ButtonSaveDisplaySettings", .kind = K::Button, .parent = "PanelDisplaySettings",
+         .bounds = {436, -1, 161, 17}, .caption = "SAVE DISPLAY SETTINGS", .hidden = true},
+        {.name = "ButtonLoadDisplaySettings", .kind = K::Button, .parent = "PanelDisplaySettings",
+         .bounds = {603, -1, 161, 17}, .caption = "LOAD DISPLAY SETTINGS", .hidden = true},
+
+        {.name = "gbRefresh", .kind = K::GroupBox, .parent = nullptr, .bounds = {16, 69, 192, 45},
+         .caption = "Data Refresh"},
+        {.name = "Btn_AR_pos", .kind = K::Button, .parent = "gbRefresh", .bounds = {8, 16, 59, 24},
+         .caption = "Refresh "},
+        {.name = "CbBeriSkoz", .kind = K::CheckBox, .parent = "gbRefresh", .bounds = {83, 15, 119, 27},
+         .caption = "Continuously", .checked = true},
+        {.name = "GbRelativePosition", .kind = K::GroupBox, .parent = nullptr,
+         .bounds = {16, 115, 192, 114}, .caption = " Relative position "},
+        {.name = "LblPosRel", .kind = K::AnchoredLabel, .parent = "GbRelativePosition",
+         .bounds = {104, 38, 28, 37}, .caption = "....", .font = kRelativePosition, .textColour = kBlue},
+        {.name = "RbNumber", .kind = K::RadioButton, .parent = "GbRelativePosition",
+         .bounds = {8, 89, 62, 17}, .caption = "Counts", .checked = true},
+        {.name = "Rbdegrees", .kind = K::RadioButton, .parent = "GbRelativePosition",
+         .bounds = {86, 89, 66, 17}, .caption = "Degrees"},
+        {.name = "GbAbsolutePosition", .kind = K::GroupBox, .parent = nullptr,
+         .bounds = {16, 235, 192, 45}, .caption = " Absolute position "},
+        {.name = "LblPosAbs", .kind = K::Label, .parent = "GbAbsolutePosition", .bounds = {3, 20, 186, 16},
+         .caption = "....", .font = kReadoutText, .textColour = kBlue, .alignment = kCentred},
+        {.name = "GbTachoInf", .kind = K::GroupBox, .parent = nullptr, .bounds = {16, 280, 192, 45},
+         .caption = " Tacho "},
+        {.name = "LblTaho", .kind = K::Label, .parent = "GbTachoInf", .bounds = {3, 20, 186, 16},
+         .caption = "....", .font = kReadoutText, .textColour = kBlue, .alignment = kCentred},
+        {.name = "GbMagnetStatus", .kind = K::GroupBox, .parent = nullptr, .bounds = {16, 327, 192, 45},
+         .caption = "Magnet status"},
+        {.name = "LblMagnetSt", .kind = K::Label, .parent = "GbMagnetStatus", .bounds = {3, 20, 186, 16},
+         .caption = "....", .font = kReadoutText, .textColour = kBlue, .alignment = kCentred},
+        {.name = "GbAGCgain", .kind = K::GroupBox, .parent = nullptr, .bounds = {16, 374, 192, 45},
+         .caption = "AGC level"},
+        {.name = "LblAGCgain", .kind = K::Label, .parent = "GbAGCgain", .bounds = {3, 20, 186, 16},
+         .caption = "....", .font = kReadoutText, .textColour = kBlue, .alignment = kCentred},
+        {.name = "BtnON", .kind = K::Button, .parent = nullptr, .bounds = {16, 422, 88, 27},
+         .caption = "Power ON", .font = kActionButton},
+        {.name = "BtnOFF", .kind = K::Button, .parent = nullptr, .bounds = {120, 422, 88, 27},
+         .caption = "Power OFF", .font = kActionButton},
+        {.name = "BtnProg", .kind = K::ImageButton, .parent = nullptr, .bounds = {16, 452, 88, 27},
+         .caption = "PROG", .font = kActionButton, .image = assets::kProgGlyph},
+        {.name = "BtnRead", .kind = K::ImageButton, .parent = nullptr, .bounds = {120, 452, 88, 27},
+         .caption = "READ", .font = kActionButton, .image = assets::kReadGlyph},
+        {.name = "BtnSave", .kind = K::ImageButton, .parent = nullptr, .bounds = {16, 480, 88, 27},
+         .caption = "SAVE", .font = kActionButton, .image = assets::kSaveGlyph},
+        {.name = "BtnLoad", .kind = K::ImageButton, .parent = nullptr, .bounds = {120, 480, 88, 27},
+         .caption = "LOAD", .font = kActionButton, .image = assets::kLoadGlyph},
+
+        {.name = "GbChipAddress", .kind = K::GroupBox, .parent = nullptr, .bounds = {214, 68, 292, 45},
+         .caption = " Chip address  (ADDR)"},
+        {.name = "EdNaslovCipa", .kind = K::Edit, .parent = "GbChipAddress", .bounds = {10, 18, 30, 22},
+         .caption = "00", .maxLength = 3},
+        {.name = "BtnDolociNaslov", .kind = K::Button, .parent = "GbChipAddress",
+         .bounds = {160, 19, 129, 21}, .caption = "Set new address"},
+        {.name = "GbZeroPreset", .kind = K::GroupBox, .parent = nullptr, .bounds = {214, 115, 292, 45},
+         .caption = " Zero position  (Zin)"},
+        {.name = "EdPosZ", .kind = K::Edit, .parent = "GbZeroPreset", .bounds = {10, 18, 60, 22},
+         .caption = "0", .maxLength = 4},
+        {.name = "BtnPresetZero", .kind = K::Button, .parent = "GbZeroPreset", .bounds = {104, 19, 120, 21},
+         .caption = "Set zero position"},
+        {.name = "BtnZeroCurrentPos", .kind = K::Button, .parent = "GbZeroPreset",
+         .bounds = {230, 19, 59, 21}, .caption = "Zero"},
+        {.name = "RgACC", .kind = K::RadioGroup, .parent = nullptr, .bounds = {214, 162, 292, 69},
+         .caption = " Resolution (Res)", .columns = 4},
+        {.name = "GroupBox1", .kind = K::GroupBox, .parent = nullptr, .bounds = {214, 233, 292, 45},
+         .caption = "Digital hysteresis (Hyst)"},
+        {.name = "cbHysteresis", .kind = K::ComboBox, .parent = "GroupBox1", .bounds = {10, 17, 103, 24},
+         .caption = "--"},
+        {.name = "ButtonSetHysteresis", .kind = K::Button, .parent = "GroupBox1",
+         .bounds = {184, 19, 105, 21}, .caption = "Set hysteresis"},
+        {.name = "RgREG35", .kind = K::RadioGroup, .parent = nullptr, .bounds = {214, 280, 292, 45},
+         .caption = " Regulator voltage (Reg35)", .columns = 2},
+        {.name = "RgPdee", .kind = K::RadioGroup, .parent = nullptr, .bounds = {214, 327, 292, 45},
+         .caption = " Autonomous power down mode (Pdee)", .columns = 2},
+        {.name = "RgPDTR", .kind = K::RadioGroup, .parent = nullptr, .bounds = {214, 374, 292, 45},
+         .caption = " Power down duty ratio (Pdtr) [active : inactive]", .columns = 4},
+        {.name = "RgBufSel", .kind = K::RadioGroup, .parent = nullptr, .bounds = {214, 421, 292, 45},
+         .caption = "Output function (BUFSEL)", .columns = 2},
+        {.name = "RgUVW", .kind = K::RadioGroup, .parent = nullptr, .bounds = {214, 468, 292, 45},
+         .caption = "Number of pole pairs (UVW) ", .columns = 8},
+        {.name = "RgSign", .kind = K::RadioGroup, .parent = nullptr, .bounds = {512, 68, 262, 45},
+         .caption = " Outputs direction (Sign)", .columns = 2},
+        {.name = "RgDACT", .kind = K::RadioGroup, .parent = nullptr, .bounds = {512, 115, 262, 45},
+         .caption = " Vout/Tout pin function (Dact)", .columns = 2},
+        {.name = "RgDAC", .kind = K::RadioGroup, .parent = nullptr, .bounds = {512, 162, 262, 45},
+         .caption = "Linear voltage period (Dac)", .columns = 4},
+        {.name = "RgSTH", .kind = K::RadioGroup, .parent = nullptr, .bounds = {512, 209, 262, 69},
+         .caption = " Tacho measuring range (Sth) [Hz] ", .columns = 4},
+        {.name = "RgSSI", .kind = K::RadioGroup, .parent = nullptr, .bounds = {512, 280, 262, 93},
+         .caption = " SSI mode (SSIcfg)", .columns = 1},
+        {.name = "RgAGCDis", .kind = K::RadioGroup, .parent = nullptr, .bounds = {512, 374, 262, 45},
+         .caption = "Automatic gain control (AGCdis)", .columns = 2},
+        {.name = "RgPDint", .kind = K::RadioGroup, .parent = nullptr, .bounds = {512, 421, 262, 45},
+         .caption = " Interpolator power (Pdint)", .columns = 2},
+        {.name = "RgABRiDis", .kind = K::RadioGroup, .parent = nullptr, .bounds = {512, 468, 262, 45},
+         .caption = " Incremental outputs (Abridis)", .columns = 2},
+        {.name = "StBar1", .kind = K::StatusBar, .parent = nullptr, .bounds = {0, 520, 784, 18},
+         .dock = Dock::Bottom},
+    };
+    return controls;
+}
+
+namespace {
+
+constexpr int kStatusPanelWidths[] = {150, 350, 350};
+constexpr const char* kDockProperty = "dock";
+
+Dock dockOf(const QWidget* widget) {
+    return static_cast<Dock>(widget->property(kDockProperty).toInt());
+}
+
+// A panel keeps its docked children at its edges.
+class DockingPanel final : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        arrangeDockedChildren(this);
+    }
+};
+
+QStringList settingItems(const char* control) {
+    QStringList items;
+    if (const auto* group = chip::findSettingGroup(control))
+        for (const auto& item : group->items) items << QString::fromStdString(item);
+    return items;
+}
+
+QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
+    const QString caption = QString::fromUtf8(spec.caption);
+    switch (spec.kind) {
+    case K::Toggle:
+        return new ToggleImageButton({assets::kToggleUp, assets::kToggleDisabled, assets::kToggleDown,
+                                      assets::kToggleHeld},
+                                     parent);
+    case K::Panel:
+        return new DockingPanel(parent);
+    case K::Image: {
+        auto* image = new QLabel(parent);
+        image->setAlignment(Qt::AlignCenter);
+        image->setCursor(Qt::PointingHandCursor);
+        const QPixmap picture(QString::fromLatin1(spec.image));
+        if (!picture.isNull())
+            image->setPixmap(picture.scaled(spec.bounds.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        return image;
+    }
+    case K::Label:
+        return new QLabel(caption, parent);
+    case K::AnchoredLabel:
+        return new RightAnchoredLabel(caption, spec.bounds, parent);
+    case K::CheckBox:
+        return new QCheckBox(caption, parent);
+    case K::Button:
+        return new QPushButton(caption, parent);
+    case K::ImageButton:
+        return new QPushButton(QIcon(QString::fromLatin1(spec.image)), caption, parent);
+    case K::GroupBox:
+        return new CaptionedBox(caption, parent);
+    case K::RadioGroup:
+        return new RadioGroup(caption, settingItems(spec.name), spec.columns, parent);
+    case K::RadioButton:
+        return new QRadioButton(caption, parent);
+    case K::Edit:
+        return new QLineEdit(caption, parent);
+    case K::ComboBox: {
+        auto* combo = new QComboBox(parent);
+        combo->setPlaceholderText(caption);
+        return combo;
+    }
+    case K::StatusBar:
+        return new StatusPanels({std::begin(kStatusPanelWidths), std::end(kStatusPanelWidths)}, parent);
+    }
+    return new QWidget(parent);
+}
+
+void applyLook(const ControlSpec& spec, QWidget* widget) {
+    if (spec.font.family) widget->setFont(designFont(QString::fromLatin1(spec.font.family), spec.font.pixelSize,
+                                                     spec.font.bold));
+    QPalette palette = widget->palette();
+    if (spec.textColour.isValid()) palette.setColor(QPalette::WindowText, spec.textColour);
+    if (spec.background.isValid()) {
+        palette.setColor(QPalette::Window, spec.background);
+        widget->setAutoFillBackground(true);
+    }
+    widget->setPalette(palette);
+    if (spec.alignment) {
+        if (auto* label = qobject_cast<QLabel*>(widget)) label->setAlignment(spec.alignment);
+    }
+    if (spec.maxLength > 0) {
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->setMaxLength(spec.maxLength);
+    }
+    if (spec.checked) {
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setChecked(true);
+    }
+}
+
+}  // namespace
+
+void arrangeDockedChildren(QWidget* parent) {
+    std::vector<QWidget*> left;
+    std::vector<QWidget*> right;
+    for (auto* child : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child->isHidden()) continue;
+        switch (dockOf(child)) {
+        case Dock::Left: left.push_back(child); break;
+        case Dock::Right: right.push_back(child); break;
+        case Dock::Bottom:
+            child->setGeometry(0, parent->height() - child->height(), parent->width(), child->height());
+            break;
+        case Dock::None: break;
+        }
+    }
+    const auto byLeftEdge = [](const QWidget* a, const QWidget* b) { return a->x() < b->x(); };
+    std::sort(left.begin(), left.end(), byLeftEdge);
+    std::sort(right.begin(), right.end(), byLeftEdge);
+    int edge = 0;
+    for (auto* child : left) {
+        child->setGeometry(edge, 0, child->width(), parent->height());
+        edge += child->width();
+    }
+    edge = parent->width();
+    for (auto it = right.rbegin(); it != right.rend(); ++it) {
+        edge -= (*it)->width();
+        (*it)->setGeometry(edge, 0, (*it)->width(), parent->height());
+    }
+}
+
+QHash<QString, QWidget*> buildMainWindowControls(QWidget* window) {
+    QHash<QString, QWidget*> made;
+    for (const auto& spec : mainWindowControls()) {
+        QWidget* parent = spec.parent ? made.value(QString::fromLatin1(spec.parent)) : window;
+        QWidget* widget = makeControl(spec, parent ? parent : window);
+        widget->setObjectName(QString::fromLatin1(spec.name));
+        widget->setProperty(kDockProperty, static_cast<int>(spec.dock));
+        if (spec.kind != K::AnchoredLabel) widget->setGeometry(spec.bounds);
+        applyLook(spec, widget);
+        widget->setVisible(!spec.hidden);
+        made.insert(widget->objectName(), widget);
+    }
+    return made;
+}
+
+}  // namespace qe::ui

@@ -1,0 +1,133 @@
+// The 50 ms poll cycle: connection, display state, bus scan, settings enablement and the
+// continuous readout; and the power buttons that drive the same state.
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include "analogue_panel_view.h"
+#include "main_window.h"
+#include "right_anchored_label.h"
+#include "status_panels.h"
+
+namespace qe::ui {
+
+namespace {
+
+constexpr std::uint32_t kOnceASecondMs = 1000;
+constexpr double kPollIdleLookUs = 505.0;
+// About two seconds of looks; a tick still busy by then cannot end while we wait.
+constexpr int kPollIdleLooks = 4000;
+
+const char* const kTooManyChips = "It is not allowed to connected more than one QE7204!";
+
+int singleAddressOrNone(const std::vector<std::uint8_t>& addresses) {
+    return addresses.size() == 1 ? addresses.front() : -1;
+}
+
+}  // namespace
+
+void MainWindow::Timer1Timer() {
+    Timer1->stop();
+    PollBusy = true;
+
+    onceASecond();
+    if (link_.AdapterHandle == 0) {
+        link_.EnumerateDevices();
+        link_.ConnectAdapter();
+    }
+    if (link_.AdapterHandle == 0) link_.ChipPowered = false;
+
+    const DisplayState state = displayStateFor(link_.CheckConnection(), link_.ChipPowered);
+    showDisplayState(state);
+    bool ready = state == DisplayState::Powered;
+    if (ready && link_.clock().tickCount() % 1000 < static_cast<std::uint32_t>(Timer1->interval()))
+        ready = scanStep();
+    applySettingsStep(ready && link_.ChipAddressList.size() == 1);
+
+    if (link_.ChipPowered && CbBeriSkoz->isChecked()) RefreshReadout();
+
+    PollBusy = false;
+    if (!closed_) Timer1->start();
+}
+
+void MainWindow::onceASecond() {
+    // Elapsed time in unsigned arithmetic, so that neither a small tick count after boot
+    // nor the wrap of the 32-bit count stops the work.
+    if (link_.clock().tickCount() - LastSecondTick <= kOnceASecondMs) return;
+    // A changed mark runs the box's click behaviour, as a user's click would.
+    cbDisplay->setChecked(panel_ && panel_->isPanelVisible());
+    link_.EnumerateDevices();
+    LastSecondTick = link_.clock().tickCount();
+}
+
+void MainWindow::showDisplayState(DisplayState state) {
+    StBar1->setPanelText(0, QString::fromLatin1(connectionText(state)));
+    StBar1->setPanelText(1, QString::fromLatin1(supplyText(state)));
+    const auto column = static_cast<std::size_t>(state);
+    for (const auto& rule : displayStateRules())
+        for (const char* name : rule.controls)
+            applyControlAction(control(name), rule.actions[column], CbBeriSkoz->isChecked());
+}
+
+// Returns whether the settings may stay operable after the scan.
+bool MainWindow::scanStep() {
+    const int previousAddress = singleAddressOrNone(link_.ChipAddressList);
+    if (!link_.ScanBus()) return false;
+    const auto& found = link_.ChipAddressList;
+    if (found.size() == 1) link_.ChipAddress = found.front();
+    if (found.size() > 1) {
+        link_.messages().show(MessageKind::Error, kTooManyChips);
+        return false;
+    }
+    if (previousAddress != found.front()) RefreshSettingsPanel();
+    return true;
+}
+
+void MainWindow::applySettingsStep(bool operable) {
+    for (const auto& rule : settingsRules())
+        for (const char* name : rule.controls)
+            applyControlAction(control(name), operable ? rule.whenOperable : rule.otherwise,
+                               CbBeriSkoz->isChecked());
+}
+
+bool MainWindow::WaitPollIdle() {
+    for (int look = 0; PollBusy; ++look) {
+        if (look == kPollIdleLooks) return false;
+        QCoreApplication::processEvents();
+        delay_.DelayMicroseconds(kPollIdleLookUs);
+    }
+    return true;
+}
+
+void MainWindow::BtnONClick() {
+    BtnON->setEnabled(false);
+    if (WaitPollIdle()) {
+        link_.PowerOn();
+        if (link_.QueryPower() && link_.ScanBus()) {
+            const auto& found = link_.ChipAddressList;
+            if (found.size() == 1) {
+                link_.ChipAddress = found.front();
+                RefreshSettingsPanel();
+            } else if (found.size() > 1) {
+                link_.messages().show(MessageKind::Error, kTooManyChips);
+            }
+        }
+    }
+    BtnON->setEnabled(true);
+}
+
+void MainWindow::BtnOFFClick() {
+    link_.PowerOff();
+    blankReadout();
+    LblPosRel->repaint();
+}
+
+void MainWindow::blankReadout() {
+    const QString blank = QStringLiteral("...");
+    LblPosRel->setText(blank);
+    for (QLabel* label : {LblPosAbs, LblMagnetSt, LblAGCgain, LblTaho}) label->setText(blank);
+}
+
+}  // namespace qe::ui

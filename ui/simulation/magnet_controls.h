@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QGroupBox>
+
+#include "virtual_magnet.h"
+
+class QDial;
+class QDoubleSpinBox;
+class QLabel;
+class QSlider;
+
+namespace qe::ui {
+
+// Fastest turn offered, either way: beyond the widest tacho range, to see it saturate.
+inline constexpr double kMaxMagnetSpeedRps = 2500.0;
+
+// The magnet over the simulated chips: its angle (turned by hand while it stands still),
+// its speed and direction, and its distance from the chips.
+class MagnetControls : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit MagnetControls(sim::VirtualMagnet& magnet, QWidget* parent = nullptr);
+
+    // Shows where the magnet is now.
+    void refresh();
+
+private:
+    QWidget* makeAngleRow();
+    QWidget* makeSpeedRow();
+    QWidget* makeDistanceRow();
+    void applySpeed(double revolutionsPerSecond);
+    void applyDistance(int tenthsOfMillimetre);
+
+    sim::VirtualMagnet& magnet_;
+    QDial* angleDial_ = nullptr;
+    QLabel* angleText_ = nullptr;
+    QDoubleSpinBox* speed_ = nullptr;
+    QSlider* distance_ = nullptr;
+    QLabel* distanceText_ = nullptr;
+};
+
+}  // namespace qe::ui
