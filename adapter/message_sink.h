@@ -8,6 +8,7 @@ enum class MessageKind {
     Error,        // caption "Error", exclamation icon, OK
     DriverError,  // error icon, OK
     Plain,        // application title as caption, OK
+    Exception,    // application title as caption, error icon, OK: a failed file operation
 };
 
 // Where the tool's modal message boxes go. The window shows them; tests record them.

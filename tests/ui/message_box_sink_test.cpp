@@ -88,7 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
     Sink, MessageBoxKinds,
     ::testing::Values(KindCase{"Error", MessageKind::Error, "Error", QMessageBox::Warning},
                       KindCase{"DriverError", MessageKind::DriverError, "Error", QMessageBox::Critical},
-                      KindCase{"Plain", MessageKind::Plain, "QE7204 interface", QMessageBox::NoIcon}),
+                      KindCase{"Plain", MessageKind::Plain, "QE7204 interface", QMessageBox::NoIcon},
+                      KindCase{"Exception", MessageKind::Exception, "QE7204 interface",
+                               QMessageBox::Critical}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MessageBoxSinkOwner, BoxesSitOverTheOwnerWhileItLives) {

@@ -11,6 +11,8 @@ MessageBoxStyle messageBoxStyle(MessageKind kind, const QString& applicationTitl
         return {QStringLiteral("Error"), QMessageBox::Warning};
     case MessageKind::DriverError:
         return {QStringLiteral("Error"), QMessageBox::Critical};
+    case MessageKind::Exception:
+        return {applicationTitle, QMessageBox::Critical};
     case MessageKind::Plain:
         break;
     }
