@@ -10,11 +10,11 @@ constexpr std::uint8_t kRegisterAccess = 'Y';
 constexpr std::uint8_t kReadAll = 'W';
 constexpr std::uint8_t kReadOutputs = 'V';
 constexpr std::uint8_t kScan = 'X';
-constexpr std::uint8_t kSupply = 'Z';
+constexpr std::uint8_t kAdapterCommand = 'Z';  // sub-commands below, then one argument byte
 
-constexpr std::uint8_t kSupplyParameters = 2;
-constexpr std::uint8_t kSupplySwitch = 3;
-constexpr std::uint8_t kSupplyQuery = 4;
+constexpr std::uint8_t kSubParameters = 2;
+constexpr std::uint8_t kSubSupply = 3;
+constexpr std::uint8_t kSubQuerySupply = 4;
 
 constexpr std::uint8_t kOutputWord = 32;
 constexpr std::size_t kOutputWordCount = 4;
@@ -78,7 +78,7 @@ std::size_t AdapterFirmware::expectedLength() const {
         return 2;
     case kScan:
         return 1;
-    case kSupply:
+    case kAdapterCommand:
         return 3;
     default:
         return 1;  // unknown: complete at once, and execute() drops it
@@ -107,8 +107,8 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::execute(std::int64_t atNs
         bytes.push_back(kEndOfList);
         return replyAt(std::move(bytes), atNs);
     }
-    case kSupply:
-        return supplyCommand(atNs);
+    case kAdapterCommand:
+        return adapterCommand(atNs);
     default:
         drop(atNs);
         return std::nullopt;
@@ -141,17 +141,17 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::readWords(std::uint8_t ad
     return replyAt(std::move(bytes), atNs);
 }
 
-std::optional<AdapterFirmware::Reply> AdapterFirmware::supplyCommand(std::int64_t atNs) {
+std::optional<AdapterFirmware::Reply> AdapterFirmware::adapterCommand(std::int64_t atNs) {
     const auto argument = frame_[2];
     switch (frame_[1]) {
-    case kSupplySwitch:
+    case kSubSupply:
         log(atNs, Transcript::Kind::Frame, argument ? "power on" : "power off");
         bus_.setPowered(argument != 0);
         return std::nullopt;
-    case kSupplyQuery:
+    case kSubQuerySupply:
         log(atNs, Transcript::Kind::Frame, "power query");
         return replyAt({static_cast<std::uint8_t>(bus_.powered() ? 1 : 0)}, atNs);
-    case kSupplyParameters:
+    case kSubParameters:
         log(atNs, Transcript::Kind::Frame, formatted("params 0x%02X", argument));
         parameters_ = argument;
         return replyAt({argument}, atNs);

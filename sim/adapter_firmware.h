@@ -26,6 +26,7 @@ public:
     static constexpr std::uint8_t kOpenBus = 0xFF;
     static constexpr std::uint8_t kEndOfList = 0xFF;
     static constexpr std::int64_t kEepromWriteNs = 5'000'000;
+    // The firmware's receive time-out: a fragment of a cut write does not swallow the next frame.
     static constexpr std::int64_t kFrameGapNs = 50'000'000;
 
     struct Reply {
@@ -59,7 +60,7 @@ private:
                                        std::int64_t atNs);
     std::optional<Reply> readWords(std::uint8_t address, std::uint8_t first, std::size_t count,
                                    std::int64_t atNs);
-    std::optional<Reply> supplyCommand(std::int64_t atNs);
+    std::optional<Reply> adapterCommand(std::int64_t atNs);  // supply and parameter sub-commands
     bool writeRefused(std::uint8_t reg);
     Reply replyAt(std::vector<std::uint8_t> bytes, std::int64_t atNs, std::int64_t processingNs = 0);
     void log(std::int64_t atNs, Transcript::Kind kind, std::string text);

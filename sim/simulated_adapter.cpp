@@ -62,6 +62,8 @@ void SimulatedAdapter::failCall(const std::string& name, FtStatus status) {
 
 void SimulatedAdapter::clearFaults() {
     next_ = {};
+    nextWriteLimit_.reset();
+    everyWriteLimit_.reset();
     openFailure_ = FT_OK;
     failingCalls_.clear();
     firmware_.acceptAllWrites();
@@ -74,8 +76,8 @@ void SimulatedAdapter::setInstantReplies(bool instant) {
 
 UsbTiming SimulatedAdapter::timing() const {
     if (instant_) return {};
-    const unsigned bits = 1u + line_.wordLength + (line_.parity ? 1u : 0u) + (line_.stopBits == 2 ? 2u : 1u);
-    return UsbTiming{static_cast<std::int64_t>(bits) * 1'000'000'000 / line_.baud, line_.latencyMs * kNsPerMs};
+    const unsigned bits = 1u + wire_.wordLength + (wire_.parity ? 1u : 0u) + (wire_.stopBits == 2 ? 2u : 1u);
+    return UsbTiming{static_cast<std::int64_t>(bits) * 1'000'000'000 / wire_.baud, latencyMs_ * kNsPerMs};
 }
 
 // --- device side -----------------------------------------------------------------------------
@@ -86,7 +88,8 @@ FtStatus SimulatedAdapter::open(FtHandle newHandle) {
     if (status == FT_OK) {
         handle_ = newHandle;
         rx_.clear();
-        line_.latencyMs = kDefaultLatencyMs;
+        latencyMs_ = kDefaultLatencyMs;
+        timeouts_ = {};
     }
     logCall("open", status);
     return status;
@@ -107,7 +110,7 @@ FtStatus SimulatedAdapter::setLatencyTimer(FtHandle handle, std::uint8_t millise
         logCall(text, FT_INVALID_PARAMETER);
         return FT_INVALID_PARAMETER;
     }
-    line_.latencyMs = milliseconds;
+    latencyMs_ = milliseconds;
     logCall(text, FT_OK);
     return FT_OK;
 }
@@ -128,9 +131,9 @@ FtStatus SimulatedAdapter::setDataCharacteristics(FtHandle handle, std::uint8_t 
         logCall(text, FT_INVALID_PARAMETER);
         return FT_INVALID_PARAMETER;
     }
-    line_.wordLength = wordLength;
-    line_.stopBits = stopBits;
-    line_.parity = parity;
+    wire_.wordLength = wordLength;
+    wire_.stopBits = stopBits;
+    wire_.parity = parity;
     logCall(text, FT_OK);
     return FT_OK;
 }
@@ -142,7 +145,7 @@ FtStatus SimulatedAdapter::setBaudRate(FtHandle handle, std::uint32_t baud) {
         logCall(text, FT_INVALID_BAUD_RATE);
         return FT_INVALID_BAUD_RATE;
     }
-    line_.baud = baud;
+    wire_.baud = baud;
     logCall(text, FT_OK);
     return FT_OK;
 }
@@ -150,7 +153,7 @@ FtStatus SimulatedAdapter::setBaudRate(FtHandle handle, std::uint32_t baud) {
 FtStatus SimulatedAdapter::setTimeouts(FtHandle handle, std::uint32_t readMs, std::uint32_t writeMs) {
     const auto text = "timeouts " + number(readMs) + " " + number(writeMs);
     if (auto status = admit(handle, "FT_SetTimeouts", text); status != FT_OK) return status;
-    line_.readTimeoutMs = readMs;
+    timeouts_ = {readMs, writeMs};
     logCall(text, FT_OK);
     return FT_OK;
 }
@@ -161,14 +164,18 @@ FtStatus SimulatedAdapter::write(FtHandle handle, const std::uint8_t* data, std:
     // A written frame shows in the transcript as the firmware decodes it, so only a failed
     // write is logged as a call.
     if (auto status = admit(handle, "FT_Write", "write " + number(count)); status != FT_OK) return status;
+    const auto accepted = acceptedOf(count);
+    if (accepted < count) log(Transcript::Kind::Note, "write cut to " + number(accepted) + " of " + number(count));
     const auto byteNs = timing().byteNs;
     auto t = std::max(clock_.nowNs(), txLineFreeNs_);
-    for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t i = 0; i < accepted; ++i) {
         t += byteNs;
         if (auto reply = firmware_.receive(data[i], t)) deliver(std::move(*reply));
     }
     txLineFreeNs_ = t;
-    written = count;
+    written = accepted;
+    // The driver gives up on the rest only when its write time-out has passed.
+    if (accepted < count) clock_.sleepNs(timeouts_.writeMs * kNsPerMs);
     return FT_OK;
 }
 
@@ -182,8 +189,8 @@ FtStatus SimulatedAdapter::read(FtHandle handle, std::uint8_t* data, std::uint32
 
     const auto now = clock_.nowNs();
     auto until = rx_.arrivalOf(count);
-    if (line_.readTimeoutMs > 0) {
-        const auto deadline = now + line_.readTimeoutMs * kNsPerMs;
+    if (timeouts_.readMs > 0) {
+        const auto deadline = now + timeouts_.readMs * kNsPerMs;
         until = until ? std::min(*until, deadline) : deadline;
     } else if (!until) {
         until = rx_.arrivalOf(rx_.size());  // no time-out: nothing more than what is in flight
@@ -258,8 +265,17 @@ void SimulatedAdapter::logCall(const std::string& text, FtStatus status) {
     log(Transcript::Kind::Call, status == FT_OK ? text : text + " failed " + number(status));
 }
 
+std::uint32_t SimulatedAdapter::acceptedOf(std::uint32_t count) {
+    auto accepted = count;
+    if (everyWriteLimit_) accepted = std::min(accepted, *everyWriteLimit_);
+    if (const auto once = std::exchange(nextWriteLimit_, std::nullopt)) accepted = std::min(accepted, *once);
+    return accepted;
+}
+
 void SimulatedAdapter::resetLine() {
-    line_ = LineSettings{};
+    wire_ = {};
+    latencyMs_ = kDefaultLatencyMs;
+    timeouts_ = {};
     txLineFreeNs_ = 0;
     rxLineFreeNs_ = 0;
 }

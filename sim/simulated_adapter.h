@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,8 @@
 
 namespace qe::sim {
 
-// One USB adapter on the desk: its FTDI USB chip (open/closed, latency timer, line settings,
-// receive queue), its firmware, the chip bus behind it and the magnet over the chips.
+// One USB adapter on the desk: its FTDI USB chip (open/closed, latency timer, wire format,
+// time-outs, receive queue), its firmware, the chip bus behind it and the magnet over the chips.
 //
 // Timing on the clock given: a frame reaches the firmware after its wire time; a reply's
 // bytes reach the host's receive queue after their wire time and then the latency timer
@@ -24,7 +25,8 @@ namespace qe::sim {
 // acknowledgement. setInstantReplies(true) makes all of it 0.
 //
 // The line starts at 250,000 baud, 8 data bits and 2 stop bits, the firmware's own settings;
-// settings the tool makes change the wire time, they do not garble the bytes.
+// settings the tool makes change the wire time, they do not garble the bytes. Time-outs belong
+// to a handle: every open starts without them, and with the default latency timer.
 //
 // Everything is called from one thread (the tool's window thread, or a test).
 class SimulatedAdapter {
@@ -61,6 +63,12 @@ public:
     void shortenNextReply(std::size_t bytesDropped);
     void addSurplusBytes(std::size_t count, std::uint8_t value = 0xA5);  // to the next reply
 
+    // A cut write: the next write, or every write, takes only its first `accepted` bytes. Like
+    // the driver whose write time-out passed, FT_Write waits that time-out (none when none is
+    // set), then reports the count taken with FT_OK; the rest never reaches the firmware.
+    void acceptPartOfNextWrite(std::uint32_t accepted) { nextWriteLimit_ = accepted; }
+    void acceptPartOfEveryWrite(std::uint32_t accepted) { everyWriteLimit_ = accepted; }
+
     // Writes acknowledged with 0 and not done; refuseEveryNthWrite(0) turns that one off.
     void refuseWritesTo(std::uint8_t reg) { firmware_.refuseWritesTo(reg); }
     void refuseEveryNthWrite(unsigned n) { firmware_.refuseEveryNthWrite(n); }
@@ -79,9 +87,10 @@ public:
     // --- what the tool set ------------------------------------------------------------------
     bool isOpen() const { return plugged_ && handle_ != 0; }
     FtHandle handle() const { return handle_; }
-    std::uint8_t latencyTimerMs() const { return line_.latencyMs; }
-    std::uint32_t baudRate() const { return line_.baud; }
-    std::uint32_t readTimeoutMs() const { return line_.readTimeoutMs; }
+    std::uint8_t latencyTimerMs() const { return latencyMs_; }
+    std::uint32_t baudRate() const { return wire_.baud; }
+    std::uint32_t readTimeoutMs() const { return timeouts_.readMs; }   // 0: none set
+    std::uint32_t writeTimeoutMs() const { return timeouts_.writeMs; }  // 0: none set
     UsbTiming timing() const;
 
     // --- device side of the driver (SimulatedDriver routes its calls here) ------------------
@@ -101,14 +110,16 @@ public:
     FtStatus purge(FtHandle handle, std::uint32_t mask);
 
 private:
-    // What a freshly plugged adapter starts with.
-    struct LineSettings {
-        std::uint8_t latencyMs = kDefaultLatencyMs;
+    // How bytes go over the serial line; a freshly plugged adapter starts with these.
+    struct WireFormat {
         std::uint32_t baud = 250'000;
         std::uint8_t wordLength = 8;
         std::uint8_t stopBits = 2;
         std::uint8_t parity = 0;
-        std::uint32_t readTimeoutMs = 0;  // 0: none set
+    };
+    struct Timeouts {
+        std::uint32_t readMs = 0;
+        std::uint32_t writeMs = 0;
     };
     struct NextReplyFaults {
         bool lose = false;
@@ -123,6 +134,8 @@ private:
     void deliver(AdapterFirmware::Reply reply);
     void log(Transcript::Kind kind, std::string text);
     void logCall(const std::string& text, FtStatus status);
+    // Bytes the current write may take; arming a next-write cut is used up here.
+    std::uint32_t acceptedOf(std::uint32_t count);
     void resetLine();
 
     Clock& clock_;
@@ -137,11 +150,15 @@ private:
     bool plugged_ = true;
     bool instant_ = false;
     FtHandle handle_ = 0;
-    LineSettings line_;
+    WireFormat wire_;
+    std::uint8_t latencyMs_ = kDefaultLatencyMs;
+    Timeouts timeouts_;
     std::int64_t txLineFreeNs_ = 0;
     std::int64_t rxLineFreeNs_ = 0;
 
     NextReplyFaults next_;
+    std::optional<std::uint32_t> nextWriteLimit_;
+    std::optional<std::uint32_t> everyWriteLimit_;
     FtStatus openFailure_ = FT_OK;
     std::map<std::string, FtStatus> failingCalls_;
 };

@@ -7,10 +7,12 @@
 namespace qe::sim {
 
 namespace {
+// The driver fills a text array to its last byte when the text is that long, with no NUL
+// after it; a shorter text ends with NULs.
 template <std::size_t N>
 void copyText(char (&dest)[N], const std::string& text) {
     std::memset(dest, 0, N);
-    std::memcpy(dest, text.data(), std::min(text.size(), N - 1));
+    std::memcpy(dest, text.data(), std::min(text.size(), N));
 }
 }  // namespace
 

@@ -28,7 +28,8 @@ public:
 
     // A "QE7204 interface" adapter with the next serial number: "QE000001", "QE000002", ...
     SimulatedAdapter& addAdapter();
-    // Any FTDI device, e.g. one whose description lacks "QE7204 interface".
+    // Any FTDI device, e.g. one whose description lacks "QE7204 interface". Enumeration lists
+    // at most 16 bytes of the serial number and 64 of the description, as the driver's node holds.
     SimulatedAdapter& addAdapter(std::string serialNumber, std::string description);
 
     std::size_t adapterCount() const { return adapters_.size(); }

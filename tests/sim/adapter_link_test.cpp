@@ -332,6 +332,51 @@ TEST_F(LinkOnSimulation, FailingDriverCallsWhileConnecting) {
     }
 }
 
+TEST_F(LinkOnSimulation, OpensAnAdapterWhoseSerialFillsItsArray) {
+    const std::string serial = "QE72040000000016";
+    adapter.unplug();
+    auto& fullLength = driver->addAdapter(serial, "QE7204 interface" + std::string(48, '#'));
+    for (int run = 0; run < 2; ++run) {  // the second run finds it by the remembered serial
+        link.CloseAdapter();
+        link.EnumerateDevices();
+        link.ConnectAdapter();
+        EXPECT_NE(link.AdapterHandle, 0u) << run;
+        EXPECT_EQ(link.AdapterHandle, fullLength.handle()) << run;
+        EXPECT_EQ(link.LastOpenedSerial, serial) << run;
+    }
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(LinkOnSimulation, CutWriteFailsItsCommandAndTheNextOneIsClean) {
+    connect();
+    struct Case {
+        const char* name;
+        std::function<void(SimulatedAdapter&)> arm;
+        std::function<bool(AdapterLink&)> operation;
+        int failingRuns;
+    };
+    const Case cases[] = {
+        {"RegisterWrite", [](auto& a) { a.acceptPartOfNextWrite(3); }, kWrite, 1},
+        {"RegisterRead", [](auto& a) { a.acceptPartOfNextWrite(2); }, kRead, 1},
+        {"OutputsRead", [](auto& a) { a.acceptPartOfNextWrite(1); }, kOutputs, 1},
+        {"ScanNotTaken", [](auto& a) { a.acceptPartOfNextWrite(0); }, kScan, 1},
+        {"EveryReadAll", [](auto& a) { a.acceptPartOfEveryWrite(1); }, kAll, 2},
+    };
+    for (const auto& c : cases) {
+        c.arm(adapter);
+        for (int run = 0; run < c.failingRuns; ++run) EXPECT_FALSE(c.operation(link)) << c.name << " run " << run;
+        adapter.clearFaults();
+        driver->transcript().clear();
+        image[48] = 0;
+        const auto read = link.ReadRegister(0, 48);
+        EXPECT_TRUE(read.ok) << c.name;
+        EXPECT_EQ(read.word, 0x0100) << c.name;
+        EXPECT_EQ(image[48], 0x0100) << c.name;
+        EXPECT_EQ(driver->transcript().frames(), Texts{"R 0 48"}) << c.name;
+    }
+    EXPECT_TRUE(sink.shown.empty());
+}
+
 TEST_F(LinkOnSimulation, SettingChangeExchangeOrder) {
     connect();
     // Read-modify-write of the tacho range, as a settings handler does it.

@@ -88,6 +88,29 @@ TEST_F(Driver, ListsEveryPluggedDeviceWithItsTexts) {
     }
 }
 
+TEST_F(Driver, ListsTextsUpToTheFullArrays) {
+    const std::string description64 = "QE7204 interface" + std::string(48, '#');
+    struct Case {
+        std::string serial;
+        std::string description;
+        std::string listedSerial;
+        std::string listedDescription;
+    };
+    const Case cases[] = {
+        {"QE7204000000015", "QE7204 interface", "QE7204000000015", "QE7204 interface"},
+        {"QE72040000000016", description64, "QE72040000000016", description64},
+        {"QE720400000000017", description64 + "!", "QE72040000000001", description64},
+    };
+    for (const auto& c : cases) driver.addAdapter(c.serial, c.description);
+    const auto nodes = enumerate();
+    ASSERT_EQ(nodes.size(), std::size(cases));
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        EXPECT_EQ(nodes[i].serialNumber(), cases[i].listedSerial) << i;
+        EXPECT_EQ(nodes[i].description(), cases[i].listedDescription) << i;
+    }
+    EXPECT_NE(open("QE72040000000016"), 0u) << "a listed full-length serial opens";
+}
+
 TEST_F(Driver, FillsNoMoreNodesThanAskedFor) {
     driver.addAdapter();
     driver.addAdapter();
@@ -136,6 +159,27 @@ TEST_F(Driver, ClosedDeviceOpensAgainWithAFreshHandle) {
     EXPECT_EQ(driver.setLatencyTimer(first, 16), FT_INVALID_HANDLE);
     EXPECT_EQ(driver.setLatencyTimer(second, 16), FT_OK);
     EXPECT_EQ(driver.setLatencyTimer(0xDEAD, 16), FT_INVALID_HANDLE) << "never given out";
+}
+
+TEST_F(Driver, TimeoutsAndLatencyBelongToTheHandle) {
+    auto& adapter = driver.addAdapter();
+    const auto first = open("QE000001");
+    ASSERT_EQ(driver.setTimeouts(first, 2000, 1500), FT_OK);
+    ASSERT_EQ(driver.setLatencyTimer(first, 2), FT_OK);
+    EXPECT_EQ(adapter.readTimeoutMs(), 2000u);
+    EXPECT_EQ(adapter.writeTimeoutMs(), 1500u);
+    ASSERT_EQ(driver.close(first), FT_OK);
+
+    const auto second = open("QE000001");
+    EXPECT_EQ(adapter.readTimeoutMs(), 0u);
+    EXPECT_EQ(adapter.writeTimeoutMs(), 0u);
+    EXPECT_EQ(adapter.latencyTimerMs(), 16);
+    std::uint8_t bytes[2] = {};
+    std::uint32_t got = 0;
+    const auto start = clock.nowNs();
+    EXPECT_EQ(driver.read(second, bytes, 2, got), FT_OK);
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(clock.nowNs(), start) << "no read time-out left over from the closed handle";
 }
 
 TEST_F(Driver, RejectsSettingsTheUsbChipCannotTake) {

@@ -59,6 +59,48 @@ INSTANTIATE_TEST_SUITE_P(
                   {{kWrite49, {0x01}}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(OpenSimulation, CutWritesTakeOnlyTheirFirstBytes) {
+    struct Case {
+        const char* name;
+        std::function<void(SimulatedAdapter&)> arm;
+        std::vector<std::uint32_t> written;  // by three writes of the same frame
+    };
+    const Case cases[] = {
+        {"NextWrite", [](auto& a) { a.acceptPartOfNextWrite(3); }, {3, 5, 5}},
+        {"NextWriteTakesNothing", [](auto& a) { a.acceptPartOfNextWrite(0); }, {0, 5, 5}},
+        {"NextWriteLimitAboveTheFrame", [](auto& a) { a.acceptPartOfNextWrite(9); }, {5, 5, 5}},
+        {"EveryWrite", [](auto& a) { a.acceptPartOfEveryWrite(2); }, {2, 2, 2}},
+        {"Cleared",
+         [](auto& a) {
+             a.acceptPartOfNextWrite(1);
+             a.acceptPartOfEveryWrite(1);
+             a.clearFaults();
+         },
+         {5, 5, 5}},
+    };
+    for (const auto& c : cases) {
+        adapter.clearFaults();
+        c.arm(adapter);
+        for (std::size_t i = 0; i < c.written.size(); ++i) {
+            clock.advanceMs(60);  // past the firmware's frame gap, so each write starts afresh
+            const auto acks = c.written[i] == kWrite49.size() ? Bytes{0x01} : Bytes{};
+            EXPECT_EQ(write(kWrite49), c.written[i]) << c.name << " write " << i;
+            EXPECT_EQ(arrived(), acks) << c.name << " write " << i;
+        }
+    }
+}
+
+TEST_F(OpenSimulation, CutWriteWaitsItsTimeoutAndItsFragmentIsDropped) {
+    ASSERT_EQ(driver.setTimeouts(handle, 2000, 300), FT_OK);
+    adapter.acceptPartOfNextWrite(3);
+    const auto start = clock.nowNs();
+    EXPECT_EQ(write(kWrite49), 3u);
+    EXPECT_EQ(clock.nowNs() - start, 300 * kMs);
+    EXPECT_EQ(exchange({'Y', 1, 48}), (Bytes{0x01, 0x00}));
+    EXPECT_EQ(driver.transcript().texts({Transcript::Kind::Frame, Transcript::Kind::Note}),
+              (std::vector<std::string>{"write cut to 3 of 5", "dropped 0x59 0x00 0x31", "R 0 48"}));
+}
+
 TEST_F(OpenSimulation, TranscriptNotesTheFaultsApplied) {
     adapter.loseNextReply();
     send({'X'});
