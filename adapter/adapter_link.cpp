@@ -1,5 +1,7 @@
 #include "adapter_link.h"
 
+#include <algorithm>
+
 #include <QString>
 
 #include "ini_store.h"
@@ -36,6 +38,15 @@ void forgetHandle(std::vector<DeviceInfoNode>& nodes, FtHandle handle) {
         if (node.DeviceHandle == handle) node.DeviceHandle = 0;
 }
 
+bool contains(const std::vector<std::string>& serials, const std::string& serial) {
+    return std::find(serials.begin(), serials.end(), serial) != serials.end();
+}
+
+bool isListed(const std::vector<DeviceInfoNode>& nodes, const std::string& serial) {
+    return std::any_of(nodes.begin(), nodes.end(),
+                       [&](const DeviceInfoNode& node) { return node.serialNumber() == serial; });
+}
+
 }  // namespace
 
 AdapterLink::AdapterLink(FtdiDriver& driver, Clock& clock, MessageSink& messages, RegisterImage& image)
@@ -59,7 +70,11 @@ void AdapterLink::EnumerateDevices() {
     DeviceInfoList.resize(DeviceCount);
     const FtStatus listed = driver_.getDeviceInfoList(DeviceInfoList.data(), DeviceCount);
     ReportDriverError(messages_, "FT_GetDeviceInfoList", listed);
-    if (listed == FT_OK && DeviceCount < DeviceInfoList.size()) DeviceInfoList.resize(DeviceCount);
+    if (listed != FT_OK) return;
+    if (DeviceCount < DeviceInfoList.size()) DeviceInfoList.resize(DeviceCount);
+    // An unplugged device may come back mended; its next failure is news again.
+    std::erase_if(failedSerials_,
+                  [this](const std::string& serial) { return !isListed(DeviceInfoList, serial); });
 }
 
 void AdapterLink::ConnectAdapter() {
@@ -69,54 +84,73 @@ void AdapterLink::ConnectAdapter() {
     const QString lastOpened = ini.readString(kIniSection, kIniLastOpened);
     LastOpenedSerial = lastOpened.toStdString();
 
+    // The poll cycle calls this on every tick while no adapter is open, so that an adapter
+    // another program lets go of is taken up. A device that cannot be opened is therefore
+    // tried again and again: its boxes come only with its first failure (see OpenAdapter),
+    // and within one call it is not tried twice.
+    std::vector<bool> failedNow(DeviceInfoList.size(), false);
+    const auto tryToOpen = [&](std::size_t i) {
+        const bool failedBefore = contains(failedSerials_, DeviceInfoList[i].serialNumber());
+        if (OpenAdapter(i)) return true;
+        if (!failedBefore) messages_.show(MessageKind::Plain, "Port can not be opened");
+        failedNow[i] = true;
+        return false;
+    };
+
     // First the adapter used last time. The pass ends with the first one opened: another
     // device with the same serial number would otherwise be opened too and its handle lost.
     for (std::size_t i = 0; i < DeviceInfoList.size() && AdapterHandle == 0; ++i) {
         const DeviceInfoNode& node = DeviceInfoList[i];
         if (!isAdapter(node) || QString::fromUtf8(node.serialNumber()) != lastOpened || !isFree(node))
             continue;
-        if (OpenAdapter(i))
-            configureOpenedAdapter();
-        else
-            messages_.show(MessageKind::Plain, "Port can not be opened");
+        if (tryToOpen(i)) configureOpenedAdapter();
     }
 
     // Otherwise the first free adapter, which then becomes the one remembered.
     for (std::size_t i = 0; i < DeviceInfoList.size() && AdapterHandle == 0; ++i) {
         const DeviceInfoNode& node = DeviceInfoList[i];
-        if (!isAdapter(node) || !isFree(node)) continue;
-        if (OpenAdapter(i)) {
+        if (!isAdapter(node) || !isFree(node) || failedNow[i]) continue;
+        if (tryToOpen(i)) {
             LastOpenedSerial = node.serialNumber();
             ini.writeString(kIniSection, kIniLastOpened, QString::fromUtf8(LastOpenedSerial));
             configureOpenedAdapter();
-        } else {
-            messages_.show(MessageKind::Plain, "Port can not be opened");
         }
     }
 }
 
 bool AdapterLink::OpenAdapter(std::size_t index) {
-    DeviceInfoNode& node = DeviceInfoList.at(index);
+    if (index >= DeviceInfoList.size()) return false;
+    DeviceInfoNode& node = DeviceInfoList[index];
     char serial[sizeof node.SerialNumber + 1] = {};
     const std::string serialText = node.serialNumber();
     serialText.copy(serial, sizeof node.SerialNumber);
 
+    // A device already known to fail is tried quietly; only a success is news.
+    const bool quiet = contains(failedSerials_, serialText);
+    const auto reportFailure = [&](const char* label, FtStatus status) {
+        if (!quiet) ReportDriverError(messages_, label, status);
+        if (!contains(failedSerials_, serialText)) failedSerials_.push_back(serialText);
+    };
+
     const FtStatus opened = driver_.openEx(serial, kOpenBySerialNumber, node.DeviceHandle);
     if (opened != FT_OK) {
-        ReportDriverError(messages_, "Open_USB_Device_By_Serial_Number", opened);
+        reportFailure("Open_USB_Device_By_Serial_Number", opened);
         return false;
     }
-    ReportDriverError(messages_, "FT_SetLatencyTimer ", driver_.setLatencyTimer(node.DeviceHandle, kLatencyTimerMs));
-
+    // Told once it is known whether the device opens, so that a quiet retry stays quiet.
+    const FtStatus latency = driver_.setLatencyTimer(node.DeviceHandle, kLatencyTimerMs);
     const FtStatus bitMode = driver_.setBitMode(node.DeviceHandle, kBitModeMask, kBitModeReset);
     if (bitMode != FT_OK) {
-        ReportDriverError(messages_, "FT_SetBitMode ", bitMode);
+        if (!quiet) ReportDriverError(messages_, "FT_SetLatencyTimer ", latency);
+        reportFailure("FT_SetBitMode ", bitMode);
         // Not made the adapter, so nothing else would ever close it. Its close status adds
-        // nothing to the box just shown.
+        // nothing to the bit-mode failure.
         driver_.close(node.DeviceHandle);
         forgetHandle(DeviceInfoList, node.DeviceHandle);
         return false;
     }
+    ReportDriverError(messages_, "FT_SetLatencyTimer ", latency);
+    std::erase(failedSerials_, serialText);
     TxCount = 0;
     AdapterHandle = node.DeviceHandle;
     return true;

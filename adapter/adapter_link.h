@@ -76,11 +76,19 @@ private:
 
     // Transport.
     void PutTxByte(std::uint8_t byte);
+    // Sends the first `length` bytes of TxBuffer; whatever the driver does not take is purged.
     void SendFrame(std::uint32_t length);
-    std::uint32_t ReadReply(std::uint32_t count);
+    struct Reply {
+        std::uint32_t count = 0;  // bytes the driver delivered into RxBuffer
+        bool failed = false;      // the read failed and was reported
+    };
+    Reply ReadReply(std::uint32_t count);
     FtStatus QueryRxQueue();
     void PurgeRx();
     void PurgeTx();
+    // Empties the receive queue of bytes nobody asked for yet; false when the queue could
+    // not be looked at.
+    bool purgeStaleBytes();
     struct Wait {
         bool queueFailed = false;
         std::uint32_t elapsedMs = 0;
@@ -88,17 +96,21 @@ private:
     // Looks at the receive queue until it holds `expected` bytes or more than limitMs
     // have passed since `startTick`, yielding briefly between looks.
     Wait awaitReply(std::uint32_t expected, std::uint32_t limitMs, std::uint32_t startTick);
-    // Builds the frame from the start of TxBuffer and sends it.
+    // Builds the frame in TxBuffer and sends it.
     void sendCommand(std::initializer_list<std::uint8_t> frame);
-    void pauseBetweenLooks();
+    // Yields until the next look at the receive queue, never sleeping past the wait's limit.
+    void pauseBetweenLooks(std::uint32_t startTick, std::uint32_t limitMs);
 
     FtdiDriver& driver_;
     Clock& clock_;
     MessageSink& messages_;
     RegisterImage& image_;
 
+    // Serials of listed devices whose opening failed and was already told (see ConnectAdapter).
+    std::vector<std::string> failedSerials_;
+
     std::vector<std::uint8_t> TxBuffer;
-    std::uint32_t TxCount = 0;
+    std::uint32_t TxCount = 0;  // bytes placed in TxBuffer and not yet taken by the driver
     std::vector<std::uint8_t> RxBuffer;
     std::uint32_t RxQueueBytes = 0;
 };

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cassert>
 #include <initializer_list>
 
 #include "adapter_link.h"
@@ -28,15 +29,22 @@ constexpr std::uint32_t kEepromWriteMs = 20;
 constexpr std::size_t kFirstOutputRegister = 32;
 constexpr std::size_t kOutputRegisterCount = 4;
 
+constexpr std::uint32_t kRegisterWordBytes = 2;
+
 constexpr std::uint32_t kWriteAckLimitMs = 2000;
+constexpr std::uint32_t kRegisterReadLimitMs = 2000;
 constexpr std::uint32_t kReadAllLimitMs = 4000;
 constexpr std::uint32_t kOutputsLimitMs = 20;
 constexpr std::uint32_t kAdapterReplyLimitMs = 20;
 constexpr std::uint32_t kScanLimitMs = 1000;
 
 // Pause between looks at the receive queue: short enough for millisecond limits, long
-// enough that watching the chip does not keep a core busy.
+// enough that watching the chip does not keep a core busy. Close to a wait's limit the
+// looks go on without sleeping, since a sleep that overshoots would let a reply that came
+// in time count as late.
 constexpr std::int64_t kQueueLookPauseNs = 100'000;
+constexpr std::int64_t kNoSleepBeforeLimitNs = 2 * kQueueLookPauseNs;
+constexpr std::int64_t kNsPerMs = 1'000'000;
 
 constexpr std::uint8_t busByte(std::uint8_t chipAddress, bool read) {
     return static_cast<std::uint8_t>((chipAddress << 1) | (read ? kReadBit : 0));
@@ -51,27 +59,26 @@ std::uint16_t wordAt(const std::vector<std::uint8_t>& bytes, std::size_t index) 
 // --- Transport -----------------------------------------------------------------------------
 
 void AdapterLink::PutTxByte(std::uint8_t byte) {
-    if (TxCount >= TxBuffer.size()) return;
+    // SendFrame leaves nothing behind, so every frame starts at the front of the buffer.
+    assert(TxCount < TxBuffer.size());
     TxBuffer[TxCount++] = byte;
 }
 
 void AdapterLink::SendFrame(std::uint32_t length) {
-    length = std::min<std::uint32_t>(length, TxCount);
     std::uint32_t written = 0;
     const FtStatus status = driver_.write(AdapterHandle, TxBuffer.data(), length, written);
-    written = std::min(written, length);
-    TxCount -= written;
+    TxCount -= std::min(written, length);
     // Bytes the driver did not take would otherwise ride along with the next frame; the
     // operation then fails by its reply check.
-    if (status != FT_OK || written < length) PurgeTx();
+    if (status != FT_OK || TxCount != 0) PurgeTx();
 }
 
-std::uint32_t AdapterLink::ReadReply(std::uint32_t count) {
+AdapterLink::Reply AdapterLink::ReadReply(std::uint32_t count) {
     count = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(RxBuffer.size()));
     std::uint32_t bytesRead = 0;
     const FtStatus status = driver_.read(AdapterHandle, RxBuffer.data(), count, bytesRead);
     ReportDriverError(messages_, "FT_Read", status);
-    return std::min(bytesRead, count);
+    return {std::min(bytesRead, count), status != FT_OK};
 }
 
 FtStatus AdapterLink::QueryRxQueue() {
@@ -91,15 +98,29 @@ void AdapterLink::PurgeTx() {
     TxCount = 0;
 }
 
-void AdapterLink::sendCommand(std::initializer_list<std::uint8_t> frame) {
-    // Every frame starts at the front of the buffer; SendFrame leaves nothing behind.
-    TxCount = 0;
-    for (std::uint8_t byte : frame) PutTxByte(byte);
-    SendFrame(static_cast<std::uint32_t>(frame.size()));
+bool AdapterLink::purgeStaleBytes() {
+    if (QueryRxQueue() != FT_OK) return false;
+    // A late reply to an earlier command would otherwise be read as the answer to this one.
+    if (RxQueueBytes != 0) PurgeRx();
+    return true;
 }
 
-void AdapterLink::pauseBetweenLooks() {
-    clock_.sleepNs(kQueueLookPauseNs);
+void AdapterLink::sendCommand(std::initializer_list<std::uint8_t> frame) {
+    for (std::uint8_t byte : frame) PutTxByte(byte);
+    SendFrame(TxCount);
+}
+
+void AdapterLink::pauseBetweenLooks(std::uint32_t startTick, std::uint32_t limitMs) {
+    const std::int64_t now = clock_.nowNs();
+    // Unsigned 32-bit difference: the tick count may wrap during the wait.
+    const std::uint32_t elapsedMs = static_cast<std::uint32_t>(now / kNsPerMs) - startTick;
+    if (elapsedMs > limitMs) return;  // the next look ends the wait
+    const std::int64_t untilLimitPassesNs =
+        static_cast<std::int64_t>(limitMs - elapsedMs + 1) * kNsPerMs - now % kNsPerMs;
+    if (untilLimitPassesNs > kNoSleepBeforeLimitNs)
+        clock_.sleepNs(kQueueLookPauseNs);
+    else
+        clock_.relax();
 }
 
 AdapterLink::Wait AdapterLink::awaitReply(std::uint32_t expected, std::uint32_t limitMs,
@@ -110,34 +131,38 @@ AdapterLink::Wait AdapterLink::awaitReply(std::uint32_t expected, std::uint32_t 
             wait.queueFailed = true;
             return wait;
         }
-        // Unsigned 32-bit difference: the tick count may wrap during the wait.
         wait.elapsedMs = clock_.tickCount() - startTick;
         if (RxQueueBytes >= expected || wait.elapsedMs > limitMs) return wait;
-        pauseBetweenLooks();
+        pauseBetweenLooks(startTick, limitMs);
     }
 }
 
 // --- Adapter commands ----------------------------------------------------------------------
 
 bool AdapterLink::WriteRegister(std::uint8_t chipAddress, std::uint8_t reg, std::uint16_t value) {
-    if (AdapterHandle == 0) return false;
+    if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
     sendCommand({kCmdRegister, busByte(chipAddress, false), reg,
                  static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)});
     const std::uint32_t start = clock_.tickCount();
     if (reg < kFirstNonEepromRegister) clock_.sleepMs(kEepromWriteMs);
     if (awaitReply(1, kWriteAckLimitMs, start).queueFailed) return false;
-    if (ReadReply(RxQueueBytes) == 1) return RxBuffer[0] != 0;
+    if (ReadReply(RxQueueBytes).count == 1) return RxBuffer[0] != 0;
     PurgeRx();
     PurgeTx();
     return false;
 }
 
 RegisterRead AdapterLink::ReadRegister(std::uint8_t chipAddress, std::uint8_t reg) {
-    if (AdapterHandle == 0) return {};
+    if (AdapterHandle == 0 || !purgeStaleBytes()) return {};
     sendCommand({kCmdRegister, busByte(chipAddress, true), reg});
-    if (ReadReply(2) != 2) {
-        // Whatever the buffer holds is not this register's value, and a late reply must
-        // not be taken as the answer to the next command.
+    if (awaitReply(kRegisterWordBytes, kRegisterReadLimitMs, clock_.tickCount()).queueFailed) return {};
+    // Only what has arrived is read: a driver read of more may never return when no read
+    // time-out could be set on the adapter.
+    const std::uint32_t waiting = RxQueueBytes;
+    const std::uint32_t got = ReadReply(std::min(waiting, kRegisterWordBytes)).count;
+    if (got != kRegisterWordBytes || waiting != kRegisterWordBytes) {
+        // A short reply is not this register's value, and with surplus bytes nobody can tell
+        // which two are; nothing of it may be taken as the answer to the next command either.
         PurgeRx();
         return {};
     }
@@ -147,12 +172,12 @@ RegisterRead AdapterLink::ReadRegister(std::uint8_t chipAddress, std::uint8_t re
 }
 
 bool AdapterLink::ReadAllRegisters(std::uint8_t chipAddress) {
-    if (AdapterHandle == 0) return false;
-    constexpr std::uint32_t replyBytes = 2 * kRegisterCount;
+    if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
+    constexpr std::uint32_t replyBytes = kRegisterWordBytes * kRegisterCount;
     sendCommand({kCmdReadAll, busByte(chipAddress, false)});
     const Wait wait = awaitReply(replyBytes, kReadAllLimitMs, clock_.tickCount());
     if (wait.queueFailed) return false;
-    const std::uint32_t got = ReadReply(RxQueueBytes);
+    const std::uint32_t got = ReadReply(RxQueueBytes).count;
     if (got != replyBytes) PurgeRx();
     // A late or short reply leaves the image as it was.
     if (got < replyBytes || wait.elapsedMs > kReadAllLimitMs) return false;
@@ -161,8 +186,8 @@ bool AdapterLink::ReadAllRegisters(std::uint8_t chipAddress) {
 }
 
 bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
-    if (AdapterHandle == 0) return false;
-    constexpr std::uint32_t replyBytes = 2 * kOutputRegisterCount;
+    if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
+    constexpr std::uint32_t replyBytes = kRegisterWordBytes * kOutputRegisterCount;
     sendCommand({kCmdReadOutputs, busByte(chipAddress, false)});
     if (awaitReply(replyBytes, kOutputsLimitMs, clock_.tickCount()).queueFailed) return false;
     if (RxQueueBytes != replyBytes) {
@@ -170,7 +195,7 @@ bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
         PurgeTx();
         return false;
     }
-    if (ReadReply(replyBytes) != replyBytes) {
+    if (ReadReply(replyBytes).count != replyBytes) {
         PurgeRx();
         return false;
     }
@@ -181,16 +206,18 @@ bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
 
 bool AdapterLink::ScanBus() {
     ChipAddressList.clear();
-    if (AdapterHandle == 0) return false;
+    if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
     sendCommand({kCmdScanBus});
     const std::uint32_t start = clock_.tickCount();
     for (;;) {
         if (QueryRxQueue() != FT_OK) return false;
-        const std::uint32_t got = ReadReply(RxQueueBytes);
-        if (got != RxQueueBytes) PurgeRx();
+        const Reply reply = ReadReply(RxQueueBytes);
+        if (reply.count != RxQueueBytes) PurgeRx();
+        // A failing read would fail on every later look too, each with its own error box.
+        if (reply.failed) return false;
         // Only the bytes this read delivered; anything further in the buffer is old.
         bool endSeen = false;
-        for (std::uint32_t i = 0; i < got; ++i) {
+        for (std::uint32_t i = 0; i < reply.count; ++i) {
             if (RxBuffer[i] >= kScanEndMarker)
                 endSeen = true;
             else
@@ -198,7 +225,7 @@ bool AdapterLink::ScanBus() {
         }
         if (endSeen) return !ChipAddressList.empty();
         if (clock_.tickCount() - start > kScanLimitMs) return false;
-        pauseBetweenLooks();
+        pauseBetweenLooks(start, kScanLimitMs);
     }
 }
 
@@ -215,13 +242,11 @@ void AdapterLink::PowerOff() {
 }
 
 bool AdapterLink::QueryPower() {
-    if (AdapterHandle == 0) return false;
-    if (QueryRxQueue() != FT_OK) return false;
-    if (RxQueueBytes != 0) PurgeRx();  // stale bytes would read as the answer
+    if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
     sendCommand({kCmdAdapter, kSubQuerySupply, 0});
     const Wait wait = awaitReply(1, kAdapterReplyLimitMs, clock_.tickCount());
     if (wait.queueFailed) return false;
-    const std::uint32_t got = ReadReply(RxQueueBytes);
+    const std::uint32_t got = ReadReply(RxQueueBytes).count;
     return got >= 1 && RxBuffer[0] != 0 && wait.elapsedMs <= kAdapterReplyLimitMs;
 }
 
@@ -231,6 +256,7 @@ bool AdapterLink::SetAdapterParameters(unsigned high, unsigned low) {
         messages_.show(MessageKind::Error, "Parameters are not OK");
         return false;
     }
+    if (!purgeStaleBytes()) return false;
     const auto parameters = static_cast<std::uint8_t>(high << 4 | low);
     sendCommand({kCmdAdapter, kSubParameters, parameters});
     if (awaitReply(1, kAdapterReplyLimitMs, clock_.tickCount()).queueFailed) return false;
@@ -238,7 +264,7 @@ bool AdapterLink::SetAdapterParameters(unsigned high, unsigned low) {
         PurgeRx();
         return false;
     }
-    if (ReadReply(1) != 1) {
+    if (ReadReply(1).count != 1) {
         PurgeRx();
         return false;
     }

@@ -49,9 +49,6 @@ static_assert(sizeof(void*) != 8 || sizeof(D2xxNode) == 104);
 static_assert(sizeof(D2xxNode::SerialNumber) == sizeof(DeviceInfoNode::SerialNumber));
 static_assert(sizeof(D2xxNode::Description) == sizeof(DeviceInfoNode::Description));
 
-// Status for a call the loaded library does not offer.
-constexpr FtStatus kNotSupported = 17;
-
 FT_HANDLE toD2xx(FtHandle handle) { return reinterpret_cast<FT_HANDLE>(handle); }
 FtHandle fromD2xx(FT_HANDLE handle) { return reinterpret_cast<FtHandle>(handle); }
 
@@ -133,7 +130,7 @@ namespace {
 // A library may lack any entry point; calling through a missing one would crash the tool.
 template <typename Function, typename... Args>
 FtStatus call(Function* function, Args... args) {
-    return function ? function(args...) : kNotSupported;
+    return function ? function(args...) : FT_NOT_SUPPORTED;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "platform.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <QtGlobal>
 
@@ -24,6 +26,18 @@ namespace {
 
 constexpr int kCalibrationReads = 100;
 constexpr double kNsPerMicrosecond = 1000.0;
+// About 127 years: longer than anyone waits, and still a whole number of ns in 64 bits.
+constexpr double kLongestDelayNs = 4.0e18;
+constexpr int kVersionFields = 4;
+
+// a + b, held at the ends of the range instead of overflowing.
+std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    if (b > 0 && a > kMax - b) return kMax;
+    if (b < 0 && a < kMin - b) return kMin;
+    return a + b;
+}
 
 // Raises the process priority for the lifetime of the object where the system allows it,
 // and always puts back what was there.
@@ -88,14 +102,32 @@ void MicrosecondDelay::CalibrateDelay() {
 }
 
 void MicrosecondDelay::DelayMicroseconds(double microseconds) {
-    // Anything that is not a positive, finite time is no time at all.
+    // Anything that is not a positive, finite time is no time at all. Huge times are cut
+    // to what the counter can hold, and the end stops at the counter's end.
     if (!(microseconds > 0.0) || !std::isfinite(microseconds)) microseconds = 0.0;
-    const auto ticks = static_cast<std::int64_t>(std::llround(microseconds * kNsPerMicrosecond));
-    const std::int64_t target = clock_.nowNs() + ticks;
-    while (clock_.nowNs() < target - DelayOverheadTicks) clock_.relax();
+    const double ns = std::min(microseconds * kNsPerMicrosecond, kLongestDelayNs);
+    const std::int64_t target = saturatingAdd(clock_.nowNs(), std::llround(ns));
+    const std::int64_t end = saturatingAdd(target, -static_cast<std::int64_t>(DelayOverheadTicks));
+    while (clock_.nowNs() < end) clock_.relax();
 }
 
-std::string FileVersionString() { return QE7204_VERSION; }
+// The build's version may carry zero-padded fields (a packager's build number "007"); the
+// text shows each field as the number it is.
+std::string FourFieldVersion(std::string_view dotted) {
+    std::string text;
+    for (int field = 0; field < kVersionFields; ++field) {
+        const std::size_t dot = dotted.find('.');
+        std::string_view digits = dotted.substr(0, dot);
+        dotted = dot == std::string_view::npos ? std::string_view() : dotted.substr(dot + 1);
+        const std::size_t significant = digits.find_first_not_of('0');
+        digits = significant == std::string_view::npos ? std::string_view("0") : digits.substr(significant);
+        if (field > 0) text += '.';
+        text += digits;
+    }
+    return text;
+}
+
+std::string FileVersionString() { return FourFieldVersion(QE7204_VERSION); }
 
 #ifdef QE_FREEDESKTOP_SCREENSAVER
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "clock.h"
 
@@ -27,6 +28,8 @@ private:
 
 // "major.minor.release.build" of this program, compiled in from the build.
 std::string FileVersionString();
+// A dotted version as four decimal fields without leading zeros; missing fields are 0.
+std::string FourFieldVersion(std::string_view dotted);
 
 // The desktop's screen saver. On Linux this is the freedesktop ScreenSaver service on the
 // session bus; where there is none, nothing is running and nothing can be woken.

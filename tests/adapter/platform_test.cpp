@@ -3,9 +3,12 @@
 #include <QByteArray>
 #include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "clock.h"
 #include "platform.h"
@@ -17,8 +20,13 @@
 namespace qe {
 namespace {
 
+constexpr std::int64_t kUsualStart = 7'000'000;
+// 5 ms before the counter's last value, reached exactly by 1 us looks.
+constexpr std::int64_t kNearTheEnd = std::numeric_limits<std::int64_t>::max() - 5'000'000;
+
 struct DelayCase {
     const char* name;
+    std::int64_t startNs;
     std::int32_t overheadTicks;
     double microseconds;
     std::int64_t elapsedNs;  // on the manual clock, which a look moves on by 1 us
@@ -26,22 +34,27 @@ struct DelayCase {
 
 TEST(MicrosecondDelay, SpinsUntilTheTargetLessTheOverhead) {
     const DelayCase cases[] = {
-        {"zero returns at its first check", 0, 0.0, 0},
-        {"the poll-idle pause", 0, 505.0, 505'000},
-        {"a fraction of a look still takes one look", 0, 0.5, 1'000},
-        {"the overhead ends it early", 2'000, 505.0, 503'000},
-        {"an overhead above the delay ends it at once", 5'000, 2.0, 0},
-        {"a negative delay is none", 0, -3.0, 0},
-        {"not a number is none", 0, std::numeric_limits<double>::quiet_NaN(), 0},
-        {"infinity is none", 0, std::numeric_limits<double>::infinity(), 0},
+        {"zero returns at its first check", kUsualStart, 0, 0.0, 0},
+        {"the poll-idle pause", kUsualStart, 0, 505.0, 505'000},
+        {"a fraction of a look still takes one look", kUsualStart, 0, 0.5, 1'000},
+        {"the overhead ends it early", kUsualStart, 2'000, 505.0, 503'000},
+        {"an overhead above the delay ends it at once", kUsualStart, 5'000, 2.0, 0},
+        {"a negative overhead makes it longer", kUsualStart, -2'000, 505.0, 507'000},
+        {"a negative delay is none", kUsualStart, 0, -3.0, 0},
+        {"not a number is none", kUsualStart, 0, std::numeric_limits<double>::quiet_NaN(), 0},
+        {"infinity is none", kUsualStart, 0, std::numeric_limits<double>::infinity(), 0},
+        {"a delay past the counter's end ends at its end", kNearTheEnd, 0, 505'000.0, 5'000'000},
+        {"so does one with a negative overhead", kNearTheEnd, -2'000, 505'000.0, 5'000'000},
+        {"a huge finite delay is held at the counter's end", kNearTheEnd, 0, 1e300, 5'000'000},
+        {"the largest finite delay too", kNearTheEnd, 0, std::numeric_limits<double>::max(), 5'000'000},
     };
     for (const DelayCase& c : cases) {
         SCOPED_TRACE(c.name);
-        ManualClock clock(7'000'000);
+        ManualClock clock(c.startNs);
         MicrosecondDelay delay(clock);
         delay.DelayOverheadTicks = c.overheadTicks;
         delay.DelayMicroseconds(c.microseconds);
-        EXPECT_EQ(clock.nowNs() - 7'000'000, c.elapsedNs);
+        EXPECT_EQ(clock.nowNs() - c.startNs, c.elapsedNs);
     }
 }
 
@@ -81,20 +94,53 @@ TEST(MicrosecondDelay, CalibrationLeavesThePriorityAsItFoundIt) {
 }
 #endif
 
-TEST(FileVersionString, FourDecimalFieldsFromTheBuild) {
+TEST(FileVersionString, FourDecimalFieldsThatAreTheProjectVersion) {
     const QString version = QString::fromStdString(FileVersionString());
-    EXPECT_EQ(version.toStdString(), QE7204_EXPECTED_VERSION);
     const QRegularExpression fourFields(QStringLiteral("^(0|[1-9][0-9]*)(\\.(0|[1-9][0-9]*)){3}$"));
-    EXPECT_TRUE(fourFields.match(version).hasMatch()) << version.toStdString();
+    ASSERT_TRUE(fourFields.match(version).hasMatch()) << version.toStdString();
+
+    const QStringList fields = version.split(QLatin1Char('.'));
+    const QStringList projectParts = QStringLiteral(QE7204_EXPECTED_VERSION).split(QLatin1Char('.'));
+    ASSERT_EQ(projectParts.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        bool isNumber = false;
+        EXPECT_EQ(fields[i].toULongLong(), projectParts[i].toULongLong(&isNumber));
+        EXPECT_TRUE(isNumber);
+    }
 }
 
-// With no session bus to ask, no screen saver is running and waking it does nothing.
+TEST(FileVersionString, FieldsAreWrittenAsPlainNumbers) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"1.20.0.7", "1.20.0.7"},
+        {"1.0.0.007", "1.0.0.7"},
+        {"01.020.000.10", "1.20.0.10"},
+        {"0.0.0.0", "0.0.0.0"},
+        {"2.1", "2.1.0.0"},
+        {"", "0.0.0.0"},
+    };
+    for (const auto& [dotted, text] : cases) {
+        SCOPED_TRACE(dotted);
+        EXPECT_EQ(FourFieldVersion(dotted), text);
+    }
+}
+
+// With no session bus to ask, no screen saver is running and waking it does nothing. It runs
+// in a fresh process: the session bus connection is made once per process and kept, so only
+// there does the address below count, and this process keeps its own environment.
 TEST(DesktopScreenSaver, WithoutASessionBus) {
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/qe7204-test-bus");
-    DesktopScreenSaver screenSaver;
-    EXPECT_FALSE(screenSaver.isRunning());
-    screenSaver.wakeUp();
-    EXPECT_FALSE(screenSaver.isRunning());
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/qe7204-test-bus");
+            DesktopScreenSaver screenSaver;
+            const bool runningBefore = screenSaver.isRunning();
+            screenSaver.wakeUp();
+            const bool runningAfter = screenSaver.isRunning();
+            // No clean-up: the bus library's thread is of no interest here.
+            std::_Exit(runningBefore ? 1 : runningAfter ? 2 : 0);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "scripted_driver.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -41,6 +43,11 @@ FtStatus ScriptedDriver::record(const std::string& name, std::uint32_t arg,
     if (auto it = failing_.find(name); it != failing_.end() && it->second != FT_OK) return it->second;
     if (auto it = failingFrom_.find(name); it != failingFrom_.end() && clock_.nowNs() >= it->second.second)
         return it->second.first;
+    if (auto it = failingAfter_.find(name); it != failingAfter_.end()) {
+        auto& [status, callsThatSucceed] = it->second;
+        if (callsThatSucceed == 0) return status;
+        --callsThatSucceed;
+    }
     return FT_OK;
 }
 
@@ -72,6 +79,7 @@ FtStatus ScriptedDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& 
         status = it->second;
     if (status != FT_OK) return status;
     handle = nextHandle_++;
+    readTimeoutMs.reset();  // time-outs belong to a handle
     for (auto& node : devices)
         if (serial == node.serialNumber()) {
             node.DeviceHandle = handle;
@@ -127,11 +135,17 @@ FtStatus ScriptedDriver::read(FtHandle, std::uint8_t* data, std::uint32_t count,
     auto status = record("FT_Read", count);
     bytesRead = 0;
     if (status != FT_OK || count == 0) return status;
-    // Wait, on the manual clock, for the bytes or for the read time-out.
-    const auto deadline = clock_.nowNs() + static_cast<std::int64_t>(readTimeoutMs) * 1'000'000;
+    // Wait, on the manual clock, for all the bytes or for the read time-out.
     if (arrivedCount() < count) {
-        auto target = deadline;
-        if (rx_.size() >= count) target = std::min(deadline, rx_[count - 1].atNs);
+        const bool allWillArrive = rx_.size() >= count;
+        if (!allWillArrive && !readTimeoutMs) {
+            ADD_FAILURE() << "FT_Read of " << count << " bytes with no read time-out set: "
+                          << "the vendor driver would wait forever";
+            return FT_OK;
+        }
+        auto target = allWillArrive ? rx_[count - 1].atNs : INT64_MAX;
+        if (readTimeoutMs)
+            target = std::min(target, clock_.nowNs() + static_cast<std::int64_t>(*readTimeoutMs) * 1'000'000);
         clock_.setNs(std::max(clock_.nowNs(), target));
     }
     const auto available = arrivedCount();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +36,10 @@ public:
     // Calls of that name fail with the status once the manual clock has reached fromNs.
     void failCallFrom(const std::string& name, FtStatus status, std::int64_t fromNs) {
         failingFrom_[name] = {status, fromNs};
+    }
+    // The first `callsThatSucceed` calls of that name succeed, every later one fails.
+    void failCallAfter(const std::string& name, FtStatus status, int callsThatSucceed) {
+        failingAfter_[name] = {status, callsThatSucceed};
     }
     // Opening the device with this serial number fails with the status.
     std::map<std::string, FtStatus> openFailures;
@@ -69,7 +74,9 @@ public:
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;
 
-    std::uint32_t readTimeoutMs = 2000;
+    // Set by FT_SetTimeouts, forgotten when a device is opened. Without one a read waits
+    // for all its bytes, as the vendor driver does; one that would wait forever fails the test.
+    std::optional<std::uint32_t> readTimeoutMs;
 
 private:
     struct Arrival {
@@ -83,6 +90,7 @@ private:
     ManualClock& clock_;
     std::map<std::string, FtStatus> failing_;
     std::map<std::string, std::pair<FtStatus, std::int64_t>> failingFrom_;
+    std::map<std::string, std::pair<FtStatus, int>> failingAfter_;
     std::deque<std::pair<std::vector<std::uint8_t>, std::int64_t>> pendingReplies_;
     std::deque<Arrival> rx_;  // ordered by arrival time
     std::uint32_t writeLimit_ = UINT32_MAX;
