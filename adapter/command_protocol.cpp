@@ -253,7 +253,7 @@ bool AdapterLink::QueryPower() {
 bool AdapterLink::SetAdapterParameters(unsigned high, unsigned low) {
     if (AdapterHandle == 0) return false;
     if (high > 15 || low > 15) {
-        messages_.show(MessageKind::Error, "Parameters are not OK");
+        messages_.show(MessageKind::Critical, "Parameters are not OK");
         return false;
     }
     if (!purgeStaleBytes()) return false;

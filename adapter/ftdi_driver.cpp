@@ -47,7 +47,7 @@ std::string driverStatusText(FtStatus status) {
 
 void ReportDriverError(MessageSink& sink, const std::string& label, FtStatus status) {
     if (status == FT_OK) return;
-    sink.show(MessageKind::DriverError, label + driverStatusText(status));
+    sink.show(MessageKind::Critical, label + driverStatusText(status));
 }
 
 }  // namespace qe

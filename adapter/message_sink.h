@@ -6,7 +6,7 @@ namespace qe {
 
 enum class MessageKind {
     Error,        // caption "Error", exclamation icon, OK
-    DriverError,  // error icon, OK
+    Critical,     // caption "Error", error icon, OK: driver failures, bad adapter parameters
     Plain,        // application title as caption, OK
     Exception,    // application title as caption, error icon, OK: a failed file operation
 };

@@ -220,7 +220,7 @@ TEST(CommandReplies, FailedReadIsReportedAndItsCountUsed) {
     EXPECT_EQ(exchange(rig.driver),
               (std::vector<std::string>{"write 89 42 32 18 52", "read 1", "purge rx", "purge tx"}));
     ASSERT_EQ(rig.sink.shown.size(), 1u);
-    EXPECT_EQ(rig.sink.shown[0].first, MessageKind::DriverError);
+    EXPECT_EQ(rig.sink.shown[0].first, MessageKind::Critical);
     EXPECT_EQ(rig.sink.shown[0].second, "FT_Read - General IO error...");
 }
 
@@ -545,7 +545,7 @@ TEST(CommandParameters, NibbleAbove15IsRefusedWithoutSending) {
         EXPECT_FALSE(rig.link.SetAdapterParameters(c.high, c.low));
         EXPECT_TRUE(rig.driver.calls.empty());
         ASSERT_EQ(rig.sink.shown.size(), 1u);
-        EXPECT_EQ(rig.sink.shown[0].first, MessageKind::Error);
+        EXPECT_EQ(rig.sink.shown[0].first, MessageKind::Critical);
         EXPECT_EQ(rig.sink.shown[0].second, "Parameters are not OK");
     }
 }

@@ -270,7 +270,7 @@ TEST(Connection, DriverFailuresWhileOpeningAndConfiguring) {
         {"open fails",
          "FT_OpenEx",
          FT_DEVICE_NOT_FOUND,
-         {{MessageKind::DriverError, "Open_USB_Device_By_Serial_Number - Device not found..."},
+         {{MessageKind::Critical, "Open_USB_Device_By_Serial_Number - Device not found..."},
           {MessageKind::Plain, "Port can not be opened"}},
          {"FT_OpenEx A1 by 1"},
          false,
@@ -278,14 +278,14 @@ TEST(Connection, DriverFailuresWhileOpeningAndConfiguring) {
         {"latency timer fails: the box, and the adapter still opens",
          "FT_SetLatencyTimer",
          FT_IO_ERROR,
-         {{MessageKind::DriverError, "FT_SetLatencyTimer  - General IO error..."}},
+         {{MessageKind::Critical, "FT_SetLatencyTimer  - General IO error..."}},
          openAndConfigure("A1"),
          true,
          kRemembered},
         {"bit mode fails: the device is closed again and not made the adapter",
          "FT_SetBitMode",
          FT_IO_ERROR,
-         {{MessageKind::DriverError, "FT_SetBitMode  - General IO error..."},
+         {{MessageKind::Critical, "FT_SetBitMode  - General IO error..."},
           {MessageKind::Plain, "Port can not be opened"}},
          {"FT_OpenEx A1 by 1", "FT_SetLatencyTimer 16", "FT_SetBitMode 0/0", "FT_Close 4096"},
          false,
@@ -293,14 +293,14 @@ TEST(Connection, DriverFailuresWhileOpeningAndConfiguring) {
         {"line settings fail: configuring goes on",
          "FT_SetDataCharacteristics",
          FT_INVALID_PARAMETER,
-         {{MessageKind::DriverError, "FT_SetDataCharacteristics - Invalid parameter..."}},
+         {{MessageKind::Critical, "FT_SetDataCharacteristics - Invalid parameter..."}},
          openAndConfigure("A1"),
          true,
          kRemembered},
         {"baud rate fails: configuring ends there, the adapter stays open",
          "FT_SetBaudRate",
          FT_INVALID_BAUD_RATE,
-         {{MessageKind::DriverError, "FT_SetBaudRate - Invalid baud rate..."}},
+         {{MessageKind::Critical, "FT_SetBaudRate - Invalid baud rate..."}},
          {"FT_OpenEx A1 by 1", "FT_SetLatencyTimer 16", "FT_SetBitMode 0/0",
           "FT_SetDataCharacteristics 8,2,0", "FT_SetBaudRate 250000"},
          true,
@@ -308,7 +308,7 @@ TEST(Connection, DriverFailuresWhileOpeningAndConfiguring) {
         {"time-outs fail: configuring goes on",
          "FT_SetTimeouts",
          FT_INVALID_HANDLE,
-         {{MessageKind::DriverError, "FT_SetTimeouts - Invalid handle..."}},
+         {{MessageKind::Critical, "FT_SetTimeouts - Invalid handle..."}},
          openAndConfigure("A1"),
          true,
          kRemembered},
@@ -349,7 +349,7 @@ TEST(Connection, FailedOpenOfTheRememberedAdapterFallsBackToAnother) {
     r.enumerateAndConnect();
 
     const Messages expected = {
-        {MessageKind::DriverError, "Open_USB_Device_By_Serial_Number - Device not opened..."},
+        {MessageKind::Critical, "Open_USB_Device_By_Serial_Number - Device not opened..."},
         {MessageKind::Plain, "Port can not be opened"}};
     EXPECT_EQ(r.sink.shown, expected);
     EXPECT_EQ(r.trace(), Trace{"FT_OpenEx A2 by 1"} + openAndConfigure("A1"));
@@ -371,13 +371,13 @@ const FailingDeviceCase kFailingDevices[] = {
     {"open fails",
      [](ScriptedDriver& d) { d.openFailures["A1"] = FT_DEVICE_NOT_OPENED; },
      [](ScriptedDriver& d) { d.openFailures.clear(); },
-     {{MessageKind::DriverError, "Open_USB_Device_By_Serial_Number - Device not opened..."},
+     {{MessageKind::Critical, "Open_USB_Device_By_Serial_Number - Device not opened..."},
       {MessageKind::Plain, "Port can not be opened"}},
      {}},
     {"bit mode fails",
      [](ScriptedDriver& d) { d.failCall("FT_SetBitMode", FT_IO_ERROR); },
      [](ScriptedDriver& d) { d.failCall("FT_SetBitMode", FT_OK); },
-     {{MessageKind::DriverError, "FT_SetBitMode  - General IO error..."},
+     {{MessageKind::Critical, "FT_SetBitMode  - General IO error..."},
       {MessageKind::Plain, "Port can not be opened"}},
      {}},
     {"latency timer and bit mode fail, then only the latency timer",
@@ -386,10 +386,10 @@ const FailingDeviceCase kFailingDevices[] = {
          d.failCall("FT_SetBitMode", FT_IO_ERROR);
      },
      [](ScriptedDriver& d) { d.failCall("FT_SetBitMode", FT_OK); },
-     {{MessageKind::DriverError, "FT_SetLatencyTimer  - Invalid handle..."},
-      {MessageKind::DriverError, "FT_SetBitMode  - General IO error..."},
+     {{MessageKind::Critical, "FT_SetLatencyTimer  - Invalid handle..."},
+      {MessageKind::Critical, "FT_SetBitMode  - General IO error..."},
       {MessageKind::Plain, "Port can not be opened"}},
-     {{MessageKind::DriverError, "FT_SetLatencyTimer  - Invalid handle..."}}},
+     {{MessageKind::Critical, "FT_SetLatencyTimer  - Invalid handle..."}}},
 };
 
 // The poll cycle tries to connect on every tick while no adapter is open. A device that keeps
@@ -520,12 +520,12 @@ struct EnumerationFailure {
 TEST(Connection, EnumerationFailures) {
     const EnumerationFailure cases[] = {
         {"FT_CreateDeviceInfoList", FT_IO_ERROR,
-         {{MessageKind::DriverError, "FT_CreateDeviceInfoList - General IO error..."}}},
+         {{MessageKind::Critical, "FT_CreateDeviceInfoList - General IO error..."}}},
         // The status of a library without the entry point: never a box.
         {"FT_CreateDeviceInfoList", FT_DEVICE_NOT_OPENED_FOR_WRITE, {}},
         {"FT_GetDeviceInfoList", FT_INSUFFICIENT_RESOURCES,
-         {{MessageKind::DriverError, "FT_GetDeviceInfoList - Insufficient resources..."}}},
-        {"FT_GetDeviceInfoList", FT_OTHER_ERROR, {{MessageKind::DriverError, "FT_GetDeviceInfoList"}}},
+         {{MessageKind::Critical, "FT_GetDeviceInfoList - Insufficient resources..."}}},
+        {"FT_GetDeviceInfoList", FT_OTHER_ERROR, {{MessageKind::Critical, "FT_GetDeviceInfoList"}}},
     };
     for (const EnumerationFailure& c : cases) {
         SCOPED_TRACE(testing::Message() << c.call << " " << c.status);
@@ -623,7 +623,7 @@ TEST(Connection, CloseAdapter) {
     r.driver.failCall("FT_Close", FT_INVALID_HANDLE);
     r.link.CloseAdapter();
     EXPECT_EQ(r.trace(), Trace{"FT_Close 4097"});
-    EXPECT_EQ(r.sink.shown, (Messages{{MessageKind::DriverError, "FT_Close - Invalid handle..."}}));
+    EXPECT_EQ(r.sink.shown, (Messages{{MessageKind::Critical, "FT_Close - Invalid handle..."}}));
     EXPECT_EQ(r.link.AdapterHandle, 0u);
 }
 

@@ -87,7 +87,7 @@ TEST_P(MessageBoxKinds, ShowAModalBoxWithOneOkButton) {
 INSTANTIATE_TEST_SUITE_P(
     Sink, MessageBoxKinds,
     ::testing::Values(KindCase{"Error", MessageKind::Error, "Error", QMessageBox::Warning},
-                      KindCase{"DriverError", MessageKind::DriverError, "Error", QMessageBox::Critical},
+                      KindCase{"Critical", MessageKind::Critical, "Error", QMessageBox::Critical},
                       KindCase{"Plain", MessageKind::Plain, "QE7204 interface", QMessageBox::NoIcon},
                       KindCase{"Exception", MessageKind::Exception, "QE7204 interface",
                                QMessageBox::Critical}),

@@ -9,7 +9,7 @@ MessageBoxStyle messageBoxStyle(MessageKind kind, const QString& applicationTitl
     switch (kind) {
     case MessageKind::Error:
         return {QStringLiteral("Error"), QMessageBox::Warning};
-    case MessageKind::DriverError:
+    case MessageKind::Critical:
         return {QStringLiteral("Error"), QMessageBox::Critical};
     case MessageKind::Exception:
         return {applicationTitle, QMessageBox::Critical};
