@@ -74,7 +74,9 @@ class FailedRefreshTest : public SettingsPanelTest, public ::testing::WithParamI
 
 TEST_P(FailedRefreshTest, ShowsTheMessageAndLeavesThePanelAndTheChipAsTheyWere) {
     for (const auto& reply : GetParam().replies) scripted->replyToNextWrite(reply);
+    window->PanelReady = false;  // selected as a fill would, so that no setting handler acts
     group("RgACC")->setItemIndex(2);
+    window->PanelReady = true;
     derived = {1024, 10, 512.0};
 
     window->RefreshSettingsPanel();

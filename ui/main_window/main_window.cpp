@@ -14,6 +14,7 @@
 
 #include "analogue_panel_view.h"
 #include "design_fonts.h"
+#include "file_chooser.h"
 #include "main_window_hints.h"
 #include "main_window_layout.h"
 #include "radio_group.h"
@@ -66,6 +67,7 @@ MainWindow::MainWindow(AdapterLink& link, chip::DerivedValues& derived, Microsec
     Image321->setToolTip(QString::fromLatin1(kMakerWebPage));
     Image321->setToolTipDuration(kHintDurationMs);
     setAnaloguePanel(nullptr);
+    setFileChooser(nullptr);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -105,6 +107,8 @@ void MainWindow::bindControls(const QHash<QString, QWidget*>& made) {
     BtnON = typed<QPushButton>(made, "BtnON");
     BtnOFF = typed<QPushButton>(made, "BtnOFF");
     BtnLoad = typed<QPushButton>(made, "BtnLoad");
+    BtnProg = typed<QPushButton>(made, "BtnProg");
+    BtnRead = typed<QPushButton>(made, "BtnRead");
     EdNaslovCipa = typed<QLineEdit>(made, "EdNaslovCipa");
     EdPosZ = typed<QLineEdit>(made, "EdPosZ");
     cbHysteresis = typed<QComboBox>(made, "cbHysteresis");
@@ -128,6 +132,7 @@ void MainWindow::connectHandlers() {
     });
     connect(BtnON, &QPushButton::clicked, this, &MainWindow::BtnONClick);
     connect(BtnOFF, &QPushButton::clicked, this, &MainWindow::BtnOFFClick);
+    connectChipActions();
 }
 
 void MainWindow::FormCreate() {

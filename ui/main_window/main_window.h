@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 #include "adapter_link.h"
 #include "control_states.h"
@@ -25,6 +26,7 @@ struct Readout;
 namespace qe::ui {
 
 class AnaloguePanelView;
+class FileChooser;
 class RadioGroup;
 class RightAnchoredLabel;
 class StatusPanels;
@@ -86,6 +88,24 @@ public:
     void Image321Click();
     void FillHysteresisList();
 
+    // Chip configuration: the radio groups, PROG and READ, the entered settings, SAVE and LOAD.
+    void RadioGroupClick(const chip::SettingGroup& group);
+    void BtnProgClick();
+    void BtnReadClick();
+    void BtnSetAddressClick();
+    void EdNaslovCipaExit();
+    void BtnPresetZeroClick();
+    void EdPosZExit();
+    void BtnZeroCurrentPosClick();
+    // Makes the current absolute position the zero position; the analogue panel's zero zone
+    // runs it with its own failure message.
+    void ZeroAtCurrentPosition(const char* failureMessage);
+    void ButtonSetHysteresisClick();
+    void BtnSaveClick();
+    void BtnLoadClick();
+    // Where SAVE and LOAD ask for a file; nullptr brings back the tool's own dialogs.
+    void setFileChooser(FileChooser* chooser);
+
     bool PanelReady = false;
     bool PollBusy = false;
     std::uint32_t LastSecondTick = 0;
@@ -110,6 +130,13 @@ private:
     bool scanStep();
     void applySettingsStep(bool operable);
     void blankReadout();
+
+    // Chip configuration steps.
+    void connectChipActions();
+    bool programEeprom();
+    bool readEeprom();
+    void changeAddress();
+    void presetZero();
 
     // Readout.
     enum class Fill { Live, FromMirror };
@@ -152,10 +179,14 @@ private:
     QPushButton* BtnON = nullptr;
     QPushButton* BtnOFF = nullptr;
     QPushButton* BtnLoad = nullptr;
+    QPushButton* BtnProg = nullptr;
+    QPushButton* BtnRead = nullptr;
     QLineEdit* EdNaslovCipa = nullptr;
     QLineEdit* EdPosZ = nullptr;
     QComboBox* cbHysteresis = nullptr;
     StatusPanels* StBar1 = nullptr;
+    std::unique_ptr<FileChooser> fileDialogs_;
+    FileChooser* fileChooser_ = nullptr;
 };
 
 }  // namespace qe::ui

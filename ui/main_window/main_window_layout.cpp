@@ -233,6 +233,9 @@ QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
     case K::ComboBox: {
         auto* combo = new QComboBox(parent);
         combo->setPlaceholderText(caption);
+        // The user chooses an item and may also type into the box; typing adds no item.
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
         return combo;
     }
     case K::StatusBar:

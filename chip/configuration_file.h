@@ -1,0 +1,58 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "register_image.h"
+
+namespace qe::chip {
+
+// A configuration file (.qcf) holds the working words 48..55, two bytes each, low byte
+// first; no header, version or checksum.
+inline constexpr std::uint8_t kFirstFileWord = 48;
+inline constexpr std::size_t kFileWords = 8;
+inline constexpr std::size_t kConfigurationFileBytes = 2 * kFileWords;
+
+using ConfigurationBytes = std::array<std::uint8_t, kConfigurationFileBytes>;
+
+ConfigurationBytes encodeConfiguration(const RegisterImage& image);
+
+struct DecodedConfiguration {
+    std::size_t wordsTaken = 0;
+    bool readBeyondEnd = false;  // a last word of one byte
+};
+
+// Takes words into image[48..] in file order until eight are taken or the bytes run out;
+// words past the end keep their values. Bytes past the sixteenth are ignored.
+DecodedConfiguration decodeConfiguration(std::span<const std::uint8_t> bytes, RegisterImage& image);
+
+// How a file operation ended, in the terms its message uses.
+enum class FileFault { None, ReadBeyondEnd, NotFound, AccessDenied, DiskFull, Other };
+
+struct FileStatus {
+    FileFault fault = FileFault::None;
+    int errorNumber = 0;  // the system's error number, for Other
+
+    explicit operator bool() const { return fault == FileFault::None; }
+    bool operator==(const FileStatus&) const = default;
+};
+
+// What a system error number (errno) means for the user.
+FileStatus fileStatusForError(int errorNumber);
+
+// The message for a failed file operation ("File access denied", "I/O error 21", ...).
+std::string fileStatusText(const FileStatus& status);
+
+// Creates or empties the file and writes words 48..55 of the image.
+FileStatus saveConfigurationFile(const std::filesystem::path& path, const RegisterImage& image);
+
+// Reads the file into words 48..55 of the image. The file is opened for reading and
+// writing, so a file that may not be written is refused. On a read beyond the end the
+// words before it are already in the image.
+FileStatus loadConfigurationFile(const std::filesystem::path& path, RegisterImage& image);
+
+}  // namespace qe::chip

@@ -1,0 +1,139 @@
+// PROG stores the working words 48..51 in the EEPROM words 0..3 and verifies them; READ
+// brings the stored settings back. Both keep the chip's autonomous power-down mode off
+// while they work with it.
+#include <QPushButton>
+#include <algorithm>
+
+#include "main_window.h"
+
+namespace qe::ui {
+
+namespace {
+
+using chip::fields::Pdee;
+
+const char* const kCannotWrite = "Can not write to the EEPROM";
+const char* const kNotCorrectlyWritten = "The data was not correctly written to the EEPROM";
+const char* const kReadingFailed = "The reading was unsuccessful.";
+
+constexpr std::uint8_t kWorkingWord = Pdee.word;  // 48
+constexpr std::uint8_t kStoredWord = 0;           // its EEPROM copy
+constexpr std::size_t kProgrammedWords = 4;
+constexpr std::size_t kComparedWords = 8;
+// The chip may miss a write while it wakes up; a chip or adapter that is gone never answers.
+constexpr int kWriteAttempts = 10;
+
+std::uint16_t withPdee(std::uint16_t word, bool on) { return chip::withField(word, Pdee, on ? 1 : 0); }
+bool pdeeOn(std::uint16_t word) { return chip::fieldValue(word, Pdee) != 0; }
+
+bool writeUntilAcknowledged(AdapterLink& link, std::uint8_t reg, std::uint16_t word) {
+    for (int attempt = 0; attempt < kWriteAttempts && link.AdapterHandle != 0; ++attempt)
+        if (link.WriteRegister(link.ChipAddress, reg, word)) return true;
+    return false;
+}
+
+// After a failure the working register gets the user's power-down mode back; the mirror
+// keeps whatever the chip acknowledged.
+void putPowerDownModeBack(AdapterLink& link, std::uint8_t address, std::uint16_t word) {
+    if (link.WriteRegister(address, kWorkingWord, word)) link.image()[kWorkingWord] = word;
+}
+
+}  // namespace
+
+void MainWindow::BtnProgClick() {
+    BtnProg->setEnabled(false);
+    // After a failure the poll cycle enables the button again while one chip answers.
+    if (!WaitPollIdle() || programEeprom()) BtnProg->setEnabled(true);
+}
+
+bool MainWindow::programEeprom() {
+    auto& image = link_.image();
+    const bool pdeeWasOn = pdeeOn(image[kWorkingWord]);
+    const auto fail = [&](const char* message) {
+        if (pdeeWasOn) {
+            image[kWorkingWord] = withPdee(image[kWorkingWord], false);  // as the chip now holds it
+            putPowerDownModeBack(link_, link_.ChipAddress, withPdee(image[kWorkingWord], true));
+        }
+        link_.messages().show(MessageKind::Error, message);
+        FillSettingsPanel();
+        return false;
+    };
+
+    if (pdeeWasOn) {
+        image[kWorkingWord] = withPdee(image[kWorkingWord], false);
+        if (!writeUntilAcknowledged(link_, kWorkingWord, image[kWorkingWord])) {
+            image[kWorkingWord] = withPdee(image[kWorkingWord], true);  // the chip kept it on
+            link_.messages().show(MessageKind::Error, kCannotWrite);
+            FillSettingsPanel();
+            return false;
+        }
+    }
+
+    for (std::uint8_t i = 0; i < kProgrammedWords; ++i)
+        if (!link_.WriteRegister(link_.ChipAddress, i, image[chip::kFirstWorkingWord + i])) return fail(kCannotWrite);
+
+    // Only words that really came back from the chip can prove the EEPROM right.
+    const bool verified = link_.ReadAllRegisters(link_.ChipAddress) &&
+                          std::equal(image.begin(), image.begin() + kComparedWords,
+                                     image.begin() + chip::kFirstWorkingWord);
+    if (!verified) return fail(kNotCorrectlyWritten);
+
+    if (pdeeWasOn) {
+        // The EEPROM stores the mode on; the working register gets it back last.
+        image[kWorkingWord] = withPdee(image[kWorkingWord], true);
+        if (!writeUntilAcknowledged(link_, kStoredWord, image[kWorkingWord])) return fail(kCannotWrite);
+        image[kWorkingWord] = withPdee(image[kWorkingWord], false);
+        if (!writeUntilAcknowledged(link_, kWorkingWord, image[kWorkingWord])) return fail(kCannotWrite);
+        link_.ReadRegister(link_.ChipAddress, kStoredWord);
+        image[kWorkingWord] = withPdee(image[kWorkingWord], true);
+        if (!writeUntilAcknowledged(link_, kWorkingWord, image[kWorkingWord])) return fail(kCannotWrite);
+    }
+    FillSettingsPanel();
+    return true;
+}
+
+void MainWindow::BtnReadClick() {
+    BtnRead->setEnabled(false);
+    readEeprom();
+    BtnRead->setEnabled(true);
+}
+
+bool MainWindow::readEeprom() {
+    auto& image = link_.image();
+    const std::uint8_t address = link_.ChipAddress;
+    const auto fail = [this](const char* message) {
+        link_.messages().show(MessageKind::Error, message);
+        return false;
+    };
+
+    const RegisterRead working = link_.ReadRegister(address, kWorkingWord);
+    if (!working) return fail(kReadingFailed);
+    const bool pdeeWasOn = pdeeOn(working.word);
+    if (pdeeWasOn) {
+        image[kWorkingWord] = withPdee(working.word, false);
+        link_.WriteRegister(address, kWorkingWord, image[kWorkingWord]);
+    }
+
+    // Word 0 is written back only as the chip reported it.
+    const RegisterRead stored = link_.ReadRegister(address, kStoredWord);
+    if (!stored) {
+        if (pdeeWasOn) putPowerDownModeBack(link_, address, working.word);
+        return fail(kReadingFailed);
+    }
+    link_.WriteRegister(address, kStoredWord, stored.word);
+    link_.ChipAddress = static_cast<std::uint8_t>(chip::fieldValue(stored.word, chip::fields::ADDR));
+
+    if (!link_.ReadAllRegisters(link_.ChipAddress)) {
+        // The chip may still be at its old address; if not, nobody takes this write.
+        if (pdeeWasOn) putPowerDownModeBack(link_, address, working.word);
+        return fail(kReadingFailed);
+    }
+    if (pdeeWasOn) {
+        image[kWorkingWord] = withPdee(image[kWorkingWord], true);
+        link_.WriteRegister(link_.ChipAddress, kWorkingWord, image[kWorkingWord]);
+    }
+    FillSettingsPanel();
+    return true;
+}
+
+}  // namespace qe::ui

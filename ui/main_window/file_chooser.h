@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace qe::ui {
+
+// Asks the user for a configuration file; nothing when the user cancels.
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    virtual std::optional<QString> chooseSaveFile() = 0;
+    virtual std::optional<QString> chooseOpenFile() = 0;
+};
+
+// The tool's file dialogs: one filter for configuration files, ".qcf" appended to a name
+// typed without it, confirmation before replacing a file on save, and no demand on open
+// that the file exists (opening it reports that).
+class DialogFileChooser final : public FileChooser {
+public:
+    explicit DialogFileChooser(QWidget* parent) : parent_(parent) {}
+    std::optional<QString> chooseSaveFile() override;
+    std::optional<QString> chooseOpenFile() override;
+
+private:
+    QWidget* parent_;
+};
+
+}  // namespace qe::ui

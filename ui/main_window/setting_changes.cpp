@@ -1,0 +1,32 @@
+// The radio groups of the settings panel: each changes one field of one working register
+// by read-modify-write, the moment the user chooses an item.
+#include "analogue_panel_view.h"
+#include "field_change.h"
+#include "main_window.h"
+#include "radio_group.h"
+
+namespace qe::ui {
+
+void MainWindow::RadioGroupClick(const chip::SettingGroup& group) {
+    // Filling the panel selects items too; those clicks are not the user's.
+    if (!PanelReady) return;
+    if (!WaitPollIdle()) return;
+    RadioGroup* control = radioGroup(QString::fromLatin1(group.control));
+    if (!control) return;
+
+    // What the panel now shows follows the choice whatever the chip makes of it.
+    const int item = control->itemIndex();
+    const std::uint16_t value = chip::valueForItem(group.mapping, item);
+    chip::updateDerived(derived_, group.derived, value);
+    for (const auto& dependent : group.dependents)
+        if (RadioGroup* dependentGroup = radioGroup(QString::fromLatin1(dependent.control)))
+            dependentGroup->setEnabled(chip::dependentEnabled(dependent, item));
+
+    if (!chip::changeField(link_, group.field, value)) {
+        link_.messages().show(MessageKind::Error, group.failureMessage);
+        return;
+    }
+    if (group.derived == chip::Derived::TachoRange && panel_ && panel_->showsTachoScale()) panel_->SkalaJeTaho();
+}
+
+}  // namespace qe::ui
