@@ -1,6 +1,7 @@
 // Draws the main window's images (logo, settings toggle states, PROG/READ/SAVE/LOAD glyphs)
-// and writes them as PNG files. Run it again after changing a drawing:
-//   draw_assets <output folder>
+// and writes them as PNG files; given a second folder, also the analogue panel's dials
+// (JPEG) and needle (BMP). Run it again after changing a drawing:
+//   draw_assets <image folder> [<panel image folder>]
 
 #include <QColor>
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLinearGradient>
+#include <QRadialGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
@@ -222,6 +225,198 @@ void drawLoad(QPainter& p, QSize) {
     p.drawPolygon(front);
 }
 
+// --- analogue panel: the two dials and the needle --------------------------------------------
+//
+// The dials are square; the panel writes the scale labels itself on a circle of 0.75 of the
+// half side, so the face stays light and free of text out to well beyond that circle. Angles
+// are in degrees clockwise from twelve o'clock, as on the panel.
+
+const QColor kDialSurround(58, 63, 71);
+const QColor kFaceCentre(252, 252, 249);
+const QColor kFaceEdge(232, 233, 228);
+const QColor kTickInk(52, 56, 64);
+const QColor kUpperRange(226, 64, 28);
+
+constexpr qreal kFaceRadius = 0.938;   // of the half side
+constexpr qreal kTickOuter = 0.925;
+constexpr qreal kMajorTick = 0.085;
+constexpr qreal kMediumTick = 0.055;
+constexpr qreal kMinorTick = 0.03;
+
+QPointF onDial(QPointF centre, qreal radius, qreal degrees) {
+    const qreal a = degrees * std::numbers::pi / 180.0;
+    return centre + QPointF(std::sin(a), -std::cos(a)) * radius;
+}
+
+// Qt's arcs run counter-clockwise from three o'clock, in sixteenths of a degree.
+int qtArcAngle(qreal degreesFromTop) { return static_cast<int>(std::lround((90.0 - degreesFromTop) * 16.0)); }
+
+void drawTick(QPainter& p, QPointF centre, qreal half, qreal degrees, qreal length, qreal width,
+              const QColor& colour) {
+    QPen pen(colour, width);
+    pen.setCapStyle(Qt::FlatCap);
+    p.setPen(pen);
+    p.drawLine(onDial(centre, half * kTickOuter, degrees), onDial(centre, half * (kTickOuter - length), degrees));
+}
+
+// Dark surround, a brushed bezel and a light face with a faint shading towards the rim.
+void drawDialFace(QPainter& p, QSize size) {
+    const QPointF centre(size.width() / 2.0, size.height() / 2.0);
+    const qreal half = size.width() / 2.0;
+    p.fillRect(QRect(QPoint(0, 0), size), kDialSurround);
+
+    QLinearGradient bezel(0, 0, size.width(), size.height());
+    bezel.setColorAt(0.0, QColor(236, 238, 241));
+    bezel.setColorAt(0.5, QColor(160, 166, 174));
+    bezel.setColorAt(1.0, QColor(96, 102, 112));
+    p.setPen(Qt::NoPen);
+    p.setBrush(bezel);
+    p.drawEllipse(centre, half * 0.995, half * 0.995);
+
+    QRadialGradient face(centre, half * kFaceRadius);
+    face.setColorAt(0.0, kFaceCentre);
+    face.setColorAt(0.85, kFaceCentre);
+    face.setColorAt(1.0, kFaceEdge);
+    p.setBrush(face);
+    p.setPen(QPen(QColor(120, 126, 134), 1.5));
+    p.drawEllipse(centre, half * kFaceRadius, half * kFaceRadius);
+}
+
+void drawCaption(QPainter& p, QRectF box, const QString& text, int pixelSize, const QColor& colour) {
+    QFont font("DejaVu Sans");
+    font.setBold(true);
+    font.setPixelSize(pixelSize);
+    font.setLetterSpacing(QFont::PercentageSpacing, 112);
+    p.setFont(font);
+    p.setPen(colour);
+    p.drawText(box, Qt::AlignCenter, text);
+}
+
+// The zero zone of the position dial: 0.397 < u < 0.602, 0.681 < v < 0.733 of the side.
+// The button sits just inside it, so all of it answers a click.
+void drawZeroButton(QPainter& p, QSize size) {
+    const qreal side = size.width();
+    const QRectF zone(0.397 * side, 0.681 * side, (0.602 - 0.397) * side, (0.733 - 0.681) * side);
+    const QRectF button = zone.adjusted(3, 2, -3, -2);
+    QLinearGradient fill(button.topLeft(), button.bottomLeft());
+    fill.setColorAt(0.0, QColor(255, 252, 247));
+    fill.setColorAt(1.0, QColor(246, 226, 200));
+    p.setBrush(fill);
+    p.setPen(QPen(kOrange, 2.0));
+    p.drawRoundedRect(button, button.height() / 2, button.height() / 2);
+    drawCaption(p, button, QStringLiteral("ZERO"), static_cast<int>(side * 0.028), kTickInk);
+}
+
+void drawPositionDial(QPainter& p, QSize size) {
+    drawDialFace(p, size);
+    const QPointF centre(size.width() / 2.0, size.height() / 2.0);
+    const qreal half = size.width() / 2.0;
+    p.setPen(QPen(kTickInk, 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(centre, half * kTickOuter, half * kTickOuter);
+    for (int degrees = 0; degrees < 360; degrees += 5) {
+        if (degrees % 45 == 0)
+            drawTick(p, centre, half, degrees, kMajorTick, 4.0, degrees == 0 ? kOrange : kTickInk);
+        else if (degrees % 15 == 0)
+            drawTick(p, centre, half, degrees, kMediumTick, 2.0, kTickInk);
+        else
+            drawTick(p, centre, half, degrees, kMinorTick, 1.2, kTickInk);
+    }
+    drawZeroButton(p, size);
+}
+
+void drawTachoDial(QPainter& p, QSize size) {
+    drawDialFace(p, size);
+    const QPointF centre(size.width() / 2.0, size.height() / 2.0);
+    const qreal half = size.width() / 2.0;
+
+    // The scale's band: grey over the working range, red over its last quarter.
+    const qreal bandRadius = half * (kTickOuter - 0.012);
+    const QRectF band(centre.x() - bandRadius, centre.y() - bandRadius, 2 * bandRadius, 2 * bandRadius);
+    QPen bandPen(QColor(196, 200, 206), half * 0.024);
+    bandPen.setCapStyle(Qt::FlatCap);
+    p.setPen(bandPen);
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(band, qtArcAngle(-120), -180 * 16);
+    bandPen.setColor(kUpperRange);
+    p.setPen(bandPen);
+    p.drawArc(band, qtArcAngle(60), -60 * 16);
+
+    // The base line the ticks stand on, over the scale's sweep only.
+    const qreal baseRadius = half * kTickOuter;
+    p.setPen(QPen(kTickInk, 1.5));
+    p.drawArc(QRectF(centre.x() - baseRadius, centre.y() - baseRadius, 2 * baseRadius, 2 * baseRadius),
+              qtArcAngle(-120), -240 * 16);
+
+    for (int step = 0; step <= 40; ++step) {
+        const qreal degrees = -120.0 + step * 6.0;
+        if (step % 5 == 0)
+            drawTick(p, centre, half, degrees, kMajorTick, 4.0, step == 40 ? kUpperRange : kTickInk);
+        else
+            drawTick(p, centre, half, degrees, kMinorTick + 0.01, 1.5, kTickInk);
+    }
+    drawCaption(p, QRectF(centre.x() - half * 0.3, centre.y() + half * 0.42, half * 0.6, half * 0.1),
+                QStringLiteral("TACHO"), static_cast<int>(half * 0.05), QColor(130, 136, 144));
+}
+
+// The needle points right from the image's centre, on pure white that the panel makes
+// transparent; nothing of the needle itself may be pure white.
+void drawNeedle(QPainter& p, QSize size) {
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    const QPointF pivot((size.width() - 1) / 2.0, (size.height() - 1) / 2.0);
+    const qreal length = pivot.x() - 12.0;
+
+    QPolygonF pointer;
+    pointer << pivot + QPointF(0, -6.5) << pivot + QPointF(length, -1.2) << pivot + QPointF(length + 4, 0)
+            << pivot + QPointF(length, 1.2) << pivot + QPointF(0, 6.5) << pivot + QPointF(-length * 0.22, 4.5)
+            << pivot + QPointF(-length * 0.22, -4.5);
+    p.setPen(QPen(QColor(150, 36, 14), 1.0));
+    p.setBrush(kUpperRange);
+    p.drawPolygon(pointer);
+
+    // A counterweight on the tail and the hub over the pivot.
+    p.setBrush(QColor(60, 64, 72));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(pivot + QPointF(-length * 0.22, 0), 9.0, 9.0);
+    p.setBrush(QColor(44, 48, 56));
+    p.setPen(QPen(kOrange, 2.5));
+    p.drawEllipse(pivot, 15.0, 15.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(214, 218, 224));
+    p.drawEllipse(pivot, 4.5, 4.5);
+}
+
+struct PanelImage {
+    const char* fileName;
+    const char* format;
+    QSize size;
+    std::function<void(QPainter&, QSize)> draw;
+};
+
+bool writePanelImages(const QDir& out, QTextStream& err) {
+    const QSize dialSize(640, 640);
+    const PanelImage images[] = {
+        {"bckg_pos.jpg", "JPG", dialSize, drawPositionDial},
+        {"bckg_tah.jpg", "JPG", dialSize, drawTachoDial},
+        {"kaz.bmp", "BMP", QSize(600, 40), drawNeedle},
+    };
+    for (const PanelImage& image : images) {
+        QImage picture(image.size, QImage::Format_RGB32);
+        {
+            QPainter painter(&picture);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            image.draw(painter, image.size);
+        }
+        const QString path = out.filePath(QString::fromLatin1(image.fileName));
+        if (!picture.save(path, image.format, 92)) {
+            err << "cannot write " << path << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
 // --- output -----------------------------------------------------------------------------------
 
 struct Asset {
@@ -246,8 +441,8 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QTextStream err(stderr);
-    if (argc != 2) {
-        err << "usage: draw_assets <output folder>\n";
+    if (argc != 2 && argc != 3) {
+        err << "usage: draw_assets <image folder> [<panel image folder>]\n";
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -288,6 +483,10 @@ int main(int argc, char* argv[]) {
             err << "cannot write " << path << "\n";
             return 1;
         }
+    }
+    if (argc == 3) {
+        const QDir panelOut(QString::fromLocal8Bit(argv[2]));
+        if (!QDir().mkpath(panelOut.path()) || !writePanelImages(panelOut, err)) return 1;
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "adapter_link.h"
+#include "analogue_panel.h"
 #include "command_line.h"
 #include "d2xx_driver.h"
 #include "design_fonts.h"
@@ -90,6 +91,11 @@ int main(int argc, char* argv[])
 
     qe::ui::MainWindow window(link, derived, delay, screenSaver);
     messages.setOwner(&window);
+
+    // The analogue panel comes right after the main window and starts hidden.
+    qe::ui::AnaloguePanel panel(window, link, derived);
+    window.setAnaloguePanel(&panel);
+
     window.show();
 
     if (simulation) {

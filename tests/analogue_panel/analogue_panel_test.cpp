@@ -1,0 +1,373 @@
+// The analogue panel window: creation, needles, scale switching, its image files, first
+// showing and giving the main window its settings back.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QScreen>
+
+#include <cmath>
+#include <numbers>
+
+#include "design_fonts.h"
+#include "dial_scale.h"
+#include "jpeg_image.h"
+#include "panel_image_files.h"
+#include "panel_fixture.h"
+
+namespace qe::ui::test {
+namespace {
+
+// The dial the view should show: the file decoded, the labels written into it.
+QImage expectedDial(const QString& path, const std::vector<DialLabel>& labels) {
+    QImage dial = decodeJpegFile(path).image;
+    drawDialLabels(dial, labels);
+    return dial;
+}
+
+using AnaloguePanelTest = PanelTest;
+
+TEST_F(AnaloguePanelTest, StartsHiddenOnThePositionScaleWithTheDesignedControls) {
+    startPanel();
+
+    EXPECT_EQ(panel->objectName(), "TForm2");
+    EXPECT_EQ(panel->windowTitle(), "Analogue panel");
+    EXPECT_EQ(panel->font().family(), designFamily(QStringLiteral("Tahoma")));
+    EXPECT_EQ(panel->font().pixelSize(), 11);
+    EXPECT_FALSE(panel->isPanelVisible());
+    EXPECT_EQ(panel->size(), QSize(650, 674));
+    EXPECT_EQ(panel->imgView().objectName(), "ImgView");
+    EXPECT_EQ(panel->imgView().geometry(), QRect(0, 0, 650, 654));
+    EXPECT_EQ(panelChild<QWidget>("Panel1")->geometry(), QRect(0, 654, 650, 20));
+    EXPECT_EQ(positionButton()->text(), "Position");
+    EXPECT_EQ(positionButton()->geometry(), QRect(3, 1, 62, 17));
+    EXPECT_TRUE(positionButton()->isChecked());
+    EXPECT_EQ(tachoButton()->text(), "Tacho");
+    EXPECT_EQ(tachoButton()->geometry(), QRect(71, 1, 66, 17));
+    EXPECT_FALSE(panel->showsTachoScale());
+
+    EXPECT_EQ(dial(), expectedDial(folder.path("bckg_pos.jpg"), positionScaleLabels({640, 640})));
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_TRUE(window->findChild<QCheckBox*>(QStringLiteral("cbDisplay"))->isEnabled());
+}
+
+TEST_F(AnaloguePanelTest, CreatesTheTachoNeedleBelowThePositionNeedle) {
+    startPanel();
+
+    const auto& layers = panel->imgView().layers();
+    ASSERT_EQ(layers.size(), 2u);
+    EXPECT_EQ(layers[0].get(), &panel->tachoNeedle());
+    EXPECT_EQ(layers[1].get(), &panel->positionNeedle());
+
+    const struct {
+        const char* name;
+        RotLayer& needle;
+        int alpha;
+        PointF32 position;
+        bool visible;
+    } needles[] = {
+        {"tacho", panel->tachoNeedle(), 150, {320.0f, 320.0f}, false},
+        {"position", panel->positionNeedle(), 190, {319.5f, 319.5f}, true},
+    };
+    for (const auto& n : needles) {
+        EXPECT_EQ(n.needle.MasterAlpha(), n.alpha) << n.name;
+        EXPECT_EQ(n.needle.Position(), n.position) << n.name;
+        EXPECT_EQ(n.needle.BitmapCenter(), (PointF32{10.0f, 2.0f})) << n.name;
+        EXPECT_TRUE(n.needle.Scaled()) << n.name;
+        EXPECT_EQ(n.needle.isVisible(), n.visible) << n.name;
+        EXPECT_EQ(n.needle.Angle(), 0.0f) << n.name;
+        EXPECT_EQ(n.needle.Bitmap().size(), QSize(21, 5)) << n.name;
+        EXPECT_EQ(qAlpha(n.needle.Bitmap().pixel(0, 0)), 0) << n.name << ": the white is transparent";
+    }
+}
+
+TEST_F(AnaloguePanelTest, NeedleAnglesFollowTheFractions) {
+    startPanel();
+    struct Case {
+        double fraction;
+        float position;
+        float tacho;
+    };
+    const Case cases[] = {
+        {0.0, 90.0f, 210.0f},
+        {0.25, 0.0f, 150.0f},
+        {0.5, -90.0f, 90.0f},
+        {0.75, -180.0f, 30.0f},
+        {1023.0 / 1024.0, static_cast<float>(90.0 - 360.0 * 1023.0 / 1024.0), -29.765625f},
+        {4095.0 / 4096.0, -269.912109375f, static_cast<float>(210.0 - 240.0 * 4095.0 / 4096.0)},
+    };
+    for (const Case& c : cases) {
+        panel->UpdateNeedles(c.fraction, c.fraction);
+        EXPECT_EQ(panel->positionNeedle().Angle(), c.position) << c.fraction;
+        EXPECT_EQ(panel->tachoNeedle().Angle(), c.tacho) << c.fraction;
+    }
+}
+
+// Where the needle's tip points on the view, in degrees clockwise from the top.
+double pointsAt(RotLayer& needle) {
+    needle.PrepareTransformation();
+    const QTransform& t = needle.Transformation();
+    const PointF32 c = needle.BitmapCenter();
+    const QPointF pivot = t.map(QPointF(c.x, c.y));
+    const QPointF tip = t.map(QPointF(c.x + 10.0, c.y));
+    const double degrees = std::atan2(tip.x() - pivot.x(), pivot.y() - tip.y()) * 180.0 / std::numbers::pi;
+    return degrees < -1e-9 ? degrees + 360.0 : degrees;
+}
+
+TEST_F(AnaloguePanelTest, NeedlesPointAtTheirLabelsOnTheDial) {
+    startPanel();
+    struct Case {
+        double position;
+        double positionDegrees;  // clockwise from the top
+        double tacho;
+        double tachoDegrees;
+    };
+    const Case cases[] = {
+        {0.0, 0.0, 0.0, 240.0},     // top; the tacho needle at its 0 Hz label, lower left
+        {0.25, 90.0, 0.5, 0.0},     // right; the tacho needle at the top, half the range
+        {0.5, 180.0, 0.75, 60.0},   // bottom
+        {0.75, 270.0, 1.0, 120.0},  // left; the tacho needle at the full range, lower right
+    };
+    for (const Case& c : cases) {
+        panel->UpdateNeedles(c.position, c.tacho);
+        EXPECT_NEAR(pointsAt(panel->positionNeedle()), c.positionDegrees, 1e-3) << c.position;
+        EXPECT_NEAR(pointsAt(panel->tachoNeedle()), c.tachoDegrees, 1e-3) << c.tacho;
+    }
+}
+
+TEST_F(AnaloguePanelTest, OnlyTheVisibleNeedleRepaintsTheView) {
+    startPanel();
+    int repaints = 0;
+    QObject::connect(&panel->imgView(), &ImageView::changed, [&repaints] { ++repaints; });
+
+    panel->UpdateNeedles(0.25, 0.25);
+    EXPECT_EQ(repaints, 1);
+    // Both needles are turned, the hidden one too, so a switch shows the current value.
+    EXPECT_EQ(panel->tachoNeedle().Angle(), 150.0f);
+}
+
+TEST_F(AnaloguePanelTest, SwitchingScalesSwapsTheNeedlesAndDrawsTheDial) {
+    startPanel();
+    const QImage positionDial = expectedDial(folder.path("bckg_pos.jpg"), positionScaleLabels({640, 640}));
+
+    tachoButton()->setChecked(true);
+    EXPECT_TRUE(panel->showsTachoScale());
+    EXPECT_TRUE(panel->tachoNeedle().isVisible());
+    EXPECT_FALSE(panel->positionNeedle().isVisible());
+    // No chip has been read yet: the range is 0, and every label reads 0 Hz.
+    EXPECT_EQ(dial(), expectedDial(folder.path("bckg_tah.jpg"), tachoScaleLabels({640, 640}, 0.0)));
+
+    positionButton()->setChecked(true);
+    EXPECT_FALSE(panel->tachoNeedle().isVisible());
+    EXPECT_TRUE(panel->positionNeedle().isVisible());
+    EXPECT_EQ(dial(), positionDial);
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(AnaloguePanelTest, TachoLabelsCarryTheRangeOfTheirDrawing) {
+    startPanel();
+    derived.TachoRangeHz = 2048.0;
+    tachoButton()->setChecked(true);
+    const QImage at2048 = expectedDial(folder.path("bckg_tah.jpg"), tachoScaleLabels({640, 640}, 2048.0));
+    EXPECT_EQ(dial(), at2048);
+
+    // A new range alone does not redraw; SkalaJeTaho does.
+    derived.TachoRangeHz = 16.0;
+    EXPECT_EQ(dial(), at2048);
+    panel->SkalaJeTaho();
+    EXPECT_EQ(dial(), expectedDial(folder.path("bckg_tah.jpg"), tachoScaleLabels({640, 640}, 16.0)));
+}
+
+TEST_F(AnaloguePanelTest, WithoutImageFilesEverythingButTheDrawingWorks) {
+    startSimulated();
+    makePanel();
+
+    EXPECT_TRUE(dial().isNull());
+    EXPECT_TRUE(panel->tachoNeedle().Bitmap().isNull());
+    EXPECT_TRUE(panel->positionNeedle().Bitmap().isNull());
+    EXPECT_EQ(panel->tachoNeedle().Position(), (PointF32{0.0f, 0.0f}));
+    EXPECT_EQ(panel->positionNeedle().Position(), (PointF32{0.0f, 0.0f}));
+    EXPECT_TRUE(panel->positionNeedle().Scaled());
+
+    tachoButton()->setChecked(true);
+    EXPECT_TRUE(panel->tachoNeedle().isVisible());
+    EXPECT_FALSE(panel->positionNeedle().isVisible());
+    panel->UpdateNeedles(0.5, 0.5);
+    EXPECT_FALSE(panel->imgView().grab().isNull());
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(AnaloguePanelTest, AMissingDialKeepsTheOtherScalesDialButSwapsTheNeedles) {
+    writeDial(folder.path("bckg_pos.jpg"), {640, 640}, kPositionDialColour);
+    folder.writeNeedle();
+    startSimulated();
+    makePanel();
+    const QImage positionDial = dial();
+
+    tachoButton()->setChecked(true);
+    EXPECT_EQ(dial(), positionDial);
+    EXPECT_TRUE(panel->tachoNeedle().isVisible());
+    EXPECT_FALSE(panel->positionNeedle().isVisible());
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(AnaloguePanelTest, AnUndecodableDialIsReportedAndThePanelGoesOn) {
+    folder.writeDials();
+    folder.writeNeedle();
+    writeBytes(folder.path("bckg_tah.jpg"), "this is no JPEG");
+    startSimulated();
+    makePanel();
+
+    tachoButton()->setChecked(true);
+    // The view shows the cleared dial, opaque black, at the size it had.
+    ASSERT_EQ(dial().size(), QSize(640, 640));
+    EXPECT_EQ(dial().pixel(320, 66), qRgb(0, 0, 0));
+    EXPECT_EQ(dial().pixel(0, 0), qRgb(0, 0, 0));
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0].first, MessageKind::Exception);
+    EXPECT_EQ(sink.shown[0].second, decodeJpegFile(folder.path("bckg_tah.jpg")).error.toStdString());
+
+    positionButton()->setChecked(true);
+    EXPECT_EQ(dial(), expectedDial(folder.path("bckg_pos.jpg"), positionScaleLabels({640, 640})));
+}
+
+TEST_F(AnaloguePanelTest, AnUndecodableDialAtStartStillGivesBothNeedles) {
+    folder.writeNeedle();
+    writeBytes(folder.path("bckg_pos.jpg"), "GIF89a");
+    startSimulated();
+    makePanel();
+
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0].first, MessageKind::Exception);
+    EXPECT_EQ(panel->imgView().layers().size(), 2u);
+    EXPECT_EQ(panel->positionNeedle().Position(), (PointF32{-0.5f, -0.5f}));
+    EXPECT_EQ(panel->positionNeedle().Bitmap().size(), QSize(21, 5));
+}
+
+TEST_F(AnaloguePanelTest, AnUnreadableNeedleIsReportedAndLeavesBothNeedlesEmpty) {
+    folder.writeDials();
+    writeBytes(folder.path("kaz.bmp"), "BM but nothing more");
+    startSimulated();
+    makePanel();
+
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0].first, MessageKind::Exception);
+    EXPECT_FALSE(sink.shown[0].second.empty());
+    EXPECT_TRUE(panel->tachoNeedle().Bitmap().isNull());
+    EXPECT_TRUE(panel->positionNeedle().Bitmap().isNull());
+    EXPECT_TRUE(panel->positionNeedle().Scaled());
+    EXPECT_EQ(dial(), expectedDial(folder.path("bckg_pos.jpg"), positionScaleLabels({640, 640})));
+}
+
+TEST_F(AnaloguePanelTest, ImageFilesAreLookedUpInTheCurrentDirectoryThenBesideTheProgram) {
+    const QString name = QStringLiteral("panel_lookup_probe.bmp");
+    const QString besideProgram = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    EXPECT_TRUE(locatePanelImage(name).isEmpty());
+
+    writeBytes(besideProgram, "x");
+    EXPECT_EQ(locatePanelImage(name), besideProgram);
+    writeBytes(folder.path("panel_lookup_probe.bmp"), "x");
+    EXPECT_EQ(locatePanelImage(name), name);
+    QFile::remove(besideProgram);
+}
+
+TEST_F(AnaloguePanelTest, TheFirstShowingCentresThePanelOverTheMainWindow) {
+    startPanel();
+    const QRect desktop = window->screen()->virtualGeometry();
+    const QSize main = window->frameGeometry().size();
+    struct Case {
+        QPoint mainWindowAt;
+        bool clampedTop;
+    };
+    const Case cases[] = {
+        {desktop.topLeft() + QPoint(400, 300), false},
+        // Taller than the main window at the top of the desktop: never further up than it.
+        {desktop.topLeft(), true},
+    };
+    for (const Case& c : cases) {
+        panel = nullptr;
+        makePanel();
+        window->move(c.mainWindowAt);
+        panel->setPanelVisible(true);
+        ASSERT_TRUE(panel->isPanelVisible());
+        const QRect shown = panel->frameGeometry();
+        const QPoint centred(c.mainWindowAt.x() + (main.width() - shown.width()) / 2,
+                             c.mainWindowAt.y() + (main.height() - shown.height()) / 2);
+        EXPECT_EQ(shown.left(), centred.x());
+        EXPECT_EQ(shown.top(), c.clampedTop ? desktop.top() : centred.y());
+        EXPECT_EQ(c.clampedTop, centred.y() < desktop.top());
+
+        // Later showings leave it where it is.
+        panel->move(desktop.topLeft() + QPoint(10, 20));
+        panel->setPanelVisible(false);
+        window->move(desktop.topLeft() + QPoint(50, 50));
+        panel->setPanelVisible(true);
+        EXPECT_EQ(panel->frameGeometry().topLeft(), desktop.topLeft() + QPoint(10, 20));
+    }
+}
+
+class DeactivationTest : public PanelTest,
+                         public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DeactivationTest, BringsTheSettingsBackOnlyWhenTheyAreHidden) {
+    const bool settingsHidden = GetParam();
+    startPanel();
+    if (settingsHidden) {
+        settingsToggle()->setChecked(false);
+        window->SpeedButtonHideClick();
+        ASSERT_EQ(window->height(), window->compactHeight());
+    }
+
+    panel->FormDeactivate();
+
+    EXPECT_TRUE(settingsToggle()->isChecked());
+    EXPECT_EQ(window->height(), window->fullHeight());
+    EXPECT_FALSE(find<QWidget>("PanelHiddenDisplay")->isVisibleTo(window.get()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, DeactivationTest, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Hidden" : "Shown"; });
+
+TEST_F(AnaloguePanelTest, AnotherToolWindowTakingOverDeactivatesThePanel) {
+    startPanel();
+    window->show();
+    panel->setPanelVisible(true);
+    settingsToggle()->setChecked(false);
+    window->SpeedButtonHideClick();
+
+    QApplication::setActiveWindow(panel.get());
+    ASSERT_TRUE(panel->isActiveWindow());
+    QApplication::setActiveWindow(window.get());
+
+    EXPECT_TRUE(settingsToggle()->isChecked());
+    EXPECT_EQ(window->height(), window->fullHeight());
+}
+
+TEST_F(AnaloguePanelTest, TheCursorTurnsIntoAHandOverTheZeroZoneOfThePositionScale) {
+    startPanel();
+    struct Case {
+        bool tacho;
+        QPoint at;
+        Qt::CursorShape cursor;
+    };
+    const Case cases[] = {
+        {false, {259, 445}, Qt::PointingHandCursor},
+        {false, {391, 478}, Qt::PointingHandCursor},
+        {false, {258, 445}, Qt::ArrowCursor},
+        {false, {325, 300}, Qt::ArrowCursor},
+        {true, {325, 460}, Qt::ArrowCursor},
+        {false, {325, 460}, Qt::PointingHandCursor},
+    };
+    for (const Case& c : cases) {
+        (c.tacho ? tachoButton() : positionButton())->setChecked(true);
+        QMouseEvent move(QEvent::MouseMove, QPointF(c.at), QPointF(c.at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(&panel->imgView(), &move);
+        EXPECT_EQ(panel->imgView().cursor().shape(), c.cursor)
+            << c.at.x() << ", " << c.at.y() << (c.tacho ? " on tacho" : "");
+    }
+}
+
+}  // namespace
+}  // namespace qe::ui::test

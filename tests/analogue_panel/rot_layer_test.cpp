@@ -1,0 +1,210 @@
+// The needle layer's transformation, hit test and repaints, and the view's image mapping.
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "image_view.h"
+#include "needle_bitmap.h"
+#include "panel_test_images.h"
+#include "rot_layer.h"
+
+namespace qe::ui::test {
+namespace {
+
+constexpr double kTolerance = 1e-4;
+
+void expectPoint(QPointF actual, QPointF expected, const std::string& what) {
+    EXPECT_NEAR(actual.x(), expected.x(), kTolerance) << what;
+    EXPECT_NEAR(actual.y(), expected.y(), kTolerance) << what;
+}
+
+// The test needle: 21 x 5, pointing right from its pivot (10, 2).
+void giveTestNeedle(RotLayer& layer, PointF32 position) {
+    layer.setBitmap(needleBitmapFrom(testNeedle()));
+    layer.setBitmapCenter({10.0f, 2.0f});
+    layer.setPosition(position);
+}
+
+TEST(RotLayer, RotatesAboutThePivotCounterClockwiseAsSeen) {
+    struct Case {
+        float angle;
+        QPointF tip;  // where the bitmap's pixel (20, 2) goes
+    };
+    const Case cases[] = {
+        {0.0f, {110.0, 100.0}},   // right
+        {90.0f, {100.0, 90.0}},   // above the pivot
+        {-90.0f, {100.0, 110.0}}, // below it
+        {180.0f, {90.0, 100.0}},  // left
+    };
+    RotLayer layer(nullptr);
+    giveTestNeedle(layer, {100.0f, 100.0f});
+    for (const Case& c : cases) {
+        layer.setAngle(c.angle);
+        layer.PrepareTransformation();
+        const std::string what = "angle " + std::to_string(c.angle);
+        expectPoint(layer.Transformation().map(QPointF(10.0, 2.0)), {100.0, 100.0}, what + ", pivot");
+        expectPoint(layer.Transformation().map(QPointF(20.0, 2.0)), c.tip, what + ", tip");
+    }
+}
+
+TEST(RotLayer, ScaledFollowsTheViewsMappingOnlyWhenInAView) {
+    ImageView view;
+    view.resize(300, 200);
+    QImage dial(100, 50, QImage::Format_RGB32);
+    dial.fill(Qt::white);
+    view.setBitmap(dial);
+    // The image fits at scale 3, centred vertically: shifted by (0, 25).
+    EXPECT_DOUBLE_EQ(view.scale(), 3.0);
+    expectPoint(view.shift(), {0.0, 25.0}, "shift");
+
+    RotLayer& inView = view.addLayer<RotLayer>();
+    RotLayer alone(nullptr);
+    for (RotLayer* layer : {&inView, &alone}) {
+        giveTestNeedle(*layer, {40.0f, 20.0f});
+        layer->setAngle(90.0f);
+    }
+
+    const struct {
+        RotLayer* layer;
+        bool scaled;
+        QPointF pivot;
+        QPointF tip;
+    } cases[] = {
+        {&inView, false, {40.0, 20.0}, {40.0, 10.0}},
+        {&inView, true, {120.0, 85.0}, {120.0, 55.0}},
+        {&alone, true, {40.0, 20.0}, {40.0, 10.0}},
+    };
+    for (const auto& c : cases) {
+        c.layer->setScaled(c.scaled);
+        c.layer->PrepareTransformation();
+        const std::string what = std::string(c.layer == &alone ? "alone" : "in view") + (c.scaled ? ", scaled" : "");
+        expectPoint(c.layer->Transformation().map(QPointF(10.0, 2.0)), c.pivot, what);
+        expectPoint(c.layer->Transformation().map(QPointF(20.0, 2.0)), c.tip, what);
+    }
+}
+
+TEST(ImageView, FitsTheImageCentredWithItsAspectKept) {
+    struct Case {
+        QSize view;
+        QSize image;
+        double scale;
+        QPointF shift;
+    };
+    const Case cases[] = {
+        {{650, 654}, {640, 640}, 650.0 / 640.0, {0.0, 2.0}},
+        {{800, 600}, {640, 640}, 600.0 / 640.0, {100.0, 0.0}},
+        {{320, 320}, {640, 640}, 0.5, {0.0, 0.0}},
+        {{100, 100}, {0, 0}, 1.0, {0.0, 0.0}},  // no image: the identity
+    };
+    for (const Case& c : cases) {
+        ImageView view;
+        view.resize(c.view);
+        QImage image(c.image, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        view.setBitmap(image);
+        EXPECT_DOUBLE_EQ(view.scale(), c.scale) << c.view.width() << " x " << c.view.height();
+        expectPoint(view.shift(), c.shift, std::to_string(c.view.width()) + " x " + std::to_string(c.view.height()));
+    }
+}
+
+TEST(ImageView, PaintsTheImageCentredOverTheWorkspaceColourAndLayersOnTop) {
+    ImageView view;
+    view.resize(80, 40);
+    QImage dial(20, 20, QImage::Format_RGB32);
+    dial.fill(QColor(0, 0, 255));
+    view.setBitmap(dial);
+    RotLayer& needle = view.addLayer<RotLayer>();
+    giveTestNeedle(needle, {10.0f, 10.0f});
+    needle.setScaled(true);
+
+    const QImage shown = view.grab().toImage();
+    const QRgb workspace = view.palette().color(QPalette::Dark).rgb();
+    EXPECT_EQ(shown.pixel(5, 20), workspace);   // left of the image
+    EXPECT_EQ(shown.pixel(75, 20), workspace);  // right of it
+    EXPECT_EQ(shown.pixel(30, 5), qRgb(0, 0, 255));
+    // The needle runs right from the image's centre (40, 20), drawn at scale 2.
+    const QColor onNeedle = shown.pixelColor(50, 21);
+    EXPECT_GT(onNeedle.red(), 100);
+    EXPECT_GT(onNeedle.red(), onNeedle.blue());
+}
+
+TEST(RotLayer, HitTestFollowsTheBitmapAndAlphaHit) {
+    RotLayer layer(nullptr);
+    EXPECT_FALSE(layer.HitTest({0.0, 0.0})) << "an empty bitmap is never hit";
+
+    giveTestNeedle(layer, {100.0f, 100.0f});
+    struct Case {
+        bool alphaHit;
+        QPointF point;
+        bool hit;
+    };
+    const Case cases[] = {
+        {false, {105.5, 100.5}, true},  // on the needle
+        {true, {105.5, 100.5}, true},
+        {false, {95.5, 98.5}, true},    // transparent, inside the bitmap
+        {true, {95.5, 98.5}, false},
+        {false, {111.5, 100.5}, false}, // beyond the bitmap's right edge
+        {false, {90.5, 100.5}, true},   // its first column
+        {false, {89.5, 100.5}, false},
+    };
+    for (const Case& c : cases) {
+        layer.setAlphaHit(c.alphaHit);
+        EXPECT_EQ(layer.HitTest(c.point), c.hit)
+            << c.point.x() << ", " << c.point.y() << (c.alphaHit ? " with" : " without") << " AlphaHit";
+    }
+    // The hit test uses the current angle, without waiting for a paint.
+    layer.setAlphaHit(true);
+    layer.setAngle(90.0f);
+    EXPECT_TRUE(layer.HitTest({100.5, 95.5}));
+    EXPECT_FALSE(layer.HitTest({105.5, 100.5}));
+}
+
+TEST(RotLayer, PropertyWritesRepaintTheViewOnlyWhileTheLayerIsVisible) {
+    ImageView view;
+    RotLayer& layer = view.addLayer<RotLayer>();
+    int repaints = 0;
+    QObject::connect(&view, &ImageView::changed, [&repaints] { ++repaints; });
+
+    const struct {
+        const char* property;
+        std::function<void()> write;
+        int whenVisible;
+    } writes[] = {
+        {"Angle", [&] { layer.setAngle(12.5f); }, 1},
+        {"Position", [&] { layer.setPosition({3.0f, 4.0f}); }, 1},
+        {"BitmapCenter", [&] { layer.setBitmapCenter({1.0f, 2.0f}); }, 1},
+        {"Scaled", [&] { layer.setScaled(true); }, 1},
+        {"AlphaHit", [&] { layer.setAlphaHit(true); }, 0},
+    };
+    for (bool visible : {true, false}) {
+        layer.setVisible(visible);
+        for (const auto& w : writes) {
+            repaints = 0;
+            w.write();
+            EXPECT_EQ(repaints, visible ? w.whenVisible : 0) << w.property << (visible ? " visible" : " hidden");
+        }
+    }
+    repaints = 0;
+    layer.setVisible(true);
+    EXPECT_EQ(repaints, 1) << "showing the layer";
+}
+
+TEST(ImageView, TheTopmostVisibleLayerUnderTheMouseIsReported) {
+    ImageView view;
+    view.resize(200, 200);
+    RotLayer& below = view.addLayer<RotLayer>();
+    RotLayer& above = view.addLayer<RotLayer>();
+    giveTestNeedle(below, {100.0f, 100.0f});
+    giveTestNeedle(above, {100.0f, 100.0f});
+    ASSERT_EQ(view.layers().size(), 2u);
+    EXPECT_EQ(view.layers()[0].get(), &below);
+
+    EXPECT_EQ(view.layerAt({105.5, 100.5}), &above);
+    above.setVisible(false);
+    EXPECT_EQ(view.layerAt({105.5, 100.5}), &below);
+    EXPECT_EQ(view.layerAt({5.5, 5.5}), nullptr);
+}
+
+}  // namespace
+}  // namespace qe::ui::test

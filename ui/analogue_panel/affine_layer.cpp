@@ -1,0 +1,50 @@
+#include "affine_layer.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qe::ui {
+
+AffineLayer::AffineLayer(ImageView* view) : ImageLayer(view) {}
+
+void AffineLayer::setBitmap(const QImage& bitmap) {
+    bitmap_ = bitmap.isNull() ? QImage() : bitmap.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    changed();
+}
+
+void AffineLayer::setMasterAlpha(int alpha) {
+    masterAlpha_ = std::clamp(alpha, 0, 255);
+    changed();
+}
+
+void AffineLayer::setBitmapCenter(PointF32 center) {
+    bitmapCenter_ = center;
+    changed();
+}
+
+void AffineLayer::Paint(QPainter& painter) {
+    PrepareTransformation();
+    if (bitmap_.isNull()) return;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setOpacity(masterAlpha_ / 255.0);
+    painter.setTransform(transformation_, true);
+    painter.drawImage(QPointF(0.0, 0.0), bitmap_);
+}
+
+bool AffineLayer::HitTest(QPointF point) {
+    // Rebuilt here too, so a hit test right after a property change is not a paint behind.
+    PrepareTransformation();
+    if (bitmap_.isNull()) return false;
+    bool invertible = false;
+    const QTransform back = transformation_.inverted(&invertible);
+    if (!invertible) return false;
+    const QPointF source = back.map(point);
+    const int bx = static_cast<int>(std::floor(source.x()));
+    const int by = static_cast<int>(std::floor(source.y()));
+    if (bx < 0 || by < 0 || bx >= bitmap_.width() || by >= bitmap_.height()) return false;
+    return !alphaHit_ || qAlpha(bitmap_.pixel(bx, by)) != 0;
+}
+
+}  // namespace qe::ui

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QImage>
+#include <QTransform>
+
+#include "image_layer.h"
+
+namespace qe::ui {
+
+// A point kept in single precision, as the layers store their pivots and positions.
+struct PointF32 {
+    float x = 0.0f;
+    float y = 0.0f;
+    friend bool operator==(const PointF32&, const PointF32&) = default;
+};
+
+// TCustomAffineLayer: a layer that owns a bitmap and draws it through an affine
+// transformation from bitmap pixels to view pixels. Subclasses build the transformation
+// in PrepareTransformation, which runs before every paint and hit test.
+class AffineLayer : public ImageLayer {
+public:
+    explicit AffineLayer(ImageView* view);
+
+    // When true, fully transparent pixels are not hit. Changing it repaints nothing.
+    bool AlphaHit() const { return alphaHit_; }
+    void setAlphaHit(bool alphaHit) { alphaHit_ = alphaHit; }
+
+    // The layer keeps its own copy, converted to premultiplied ARGB.
+    const QImage& Bitmap() const { return bitmap_; }
+    void setBitmap(const QImage& bitmap);
+
+    // Constant opacity of the whole bitmap, 0..255.
+    int MasterAlpha() const { return masterAlpha_; }
+    void setMasterAlpha(int alpha);
+
+    PointF32 BitmapCenter() const { return bitmapCenter_; }
+    void setBitmapCenter(PointF32 center);
+
+    const QTransform& Transformation() const { return transformation_; }
+
+    void Paint(QPainter& painter) override;
+    bool HitTest(QPointF point) override;
+
+    // Rebuilds Transformation() from the layer's current properties.
+    virtual void PrepareTransformation() {}
+
+protected:
+    QTransform transformation_;
+
+private:
+    bool alphaHit_ = false;
+    PointF32 bitmapCenter_;
+    QImage bitmap_;
+    int masterAlpha_ = 255;
+};
+
+}  // namespace qe::ui

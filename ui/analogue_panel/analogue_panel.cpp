@@ -1,0 +1,238 @@
+#include "analogue_panel.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QToolButton>
+
+#include <algorithm>
+
+#include "design_fonts.h"
+#include "image_view.h"
+#include "jpeg_image.h"
+#include "main_window.h"
+#include "needle_bitmap.h"
+#include "panel_image_files.h"
+#include "rot_layer.h"
+#include "zero_at_current_position.h"
+#include "zero_zone.h"
+
+namespace qe::ui {
+
+namespace {
+
+constexpr int kPanelClientWidth = 650;
+constexpr int kPanelClientHeight = 674;
+constexpr int kPanel1Height = 20;
+constexpr int kDesignFontPixels = 11;  // Tahoma 8 pt at 96 dpi
+
+const char* const kZeroChangeFailed = "The zero position change was unsuccessful.";
+
+QRadioButton* makeRadioButton(QWidget* parent, const char* name, const QString& caption, QRect bounds) {
+    auto* button = new QRadioButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(bounds);
+    return button;
+}
+
+}  // namespace
+
+AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, AdapterLink& link, const chip::DerivedValues& derived)
+    : QWidget(nullptr, Qt::Tool), mainWindow_(mainWindow), link_(link), derived_(derived) {
+    setObjectName(QStringLiteral("TForm2"));
+    setWindowTitle(QStringLiteral("Analogue panel"));
+    // The main window alone decides when the program ends.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setFont(designFont(QStringLiteral("Tahoma"), kDesignFontPixels));
+
+    ImgView = new ImageView(this);
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    RadioButton1 = makeRadioButton(Panel1, "RadioButton1", QStringLiteral("Position"), {3, 1, 62, 17});
+    RadioButton2 = makeRadioButton(Panel1, "RadioButton2", QStringLiteral("Tacho"), {71, 1, 66, 17});
+    RadioButton1->setChecked(true);
+    resize(kPanelClientWidth, kPanelClientHeight);
+    arrangeControls();
+
+    EdPosZ = mainWindow_.findChild<QLineEdit*>(QStringLiteral("EdPosZ"));
+    SpeedButtonHide = mainWindow_.findChild<QToolButton*>(QStringLiteral("SpeedButtonHide"));
+
+    // Checking a button from the program runs its behaviour too, as the stored layout needs.
+    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked) RadioButton1Click();
+    });
+    connect(RadioButton2, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked) RadioButton2Click();
+    });
+    connect(ImgView, &ImageView::mouseDown, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers, QPoint position, ImageLayer*) {
+                ImgViewMouseDown(button, position);
+            });
+    connect(ImgView, &ImageView::mouseMove, this,
+            [this](Qt::KeyboardModifiers, QPoint position, ImageLayer*) { ImgViewMouseMove(position); });
+
+    FormCreate();
+}
+
+AnaloguePanel::~AnaloguePanel() {
+    if (mainWindow_.analoguePanel() == this) mainWindow_.setAnaloguePanel(nullptr);
+}
+
+void AnaloguePanel::FormCreate() {
+    SkalaJePozicija();
+
+    // The pivots follow the dial shown now and stay where they are for good.
+    const QSize dial = ImgView->bitmap().size();
+    const float w = static_cast<float>(dial.width());
+    const float h = static_cast<float>(dial.height());
+    const QImage needle = loadNeedleImage();
+
+    TachoNeedle = &ImgView->addLayer<RotLayer>();
+    if (!needle.isNull()) prepareNeedle(*TachoNeedle, needle, kTachoNeedleAlpha, {w / 2, h / 2});
+    TachoNeedle->setScaled(true);
+
+    PositionNeedle = &ImgView->addLayer<RotLayer>();
+    if (!needle.isNull())
+        prepareNeedle(*PositionNeedle, needle, kPositionNeedleAlpha, {(w - 1) / 2, (h - 1) / 2});
+    PositionNeedle->setScaled(true);
+
+    PositionNeedle->setVisible(true);
+    TachoNeedle->setVisible(false);
+}
+
+QImage AnaloguePanel::loadNeedleImage() {
+    const QString path = locatePanelImage(QString::fromLatin1(kNeedleFile));
+    if (path.isEmpty()) return {};
+    QImageReader reader(path);
+    QImage image = reader.read();
+    // A needle that cannot be read leaves the layers empty; the panel works on without it.
+    if (image.isNull()) link_.messages().show(MessageKind::Exception, reader.errorString().toStdString());
+    return image;
+}
+
+void AnaloguePanel::arrangeControls() {
+    ImgView->setGeometry(0, 0, width(), std::max(0, height() - kPanel1Height));
+    Panel1->setGeometry(0, height() - kPanel1Height, width(), kPanel1Height);
+}
+
+void AnaloguePanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    arrangeControls();
+}
+
+void AnaloguePanel::showDial(const char* fileName,
+                             const std::function<std::vector<DialLabel>(QSize)>& labelsFor) {
+    const QString path = locatePanelImage(QString::fromLatin1(fileName));
+    if (path.isEmpty()) return;  // the view keeps the dial it has
+    const JpegImage decoded = decodeJpegFile(path);
+    if (!decoded.ok()) {
+        QImage cleared(ImgView->bitmap().size(), QImage::Format_RGB32);
+        cleared.fill(Qt::black);
+        ImgView->setBitmap(cleared);
+        link_.messages().show(MessageKind::Exception, decoded.error.toStdString());
+        return;
+    }
+    QImage dial = decoded.image;
+    drawDialLabels(dial, labelsFor(dial.size()));
+    ImgView->setBitmap(dial);
+}
+
+void AnaloguePanel::SkalaJePozicija() { showDial(kPositionDialFile, positionScaleLabels); }
+
+void AnaloguePanel::SkalaJeTaho() {
+    const double range = derived_.TachoRangeHz;
+    showDial(kTachoDialFile, [range](QSize dial) { return tachoScaleLabels(dial, range); });
+}
+
+void AnaloguePanel::UpdateNeedles(double positionFraction, double tachoFraction) {
+    PositionNeedle->setAngle(static_cast<float>(90.0 - 360.0 * positionFraction));
+    TachoNeedle->setAngle(static_cast<float>(210.0 - 240.0 * tachoFraction));
+}
+
+void AnaloguePanel::RadioButton1Click() {
+    PositionNeedle->setVisible(true);
+    TachoNeedle->setVisible(false);
+    SkalaJePozicija();
+}
+
+void AnaloguePanel::RadioButton2Click() {
+    PositionNeedle->setVisible(false);
+    TachoNeedle->setVisible(true);
+    SkalaJeTaho();
+}
+
+bool AnaloguePanel::showsTachoScale() const { return RadioButton2->isChecked(); }
+
+void AnaloguePanel::ImgViewMouseMove(QPoint position) {
+    const bool overZero = RadioButton1->isChecked() && inZeroZone(ImgView->size(), position);
+    ImgView->setCursor(overZero ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void AnaloguePanel::ImgViewMouseDown(Qt::MouseButton button, QPoint position) {
+    if (button != Qt::LeftButton || !RadioButton1->isChecked()) return;
+    if (!inZeroZone(ImgView->size(), position)) return;
+
+    const ZeroChange change = zeroAtCurrentPosition(link_);
+    switch (change.outcome) {
+    case ZeroChange::Outcome::NoPosition: break;
+    case ZeroChange::Outcome::Failed: link_.messages().show(MessageKind::Error, kZeroChangeFailed); break;
+    case ZeroChange::Outcome::Done:
+        if (EdPosZ) EdPosZ->setText(QString::number(change.zin));
+        break;
+    }
+}
+
+void AnaloguePanel::FormDeactivate() {
+    // Down means the main window shows its settings.
+    if (!SpeedButtonHide || SpeedButtonHide->isChecked()) return;
+    SpeedButtonHide->setChecked(true);
+    mainWindow_.SpeedButtonHideClick();
+}
+
+void AnaloguePanel::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Only another window of the tool taking over counts, not a switch to another program.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && QApplication::activeWindow())
+        FormDeactivate();
+}
+
+void AnaloguePanel::showEvent(QShowEvent* event) {
+    if (!shownBefore_) {
+        shownBefore_ = true;
+        centreOverMainWindow();
+    }
+    QWidget::showEvent(event);
+}
+
+void AnaloguePanel::centreOverMainWindow() {
+    const QRect main = mainWindow_.frameGeometry();
+    const QRect own = frameGeometry();
+    const QRect desktop = (mainWindow_.screen() ? mainWindow_.screen() : screen())->virtualGeometry();
+    move(std::max(main.left() + (main.width() - own.width()) / 2, desktop.left()),
+         std::max(main.top() + (main.height() - own.height()) / 2, desktop.top()));
+}
+
+bool AnaloguePanel::isPanelVisible() const { return isVisible(); }
+
+void AnaloguePanel::setPanelVisible(bool visible) { setVisible(visible); }
+
+void AnaloguePanel::repaintPanel() { repaint(); }
+
+LayoutStore AnaloguePanel::layoutStore() const {
+    return {QString::fromStdString(link_.IniFilePath), QString::fromStdString(link_.LastOpenedSerial)};
+}
+
+LayoutWindows AnaloguePanel::layoutWindows() {
+    return {mainWindow_, *this, *RadioButton1, *RadioButton2};
+}
+
+void AnaloguePanel::LoadWindowLayout() { qe::ui::LoadWindowLayout(layoutStore(), layoutWindows()); }
+
+void AnaloguePanel::SaveWindowLayout() {
+    qe::ui::SaveWindowLayout(layoutStore(), layoutWindows(), link_.messages());
+}
+
+}  // namespace qe::ui

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+#include "adapter_link.h"
+#include "analogue_panel_view.h"
+#include "dial_scale.h"
+#include "register_map.h"
+#include "window_layout.h"
+
+class QLineEdit;
+class QRadioButton;
+class QToolButton;
+
+namespace qe::ui {
+
+class ImageView;
+class MainWindow;
+class RotLayer;
+
+// TForm2, the analogue panel: the chip's live position or speed as a needle over a dial.
+// It never polls the chip; the main window moves its needles and shows or hides it.
+class AnaloguePanel : public QWidget, public AnaloguePanelView {
+    Q_OBJECT
+public:
+    static constexpr int kTachoNeedleAlpha = 150;
+    static constexpr int kPositionNeedleAlpha = 190;
+
+    AnaloguePanel(MainWindow& mainWindow, AdapterLink& link, const chip::DerivedValues& derived);
+    ~AnaloguePanel() override;
+
+    // AnaloguePanelView.
+    bool isPanelVisible() const override;
+    void setPanelVisible(bool visible) override;
+    void repaintPanel() override;
+    void UpdateNeedles(double positionFraction, double tachoFraction) override;
+    bool showsTachoScale() const override;
+    void SkalaJeTaho() override;
+    void LoadWindowLayout() override;
+    void SaveWindowLayout() override;
+
+    void SkalaJePozicija();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void ImgViewMouseDown(Qt::MouseButton button, QPoint position);
+    void ImgViewMouseMove(QPoint position);
+    void FormDeactivate();
+
+    ImageView& imgView() const { return *ImgView; }
+    RotLayer& tachoNeedle() const { return *TachoNeedle; }
+    RotLayer& positionNeedle() const { return *PositionNeedle; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void FormCreate();
+    void arrangeControls();
+    // Loads the dial file into the view and writes the labels for its size into it.
+    void showDial(const char* fileName, const std::function<std::vector<DialLabel>(QSize)>& labelsFor);
+    QImage loadNeedleImage();
+    void centreOverMainWindow();
+    LayoutStore layoutStore() const;
+    LayoutWindows layoutWindows();
+
+    MainWindow& mainWindow_;
+    AdapterLink& link_;
+    const chip::DerivedValues& derived_;
+    bool shownBefore_ = false;
+
+    ImageView* ImgView = nullptr;
+    QWidget* Panel1 = nullptr;
+    QRadioButton* RadioButton1 = nullptr;
+    QRadioButton* RadioButton2 = nullptr;
+    RotLayer* TachoNeedle = nullptr;
+    RotLayer* PositionNeedle = nullptr;
+    QLineEdit* EdPosZ = nullptr;
+    QToolButton* SpeedButtonHide = nullptr;
+};
+
+}  // namespace qe::ui

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QImage>
+#include <QPointF>
+#include <QWidget>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "image_layer.h"
+
+namespace qe::ui {
+
+// Shows an image scaled to fit the widget with its aspect ratio kept, centred and smoothly
+// resampled, with layers drawn over it. The part of the widget the image does not cover
+// shows the palette's dark (workspace) colour. There are no scroll bars.
+class ImageView : public QWidget {
+    Q_OBJECT
+public:
+    explicit ImageView(QWidget* parent = nullptr);
+    ~ImageView() override;
+
+    const QImage& bitmap() const { return bitmap_; }
+    void setBitmap(const QImage& bitmap);
+
+    // The mapping from image pixels to view pixels at the widget's current size:
+    // view = image * scale + shift.
+    double scale() const;
+    QPointF shift() const;
+
+    // Creates a layer of type T over the ones added before; the view owns it.
+    template <typename T, typename... Args>
+    T& addLayer(Args&&... args) {
+        auto layer = std::make_unique<T>(this, std::forward<Args>(args)...);
+        T& added = *layer;
+        layers_.push_back(std::move(layer));
+        layerChanged();
+        return added;
+    }
+    const std::vector<std::unique_ptr<ImageLayer>>& layers() const { return layers_; }
+
+    // The topmost visible layer under the point, or nullptr.
+    ImageLayer* layerAt(QPointF point) const;
+
+    // Called by a layer whose look changed.
+    void layerChanged();
+
+signals:
+    // Anything shown changed: the image, a visible layer, a layer's visibility.
+    void changed();
+    // Mouse positions are in view pixels.
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position,
+                   qe::ui::ImageLayer* layer);
+    void mouseMove(Qt::KeyboardModifiers modifiers, QPoint position, qe::ui::ImageLayer* layer);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    QImage bitmap_;
+    std::vector<std::unique_ptr<ImageLayer>> layers_;
+};
+
+}  // namespace qe::ui

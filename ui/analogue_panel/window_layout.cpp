@@ -1,0 +1,96 @@
+#include "window_layout.h"
+
+#include <QRadioButton>
+#include <QWidget>
+
+#include "ini_store.h"
+#include "message_sink.h"
+
+namespace qe::ui {
+
+namespace {
+
+enum class Window { Settings, Display };
+enum class Edge { Top, Left, Height, Width };
+
+struct LayoutKey {
+    const char* name;
+    Window window;
+    Edge edge;
+};
+
+// In the order both operations handle them.
+constexpr LayoutKey kLayoutKeys[] = {
+    {"SettingsTop", Window::Settings, Edge::Top},
+    {"SettingsLeft", Window::Settings, Edge::Left},
+    {"DisplayTop", Window::Display, Edge::Top},
+    {"DisplayLeft", Window::Display, Edge::Left},
+    {"SettingsHeight", Window::Settings, Edge::Height},
+    {"SettingsWidth", Window::Settings, Edge::Width},
+    {"DisplayHeight", Window::Display, Edge::Height},
+    {"DisplayWidth", Window::Display, Edge::Width},
+};
+
+const QString kScaleKey = QStringLiteral("Display");
+const QString kPositionScale = QStringLiteral("position");
+const QString kTachoScale = QStringLiteral("tacho");
+
+QWidget& windowOf(const LayoutWindows& windows, Window window) {
+    return window == Window::Settings ? windows.settings : windows.display;
+}
+
+// Edges and sizes of the window with its frame, as the user sees it on the screen.
+int outerValue(const QWidget& window, Edge edge) {
+    const QRect outer = window.frameGeometry();
+    switch (edge) {
+    case Edge::Top: return outer.top();
+    case Edge::Left: return outer.left();
+    case Edge::Height: return outer.height();
+    case Edge::Width: return outer.width();
+    }
+    return 0;
+}
+
+void applyOuterValue(QWidget& window, Edge edge, int value) {
+    const QRect outer = window.frameGeometry();
+    const int frameWidth = outer.width() - window.width();
+    const int frameHeight = outer.height() - window.height();
+    switch (edge) {
+    case Edge::Top: window.move(outer.left(), value); break;
+    case Edge::Left: window.move(value, outer.top()); break;
+    case Edge::Height: window.resize(window.width(), value - frameHeight); break;
+    case Edge::Width: window.resize(value - frameWidth, window.height()); break;
+    }
+}
+
+}  // namespace
+
+void SaveWindowLayout(const LayoutStore& store, const LayoutWindows& windows, MessageSink& messages) {
+    IniStore ini(store.iniFilePath);
+    const auto unableToWrite = [&] {
+        messages.show(MessageKind::Exception,
+                      QStringLiteral("Unable to write to %1").arg(store.iniFilePath).toStdString());
+    };
+    for (const LayoutKey& key : kLayoutKeys) {
+        const int value = outerValue(windowOf(windows, key.window), key.edge);
+        if (!ini.writeInt(store.section, QString::fromLatin1(key.name), value)) return unableToWrite();
+    }
+    const QString scale = windows.position.isChecked() ? kPositionScale : kTachoScale;
+    if (!ini.writeString(store.section, kScaleKey, scale)) unableToWrite();
+}
+
+void LoadWindowLayout(const LayoutStore& store, const LayoutWindows& windows) {
+    const IniStore ini(store.iniFilePath);
+    for (const LayoutKey& key : kLayoutKeys) {
+        QWidget& window = windowOf(windows, key.window);
+        const int current = outerValue(window, key.edge);
+        const int stored = ini.readInt(store.section, QString::fromLatin1(key.name), current);
+        if (stored != current) applyOuterValue(window, key.edge, stored);
+    }
+    if (ini.readString(store.section, kScaleKey, kPositionScale) == kPositionScale)
+        windows.position.setChecked(true);
+    else
+        windows.tacho.setChecked(true);
+}
+
+}  // namespace qe::ui
