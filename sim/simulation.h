@@ -7,6 +7,9 @@
 
 namespace qe::sim {
 
+// Fastest turn of the magnet offered, either way: beyond the widest tacho range, to see it saturate.
+inline constexpr double kMaxMagnetSpeedRps = 2500.0;
+
 // What `--simulate` puts on the desk.
 struct SimulationOptions {
     static constexpr int kMaxChips = 128;  // one per bus address

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -56,6 +58,22 @@ public:
     std::pair<double, double> needles{-1.0, -1.0};
 };
 
+// Hands every box to the recording sink and then does what a modal box does while it is
+// up, as far as the test asks: `whileUp` may look at the window or run the event loop.
+class ModalBoxes final : public MessageSink {
+public:
+    explicit ModalBoxes(qe::test::RecordingSink& record) : record_(record) {}
+    void show(MessageKind kind, const std::string& text) override {
+        record_.show(kind, text);
+        if (whileUp) whileUp();
+    }
+
+    std::function<void()> whileUp;
+
+private:
+    qe::test::RecordingSink& record_;
+};
+
 // Everything a main window needs, on a manual clock. Either the simulated adapter with its
 // chips (startSimulated) or a scripted driver without devices whose adapter handle the test
 // opens by hand and whose replies it queues (startScripted).
@@ -64,6 +82,8 @@ protected:
     static constexpr std::int64_t kStartMs = 100'000;
 
     MainWindowTest() { clock.setNs(kStartMs * kNsPerMs); }
+    // The window's shutdown may show boxes; what a test did in them refers to its own locals.
+    ~MainWindowTest() override { boxes.whileUp = nullptr; }
 
     void startSimulated(int chips = 1) {
         simulation = sim::makeDefaultSimulation(
@@ -80,7 +100,7 @@ protected:
     }
 
     void start(FtdiDriver& driver) {
-        link = std::make_unique<AdapterLink>(driver, clock, sink, image);
+        link = std::make_unique<AdapterLink>(driver, clock, boxes, image);
         link->IniFilePath = iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString();
         window = std::make_unique<MainWindow>(*link, derived, delay, screenSaver);
         holdTimer();
@@ -101,7 +121,17 @@ protected:
 
     std::int64_t nextSecondMs() { return (clock.nowNs() / kNsPerMs / 1000 + 1) * 1000; }
 
-    void holdTimer() { window->findChild<QTimer*>(QStringLiteral("Timer1"))->stop(); }
+    QTimer* pollTimer() const { return window->findChild<QTimer*>(QStringLiteral("Timer1")); }
+    void holdTimer() { pollTimer()->stop(); }
+
+    // Runs the event loop as a modal box does until the poll timer has fired once; a timer
+    // that never fires ends it after two seconds.
+    void runEventLoopUntilTick() {
+        QEventLoop loop;
+        QObject::connect(pollTimer(), &QTimer::timeout, &loop, &QEventLoop::quit);
+        QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
 
     template <typename T = QWidget>
     T* find(const char* name) const {
@@ -125,6 +155,7 @@ protected:
     std::unique_ptr<sim::SimulatedDriver> simulation;
     std::unique_ptr<qe::test::ScriptedDriver> scripted;
     qe::test::RecordingSink sink;
+    ModalBoxes boxes{sink};
     RegisterImage image{};
     std::unique_ptr<AdapterLink> link;
     chip::DerivedValues derived;

@@ -1,4 +1,5 @@
 // Start-up, layout, the settings toggle, "Show Display" and shutdown of the main window.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "design_fonts.h"
 #include "main_window_fixture.h"
 #include "radio_group.h"
 #include "status_panels.h"
@@ -17,8 +19,16 @@
 namespace qe::ui::test {
 namespace {
 
-
-class StartUpTest : public MainWindowTest {};
+class StartUpTest : public MainWindowTest {
+protected:
+    // What the adapter heard when the window went, in order; only the close of the driver calls.
+    std::vector<std::string> shutdownEvents() {
+        std::vector<std::string> events;
+        for (const auto& event : transcript().events())
+            if (event.kind != sim::Transcript::Kind::Call || event.text == "close") events.push_back(event.text);
+        return events;
+    }
+};
 
 TEST_F(StartUpTest, ConnectsPowersTheChipAndSetsTheInitialState) {
     startSimulated();
@@ -56,20 +66,50 @@ TEST_F(StartUpTest, WithoutAnAdapterSendsNothingAndDoesNotPowerOn) {
     EXPECT_FALSE(link->ChipPowered);
 }
 
+TEST_F(StartUpTest, NoTickRunsInsideTheMessageBoxesOfStartUp) {
+    simulation = sim::makeDefaultSimulation(clock, {.instantReplies = true});
+    adapter().failOpen(FT_DEVICE_NOT_OPENED);
+    std::vector<bool> timerRunning;
+    boxes.whileUp = [&] {
+        QCoreApplication::processEvents();
+        const QTimer* timer = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == "TForm1") timer = top->findChild<QTimer*>(QStringLiteral("Timer1"));
+        timerRunning.push_back(timer && timer->isActive());
+    };
+
+    start(*simulation);
+
+    ASSERT_FALSE(sink.shown.empty());
+    EXPECT_EQ(timerRunning, std::vector<bool>(sink.shown.size(), false));
+    EXPECT_EQ(window->LastSecondTick, static_cast<std::uint32_t>(kStartMs - 10'000)) << "no tick has run";
+}
+
 TEST_F(StartUpTest, ClosingSwitchesTheSupplyOffBeforeClosingTheAdapterAndStopsTicking) {
     startSimulated();
     transcript().clear();
 
     window->close();
 
-    std::vector<std::string> events;
-    for (const auto& event : transcript().events())
-        if (event.kind != sim::Transcript::Kind::Call || event.text == "close") events.push_back(event.text);
-    EXPECT_EQ(events, (std::vector<std::string>{"power off", "power query", "close"}));
+    EXPECT_EQ(shutdownEvents(), (std::vector<std::string>{"power off", "power query", "close"}));
     EXPECT_FALSE(adapter().supplyOn());
-    EXPECT_FALSE(window->findChild<QTimer*>("Timer1")->isActive());
+    EXPECT_FALSE(pollTimer()->isActive());
     window->Timer1Timer();
-    EXPECT_FALSE(window->findChild<QTimer*>("Timer1")->isActive());
+    EXPECT_FALSE(pollTimer()->isActive());
+
+    transcript().clear();
+    window.reset();
+    EXPECT_TRUE(transcript().events().empty()) << "shut down once";
+}
+
+TEST_F(StartUpTest, AWindowDestroyedWithoutClosingStillSwitchesTheSupplyOff) {
+    startSimulated();
+    transcript().clear();
+
+    window.reset();
+
+    EXPECT_EQ(shutdownEvents(), (std::vector<std::string>{"power off", "power query", "close"}));
+    EXPECT_FALSE(adapter().supplyOn());
 }
 
 TEST_F(StartUpTest, ClosingWithoutAnAdapterSendsNothing) {
@@ -169,7 +209,7 @@ TEST_F(StartUpTest, StripesAndReadoutLabelsHaveTheirColoursAndFonts) {
         EXPECT_EQ(label->font().pixelSize(), c.pixelSize) << c.label;
         EXPECT_EQ(label->font().bold(), c.bold) << c.label;
     }
-    EXPECT_EQ(find<QLabel>("LblPosRel")->font().family(), "Liberation Sans Narrow");
+    EXPECT_EQ(find<QLabel>("LblPosRel")->font().family(), designFamily(QStringLiteral("Arial Narrow")));
 }
 
 TEST_F(StartUpTest, RadioGroupsShowTheChipsItemsInTheirColumns) {

@@ -1,6 +1,7 @@
 // The poll cycle: display states and their control tables, the bus scan and its re-read
 // rules, connection loss, the once-a-second work and the power buttons.
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -378,16 +379,43 @@ INSTANTIATE_TEST_SUITE_P(
         PowerOnCase{"NoChip", {}, {"power on", "power query", "power query", "scan"}, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(PollCycleTest, WaitPollIdleReturnsOnceTheTickHasEnded) {
+TEST_F(PollCycleTest, WaitPollIdleRefusesAtOnceWhileATickIsUnfinished) {
     startSimulated();
     EXPECT_TRUE(window->WaitPollIdle());
 
+    // The unfinished tick is further down this stack: nothing run from here can end it.
     window->PollBusy = true;
-    QTimer::singleShot(0, window.get(), [this] { window->PollBusy = false; });
-    EXPECT_TRUE(window->WaitPollIdle());
+    bool eventsRan = false;
+    QTimer::singleShot(0, window.get(), [&] { eventsRan = true; });
+    EXPECT_FALSE(window->WaitPollIdle());
+    EXPECT_FALSE(eventsRan);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(eventsRan) << "the event was there to be run";
+    window->PollBusy = false;
 }
 
-TEST_F(PollCycleTest, PowerOnGivesUpWithoutATalkWhenTheTickNeverEnds) {
+TEST_F(PollCycleTest, ATickIsBusyWithTheTimerStoppedUntilItEndsAndThenRearmsIt) {
+    startSimulated();
+    adapter().addChip(5);  // the scan's box shows the tick from inside
+    bool busyInBox = false;
+    bool timerRunningInBox = true;
+    boxes.whileUp = [&] {
+        busyInBox = window->PollBusy;
+        timerRunningInBox = pollTimer()->isActive();
+    };
+    clock.setNs((nextSecondMs() + 10) * kNsPerMs);
+
+    window->Timer1Timer();
+
+    ASSERT_EQ(sink.texts(), std::vector<std::string>{kTooManyChips});
+    EXPECT_TRUE(busyInBox);
+    EXPECT_FALSE(timerRunningInBox);
+    EXPECT_FALSE(window->PollBusy);
+    EXPECT_TRUE(pollTimer()->isActive());
+    EXPECT_EQ(pollTimer()->interval(), 50);
+}
+
+TEST_F(PollCycleTest, PowerOnDuringAnUnfinishedTickTalksToNoChip) {
     startSimulated();
     tickWithScan();
     clickPowerOff();

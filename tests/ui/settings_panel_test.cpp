@@ -66,6 +66,7 @@ struct FailedReadCase {
     const char* name;
     std::vector<std::vector<std::uint8_t>> replies;  // to the writes in order; none = silence
     Frames frames;
+    std::uint16_t word48;  // the mirror's afterwards
 };
 
 void PrintTo(const FailedReadCase& c, std::ostream* out) { *out << c.name; }
@@ -86,17 +87,20 @@ TEST_P(FailedRefreshTest, ShowsTheMessageAndLeavesThePanelAndTheChipAsTheyWere) 
     EXPECT_EQ(sink.shown[0].first, MessageKind::Error);
     EXPECT_EQ(group("RgACC")->itemIndex(), 2);
     EXPECT_EQ(derived.ResolutionCounts, 1024);
+    EXPECT_EQ(image[48], GetParam().word48);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, FailedRefreshTest,
     ::testing::Values(
         // Nothing answers: no word came from the chip, so none goes back to it.
-        FailedReadCase{"ChipSilent", {}, {{89, 1, 48}, {87, 0}}},
-        // The full read fails after power-down mode was switched off: the chip gets its word back.
+        FailedReadCase{"ChipSilent", {}, {{89, 1, 48}, {87, 0}}, 0x0000},
+        // The full read fails after power-down mode was switched off: the chip gets its word
+        // back, and the mirror with it.
         FailedReadCase{"FullReadFails",
                        {wordBytes(0x0205), {1}, {}, {1}},
-                       {{89, 1, 48}, {89, 0, 48, 0x00, 0x05}, {87, 0}, {89, 0, 48, 0x02, 0x05}}}),
+                       {{89, 1, 48}, {89, 0, 48, 0x00, 0x05}, {87, 0}, {89, 0, 48, 0x02, 0x05}},
+                       0x0205}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct FillCase {
@@ -164,6 +168,27 @@ TEST_F(SettingsPanelTest, FillSetsTheDerivedValuesFromTheShownSelection) {
     EXPECT_EQ(derived.ResolutionCounts, 1024);
     EXPECT_EQ(derived.ResolutionBits, 10);
     EXPECT_EQ(derived.TachoRangeHz, 16.0);
+}
+
+TEST_F(SettingsPanelTest, FillShowsTheControlsInTheDesignedOrder) {
+    std::vector<std::string> filled;
+    const auto note = [&](const char* name) { return [&filled, name] { filled.emplace_back(name); }; };
+    for (const char* name : {"EdNaslovCipa", "EdPosZ"})
+        QObject::connect(find<QLineEdit>(name), &QLineEdit::textChanged, window.get(), note(name));
+    QObject::connect(find<QComboBox>("cbHysteresis"), &QComboBox::currentIndexChanged, window.get(),
+                     note("cbHysteresis"));
+    for (const auto& setting : chip::settingGroups())
+        QObject::connect(group(setting.control), &RadioGroup::clicked, window.get(), note(setting.control));
+    // Every control gets a value other than the one it shows.
+    image[48] = 0x0205;
+    image[49] = 0x0123;
+    image[50] = 0x0005;
+
+    window->FillSettingsPanel();
+
+    EXPECT_EQ(filled, (std::vector<std::string>{"EdNaslovCipa", "RgREG35", "RgPdee", "RgPDTR", "RgAGCDis",
+                                                "RgPDint", "EdPosZ", "RgSign", "RgBufSel", "RgABRiDis", "RgACC",
+                                                "cbHysteresis", "RgUVW", "RgSTH", "RgSSI", "RgDAC", "RgDACT"}));
 }
 
 TEST_F(SettingsPanelTest, SelectionsRaisedByTheFillSeeThePanelNotReady) {

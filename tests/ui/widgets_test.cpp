@@ -48,7 +48,7 @@ TEST(RightAnchoredLabelTest, GrowsToTheLeftAndShrinksBack) {
     RightAnchoredLabel label("--", QRect(200, 0, 20, 42), &parent);
     const int right = 220;
     for (const char* text : {"359.91°", "0", "--"}) {
-        setLabelText(&label, QString::fromUtf8(text));
+        label.setAnchoredText(QString::fromUtf8(text));
         EXPECT_EQ(label.x() + label.width(), right) << text;
         EXPECT_EQ(label.width(), label.fontMetrics().horizontalAdvance(label.text())) << text;
     }

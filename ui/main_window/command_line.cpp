@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "magnet_controls.h"
-
 namespace qe::ui {
 
 CommandLine::CommandLine()
@@ -67,10 +65,10 @@ bool CommandLine::readSimulationOptions()
     if (parser_.isSet(magnetSpeed_)) {
         bool ok = false;
         const double speed = parser_.value(magnetSpeed_).toDouble(&ok);
-        if (!ok || !std::isfinite(speed) || std::abs(speed) > kMaxMagnetSpeedRps) {
+        if (!ok || !std::isfinite(speed) || std::abs(speed) > sim::kMaxMagnetSpeedRps) {
             error_ = QStringLiteral("--magnet-speed takes turns per second from %1 to %2, not '%3'.")
-                         .arg(-kMaxMagnetSpeedRps)
-                         .arg(kMaxMagnetSpeedRps)
+                         .arg(-sim::kMaxMagnetSpeedRps)
+                         .arg(sim::kMaxMagnetSpeedRps)
                          .arg(parser_.value(magnetSpeed_));
             return false;
         }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <filesystem>
 
+#include "chip_exchange_guard.h"
 #include "configuration_file.h"
 #include "file_chooser.h"
 #include "main_window.h"
@@ -40,6 +41,7 @@ void MainWindow::BtnSaveClick() {
 void MainWindow::BtnLoadClick() {
     const std::optional<QString> path = fileChooser_->chooseOpenFile();
     if (!path) return;
+    const ChipExchangeGuard exchange(chipExchanges_);
     auto& image = link_.image();
     const chip::FileStatus status = chip::loadConfigurationFile(localPath(*path), image);
     if (!status) {

@@ -1,9 +1,6 @@
 #include "control_states.h"
 
-#include <QLabel>
 #include <QWidget>
-
-#include "right_anchored_label.h"
 
 namespace qe::ui {
 
@@ -40,7 +37,6 @@ const std::vector<DisplayStateRule>& displayStateRules() {
         {{"GbRelativePosition"}, {A::Keep, A::Disable, A::Enable}},
         {{"RbNumber", "Rbdegrees"}, {A::Disable, A::Disable, A::Enable}},
         {{"LabelPOSdeg", "LabelPOSInc"}, {A::Hide, A::Hide, A::Show}},
-        {{"LblPosRel", "LblPosAbs", "LblTaho", "LblMagnetSt", "LblAGCgain"}, {A::Blank, A::Keep, A::Keep}},
     };
     return rules;
 }
@@ -70,9 +66,6 @@ void applyControlAction(QWidget* control, ControlAction action, bool continuous)
     case A::EnableUnlessContinuous: control->setEnabled(!continuous); break;
     case A::Show: control->setVisible(true); break;
     case A::Hide: control->setVisible(false); break;
-    case A::Blank:
-        if (auto* label = qobject_cast<QLabel*>(control)) setLabelText(label, QStringLiteral("..."));
-        break;
     }
 }
 

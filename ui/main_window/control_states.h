@@ -22,7 +22,6 @@ enum class ControlAction {
     EnableUnlessContinuous,  // enabled exactly while "Continuously" is not checked
     Show,
     Hide,
-    Blank,                   // readout text "..."
 };
 
 struct DisplayStateRule {
@@ -30,7 +29,8 @@ struct DisplayStateRule {
     std::array<ControlAction, 3> actions;  // indexed by DisplayState
 };
 
-// The controls that every tick sets by its display state.
+// The controls that every tick sets by its display state. The readout labels, which lose
+// their texts without a connection, the window blanks itself, as a failed read does.
 const std::vector<DisplayStateRule>& displayStateRules();
 
 struct SettingsRule {

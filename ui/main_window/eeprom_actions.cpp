@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "chip_exchange_guard.h"
 #include "main_window.h"
 
 namespace qe::ui {
@@ -47,6 +48,7 @@ void MainWindow::BtnProgClick() {
 }
 
 bool MainWindow::programEeprom() {
+    const ChipExchangeGuard exchange(chipExchanges_);
     auto& image = link_.image();
     const bool pdeeWasOn = pdeeOn(image[kWorkingWord]);
     const auto fail = [&](const char* message) {
@@ -99,6 +101,7 @@ void MainWindow::BtnReadClick() {
 }
 
 bool MainWindow::readEeprom() {
+    const ChipExchangeGuard exchange(chipExchanges_);
     auto& image = link_.image();
     const std::uint8_t address = link_.ChipAddress;
     const auto fail = [this](const char* message) {

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <algorithm>
 
+#include "chip_exchange_guard.h"
 #include "field_change.h"
 #include "main_window.h"
 
@@ -49,6 +50,7 @@ void MainWindow::EdNaslovCipaExit() { changeAddress(); }
 void MainWindow::changeAddress() {
     if (!PanelReady) return;
     if (!WaitPollIdle()) return;
+    const ChipExchangeGuard exchange(chipExchanges_);
     const auto refuse = [this](const char* message) {
         link_.messages().show(MessageKind::Error, message);
         EdNaslovCipa->setText(QString::number(link_.ChipAddress));
@@ -79,6 +81,7 @@ void MainWindow::EdPosZExit() { presetZero(); }
 void MainWindow::presetZero() {
     if (!PanelReady) return;
     if (!WaitPollIdle()) return;
+    const ChipExchangeGuard exchange(chipExchanges_);
     const auto refuse = [this](const char* message) {
         link_.messages().show(MessageKind::Error, message);
         EdPosZ->setText(QString::number(chip::fieldValue(link_.image(), Zin)));
@@ -95,6 +98,7 @@ void MainWindow::presetZero() {
 void MainWindow::BtnZeroCurrentPosClick() { ZeroAtCurrentPosition(kZeroHereFailed); }
 
 void MainWindow::ZeroAtCurrentPosition(const char* failureMessage) {
+    const ChipExchangeGuard exchange(chipExchanges_);
     if (!link_.ReadOutputRegisters(link_.ChipAddress)) return;
     // The absolute position itself becomes the zero, whatever resolution or direction.
     const chip::FieldChange change = chip::changeField(link_, Zin, chip::fieldValue(link_.image(), AbsPos));
@@ -108,6 +112,7 @@ void MainWindow::ZeroAtCurrentPosition(const char* failureMessage) {
 void MainWindow::ButtonSetHysteresisClick() {
     if (!PanelReady) return;
     if (!WaitPollIdle()) return;
+    const ChipExchangeGuard exchange(chipExchanges_);
     // Text typed into the box counts only when it is one of the items.
     const int item = cbHysteresis->findText(cbHysteresis->currentText());
     if (item < 0) {

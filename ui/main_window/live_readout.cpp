@@ -8,16 +8,15 @@
 #include <cstdlib>
 
 #include "analogue_panel_view.h"
+#include "chip_exchange_guard.h"
 #include "main_window.h"
 #include "readout.h"
+#include "readout_colours.h"
 #include "right_anchored_label.h"
 
 namespace qe::ui {
 
 namespace {
-
-const QColor kBlue(0, 0, 255);
-const QColor kRed(255, 0, 0);
 
 constexpr int kLiveDegreesDecimals = 2;
 constexpr int kFilledDegreesDecimals = 4;
@@ -26,7 +25,7 @@ constexpr int kWakeThresholdCounts = 10;
 
 void setTextColour(QLabel* label, bool alarm) {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, alarm ? kRed : kBlue);
+    palette.setColor(QPalette::WindowText, alarm ? kAlarmRed : kReadoutBlue);
     label->setPalette(palette);
 }
 
@@ -35,6 +34,7 @@ QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 }  // namespace
 
 void MainWindow::RefreshReadout() {
+    const ChipExchangeGuard exchange(chipExchanges_);
     if (!link_.ReadOutputRegisters(link_.ChipAddress)) {
         // Colours, the compact display and the needles keep what they showed.
         blankReadout();
@@ -72,13 +72,13 @@ void MainWindow::showReadout(const chip::Readout& readout, Fill fill) {
 
 void MainWindow::showDisplayModeTexts(const chip::Readout& readout, int degreesDecimals) {
     if (RbNumber->isChecked()) {
-        LblPosRel->setText(text(chip::countsText(readout)));
-        LabelPOSInc->setText(LblPosRel->text());
-        LabelPOSdeg->setText(text(chip::degreesText(readout, kLiveDegreesDecimals)));
+        LblPosRel->setAnchoredText(text(chip::countsText(readout)));
+        LabelPOSInc->setAnchoredText(LblPosRel->text());
+        LabelPOSdeg->setAnchoredText(text(chip::degreesText(readout, kLiveDegreesDecimals)));
     } else if (Rbdegrees->isChecked()) {
-        LblPosRel->setText(text(chip::degreesText(readout, degreesDecimals)));
-        LabelPOSdeg->setText(LblPosRel->text());
-        LabelPOSInc->setText(text(chip::countsOfRangeText(readout, derived_.ResolutionCounts)));
+        LblPosRel->setAnchoredText(text(chip::degreesText(readout, degreesDecimals)));
+        LabelPOSdeg->setAnchoredText(LblPosRel->text());
+        LabelPOSInc->setAnchoredText(text(chip::countsOfRangeText(readout, derived_.ResolutionCounts)));
     }
 }
 

@@ -73,13 +73,18 @@ MainWindow::MainWindow(AdapterLink& link, chip::DerivedValues& derived, Microsec
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kPollIntervalMs);
     connect(Timer1, &QTimer::timeout, this, &MainWindow::Timer1Timer);
-    Timer1->start();
 
     connectHandlers();
     FormCreate();
+    // Only now: a box shown during start-up runs the event loop, and a tick inside it would
+    // work on a half-built window.
+    Timer1->start();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // A window destroyed without being closed still switches the supply off.
+    if (!closed_) FormClose();
+}
 
 void MainWindow::bindControls(const QHash<QString, QWidget*>& made) {
     controls_ = made;
@@ -173,7 +178,7 @@ void MainWindow::FormClose() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    FormClose();
+    if (!closed_) FormClose();
     event->accept();
 }
 

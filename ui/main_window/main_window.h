@@ -51,8 +51,6 @@ public:
     void setAnaloguePanel(AnaloguePanelView* panel);
     AnaloguePanelView* analoguePanel() const { return panel_; }
 
-    AdapterLink& link() { return link_; }
-    chip::DerivedValues& derived() { return derived_; }
     RadioGroup* radioGroup(const QString& name) const;
 
     // Client heights with the settings shown and hidden, computed from the controls.
@@ -61,9 +59,9 @@ public:
 
     // Poll cycle.
     void Timer1Timer();
-    // Returns when no tick is running. A tick can only be unfinished here while it waits
-    // in a modal box further down the stack, so the wait is bounded; false means it gave up
-    // and the caller must not talk to the adapter.
+    // Whether the caller may talk to the chip: false while a tick is unfinished. On the one
+    // window thread a tick can only be unfinished while it waits in a modal box further down
+    // this stack, so waiting here could never see it end; the caller does nothing instead.
     bool WaitPollIdle();
     void BtnONClick();
     void BtnOFFClick();
@@ -133,6 +131,7 @@ private:
 
     // Chip configuration steps.
     void connectChipActions();
+    void fillRadioGroup(RadioGroup& control, const RegisterImage& image);
     bool programEeprom();
     bool readEeprom();
     void changeAddress();
@@ -152,6 +151,7 @@ private:
     ScreenSaver& screenSaver_;
     AnaloguePanelView* panel_ = nullptr;
     bool closed_ = false;  // after FormClose no tick starts
+    int chipExchanges_ = 0;  // handlers between their exchanges with the chip (ChipExchangeGuard)
     QTimer* Timer1 = nullptr;
     QHash<QString, QWidget*> controls_;
 

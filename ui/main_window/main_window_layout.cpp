@@ -1,18 +1,22 @@
 #include "main_window_layout.h"
 
 #include <QCheckBox>
+#include <QColor>
 #include <QComboBox>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRect>
 #include <algorithm>
+#include <vector>
 
 #include "captioned_box.h"
 #include "design_fonts.h"
 #include "image_paths.h"
 #include "radio_group.h"
+#include "readout_colours.h"
 #include "register_map.h"
 #include "right_anchored_label.h"
 #include "status_panels.h"
@@ -22,25 +26,70 @@ namespace qe::ui {
 
 namespace {
 
+enum class ControlKind {
+    Toggle,          // flat button with four state images
+    Panel,           // plain rectangle, optionally coloured
+    Image,           // picture, centred and scaled to fit
+    Label,           // fixed-size text
+    AnchoredLabel,   // text that sizes itself and keeps its right edge
+    CheckBox,
+    Button,
+    ImageButton,     // button with a picture beside its caption
+    GroupBox,
+    RadioGroup,      // items come from the chip's setting groups
+    RadioButton,
+    Edit,
+    ComboBox,
+    StatusBar,
+};
+
+// Where a control stays when its parent changes size; the others keep their bounds.
+enum class Dock { None, Left, Right, Bottom };
+
+// A font by its designed family name and character height in pixels; an empty family
+// means the window's own font.
+struct FontDesign {
+    const char* family = nullptr;
+    int pixelSize = 0;
+    bool bold = false;
+};
+
+// One control of the main window as designed.
+struct DesignedControl {
+    const char* name;
+    ControlKind kind;
+    const char* parent;           // nullptr: the window itself
+    QRect bounds;                 // in the parent's client area
+    const char* caption = "";     // UTF-8
+    FontDesign font = {};
+    QColor textColour = {};       // invalid: the style's colour
+    QColor background = {};       // invalid: not filled
+    int columns = 1;              // radio groups
+    int maxLength = 0;            // edit fields; 0 = unlimited
+    const char* image = nullptr;  // resource path
+    Qt::Alignment alignment = {};
+    bool checked = false;
+    bool hidden = false;
+    Dock dock = Dock::None;
+};
+
 using K = ControlKind;
 
-const QColor kBlue(0, 0, 255);
 const QColor kWhite(255, 255, 255);
 const QColor kOrange(247, 147, 30);
 const QColor kGrey(204, 204, 204);
 
-constexpr FontSpec kReadoutLarge{"Arial Narrow", 35, true};
-constexpr FontSpec kReadoutSmall{"Arial Narrow", 19, true};
-constexpr FontSpec kRelativePosition{"Arial Narrow", 32, true};
-constexpr FontSpec kReadoutText{"Tahoma", 13, false};
-constexpr FontSpec kActionButton{"MS Reference Sans Serif", 11, true};
+constexpr FontDesign kReadoutLarge{"Arial Narrow", 35, true};
+constexpr FontDesign kReadoutSmall{"Arial Narrow", 19, true};
+constexpr FontDesign kRelativePosition{"Arial Narrow", 32, true};
+constexpr FontDesign kReadoutText{"Tahoma", 13, false};
+constexpr FontDesign kActionButton{"MS Reference Sans Serif", 11, true};
 
 constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignTop;
 
-}  // namespace
-
-const std::vector<ControlSpec>& mainWindowControls() {
-    static const std::vector<ControlSpec> controls = {
+// Every control of the main window, parents before their children.
+const std::vector<DesignedControl>& mainWindowControls() {
+    static const std::vector<DesignedControl> controls = {
         {.name = "SpeedButtonHide", .kind = K::Toggle, .parent = nullptr, .bounds = {0, 0, 40, 36},
          .checked = true},
         {.name = "Panel1", .kind = K::Panel, .parent = nullptr, .bounds = {264, 8, 255, 36},
@@ -58,9 +107,9 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {.name = "PanelHiddenDisplay", .kind = K::Panel, .parent = nullptr, .bounds = {188, 1, 349, 33},
          .background = kWhite, .hidden = true},
         {.name = "LabelPOSdeg", .kind = K::AnchoredLabel, .parent = "PanelHiddenDisplay",
-         .bounds = {200, 0, 20, 42}, .caption = "--", .font = kReadoutLarge, .textColour = kBlue},
+         .bounds = {200, 0, 20, 42}, .caption = "--", .font = kReadoutLarge, .textColour = kReadoutBlue},
         {.name = "LabelPOSInc", .kind = K::AnchoredLabel, .parent = "PanelHiddenDisplay",
-         .bounds = {310, 12, 10, 23}, .caption = "--", .font = kReadoutSmall, .textColour = kBlue},
+         .bounds = {310, 12, 10, 23}, .caption = "--", .font = kReadoutSmall, .textColour = kReadoutBlue},
         {.name = "PanelDisplaySettings", .kind = K::Panel, .parent = nullptr, .bounds = {0, 46, 784, 18}},
         {.name = "cbDisplay", .kind = K::CheckBox, .parent = "PanelDisplaySettings",
          .bounds = {11, 0, 97, 17}, .caption = "Show Display", .checked = true},
@@ -78,7 +127,7 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {.name = "GbRelativePosition", .kind = K::GroupBox, .parent = nullptr,
          .bounds = {16, 115, 192, 114}, .caption = " Relative position "},
         {.name = "LblPosRel", .kind = K::AnchoredLabel, .parent = "GbRelativePosition",
-         .bounds = {104, 38, 28, 37}, .caption = "....", .font = kRelativePosition, .textColour = kBlue},
+         .bounds = {104, 38, 28, 37}, .caption = "....", .font = kRelativePosition, .textColour = kReadoutBlue},
         {.name = "RbNumber", .kind = K::RadioButton, .parent = "GbRelativePosition",
          .bounds = {8, 89, 62, 17}, .caption = "Counts", .checked = true},
         {.name = "Rbdegrees", .kind = K::RadioButton, .parent = "GbRelativePosition",
@@ -86,19 +135,19 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {.name = "GbAbsolutePosition", .kind = K::GroupBox, .parent = nullptr,
          .bounds = {16, 235, 192, 45}, .caption = " Absolute position "},
         {.name = "LblPosAbs", .kind = K::Label, .parent = "GbAbsolutePosition", .bounds = {3, 20, 186, 16},
-         .caption = "....", .font = kReadoutText, .textColour = kBlue, .alignment = kCentred},
+         .caption = "....", .font = kReadoutText, .textColour = kReadoutBlue, .alignment = kCentred},
         {.name = "GbTachoInf", .kind = K::GroupBox, .parent = nullptr, .bounds = {16, 280, 192, 45},
          .caption = " Tacho "},
         {.name = "LblTaho", .kind = K::Label, .parent = "GbTachoInf", .bounds = {3, 20, 186, 16},
-         .caption = "....", .font = kReadoutText, .textColour = kBlue, .alignment = kCentred},
+         .caption = "....", .font = kReadoutText, .textColour = kReadoutBlue, .alignment = kCentred},
         {.name = "GbMagnetStatus", .kind = K::GroupBox, .parent = nullptr, .bounds = {16, 327, 192, 45},
          .caption = "Magnet status"},
         {.name = "LblMagnetSt", .kind = K::Label, .parent = "GbMagnetStatus", .bounds = {3, 20, 186, 16},
-         .caption = "....", .font = kReadoutText, .textColour = kBlue, .alignment = kCentred},
+         .caption = "....", .font = kReadoutText, .textColour = kReadoutBlue, .alignment = kCentred},
         {.name = "GbAGCgain", .kind = K::GroupBox, .parent = nullptr, .bounds = {16, 374, 192, 45},
          .caption = "AGC level"},
         {.name = "LblAGCgain", .kind = K::Label, .parent = "GbAGCgain", .bounds = {3, 20, 186, 16},
-         .caption = "....", .font = kReadoutText, .textColour = kBlue, .alignment = kCentred},
+         .caption = "....", .font = kReadoutText, .textColour = kReadoutBlue, .alignment = kCentred},
         {.name = "BtnON", .kind = K::Button, .parent = nullptr, .bounds = {16, 422, 88, 27},
          .caption = "Power ON", .font = kActionButton},
         {.name = "BtnOFF", .kind = K::Button, .parent = nullptr, .bounds = {120, 422, 88, 27},
@@ -166,8 +215,6 @@ const std::vector<ControlSpec>& mainWindowControls() {
     return controls;
 }
 
-namespace {
-
 constexpr int kStatusPanelWidths[] = {150, 350, 350};
 constexpr const char* kDockProperty = "dock";
 
@@ -194,9 +241,9 @@ QStringList settingItems(const char* control) {
     return items;
 }
 
-QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
-    const QString caption = QString::fromUtf8(spec.caption);
-    switch (spec.kind) {
+QWidget* makeControl(const DesignedControl& design, QWidget* parent) {
+    const QString caption = QString::fromUtf8(design.caption);
+    switch (design.kind) {
     case K::Toggle:
         return new ToggleImageButton({assets::kToggleUp, assets::kToggleDisabled, assets::kToggleDown,
                                       assets::kToggleHeld},
@@ -207,25 +254,25 @@ QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
         auto* image = new QLabel(parent);
         image->setAlignment(Qt::AlignCenter);
         image->setCursor(Qt::PointingHandCursor);
-        const QPixmap picture(QString::fromLatin1(spec.image));
+        const QPixmap picture(QString::fromLatin1(design.image));
         if (!picture.isNull())
-            image->setPixmap(picture.scaled(spec.bounds.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+            image->setPixmap(picture.scaled(design.bounds.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
         return image;
     }
     case K::Label:
         return new QLabel(caption, parent);
     case K::AnchoredLabel:
-        return new RightAnchoredLabel(caption, spec.bounds, parent);
+        return new RightAnchoredLabel(caption, design.bounds, parent);
     case K::CheckBox:
         return new QCheckBox(caption, parent);
     case K::Button:
         return new QPushButton(caption, parent);
     case K::ImageButton:
-        return new QPushButton(QIcon(QString::fromLatin1(spec.image)), caption, parent);
+        return new QPushButton(QIcon(QString::fromLatin1(design.image)), caption, parent);
     case K::GroupBox:
         return new CaptionedBox(caption, parent);
     case K::RadioGroup:
-        return new RadioGroup(caption, settingItems(spec.name), spec.columns, parent);
+        return new RadioGroup(caption, settingItems(design.name), design.columns, parent);
     case K::RadioButton:
         return new QRadioButton(caption, parent);
     case K::Edit:
@@ -244,23 +291,23 @@ QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
     return new QWidget(parent);
 }
 
-void applyLook(const ControlSpec& spec, QWidget* widget) {
-    if (spec.font.family) widget->setFont(designFont(QString::fromLatin1(spec.font.family), spec.font.pixelSize,
-                                                     spec.font.bold));
+void applyLook(const DesignedControl& design, QWidget* widget) {
+    if (design.font.family)
+        widget->setFont(designFont(QString::fromLatin1(design.font.family), design.font.pixelSize, design.font.bold));
     QPalette palette = widget->palette();
-    if (spec.textColour.isValid()) palette.setColor(QPalette::WindowText, spec.textColour);
-    if (spec.background.isValid()) {
-        palette.setColor(QPalette::Window, spec.background);
+    if (design.textColour.isValid()) palette.setColor(QPalette::WindowText, design.textColour);
+    if (design.background.isValid()) {
+        palette.setColor(QPalette::Window, design.background);
         widget->setAutoFillBackground(true);
     }
     widget->setPalette(palette);
-    if (spec.alignment) {
-        if (auto* label = qobject_cast<QLabel*>(widget)) label->setAlignment(spec.alignment);
+    if (design.alignment) {
+        if (auto* label = qobject_cast<QLabel*>(widget)) label->setAlignment(design.alignment);
     }
-    if (spec.maxLength > 0) {
-        if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->setMaxLength(spec.maxLength);
+    if (design.maxLength > 0) {
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->setMaxLength(design.maxLength);
     }
-    if (spec.checked) {
+    if (design.checked) {
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setChecked(true);
     }
 }
@@ -298,14 +345,14 @@ void arrangeDockedChildren(QWidget* parent) {
 
 QHash<QString, QWidget*> buildMainWindowControls(QWidget* window) {
     QHash<QString, QWidget*> made;
-    for (const auto& spec : mainWindowControls()) {
-        QWidget* parent = spec.parent ? made.value(QString::fromLatin1(spec.parent)) : window;
-        QWidget* widget = makeControl(spec, parent ? parent : window);
-        widget->setObjectName(QString::fromLatin1(spec.name));
-        widget->setProperty(kDockProperty, static_cast<int>(spec.dock));
-        if (spec.kind != K::AnchoredLabel) widget->setGeometry(spec.bounds);
-        applyLook(spec, widget);
-        widget->setVisible(!spec.hidden);
+    for (const auto& design : mainWindowControls()) {
+        QWidget* parent = design.parent ? made.value(QString::fromLatin1(design.parent)) : window;
+        QWidget* widget = makeControl(design, parent ? parent : window);
+        widget->setObjectName(QString::fromLatin1(design.name));
+        widget->setProperty(kDockProperty, static_cast<int>(design.dock));
+        if (design.kind != K::AnchoredLabel) widget->setGeometry(design.bounds);
+        applyLook(design, widget);
+        widget->setVisible(!design.hidden);
         made.insert(widget->objectName(), widget);
     }
     return made;

@@ -1,12 +1,12 @@
 // The 50 ms poll cycle: connection, display state, bus scan, settings enablement and the
 // continuous readout; and the power buttons that drive the same state.
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
 #include "analogue_panel_view.h"
+#include "chip_exchange_guard.h"
 #include "main_window.h"
 #include "right_anchored_label.h"
 #include "status_panels.h"
@@ -16,9 +16,6 @@ namespace qe::ui {
 namespace {
 
 constexpr std::uint32_t kOnceASecondMs = 1000;
-constexpr double kPollIdleLookUs = 505.0;
-// About two seconds of looks; a tick still busy by then cannot end while we wait.
-constexpr int kPollIdleLooks = 4000;
 
 const char* const kTooManyChips = "It is not allowed to connected more than one QE7204!";
 
@@ -30,6 +27,12 @@ int singleAddressOrNone(const std::vector<std::uint8_t>& addresses) {
 
 void MainWindow::Timer1Timer() {
     Timer1->stop();
+    // A handler waits in a message box between its exchanges with the chip; ours would
+    // land among them. The next tick looks again.
+    if (chipExchanges_ > 0) {
+        if (!closed_) Timer1->start();
+        return;
+    }
     PollBusy = true;
 
     onceASecond();
@@ -69,6 +72,8 @@ void MainWindow::showDisplayState(DisplayState state) {
     for (const auto& rule : displayStateRules())
         for (const char* name : rule.controls)
             applyControlAction(control(name), rule.actions[column], CbBeriSkoz->isChecked());
+    // Without an adapter nothing that the readout shows is current.
+    if (state == DisplayState::NotConnected) blankReadout();
 }
 
 // Returns whether the settings may stay operable after the scan.
@@ -76,12 +81,14 @@ bool MainWindow::scanStep() {
     const int previousAddress = singleAddressOrNone(link_.ChipAddressList);
     if (!link_.ScanBus()) return false;
     const auto& found = link_.ChipAddressList;
-    if (found.size() == 1) link_.ChipAddress = found.front();
     if (found.size() > 1) {
         link_.messages().show(MessageKind::Error, kTooManyChips);
         return false;
     }
-    if (previousAddress != found.front()) RefreshSettingsPanel();
+    if (found.size() == 1) {
+        link_.ChipAddress = found.front();
+        if (previousAddress != found.front()) RefreshSettingsPanel();
+    }
     return true;
 }
 
@@ -92,18 +99,12 @@ void MainWindow::applySettingsStep(bool operable) {
                                CbBeriSkoz->isChecked());
 }
 
-bool MainWindow::WaitPollIdle() {
-    for (int look = 0; PollBusy; ++look) {
-        if (look == kPollIdleLooks) return false;
-        QCoreApplication::processEvents();
-        delay_.DelayMicroseconds(kPollIdleLookUs);
-    }
-    return true;
-}
+bool MainWindow::WaitPollIdle() { return !PollBusy; }
 
 void MainWindow::BtnONClick() {
     BtnON->setEnabled(false);
     if (WaitPollIdle()) {
+        const ChipExchangeGuard exchange(chipExchanges_);
         link_.PowerOn();
         if (link_.QueryPower() && link_.ScanBus()) {
             const auto& found = link_.ChipAddressList;
@@ -119,6 +120,7 @@ void MainWindow::BtnONClick() {
 }
 
 void MainWindow::BtnOFFClick() {
+    const ChipExchangeGuard exchange(chipExchanges_);
     link_.PowerOff();
     blankReadout();
     LblPosRel->repaint();
@@ -126,7 +128,7 @@ void MainWindow::BtnOFFClick() {
 
 void MainWindow::blankReadout() {
     const QString blank = QStringLiteral("...");
-    LblPosRel->setText(blank);
+    LblPosRel->setAnchoredText(blank);
     for (QLabel* label : {LblPosAbs, LblMagnetSt, LblAGCgain, LblTaho}) label->setText(blank);
 }
 

@@ -14,8 +14,8 @@ RightAnchoredLabel::RightAnchoredLabel(const QString& text, const QRect& bounds,
     fitToText();
 }
 
-void RightAnchoredLabel::setText(const QString& text) {
-    QLabel::setText(text);
+void RightAnchoredLabel::setAnchoredText(const QString& text) {
+    setText(text);
     fitToText();
 }
 
@@ -28,13 +28,6 @@ void RightAnchoredLabel::fitToText() {
     const QFontMetrics metrics(font());
     const int width = metrics.horizontalAdvance(text());
     setGeometry(rightEdge_ - width, y(), width, metrics.height());
-}
-
-void setLabelText(QLabel* label, const QString& text) {
-    if (auto* anchored = qobject_cast<RightAnchoredLabel*>(label))
-        anchored->setText(text);
-    else
-        label->setText(text);
 }
 
 }  // namespace qe::ui

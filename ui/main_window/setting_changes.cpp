@@ -1,6 +1,7 @@
 // The radio groups of the settings panel: each changes one field of one working register
 // by read-modify-write, the moment the user chooses an item.
 #include "analogue_panel_view.h"
+#include "chip_exchange_guard.h"
 #include "field_change.h"
 #include "main_window.h"
 #include "radio_group.h"
@@ -11,6 +12,7 @@ void MainWindow::RadioGroupClick(const chip::SettingGroup& group) {
     // Filling the panel selects items too; those clicks are not the user's.
     if (!PanelReady) return;
     if (!WaitPollIdle()) return;
+    const ChipExchangeGuard exchange(chipExchanges_);
     RadioGroup* control = radioGroup(QString::fromLatin1(group.control));
     if (!control) return;
 

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "chip_exchange_guard.h"
 #include "main_window.h"
 #include "radio_group.h"
 #include "readout.h"
@@ -13,11 +14,41 @@ namespace {
 
 const char* const kReadingFailed = "The reading was unsuccessful.";
 
+// One control of the panel fill. Radio groups show the item of their setting group; the
+// edit fields show `number` in decimal and the combo box selects the item `number` names.
+struct FillStep {
+    const char* control;
+    const chip::Field* number = nullptr;
+};
+
+// The fill's order: a radio group that enables another is filled before it, and the
+// derived values are set where their group is.
+constexpr FillStep kFillSteps[] = {
+    {"EdNaslovCipa", &chip::fields::ADDR},
+    {"RgREG35"},
+    {"RgPdee"},
+    {"RgPDTR"},
+    {"RgAGCDis"},
+    {"RgPDint"},
+    {"EdPosZ", &chip::fields::Zin},
+    {"RgSign"},
+    {"RgBufSel"},
+    {"RgABRiDis"},
+    {"RgACC"},
+    {"cbHysteresis", &chip::fields::Hyst},
+    {"RgUVW"},
+    {"RgSTH"},
+    {"RgSSI"},
+    {"RgDAC"},
+    {"RgDACT"},
+};
+
 }  // namespace
 
 void MainWindow::RefreshSettingsPanel() {
     using chip::fields::Pdee;
     constexpr std::uint8_t kWord = Pdee.word;
+    const ChipExchangeGuard exchange(chipExchanges_);
     const std::uint8_t address = link_.ChipAddress;
     auto& image = link_.image();
 
@@ -31,8 +62,8 @@ void MainWindow::RefreshSettingsPanel() {
     }
 
     if (!link_.ReadAllRegisters(address)) {
-        // Leave the chip's setting as the user had it.
-        if (pdeeWasOn) link_.WriteRegister(address, kWord, first.word);
+        // Leave the chip's setting as the user had it, and the mirror with it.
+        if (pdeeWasOn && link_.WriteRegister(address, kWord, first.word)) image[kWord] = first.word;
         link_.messages().show(MessageKind::Error, kReadingFailed);
         return;
     }
@@ -44,28 +75,33 @@ void MainWindow::RefreshSettingsPanel() {
 }
 
 void MainWindow::FillSettingsPanel() {
-    using namespace chip::fields;
     const auto& image = link_.image();
     PanelReady = false;  // the selections below raise clicks that must not write
 
-    EdNaslovCipa->setText(QString::number(chip::fieldValue(image, ADDR)));
-    EdPosZ->setText(QString::number(chip::fieldValue(image, Zin)));
-    cbHysteresis->setCurrentIndex(chip::fieldValue(image, Hyst));
-
-    for (const auto& group : chip::settingGroups()) {
-        RadioGroup* control = radioGroup(QString::fromLatin1(group.control));
-        if (!control) continue;
-        control->setItemIndex(chip::itemShown(group, image));
-        // Derived values and dependent groups follow what the group now shows.
-        const int shown = control->itemIndex();
-        if (shown >= 0) chip::updateDerived(derived_, group.derived, chip::valueForItem(group.mapping, shown));
-        for (const auto& dependent : group.dependents)
-            if (auto* dependentGroup = radioGroup(QString::fromLatin1(dependent.control)))
-                dependentGroup->setEnabled(chip::dependentEnabled(dependent, shown));
+    for (const FillStep& step : kFillSteps) {
+        QWidget* widget = control(step.control);
+        if (auto* edit = qobject_cast<QLineEdit*>(widget))
+            edit->setText(QString::number(chip::fieldValue(image, *step.number)));
+        else if (auto* combo = qobject_cast<QComboBox*>(widget))
+            combo->setCurrentIndex(chip::fieldValue(image, *step.number));
+        else if (auto* group = qobject_cast<RadioGroup*>(widget))
+            fillRadioGroup(*group, image);
     }
 
     showReadout(chip::decodeReadout(image, derived_), Fill::FromMirror);
     PanelReady = true;
+}
+
+void MainWindow::fillRadioGroup(RadioGroup& control, const RegisterImage& image) {
+    const chip::SettingGroup* group = chip::findSettingGroup(control.objectName().toStdString());
+    if (!group) return;
+    control.setItemIndex(chip::itemShown(*group, image));
+    // Derived values and dependent groups follow what the group now shows.
+    const int shown = control.itemIndex();
+    if (shown >= 0) chip::updateDerived(derived_, group->derived, chip::valueForItem(group->mapping, shown));
+    for (const auto& dependent : group->dependents)
+        if (RadioGroup* dependentGroup = radioGroup(QString::fromLatin1(dependent.control)))
+            dependentGroup->setEnabled(chip::dependentEnabled(dependent, shown));
 }
 
 }  // namespace qe::ui

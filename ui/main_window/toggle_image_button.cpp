@@ -5,20 +5,23 @@
 namespace qe::ui {
 
 ToggleImageButton::ToggleImageButton(const Images& images, QWidget* parent)
-    : QToolButton(parent), images_(images) {
+    : QToolButton(parent), paths_{images.up, images.disabled, images.down, images.held} {
+    for (std::size_t look = 0; look < paths_.size(); ++look) pixmaps_[look] = QPixmap(paths_[look]);
     setCheckable(true);
     setAutoRaise(true);
     setFocusPolicy(Qt::NoFocus);
 }
 
-QString ToggleImageButton::currentImage() const {
-    if (!isEnabled()) return images_.disabled;
-    if (isDown()) return images_.held;
-    return isChecked() ? images_.down : images_.up;
+ToggleImageButton::Look ToggleImageButton::currentLook() const {
+    if (!isEnabled()) return Disabled;
+    if (isDown()) return Held;
+    return isChecked() ? Down : Up;
 }
 
+QString ToggleImageButton::currentImage() const { return paths_[currentLook()]; }
+
 void ToggleImageButton::paintEvent(QPaintEvent* event) {
-    const QPixmap image(currentImage());
+    const QPixmap& image = pixmaps_[currentLook()];
     if (image.isNull()) {
         // Without the artwork, the toolkit's own flat button still shows the state.
         QToolButton::paintEvent(event);

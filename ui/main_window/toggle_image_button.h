@@ -2,6 +2,7 @@
 
 #include <QPixmap>
 #include <QToolButton>
+#include <array>
 
 namespace qe::ui {
 
@@ -26,7 +27,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    Images images_;
+    enum Look { Up, Disabled, Down, Held, kLooks };
+    Look currentLook() const;
+
+    std::array<QString, kLooks> paths_;
+    std::array<QPixmap, kLooks> pixmaps_;  // decoded once; painting only picks one
 };
 
 }  // namespace qe::ui

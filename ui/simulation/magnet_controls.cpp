@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "named_button.h"
+#include "simulation.h"
 
 namespace qe::ui {
 
@@ -91,7 +92,7 @@ QWidget* MagnetControls::makeSpeedRow()
 {
     speed_ = new QDoubleSpinBox(this);
     speed_->setObjectName(QStringLiteral("speedBox"));
-    speed_->setRange(-kMaxMagnetSpeedRps, kMaxMagnetSpeedRps);
+    speed_->setRange(-sim::kMaxMagnetSpeedRps, sim::kMaxMagnetSpeedRps);
     speed_->setDecimals(2);
     speed_->setSingleStep(0.1);
     speed_->setSuffix(QStringLiteral(" rps"));

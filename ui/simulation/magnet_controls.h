@@ -11,9 +11,6 @@ class QSlider;
 
 namespace qe::ui {
 
-// Fastest turn offered, either way: beyond the widest tacho range, to see it saturate.
-inline constexpr double kMaxMagnetSpeedRps = 2500.0;
-
 // The magnet over the simulated chips: its angle (turned by hand while it stands still),
 // its speed and direction, and its distance from the chips.
 class MagnetControls : public QGroupBox {
