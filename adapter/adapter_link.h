@@ -29,6 +29,13 @@ struct RegisterRead {
     explicit operator bool() const { return ok; }
 };
 
+// How the adapter answered a register write.
+enum class WriteReply {
+    Acknowledged,
+    Refused,  // a reply of 0: the chip did not take the word, and may take it when asked again
+    Missing,  // no adapter, no reply in time, or not the one byte a write gets back
+};
+
 // The open adapter and everything said over it: discovery, opening and loss of the
 // adapter, and the byte command protocol of its firmware. One instance, owned by main().
 class AdapterLink {
@@ -46,6 +53,8 @@ public:
 
     // Adapter commands; each sends nothing and fails at once while no adapter is open.
     bool WriteRegister(std::uint8_t chipAddress, std::uint8_t reg, std::uint16_t value);
+    // The same write, telling a refusal from no answer at all.
+    WriteReply writeRegisterReply(std::uint8_t chipAddress, std::uint8_t reg, std::uint16_t value);
     RegisterRead ReadRegister(std::uint8_t chipAddress, std::uint8_t reg);
     bool ReadAllRegisters(std::uint8_t chipAddress);
     bool ReadOutputRegisters(std::uint8_t chipAddress);

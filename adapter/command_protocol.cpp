@@ -2,26 +2,12 @@
 #include <cassert>
 #include <initializer_list>
 
+#include "adapter_commands.h"
 #include "adapter_link.h"
 
 namespace qe {
 
 namespace {
-
-// Command bytes of the adapter's firmware.
-constexpr std::uint8_t kCmdRegister = 'Y';      // register write, or read with the read bit
-constexpr std::uint8_t kCmdReadAll = 'W';       // all 56 register words
-constexpr std::uint8_t kCmdReadOutputs = 'V';   // the four output registers
-constexpr std::uint8_t kCmdScanBus = 'X';       // addresses of the chips on the bus
-constexpr std::uint8_t kCmdAdapter = 'Z';       // adapter sub-commands below
-constexpr std::uint8_t kSubParameters = 2;
-constexpr std::uint8_t kSubSupply = 3;
-constexpr std::uint8_t kSubQuerySupply = 4;
-constexpr std::uint8_t kSupplyOn = 255;
-constexpr std::uint8_t kSupplyOff = 0;
-
-constexpr std::uint8_t kReadBit = 1;
-constexpr std::uint8_t kScanEndMarker = 128;  // this byte or above ends the address list
 
 // Registers below this one are EEPROM words; the chip needs time to store them.
 constexpr std::uint8_t kFirstNonEepromRegister = 32;
@@ -46,10 +32,6 @@ constexpr std::uint32_t kScanLimitMs = 1000;
 constexpr std::int64_t kQueueLookPauseNs = 150'000;
 constexpr std::int64_t kNoSleepBeforeLimitNs = 200'000;
 constexpr std::int64_t kNsPerMs = 1'000'000;
-
-constexpr std::uint8_t busByte(std::uint8_t chipAddress, bool read) {
-    return static_cast<std::uint8_t>((chipAddress << 1) | (read ? kReadBit : 0));
-}
 
 std::uint16_t wordAt(const std::vector<std::uint8_t>& bytes, std::size_t index) {
     return static_cast<std::uint16_t>(bytes[2 * index] << 8 | bytes[2 * index + 1]);
@@ -141,16 +123,22 @@ AdapterLink::Wait AdapterLink::awaitReply(std::uint32_t expected, std::uint32_t 
 // --- Adapter commands ----------------------------------------------------------------------
 
 bool AdapterLink::WriteRegister(std::uint8_t chipAddress, std::uint8_t reg, std::uint16_t value) {
-    if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
+    return writeRegisterReply(chipAddress, reg, value) == WriteReply::Acknowledged;
+}
+
+WriteReply AdapterLink::writeRegisterReply(std::uint8_t chipAddress, std::uint8_t reg,
+                                           std::uint16_t value) {
+    if (AdapterHandle == 0 || !purgeStaleBytes()) return WriteReply::Missing;
     sendCommand({kCmdRegister, busByte(chipAddress, false), reg,
                  static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)});
     const std::uint32_t start = clock_.tickCount();
     if (reg < kFirstNonEepromRegister) clock_.sleepMs(kEepromWriteMs);
-    if (awaitReply(1, kWriteAckLimitMs, start).queueFailed) return false;
-    if (ReadReply(RxQueueBytes).count == 1) return RxBuffer[0] != 0;
+    if (awaitReply(1, kWriteAckLimitMs, start).queueFailed) return WriteReply::Missing;
+    if (ReadReply(RxQueueBytes).count == 1)
+        return RxBuffer[0] != 0 ? WriteReply::Acknowledged : WriteReply::Refused;
     PurgeRx();
     PurgeTx();
-    return false;
+    return WriteReply::Missing;
 }
 
 RegisterRead AdapterLink::ReadRegister(std::uint8_t chipAddress, std::uint8_t reg) {

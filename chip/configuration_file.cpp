@@ -24,26 +24,6 @@ File openFile(const std::filesystem::path& path, const char* mode) {
 
 }  // namespace
 
-FileStatus fileStatusForError(int errorNumber) {
-    switch (errorNumber) {
-    case ENOENT:
-        return {FileFault::NotFound};
-    case EACCES:
-    case EPERM:
-#ifdef EROFS
-    case EROFS:
-#endif
-        return {FileFault::AccessDenied};
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-        return {FileFault::DiskFull};
-    default:
-        return {FileFault::Other, errorNumber};
-    }
-}
-
 ConfigurationBytes encodeConfiguration(const RegisterImage& image) {
     ConfigurationBytes bytes{};
     for (std::size_t i = 0; i < kFileWords; ++i) {
@@ -67,18 +47,6 @@ DecodedConfiguration decodeConfiguration(std::span<const std::uint8_t> bytes, Re
         at += 2;
     }
     return result;
-}
-
-std::string fileStatusText(const FileStatus& status) {
-    switch (status.fault) {
-    case FileFault::None: return {};
-    case FileFault::ReadBeyondEnd: return "Read beyond end of file";
-    case FileFault::NotFound: return "File not found";
-    case FileFault::AccessDenied: return "File access denied";
-    case FileFault::DiskFull: return "Disk full";
-    case FileFault::Other: break;
-    }
-    return "I/O error " + std::to_string(status.errorNumber);
 }
 
 FileStatus saveConfigurationFile(const std::filesystem::path& path, const RegisterImage& image) {

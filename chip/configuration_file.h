@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <string>
 
+#include "file_status.h"
 #include "register_image.h"
 
 namespace qe::chip {
@@ -29,23 +29,6 @@ struct DecodedConfiguration {
 // Takes words into image[48..] in file order until eight are taken or the bytes run out;
 // words past the end keep their values. Bytes past the sixteenth are ignored.
 DecodedConfiguration decodeConfiguration(std::span<const std::uint8_t> bytes, RegisterImage& image);
-
-// How a file operation ended, in the terms its message uses.
-enum class FileFault { None, ReadBeyondEnd, NotFound, AccessDenied, DiskFull, Other };
-
-struct FileStatus {
-    FileFault fault = FileFault::None;
-    int errorNumber = 0;  // the system's error number, for Other
-
-    explicit operator bool() const { return fault == FileFault::None; }
-    bool operator==(const FileStatus&) const = default;
-};
-
-// What a system error number (errno) means for the user.
-FileStatus fileStatusForError(int errorNumber);
-
-// The message for a failed file operation ("File access denied", "I/O error 21", ...).
-std::string fileStatusText(const FileStatus& status);
 
 // Creates or empties the file and writes words 48..55 of the image.
 FileStatus saveConfigurationFile(const std::filesystem::path& path, const RegisterImage& image);

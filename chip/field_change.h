@@ -9,13 +9,14 @@ namespace qe::chip {
 
 struct FieldChange {
     bool written = false;
-    std::uint16_t word = 0;  // what the chip now holds: as read back, or as written when that read failed
+    std::uint16_t word = 0;  // what the chip now holds, as the image has it
     explicit operator bool() const { return written; }
 };
 
 // Changes one field in the chip at ChipAddress by read-modify-write: reads the word, writes
 // it back with the field replaced and every other bit as read, and on success reads it back.
-// Nothing is written unless the word came from the chip.
+// Nothing is written unless the word came from the chip. When the read-back is lost, the
+// image takes the word written, which the chip acknowledged.
 FieldChange changeField(AdapterLink& link, Field field, std::uint16_t value);
 
 }  // namespace qe::chip

@@ -3,18 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "adapter_commands.h"
+
 namespace qe::sim {
 
 namespace {
-constexpr std::uint8_t kRegisterAccess = 'Y';
-constexpr std::uint8_t kReadAll = 'W';
-constexpr std::uint8_t kReadOutputs = 'V';
-constexpr std::uint8_t kScan = 'X';
-constexpr std::uint8_t kAdapterCommand = 'Z';  // sub-commands below, then one argument byte
-
-constexpr std::uint8_t kSubParameters = 2;
-constexpr std::uint8_t kSubSupply = 3;
-constexpr std::uint8_t kSubQuerySupply = 4;
+static_assert(AdapterFirmware::kEndOfList >= kScanEndMarker, "the host must see the end of the list");
 
 constexpr std::uint8_t kOutputWord = 32;
 constexpr std::size_t kOutputWordCount = 4;
@@ -70,15 +64,15 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::receive(std::uint8_t byte
 
 std::size_t AdapterFirmware::expectedLength() const {
     switch (frame_.front()) {
-    case kRegisterAccess:
+    case kCmdRegister:
         if (frame_.size() < 2) return 0;
-        return (frame_[1] & 1) ? 3 : 5;  // the address byte's low bit marks a read
-    case kReadAll:
-    case kReadOutputs:
+        return (frame_[1] & kReadBit) ? 3 : 5;
+    case kCmdReadAll:
+    case kCmdReadOutputs:
         return 2;
-    case kScan:
+    case kCmdScanBus:
         return 1;
-    case kAdapterCommand:
+    case kCmdAdapter:
         return 3;
     default:
         return 1;  // unknown: complete at once, and execute() drops it
@@ -88,26 +82,26 @@ std::size_t AdapterFirmware::expectedLength() const {
 std::optional<AdapterFirmware::Reply> AdapterFirmware::execute(std::int64_t atNs) {
     const auto address = static_cast<std::uint8_t>(frame_.size() > 1 ? frame_[1] >> 1 : 0);
     switch (frame_.front()) {
-    case kRegisterAccess:
+    case kCmdRegister:
         if (frame_.size() == 3) {
             log(atNs, Transcript::Kind::Frame, formatted("R %u %u", address, frame_[2]));
             return readWords(address, frame_[2], 1, atNs);
         }
         return writeRegister(address, frame_[2],
                              static_cast<std::uint16_t>(frame_[3] << 8 | frame_[4]), atNs);
-    case kReadAll:
+    case kCmdReadAll:
         log(atNs, Transcript::Kind::Frame, formatted("readAll %u", address));
         return readWords(address, 0, kAllWordCount, atNs);
-    case kReadOutputs:
+    case kCmdReadOutputs:
         log(atNs, Transcript::Kind::Frame, formatted("readOutputs %u", address));
         return readWords(address, kOutputWord, kOutputWordCount, atNs);
-    case kScan: {
+    case kCmdScanBus: {
         log(atNs, Transcript::Kind::Frame, "scan");
         auto bytes = bus_.scan();
         bytes.push_back(kEndOfList);
         return replyAt(std::move(bytes), atNs);
     }
-    case kAdapterCommand:
+    case kCmdAdapter:
         return adapterCommand(atNs);
     default:
         drop(atNs);
@@ -145,8 +139,8 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::adapterCommand(std::int64
     const auto argument = frame_[2];
     switch (frame_[1]) {
     case kSubSupply:
-        log(atNs, Transcript::Kind::Frame, argument ? "power on" : "power off");
-        bus_.setPowered(argument != 0);
+        log(atNs, Transcript::Kind::Frame, argument != kSupplyOff ? "power on" : "power off");
+        bus_.setPowered(argument != kSupplyOff);
         return std::nullopt;
     case kSubQuerySupply:
         log(atNs, Transcript::Kind::Frame, "power query");

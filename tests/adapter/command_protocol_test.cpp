@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,29 @@ TEST(CommandReplies, ResultReadsAndPurgesFollowTheReply) {
         EXPECT_EQ(c.run(rig.link), c.result);
         EXPECT_EQ(exchange(rig.driver), c.exchange);
         EXPECT_TRUE(rig.sink.shown.empty());
+    }
+}
+
+// Only a reply of 0 is a refusal; anything else that is not one non-zero byte is no answer.
+TEST(CommandReplies, WriteReplyTellsARefusalFromNoAnswer) {
+    const struct {
+        const char* name;
+        bool adapterOpen;
+        std::optional<Bytes> reply;
+        WriteReply expected;
+    } cases[] = {
+        {"acknowledged", true, Bytes{1}, WriteReply::Acknowledged},
+        {"refused", true, Bytes{0}, WriteReply::Refused},
+        {"answered twice", true, Bytes{0, 0}, WriteReply::Missing},
+        {"unanswered", true, std::nullopt, WriteReply::Missing},
+        {"no adapter", false, Bytes{0}, WriteReply::Missing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        if (!c.adapterOpen) rig.link.AdapterHandle = 0;
+        if (c.reply) rig.driver.replyToNextWrite(*c.reply);
+        EXPECT_EQ(rig.link.writeRegisterReply(21, 32, 0x1234), c.expected);
     }
 }
 

@@ -103,34 +103,6 @@ TEST(ConfigurationFormat, DecodingTheEncodedWordsGivesThemBack) {
     EXPECT_EQ(loaded, saved);
 }
 
-TEST(ConfigurationFormat, MessagesNameTheFault) {
-    const struct {
-        FileStatus status;
-        std::string text;
-    } cases[] = {
-        {{FileFault::None}, ""},
-        {{FileFault::ReadBeyondEnd}, "Read beyond end of file"},
-        {{FileFault::NotFound}, "File not found"},
-        {{FileFault::AccessDenied}, "File access denied"},
-        {{FileFault::DiskFull}, "Disk full"},
-        {{FileFault::Other, 21}, "I/O error 21"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(fileStatusText(c.status), c.text);
-}
-
-TEST(ConfigurationFormat, SystemErrorsMapToTheirFaults) {
-    const struct {
-        int error;
-        FileStatus status;
-    } cases[] = {
-        {ENOENT, {FileFault::NotFound}},     {EACCES, {FileFault::AccessDenied}},
-        {EPERM, {FileFault::AccessDenied}},  {EROFS, {FileFault::AccessDenied}},
-        {ENOSPC, {FileFault::DiskFull}},     {EISDIR, {FileFault::Other, EISDIR}},
-        {EIO, {FileFault::Other, EIO}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(fileStatusForError(c.error), c.status) << c.error;
-}
-
 // --- files ------------------------------------------------------------------------------
 
 class ConfigurationFileTest : public ::testing::Test {

@@ -1,16 +1,20 @@
 // SAVE and LOAD: the file's bytes, what reaches the chip in which order, and file errors.
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "chip_actions_fixture.h"
 #include "file_chooser.h"
+#include "file_status.h"
 
 namespace qe::ui::test {
 namespace {
@@ -130,6 +134,41 @@ TEST_F(ConfigurationFileActionsTest, FileErrorsAreShownAsTheFailedOperationsMess
 
 // --- LOAD ---------------------------------------------------------------------------------
 
+// LOAD opens its file for writing too, so a file that may not be written is refused before
+// anything of it is used.
+class LoadRefusedTest : public ConfigurationFileActionsTest {
+protected:
+    void expectLoadRefused(const QString& path, const std::string& message) {
+        const RegisterImage before = image;
+
+        load(path);
+
+        EXPECT_EQ(sink.shown, (std::vector<std::pair<MessageKind, std::string>>{{MessageKind::Exception, message}}));
+        EXPECT_TRUE(newFrames().empty());
+        EXPECT_EQ(image, before);
+    }
+};
+
+TEST_F(LoadRefusedTest, AReadOnlyFileIsAccessDenied) {
+    const QString path = fileWith(kExampleFile);
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    if (QFile(path).open(QIODevice::ReadWrite)) GTEST_SKIP() << "this user may write read-only files";
+    expectLoadRefused(path, "File access denied");
+}
+
+// This program, while it runs, can be read but not opened for writing, not even by root
+// (who may write a read-only file). The load shows what the system says to that.
+TEST_F(LoadRefusedTest, TheRunningProgramIsNotLoaded) {
+    const QString path = QCoreApplication::applicationFilePath();
+    ASSERT_TRUE(QFile(path).open(QIODevice::ReadOnly));
+    errno = 0;
+    if (std::FILE* writable = std::fopen(QFile::encodeName(path).constData(), "r+b")) {
+        std::fclose(writable);
+        GTEST_SKIP() << "this system lets a running program be written";
+    }
+    expectLoadRefused(path, chip::fileStatusText(chip::fileStatusForError(errno)));
+}
+
 TEST_F(ConfigurationFileActionsTest, LoadFillsThePanelWritesAllEightWordsThenReadsThePositions) {
     load(fileWith({0x00, 0x02, 0x23, 0x51, 0x05, 0x00, 0x47, 0x80, 1, 0, 2, 0, 3, 0, 4, 0}));
 
@@ -153,6 +192,18 @@ TEST_F(ConfigurationFileActionsTest, LoadOfAnotherAddressFollowsTheChipThere) {
     EXPECT_EQ(chip().address(), 5);
     EXPECT_EQ(workingWords(), (std::vector<std::uint16_t>{0x0205, 0x1800, 0x0005, 0x8047, 0, 0, 0, 0}));
     EXPECT_EQ(find<QLineEdit>("EdNaslovCipa")->text(), "5");
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+// The chip keeps its address when it refuses word 48, so the load does not follow it.
+TEST_F(ConfigurationFileActionsTest, LoadOfAnotherAddressWhoseWordIsRefusedStaysAtTheOldAddress) {
+    adapter().refuseWritesTo(48);
+
+    load(fileWith(kExampleFile));
+
+    EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0205"}));
+    EXPECT_EQ(link->ChipAddress, 0);
+    EXPECT_EQ(chip().address(), 0);
     EXPECT_TRUE(sink.shown.empty());
 }
 

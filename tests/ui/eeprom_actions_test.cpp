@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 
 #include "chip_actions_fixture.h"
 
@@ -114,6 +115,43 @@ INSTANTIATE_TEST_SUITE_P(
         ProgFailureCase{"PowerDownModeCannotBeSwitchedOff", 0x0300, 0, 48,
                         Frames(10, "W 0 48 0x0100"), kCannotWrite, 0x0001}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A refusal is asked again up to the bound, each time at once; a write that gets no answer
+// at all is not asked again, so a silent adapter holds PROG for one time-limit, not ten.
+TEST_F(EepromTest, ProgStopsRetryingAtTheBoundOrAtOnceWithoutAnAnswer) {
+    const struct {
+        const char* name;
+        std::function<void(sim::SimulatedAdapter&)> fault;
+        Frames frames;
+        std::int64_t minMs;
+        std::int64_t maxMs;
+        std::uint16_t chip48;  // the chip's word 48 afterwards
+    } cases[] = {
+        {"refused every time", [](sim::SimulatedAdapter& a) { a.refuseWritesTo(48); },
+         Frames(10, "W 0 48 0x0100"), 0, 2000 - 1, 0x0300},
+        // The chip may have taken the word (here it did), so the mode is put back.
+        {"no answer", [](sim::SimulatedAdapter& a) { a.loseNextReply(); },
+         {"W 0 48 0x0100", "W 0 48 0x0300"}, 2000, 2 * 2000 - 1, 0x0300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        chipHolds({{48, 0x0300}});
+        c.fault(adapter());
+        const std::int64_t start = clock.nowNs();
+
+        window->BtnProgClick();
+
+        const std::int64_t elapsedMs = (clock.nowNs() - start) / kNsPerMs;
+        EXPECT_GE(elapsedMs, c.minMs);
+        EXPECT_LE(elapsedMs, c.maxMs);
+        EXPECT_EQ(newFrames(), c.frames);
+        EXPECT_EQ(sink.shown, errors({kCannotWrite}));
+        EXPECT_EQ(chip().workingWord(48), c.chip48);
+        EXPECT_EQ(image[48], 0x0300);
+        EXPECT_EQ(eeprom(), (std::vector<std::uint16_t>{0x0100, 0, 0x0001, 0x01C0, 0, 0, 0, 0}));
+        adapter().clearFaults();
+    }
+}
 
 TEST_F(EepromTest, ProgDuringAnUnfinishedPollTickTalksToNoChip) {
     window->PollBusy = true;
@@ -231,7 +269,72 @@ INSTANTIATE_TEST_SUITE_P(
                         9}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class ScriptedProgTest : public ScriptedReadTest {};
+class ScriptedProgTest : public ScriptedReadTest {
+protected:
+    static std::vector<std::uint8_t> write(std::uint8_t reg, std::uint16_t word) {
+        return {89, 0, reg, static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word & 0xFF)};
+    }
+    // PROG with the power-down mode on, up to the verification, which succeeds.
+    static ByteFrames progUntilVerified() {
+        return {write(48, 0x0100), write(0, 0x0100), write(1, 0), write(2, 0), write(3, 0), {87, 0}};
+    }
+    // All registers zero but EEPROM word 0 and working word 48, both 0100h.
+    static std::vector<std::uint8_t> verifiedRegisters() {
+        std::vector<std::uint8_t> bytes = allRegisters(0x0100);
+        bytes[0] = 0x01;
+        return bytes;
+    }
+    void replyUntilVerified() { replies({{1}, {1}, {1}, {1}, {1}, verifiedRegisters()}); }
+};
+
+TEST_F(ScriptedProgTest, ARefusedWriteOfThePowerDownModeIsAskedAgainUntilTheChipTakesIt) {
+    image[48] = 0x0300;
+    replies({{0}, {0}, {1}, {1}, {1}, {1}, {1}, verifiedRegisters(), {1}, {1}, {0x03, 0x00}, {1}});
+
+    window->BtnProgClick();
+
+    EXPECT_EQ(scripted->frames(), (ByteFrames{write(48, 0x0100), write(48, 0x0100), write(48, 0x0100),
+                                              write(0, 0x0100), write(1, 0), write(2, 0), write(3, 0), {87, 0},
+                                              write(0, 0x0300), write(48, 0x0100), {89, 1, 0}, write(48, 0x0300)}));
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_EQ(image[48], 0x0300);
+    EXPECT_TRUE(find<QPushButton>("BtnProg")->isEnabled());
+}
+
+// After the EEPROM is verified, the mode goes into EEPROM word 0 and back into the working
+// register; a failure there ends PROG with the mode put back into the working register.
+TEST_F(ScriptedProgTest, AFailureWhileStoringThePowerDownModeIsReportedAndTheModePutBack) {
+    const struct {
+        const char* name;
+        std::vector<std::vector<std::uint8_t>> replies;  // after the verification
+        ByteFrames frames;                               // after the verification
+    } cases[] = {
+        {"EEPROM word 0 refused", std::vector<std::vector<std::uint8_t>>(10, {0}), ByteFrames(10, write(0, 0x0300))},
+        {"mode off unanswered", {{1}, {}}, {write(0, 0x0300), write(48, 0x0100)}},
+        {"mode on unanswered", {{1}, {1}, {0x03, 0x00}, {}},
+         {write(0, 0x0300), write(48, 0x0100), {89, 1, 0}, write(48, 0x0300)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        scripted->calls.clear();
+        sink.clear();
+        image.fill(0);
+        image[48] = 0x0300;
+        replyUntilVerified();
+        replies(c.replies);
+        scripted->replyToNextWrite({1});  // the mode put back
+
+        window->BtnProgClick();
+
+        ByteFrames expected = progUntilVerified();
+        expected.insert(expected.end(), c.frames.begin(), c.frames.end());
+        expected.push_back(write(48, 0x0300));
+        EXPECT_EQ(scripted->frames(), expected);
+        EXPECT_EQ(sink.texts(), std::vector<std::string>{kCannotWrite});
+        EXPECT_EQ(image[48], 0x0300);
+        EXPECT_FALSE(find<QPushButton>("BtnProg")->isEnabled());
+    }
+}
 
 // A read-back that did not come cannot prove the EEPROM right, even when stale mirror words
 // happen to agree.

@@ -37,7 +37,17 @@ protected:
             find<QPushButton>(entry.button)->click();
     }
     QLineEdit* field(const char* name) { return find<QLineEdit>(name); }
+
+    // Shows the window as the active one, so that focus changes happen as for the user.
+    bool activate() {
+        window->show();
+        window->activateWindow();
+        QApplication::processEvents();
+        return window->isActiveWindow();
+    }
 };
+
+const char* const kNoFocus = "this platform gives no window the focus";
 
 // --- address ------------------------------------------------------------------------------
 
@@ -136,10 +146,7 @@ TEST_F(EnteredSettingTest, AFailedAddressChangeKeepsTheOldAddressAndTheNewText) 
 
 // Focus moving from the field to the button runs the change, and then the click runs it again.
 TEST_F(EnteredSettingTest, PressingTheButtonWhileTheFieldHasTheFocusChangesTheAddressTwice) {
-    window->show();
-    window->activateWindow();
-    QApplication::processEvents();
-    if (!window->isActiveWindow()) GTEST_SKIP() << "this platform gives no window the focus";
+    if (!activate()) GTEST_SKIP() << kNoFocus;
     field("EdNaslovCipa")->setFocus(Qt::TabFocusReason);
     field("EdNaslovCipa")->setText("7");
 
@@ -152,10 +159,7 @@ TEST_F(EnteredSettingTest, PressingTheButtonWhileTheFieldHasTheFocusChangesTheAd
 }
 
 TEST_F(EnteredSettingTest, LosingTheFocusToAnotherWindowOrByBeingDisabledIsNoExit) {
-    window->show();
-    window->activateWindow();
-    QApplication::processEvents();
-    if (!window->isActiveWindow()) GTEST_SKIP() << "this platform gives no window the focus";
+    if (!activate()) GTEST_SKIP() << kNoFocus;
     field("EdPosZ")->setFocus(Qt::TabFocusReason);
     field("EdPosZ")->setText("12");
 
@@ -169,6 +173,81 @@ TEST_F(EnteredSettingTest, LosingTheFocusToAnotherWindowOrByBeingDisabledIsNoExi
 
     EXPECT_TRUE(newFrames().empty());
     EXPECT_TRUE(sink.shown.empty());
+}
+
+// An exit that puts the focus back into its own field has Qt tell the field the user was
+// moving to that it lost a focus it never got; that is no exit of the other field.
+TEST_F(EnteredSettingTest, AnExitThatKeepsTheFocusRunsNoExitOfTheFieldClickedInto) {
+    if (!activate()) GTEST_SKIP() << kNoFocus;
+    const struct {
+        const char* name;
+        const char* from;
+        const char* text;
+        const char* to;
+        std::function<void(sim::SimulatedAdapter&)> fault;
+        Frames frames;
+        const char* message;
+    } cases[] = {
+        {"address write refused", "EdNaslovCipa", "7", "EdPosZ",
+         [](sim::SimulatedAdapter& a) { a.refuseWritesTo(48); }, {"R 0 48", "W 0 48 0x0107"}, kAddressFailed},
+        {"address text refused", "EdNaslovCipa", "7x", "EdPosZ", [](sim::SimulatedAdapter&) {}, {}, kNumbersOnly},
+        {"zero text refused", "EdPosZ", "4096", "EdNaslovCipa", [](sim::SimulatedAdapter&) {}, {}, kZeroRange},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        field(c.from)->setFocus(Qt::TabFocusReason);
+        settle();
+        field(c.from)->setText(c.text);
+        field(c.to)->setText("12");  // what its exit would write
+        c.fault(adapter());
+
+        field(c.to)->setFocus(Qt::MouseFocusReason);
+
+        EXPECT_EQ(newFrames(), c.frames);
+        EXPECT_EQ(sink.shown, errors({c.message}));
+        EXPECT_EQ(window->focusWidget(), field(c.from));
+        EXPECT_EQ(link->ChipAddress, 0);
+        adapter().clearFaults();
+    }
+}
+
+TEST_F(EnteredSettingTest, LeavingTheZeroFieldPresetsTheZeroPosition) {
+    if (!activate()) GTEST_SKIP() << kNoFocus;
+    field("EdPosZ")->setFocus(Qt::TabFocusReason);
+    field("EdPosZ")->setText("100");
+
+    find<QComboBox>("cbHysteresis")->setFocus(Qt::MouseFocusReason);
+
+    EXPECT_EQ(newFrames(), (Frames{"R 0 49", "W 0 49 0x0064", "R 0 49"}));
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(EnteredSettingTest, EnteredSettingsTalkToNoChipDuringAnUnfinishedPollTick) {
+    const struct {
+        const char* name;
+        void (MainWindow::*action)();
+    } cases[] = {
+        {"address button", &MainWindow::BtnSetAddressClick},
+        {"address field exit", &MainWindow::EdNaslovCipaExit},
+        {"zero button", &MainWindow::BtnPresetZeroClick},
+        {"zero field exit", &MainWindow::EdPosZExit},
+        {"hysteresis button", &MainWindow::ButtonSetHysteresisClick},
+    };
+    field("EdNaslovCipa")->setText("007");
+    field("EdPosZ")->setText("100");
+    find<QComboBox>("cbHysteresis")->setCurrentIndex(5);
+    window->PollBusy = true;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+
+        (window.get()->*c.action)();
+
+        EXPECT_TRUE(newFrames().empty());
+        EXPECT_TRUE(sink.shown.empty());
+    }
+    window->PollBusy = false;
+    EXPECT_EQ(field("EdNaslovCipa")->text(), "007");
+    EXPECT_EQ(link->ChipAddress, 0);
 }
 
 // --- zero position ------------------------------------------------------------------------
@@ -327,6 +406,20 @@ protected:
     void SetUp() override { startScripted(); }
 };
 
+TEST_F(ScriptedZeroHereTest, ALostReadBackShowsAndKeepsTheZeroTheChipAcknowledged) {
+    scripted->replyToNextWrite({0x00, 0x00, 0x04, 0xD2, 0x00, 0x00, 0x00, 0x00});
+    scripted->replyToNextWrite({0x50, 0x00});
+    scripted->replyToNextWrite({1});  // and the read-back gets no reply
+
+    window->BtnZeroCurrentPosClick();
+
+    EXPECT_EQ(scripted->frames(),
+              (std::vector<std::vector<std::uint8_t>>{{86, 0}, {89, 1, 49}, {89, 0, 49, 0x54, 0xD2}, {89, 1, 49}}));
+    EXPECT_EQ(find<QLineEdit>("EdPosZ")->text(), "1234");
+    EXPECT_EQ(image[49], 0x54D2);
+    EXPECT_TRUE(sink.shown.empty());
+}
+
 TEST_F(ScriptedZeroHereTest, AZeroWordTheChipDidNotReportIsNeverWritten) {
     // Output words 32..35, high byte first, with AbsPos 1234; then word 49 never comes.
     scripted->replyToNextWrite({0x00, 0x00, 0x04, 0xD2, 0x00, 0x00, 0x00, 0x00});
@@ -369,17 +462,22 @@ TEST_F(HysteresisTest, WritesTheChosenItemOrAnItemsTextTypedInFull) {
     }
 }
 
+// Typed over another item or over the chip's own one, the box shows the chip's item again.
 TEST_F(HysteresisTest, TypedTextThatIsNoItemSelectsTheChipsHysteresisAgain) {
-    box()->setCurrentIndex(20);
-    box()->setEditText("12");
+    for (const int typedOver : {20, 1}) {
+        SCOPED_TRACE(typedOver);
+        box()->setCurrentIndex(typedOver);
+        box()->setEditText("12");
 
-    window->ButtonSetHysteresisClick();
+        window->ButtonSetHysteresisClick();
 
-    EXPECT_TRUE(newFrames().empty());
-    EXPECT_EQ(sink.shown, errors({kNumbersOnly}));
-    EXPECT_EQ(box()->currentIndex(), 1);
-    EXPECT_EQ(box()->currentText(), QString::fromUtf8("1 (0.09°)"));
-    EXPECT_EQ(window->focusWidget(), box());
+        EXPECT_TRUE(newFrames().empty());
+        EXPECT_EQ(sink.shown, errors({kNumbersOnly}));
+        EXPECT_EQ(box()->currentIndex(), 1);
+        EXPECT_EQ(box()->currentText(), QString::fromUtf8("1 (0.09°)"));
+        EXPECT_EQ(window->focusWidget(), box());
+        sink.clear();
+    }
 }
 
 TEST_F(HysteresisTest, AFailedChangeShowsItsMessage) {

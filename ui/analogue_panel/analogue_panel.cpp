@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QImageReader>
-#include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
 #include <QToolButton>
@@ -17,7 +16,6 @@
 #include "needle_bitmap.h"
 #include "panel_image_files.h"
 #include "rot_layer.h"
-#include "zero_at_current_position.h"
 #include "zero_zone.h"
 
 namespace qe::ui {
@@ -57,7 +55,6 @@ AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, AdapterLink& link, const ch
     resize(kPanelClientWidth, kPanelClientHeight);
     arrangeControls();
 
-    EdPosZ = mainWindow_.findChild<QLineEdit*>(QStringLiteral("EdPosZ"));
     SpeedButtonHide = mainWindow_.findChild<QToolButton*>(QStringLiteral("SpeedButtonHide"));
 
     // Checking a button from the program runs its behaviour too, as the stored layout needs.
@@ -175,14 +172,8 @@ void AnaloguePanel::ImgViewMouseDown(Qt::MouseButton button, QPoint position) {
     if (button != Qt::LeftButton || !RadioButton1->isChecked()) return;
     if (!inZeroZone(ImgView->size(), position)) return;
 
-    const ZeroChange change = zeroAtCurrentPosition(link_);
-    switch (change.outcome) {
-    case ZeroChange::Outcome::NoPosition: break;
-    case ZeroChange::Outcome::Failed: link_.messages().show(MessageKind::Error, kZeroChangeFailed); break;
-    case ZeroChange::Outcome::Done:
-        if (EdPosZ) EdPosZ->setText(QString::number(change.zin));
-        break;
-    }
+    // The main window's "Zero" exchange, which also shows the new zero in its field.
+    mainWindow_.ZeroAtCurrentPosition(kZeroChangeFailed);
 }
 
 void AnaloguePanel::FormDeactivate() {

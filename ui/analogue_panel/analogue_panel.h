@@ -12,7 +12,6 @@
 #include "register_map.h"
 #include "window_layout.h"
 
-class QLineEdit;
 class QRadioButton;
 class QToolButton;
 
@@ -80,7 +79,6 @@ private:
     QRadioButton* RadioButton2 = nullptr;
     RotLayer* TachoNeedle = nullptr;
     RotLayer* PositionNeedle = nullptr;
-    QLineEdit* EdPosZ = nullptr;
     QToolButton* SpeedButtonHide = nullptr;
 };
 

@@ -21,16 +21,20 @@ constexpr std::uint8_t kWorkingWord = Pdee.word;  // 48
 constexpr std::uint8_t kStoredWord = 0;           // its EEPROM copy
 constexpr std::size_t kProgrammedWords = 4;
 constexpr std::size_t kComparedWords = 8;
-// The chip may miss a write while it wakes up; a chip or adapter that is gone never answers.
+// The chip may refuse a write while it wakes up, so a refusal is worth asking again, a few
+// times. No answer at all means the adapter or the chip has gone: each further attempt would
+// only wait out the adapter's time-limit again.
 constexpr int kWriteAttempts = 10;
 
 std::uint16_t withPdee(std::uint16_t word, bool on) { return chip::withField(word, Pdee, on ? 1 : 0); }
 bool pdeeOn(std::uint16_t word) { return chip::fieldValue(word, Pdee) != 0; }
 
-bool writeUntilAcknowledged(AdapterLink& link, std::uint8_t reg, std::uint16_t word) {
-    for (int attempt = 0; attempt < kWriteAttempts && link.AdapterHandle != 0; ++attempt)
-        if (link.WriteRegister(link.ChipAddress, reg, word)) return true;
-    return false;
+// Asks again while the chip refuses, up to the bound; returns the last attempt's reply.
+WriteReply writeUntilAcknowledged(AdapterLink& link, std::uint8_t reg, std::uint16_t word) {
+    WriteReply reply = WriteReply::Refused;
+    for (int attempt = 0; attempt < kWriteAttempts && reply == WriteReply::Refused; ++attempt)
+        reply = link.writeRegisterReply(link.ChipAddress, reg, word);
+    return reply;
 }
 
 // After a failure the working register gets the user's power-down mode back; the mirror
@@ -51,8 +55,9 @@ bool MainWindow::programEeprom() {
     const ChipExchangeGuard exchange(chipExchanges_);
     auto& image = link_.image();
     const bool pdeeWasOn = pdeeOn(image[kWorkingWord]);
+    bool pdeeSwitchedOff = false;  // the chip may hold the mode off and has to get it back
     const auto fail = [&](const char* message) {
-        if (pdeeWasOn) {
+        if (pdeeSwitchedOff) {
             image[kWorkingWord] = withPdee(image[kWorkingWord], false);  // as the chip now holds it
             putPowerDownModeBack(link_, link_.ChipAddress, withPdee(image[kWorkingWord], true));
         }
@@ -60,15 +65,18 @@ bool MainWindow::programEeprom() {
         FillSettingsPanel();
         return false;
     };
+    // Writes the mirror's word 48 to that register.
+    const auto store = [&](std::uint8_t reg) {
+        return writeUntilAcknowledged(link_, reg, image[kWorkingWord]) == WriteReply::Acknowledged;
+    };
 
     if (pdeeWasOn) {
-        image[kWorkingWord] = withPdee(image[kWorkingWord], false);
-        if (!writeUntilAcknowledged(link_, kWorkingWord, image[kWorkingWord])) {
-            image[kWorkingWord] = withPdee(image[kWorkingWord], true);  // the chip kept it on
-            link_.messages().show(MessageKind::Error, kCannotWrite);
-            FillSettingsPanel();
-            return false;
-        }
+        const std::uint16_t off = withPdee(image[kWorkingWord], false);
+        const WriteReply reply = writeUntilAcknowledged(link_, kWorkingWord, off);
+        // Only a refusal tells that the chip kept the mode on; without an answer it may not have.
+        pdeeSwitchedOff = reply != WriteReply::Refused;
+        if (reply != WriteReply::Acknowledged) return fail(kCannotWrite);
+        image[kWorkingWord] = off;
     }
 
     for (std::uint8_t i = 0; i < kProgrammedWords; ++i)
@@ -83,12 +91,12 @@ bool MainWindow::programEeprom() {
     if (pdeeWasOn) {
         // The EEPROM stores the mode on; the working register gets it back last.
         image[kWorkingWord] = withPdee(image[kWorkingWord], true);
-        if (!writeUntilAcknowledged(link_, kStoredWord, image[kWorkingWord])) return fail(kCannotWrite);
+        if (!store(kStoredWord)) return fail(kCannotWrite);
         image[kWorkingWord] = withPdee(image[kWorkingWord], false);
-        if (!writeUntilAcknowledged(link_, kWorkingWord, image[kWorkingWord])) return fail(kCannotWrite);
+        if (!store(kWorkingWord)) return fail(kCannotWrite);
         link_.ReadRegister(link_.ChipAddress, kStoredWord);
         image[kWorkingWord] = withPdee(image[kWorkingWord], true);
-        if (!writeUntilAcknowledged(link_, kWorkingWord, image[kWorkingWord])) return fail(kCannotWrite);
+        if (!store(kWorkingWord)) return fail(kCannotWrite);
     }
     FillSettingsPanel();
     return true;
@@ -100,17 +108,14 @@ void MainWindow::BtnReadClick() {
     BtnRead->setEnabled(true);
 }
 
-bool MainWindow::readEeprom() {
+void MainWindow::readEeprom() {
     const ChipExchangeGuard exchange(chipExchanges_);
     auto& image = link_.image();
     const std::uint8_t address = link_.ChipAddress;
-    const auto fail = [this](const char* message) {
-        link_.messages().show(MessageKind::Error, message);
-        return false;
-    };
+    const auto fail = [this] { link_.messages().show(MessageKind::Error, kReadingFailed); };
 
     const RegisterRead working = link_.ReadRegister(address, kWorkingWord);
-    if (!working) return fail(kReadingFailed);
+    if (!working) return fail();
     const bool pdeeWasOn = pdeeOn(working.word);
     if (pdeeWasOn) {
         image[kWorkingWord] = withPdee(working.word, false);
@@ -121,7 +126,7 @@ bool MainWindow::readEeprom() {
     const RegisterRead stored = link_.ReadRegister(address, kStoredWord);
     if (!stored) {
         if (pdeeWasOn) putPowerDownModeBack(link_, address, working.word);
-        return fail(kReadingFailed);
+        return fail();
     }
     link_.WriteRegister(address, kStoredWord, stored.word);
     link_.ChipAddress = static_cast<std::uint8_t>(chip::fieldValue(stored.word, chip::fields::ADDR));
@@ -129,14 +134,13 @@ bool MainWindow::readEeprom() {
     if (!link_.ReadAllRegisters(link_.ChipAddress)) {
         // The chip may still be at its old address; if not, nobody takes this write.
         if (pdeeWasOn) putPowerDownModeBack(link_, address, working.word);
-        return fail(kReadingFailed);
+        return fail();
     }
     if (pdeeWasOn) {
         image[kWorkingWord] = withPdee(image[kWorkingWord], true);
         link_.WriteRegister(link_.ChipAddress, kWorkingWord, image[kWorkingWord]);
     }
     FillSettingsPanel();
-    return true;
 }
 
 }  // namespace qe::ui

@@ -3,17 +3,18 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <algorithm>
+#include <functional>
 
 #include "chip_exchange_guard.h"
 #include "field_change.h"
 #include "main_window.h"
+#include "zero_at_current_position.h"
 
 namespace qe::ui {
 
 namespace {
 
 using chip::fields::ADDR;
-using chip::fields::AbsPos;
 using chip::fields::Hyst;
 using chip::fields::Zin;
 
@@ -42,6 +43,15 @@ EnteredNumber parseEntered(const QString& text) {
     return entered;
 }
 
+// Input errors never reach the chip: the message, the control set back to what the chip
+// holds, and the focus back in it.
+void refuseInput(MessageSink& messages, const char* message, QWidget& control,
+                 const std::function<void()>& setBack) {
+    messages.show(MessageKind::Error, message);
+    setBack();
+    control.setFocus();
+}
+
 }  // namespace
 
 void MainWindow::BtnSetAddressClick() { changeAddress(); }
@@ -52,9 +62,8 @@ void MainWindow::changeAddress() {
     if (!WaitPollIdle()) return;
     const ChipExchangeGuard exchange(chipExchanges_);
     const auto refuse = [this](const char* message) {
-        link_.messages().show(MessageKind::Error, message);
-        EdNaslovCipa->setText(QString::number(link_.ChipAddress));
-        EdNaslovCipa->setFocus();
+        refuseInput(link_.messages(), message, *EdNaslovCipa,
+                    [this] { EdNaslovCipa->setText(QString::number(link_.ChipAddress)); });
     };
     const EnteredNumber entered = parseEntered(EdNaslovCipa->text());
     if (!entered.digitsOnly) return refuse(kNumbersOnly);
@@ -83,9 +92,8 @@ void MainWindow::presetZero() {
     if (!WaitPollIdle()) return;
     const ChipExchangeGuard exchange(chipExchanges_);
     const auto refuse = [this](const char* message) {
-        link_.messages().show(MessageKind::Error, message);
-        EdPosZ->setText(QString::number(chip::fieldValue(link_.image(), Zin)));
-        EdPosZ->setFocus();
+        refuseInput(link_.messages(), message, *EdPosZ,
+                    [this] { EdPosZ->setText(QString::number(chip::fieldValue(link_.image(), Zin))); });
     };
     const EnteredNumber entered = parseEntered(EdPosZ->text());
     if (!entered.digitsOnly) return refuse(kNumbersOnly);
@@ -99,14 +107,8 @@ void MainWindow::BtnZeroCurrentPosClick() { ZeroAtCurrentPosition(kZeroHereFaile
 
 void MainWindow::ZeroAtCurrentPosition(const char* failureMessage) {
     const ChipExchangeGuard exchange(chipExchanges_);
-    if (!link_.ReadOutputRegisters(link_.ChipAddress)) return;
-    // The absolute position itself becomes the zero, whatever resolution or direction.
-    const chip::FieldChange change = chip::changeField(link_, Zin, chip::fieldValue(link_.image(), AbsPos));
-    if (!change) {
-        link_.messages().show(MessageKind::Error, failureMessage);
-        return;
-    }
-    EdPosZ->setText(QString::number(chip::fieldValue(change.word, Zin)));
+    if (const auto zin = chip::zeroAtCurrentPosition(link_, failureMessage))
+        EdPosZ->setText(QString::number(*zin));
 }
 
 void MainWindow::ButtonSetHysteresisClick() {
@@ -116,12 +118,9 @@ void MainWindow::ButtonSetHysteresisClick() {
     // Text typed into the box counts only when it is one of the items.
     const int item = cbHysteresis->findText(cbHysteresis->currentText());
     if (item < 0) {
-        link_.messages().show(MessageKind::Error, kNumbersOnly);
-        const int chipItem = chip::fieldValue(link_.image(), Hyst);
-        cbHysteresis->setCurrentIndex(chipItem);
-        cbHysteresis->setEditText(cbHysteresis->itemText(chipItem));
-        cbHysteresis->setFocus();
-        return;
+        return refuseInput(link_.messages(), kNumbersOnly, *cbHysteresis, [this] {
+            cbHysteresis->setCurrentIndex(chip::fieldValue(link_.image(), Hyst));
+        });
     }
     if (!chip::changeField(link_, Hyst, static_cast<std::uint16_t>(item)))
         link_.messages().show(MessageKind::Error, kHysteresisFailed);

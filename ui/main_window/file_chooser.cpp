@@ -7,13 +7,9 @@ namespace qe::ui {
 
 namespace {
 
-std::optional<QString> runDialog(QWidget* parent, const QString& objectName, QFileDialog::AcceptMode mode) {
+std::optional<QString> runDialog(QWidget* parent, FileDialogMode mode) {
     QFileDialog dialog(parent);
-    dialog.setObjectName(objectName);
-    dialog.setNameFilter(QStringLiteral("QE7204 configuration file (*.qcf)"));
-    dialog.setDefaultSuffix(QStringLiteral("qcf"));
-    dialog.setAcceptMode(mode);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    configureDialog(dialog, mode);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;
@@ -22,13 +18,23 @@ std::optional<QString> runDialog(QWidget* parent, const QString& objectName, QFi
 
 }  // namespace
 
+void configureDialog(QFileDialog& dialog, FileDialogMode mode) {
+    const bool save = mode == FileDialogMode::Save;
+    dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
+    dialog.setNameFilter(QStringLiteral("QE7204 configuration file (*.qcf)"));
+    dialog.setDefaultSuffix(QStringLiteral("qcf"));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // A missing file is reported when it is opened, not by the dialog.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+}
+
 std::optional<QString> DialogFileChooser::chooseSaveFile() {
-    // A save dialog asks before it replaces an existing file.
-    return runDialog(parent_, QStringLiteral("SaveDialog1"), QFileDialog::AcceptSave);
+    return runDialog(parent_, FileDialogMode::Save);
 }
 
 std::optional<QString> DialogFileChooser::chooseOpenFile() {
-    return runDialog(parent_, QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen);
+    return runDialog(parent_, FileDialogMode::Open);
 }
 
 }  // namespace qe::ui

@@ -3,6 +3,7 @@
 #include <QString>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 namespace qe::ui {
@@ -15,9 +16,14 @@ public:
     virtual std::optional<QString> chooseOpenFile() = 0;
 };
 
-// The tool's file dialogs: one filter for configuration files, ".qcf" appended to a name
-// typed without it, confirmation before replacing a file on save, and no demand on open
-// that the file exists (opening it reports that).
+enum class FileDialogMode { Save, Open };
+
+// Sets a dialog up as SaveDialog1 or OpenDialog1: one filter for configuration files, ".qcf"
+// appended to a name typed without it, confirmation before replacing a file on save, and no
+// demand on open that the file exists (opening it reports that).
+void configureDialog(QFileDialog& dialog, FileDialogMode mode);
+
+// The tool's file dialogs, set up by configureDialog.
 class DialogFileChooser final : public FileChooser {
 public:
     explicit DialogFileChooser(QWidget* parent) : parent_(parent) {}

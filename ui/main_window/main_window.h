@@ -133,7 +133,7 @@ private:
     void connectChipActions();
     void fillRadioGroup(RadioGroup& control, const RegisterImage& image);
     bool programEeprom();
-    bool readEeprom();
+    void readEeprom();
     void changeAddress();
     void presetZero();
 
