@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                          {"R 0 51", "W 0 51 0x41C0"}, "DAC change was unsuccessful."},
         BoxedHandlerCase{"PowerOnFindingTwoChips", [](sim::SimulatedAdapter& a) { a.addChip(5); },
                          [](MainWindow& w) { w.BtnONClick(); },
-                         {"power on", "power query", "power query", "scan"},
+                         {"power on", "power query", "scan"},
                          "It is not allowed to connected more than one QE7204!"},
         BoxedHandlerCase{"EepromRead", [](sim::SimulatedAdapter& a) { a.loseNextReply(); },
                          [](MainWindow& w) { w.BtnReadClick(); }, {"R 0 48"}, "The reading was unsuccessful."},

@@ -371,12 +371,12 @@ INSTANTIATE_TEST_SUITE_P(
     Chips, PowerOnTest,
     ::testing::Values(
         PowerOnCase{"SameChip", {0},
-                    {"power on", "power query", "power query", "scan", "R 0 48", "readAll 0"}, {}, 0},
+                    {"power on", "power query", "scan", "R 0 48", "readAll 0"}, {}, 0},
         PowerOnCase{"OtherChip", {9},
-                    {"power on", "power query", "power query", "scan", "R 9 48", "readAll 9"}, {}, 9},
+                    {"power on", "power query", "scan", "R 9 48", "readAll 9"}, {}, 9},
         PowerOnCase{"TwoChips", {0, 5},
-                    {"power on", "power query", "power query", "scan"}, {kTooManyChips}, 0},
-        PowerOnCase{"NoChip", {}, {"power on", "power query", "power query", "scan"}, {}, 0}),
+                    {"power on", "power query", "scan"}, {kTooManyChips}, 0},
+        PowerOnCase{"NoChip", {}, {"power on", "power query", "scan"}, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PollCycleTest, WaitPollIdleRefusesAtOnceWhileATickIsUnfinished) {

@@ -106,7 +106,8 @@ void MainWindow::BtnONClick() {
     if (WaitPollIdle()) {
         const ChipExchangeGuard exchange(chipExchanges_);
         link_.PowerOn();
-        if (link_.QueryPower() && link_.ScanBus()) {
+        // PowerOn has just asked the adapter; its answer is in ChipPowered.
+        if (link_.ChipPowered && link_.ScanBus()) {
             const auto& found = link_.ChipAddressList;
             if (found.size() == 1) {
                 link_.ChipAddress = found.front();
