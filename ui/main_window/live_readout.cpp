@@ -24,8 +24,11 @@ constexpr int kFilledPositionPointSize = 28;
 constexpr int kWakeThresholdCounts = 10;
 
 void setTextColour(QLabel* label, bool alarm) {
+    const QColor colour = alarm ? kAlarmRed : kReadoutBlue;
+    // A new palette costs a style update; the readout sets the same colour 15 times a second.
+    if (label->palette().color(QPalette::WindowText) == colour) return;
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, alarm ? kAlarmRed : kReadoutBlue);
+    palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
 }
 
