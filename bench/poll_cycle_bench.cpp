@@ -87,6 +87,7 @@ void BM_ContinuousRefresh(benchmark::State& state) {
     for (auto _ : state) {
         Tool tool(qe::sim::SimulationOptions{});
         qe::ui::MainWindow window(tool.link, tool.derived, tool.delay, tool.screenSaver);
+        window.startPolling();
         window.show();
         runEventLoopFor(kWarmUpMs);
 

@@ -12,9 +12,11 @@
 
 #include "design_fonts.h"
 #include "dial_scale.h"
+#include "ini_store.h"
 #include "jpeg_image.h"
 #include "panel_image_files.h"
 #include "panel_fixture.h"
+#include "window_placement.h"
 
 namespace qe::ui::test {
 namespace {
@@ -194,7 +196,12 @@ TEST_F(AnaloguePanelTest, WithoutImageFilesEverythingButTheDrawingWorks) {
     EXPECT_TRUE(panel->tachoNeedle().isVisible());
     EXPECT_FALSE(panel->positionNeedle().isVisible());
     panel->UpdateNeedles(0.5, 0.5);
-    EXPECT_FALSE(panel->imgView().grab().isNull());
+    // Nothing to draw: the view shows its workspace colour and nothing else.
+    const QImage shown = panel->imgView().grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), QSize(650, 654));
+    QImage workspace(shown.size(), QImage::Format_RGB32);
+    workspace.fill(panel->imgView().palette().color(QPalette::Dark));
+    EXPECT_EQ(shown, workspace);
     EXPECT_TRUE(sink.shown.empty());
 }
 
@@ -245,6 +252,35 @@ TEST_F(AnaloguePanelTest, AnUndecodableDialAtStartStillGivesBothNeedles) {
     EXPECT_EQ(panel->positionNeedle().Bitmap().size(), QSize(21, 5));
 }
 
+TEST_F(AnaloguePanelTest, ABoxDuringThePanelsStartUpRunsNoTickAndTheFirstTickFindsThePanel) {
+    folder.writeNeedle();
+    writeDial(folder.path("bckg_tah.jpg"), {640, 640}, kTachoDialColour);
+    writeBytes(folder.path("bckg_pos.jpg"), "GIF89a");
+    startSimulated();
+    IniStore ini(QString::fromStdString(link->IniFilePath));
+    ASSERT_TRUE(ini.writeString("QE000001", "Display", "tacho"));
+    std::vector<bool> timerRunning;
+    boxes.whileUp = [&] {
+        QCoreApplication::processEvents();
+        timerRunning.push_back(pollTimer()->isActive());
+    };
+
+    makePanel();
+    EXPECT_EQ(timerRunning, std::vector<bool>{false});
+    EXPECT_EQ(window->LastSecondTick, static_cast<std::uint32_t>(kStartMs - 10'000)) << "no tick has run";
+
+    window->startPolling();
+    runEventLoopUntilTick();
+    holdTimer();
+
+    // The first tick hides "Show Display" and so loads the stored layout into the panel.
+    EXPECT_FALSE(find<QCheckBox>("cbDisplay")->isChecked());
+    EXPECT_TRUE(panel->showsTachoScale());
+    // Drawn before the same tick first read the chip: no range yet.
+    EXPECT_EQ(dial(), expectedDial(folder.path("bckg_tah.jpg"), tachoScaleLabels({640, 640}, 0.0)));
+    EXPECT_EQ(sink.shown.size(), 1u);
+}
+
 TEST_F(AnaloguePanelTest, AnUnreadableNeedleIsReportedAndLeavesBothNeedlesEmpty) {
     folder.writeDials();
     writeBytes(folder.path("kaz.bmp"), "BM but nothing more");
@@ -272,8 +308,32 @@ TEST_F(AnaloguePanelTest, ImageFilesAreLookedUpInTheCurrentDirectoryThenBesideTh
     QFile::remove(besideProgram);
 }
 
+TEST(PanelPlacement, CentresTheOuterSizeOverTheMainWindowNoFurtherLeftOrUpThanTheDesktop) {
+    const QRect desktop(0, 0, 1600, 1000);
+    const QRect besideALeftScreen(-1280, 0, 2880, 1000);
+    const QSize panel(650, 674);
+    struct Case {
+        const char* what;
+        QRect mainWindow;  // outer
+        QMargins frame;
+        QRect desktop;
+        QPoint at;  // the panel frame's top-left corner
+    };
+    const Case cases[] = {
+        {"no frame", {100, 200, 800, 576}, {}, desktop, {175, 151}},
+        {"framed", {100, 200, 800, 576}, {8, 31, 8, 8}, desktop, {167, 132}},
+        {"halves towards zero", {0, 100, 801, 577}, {}, desktop, {75, 52}},
+        {"kept on the desktop", {0, 0, 400, 300}, {4, 20, 4, 4}, desktop, {0, 0}},
+        {"desktop left of the origin", {-1000, 200, 800, 576}, {}, besideALeftScreen, {-925, 151}},
+        {"kept right of its left edge", {-1280, 200, 400, 576}, {}, besideALeftScreen, {-1280, 151}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(centredFramePosition(c.mainWindow, panel, c.frame, c.desktop), c.at) << c.what;
+}
+
 TEST_F(AnaloguePanelTest, TheFirstShowingCentresThePanelOverTheMainWindow) {
     startPanel();
+    window->show();  // on the screen, with its frame, as it is when the panel is first shown
     const QRect desktop = window->screen()->virtualGeometry();
     const QSize main = window->frameGeometry().size();
     struct Case {

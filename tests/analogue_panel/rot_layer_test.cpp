@@ -1,4 +1,6 @@
 // The needle layer's transformation, hit test and repaints, and the view's image mapping.
+#include <QCoreApplication>
+#include <QPaintEvent>
 #include <QPainter>
 #include <gtest/gtest.h>
 
@@ -129,6 +131,61 @@ TEST(ImageView, PaintsTheImageCentredOverTheWorkspaceColourAndLayersOnTop) {
     EXPECT_GT(onNeedle.red(), onNeedle.blue());
 }
 
+TEST(RotLayer, DrawsTheNeedleAtItsOpacityWithItsWhiteLeftOut) {
+    const QColor below(0, 0, 255);
+    for (const int alpha : {150, 190}) {
+        QImage canvas(200, 200, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(below);
+        RotLayer layer(nullptr);
+        prepareNeedle(layer, testNeedle(), alpha, {100.0f, 100.0f});
+        {
+            QPainter painter(&canvas);
+            layer.Paint(painter);
+        }
+        // The needle's pixel (15, 2), red 200, lands on (105, 100) blended over the blue.
+        const double share = alpha / 255.0;
+        const QColor onNeedle = canvas.pixelColor(105, 100);
+        EXPECT_NEAR(onNeedle.red(), 200.0 * share, 2.0) << alpha;
+        EXPECT_NEAR(onNeedle.green(), 0.0, 2.0) << alpha;
+        EXPECT_NEAR(onNeedle.blue(), 255.0 * (1.0 - share), 2.0) << alpha;
+        // Its white background, (5, 1), and its border, (0, 0), leave what lies below.
+        EXPECT_EQ(canvas.pixelColor(95, 99), below) << alpha;
+        EXPECT_EQ(canvas.pixelColor(90, 98), below) << alpha;
+    }
+}
+
+TEST(RotLayer, BoundsCoverEveryPixelItDraws) {
+    ImageView view;
+    view.resize(300, 200);
+    QImage dial(100, 50, QImage::Format_RGB32);
+    view.setBitmap(dial);
+    RotLayer& needle = view.addLayer<RotLayer>();
+    QImage opaque(21, 5, QImage::Format_ARGB32_Premultiplied);
+    opaque.fill(Qt::red);
+    needle.setBitmap(opaque);
+    needle.setBitmapCenter({10.0f, 2.0f});
+    needle.setPosition({40.0f, 20.0f});
+    needle.setScaled(true);
+    for (const float angle : {0.0f, 17.0f, 90.0f, 135.5f, -60.0f}) {
+        needle.setAngle(angle);
+        QImage canvas(view.size(), QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        {
+            QPainter painter(&canvas);
+            needle.Paint(painter);
+        }
+        const QRect bounds = needle.bounds();
+        int drawn = 0;
+        for (int y = 0; y < canvas.height(); ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                if (qAlpha(canvas.pixel(x, y)) != 0) {
+                    ++drawn;
+                    EXPECT_TRUE(bounds.contains(x, y)) << "angle " << angle << " at " << x << ", " << y;
+                }
+        EXPECT_GT(drawn, 21 * 5) << "angle " << angle;
+    }
+}
+
 TEST(RotLayer, HitTestFollowsTheBitmapAndAlphaHit) {
     RotLayer layer(nullptr);
     EXPECT_FALSE(layer.HitTest({0.0, 0.0})) << "an empty bitmap is never hit";
@@ -188,6 +245,96 @@ TEST(RotLayer, PropertyWritesRepaintTheViewOnlyWhileTheLayerIsVisible) {
     repaints = 0;
     layer.setVisible(true);
     EXPECT_EQ(repaints, 1) << "showing the layer";
+}
+
+TEST(ImageView, ShowsTheCurrentImageSizeAndColoursAfterEarlierPaints) {
+    ImageView view;
+    view.resize(80, 40);
+    QImage blue(20, 20, QImage::Format_RGB32);
+    blue.fill(QColor(0, 0, 255));
+    view.setBitmap(blue);
+    QImage red(20, 20, QImage::Format_RGB32);
+    red.fill(QColor(255, 0, 0));
+    struct Pixel {
+        QPoint at;
+        QRgb colour;
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::vector<Pixel> expected;
+    };
+    const QRgb workspace = view.palette().color(QPalette::Dark).rgb();
+    const Step steps[] = {
+        {"first paint", [] {}, {{{40, 20}, qRgb(0, 0, 255)}, {{5, 20}, workspace}}},
+        {"another image", [&] { view.setBitmap(red); }, {{{40, 20}, qRgb(255, 0, 0)}, {{5, 20}, workspace}}},
+        {"another size", [&] { view.resize(40, 80); }, {{{20, 25}, qRgb(255, 0, 0)}, {{20, 15}, workspace}}},
+        {"another workspace colour",
+         [&] {
+             QPalette palette = view.palette();
+             palette.setColor(QPalette::Dark, QColor(0, 128, 0));
+             view.setPalette(palette);
+         },
+         {{{20, 15}, qRgb(0, 128, 0)}, {{20, 25}, qRgb(255, 0, 0)}}},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        const QImage shown = view.grab().toImage();
+        for (const Pixel& p : step.expected)
+            EXPECT_EQ(shown.pixel(p.at), p.colour) << step.what << " at " << p.at.x() << ", " << p.at.y();
+    }
+}
+
+// Gathers the regions the view paints.
+class PaintRecorder : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    QRegion painted;
+};
+
+// Lets the event loop run until the view has painted something, for a bounded number of rounds.
+void paintPending(const PaintRecorder& recorder) {
+    for (int round = 0; round < 100 && recorder.painted.isEmpty(); ++round) QCoreApplication::processEvents();
+}
+
+TEST(ImageView, AChangedLayerRepaintsOnlyWhereItWasAndWhereItIsNow) {
+    ImageView view;
+    view.resize(300, 200);
+    QImage dial(100, 50, QImage::Format_RGB32);
+    dial.fill(Qt::white);
+    view.setBitmap(dial);
+    RotLayer& needle = view.addLayer<RotLayer>();
+    giveTestNeedle(needle, {50.0f, 25.0f});
+    needle.setScaled(true);
+    PaintRecorder recorder;
+    view.installEventFilter(&recorder);
+    view.show();
+    paintPending(recorder);
+    ASSERT_EQ(recorder.painted, QRegion(view.rect())) << "the first paint covers the whole view";
+
+    const struct {
+        const char* what;
+        std::function<void()> change;
+    } changes[] = {
+        {"turned", [&] { needle.setAngle(90.0f); }},
+        {"turned back a little", [&] { needle.setAngle(80.0f); }},
+        {"moved", [&] { needle.setPosition({20.0f, 10.0f}); }},
+        {"hidden", [&] { needle.setVisible(false); }},
+        {"turned while hidden", [&] { needle.setAngle(0.0f); }},
+        {"shown", [&] { needle.setVisible(true); }},
+    };
+    for (const auto& c : changes) {
+        const QRegion before = needle.isVisible() ? QRegion(needle.bounds()) : QRegion();
+        recorder.painted = QRegion();
+        c.change();
+        paintPending(recorder);
+        const QRegion after = needle.isVisible() ? QRegion(needle.bounds()) : QRegion();
+        EXPECT_EQ(recorder.painted, before.united(after)) << c.what;
+        EXPECT_NE(recorder.painted, QRegion(view.rect())) << c.what;
+    }
 }
 
 TEST(ImageView, TheTopmostVisibleLayerUnderTheMouseIsReported) {

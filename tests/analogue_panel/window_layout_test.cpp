@@ -1,14 +1,20 @@
 // Saving and loading the windows' places, sizes and the panel's scale in the ini file.
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "dial_scale.h"
 #include "ini_store.h"
 #include "jpeg_image.h"
+#include "outer_size.h"
 #include "panel_fixture.h"
 #include "recording_sink.h"
 #include "window_layout.h"
@@ -20,6 +26,15 @@ QString fileText(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(file.readAll());
+}
+
+// Lets the event loop run until the window system has exposed the window; one that never
+// is ends it after a bounded number of rounds.
+void waitUntilExposed(QWidget& window) {
+    for (int round = 0; round < 100; ++round) {
+        if (window.windowHandle() && window.windowHandle()->isExposed()) return;
+        QCoreApplication::processEvents();
+    }
 }
 
 // Two plain windows and the scale buttons, as the layout sees them.
@@ -47,7 +62,7 @@ protected:
 
 TEST_F(WindowLayoutTest, SavingWritesTheEightPlacesAndTheScaleUnderTheSerialNumber) {
     tacho->setChecked(true);
-    SaveWindowLayout(store(), windows, sink);
+    saveWindowLayout(store(), windows, sink);
 
     EXPECT_EQ(fileText(store().iniFilePath),
               "[QE000001]\n"
@@ -64,16 +79,62 @@ TEST_F(WindowLayoutTest, SavingWritesTheEightPlacesAndTheScaleUnderTheSerialNumb
 }
 
 TEST_F(WindowLayoutTest, LoadingPutsTheWindowsBackWhereTheyWereSaved) {
-    SaveWindowLayout(store(), windows, sink);
+    saveWindowLayout(store(), windows, sink);
     settings.setGeometry(100, 110, 700, 300);
     display.setGeometry(120, 130, 400, 420);
+    // Shown, so that their frames are known and the stored outer sizes apply at once.
+    settings.show();
+    display.show();
+    ASSERT_FALSE(frameMarginsOf(display).isNull());
     tacho->setChecked(true);
 
-    LoadWindowLayout(store(), windows);
+    loadWindowLayout(store(), windows);
 
     EXPECT_EQ(settings.frameGeometry(), QRect(11, 22, 784, 500));
     EXPECT_EQ(display.frameGeometry(), QRect(33, 44, 650, 674));
     EXPECT_TRUE(position->isChecked());
+}
+
+TEST_F(WindowLayoutTest, AnOuterSizeLoadedBeforeTheFirstShowingWaitsForTheFrame) {
+    struct Case {
+        const char* what;
+        Qt::WindowFlags flags;
+    };
+    const Case cases[] = {
+        {"framed", Qt::Window},
+        // No frame to take off: the size applies as it is once the window is on the screen.
+        {"frameless", Qt::Window | Qt::FramelessWindowHint},
+    };
+    IniStore ini(store().iniFilePath);
+    ASSERT_TRUE(ini.writeInt(store().section, "DisplayWidth", 400));
+    ASSERT_TRUE(ini.writeInt(store().section, "DisplayHeight", 500));
+    const QSize stored(400, 500);
+    for (const Case& c : cases) {
+        QWidget window(nullptr, c.flags);
+        window.setGeometry(33, 44, 650, 674);
+        const LayoutWindows these{settings, window, *position, *tacho};
+
+        loadWindowLayout(store(), these);
+        EXPECT_EQ(window.size(), QSize(650, 674)) << c.what << ": no frame known yet";
+        // A save in the meantime writes the size the window is about to get.
+        ASSERT_TRUE(ini.writeInt(store().section, "DisplayWidth", 0));
+        saveWindowLayout(store(), these, sink);
+        EXPECT_EQ(ini.readInt(store().section, "DisplayWidth", -1), 400) << c.what;
+
+        window.show();
+        waitUntilExposed(window);
+        EXPECT_EQ(frameMarginsOf(window).isNull(), c.flags.testFlag(Qt::FramelessWindowHint)) << c.what;
+        EXPECT_EQ(window.frameGeometry().size(), stored) << c.what;
+        EXPECT_EQ(window.size(), stored.shrunkBy(frameMarginsOf(window))) << c.what;
+
+        // Applied once: a size the user gives the window later stays.
+        window.resize(300, 310);
+        window.hide();
+        window.show();
+        waitUntilExposed(window);
+        EXPECT_EQ(window.size(), QSize(300, 310)) << c.what;
+    }
+    EXPECT_TRUE(sink.shown.empty());
 }
 
 TEST_F(WindowLayoutTest, TheScaleIsThePositionScaleOnlyForExactlyPosition) {
@@ -93,7 +154,7 @@ TEST_F(WindowLayoutTest, TheScaleIsThePositionScaleOnlyForExactlyPosition) {
         }
         (c.position ? tacho : position)->setChecked(true);
 
-        LoadWindowLayout(store(), windows);
+        loadWindowLayout(store(), windows);
 
         EXPECT_EQ(position->isChecked(), c.position) << (c.stored ? c.stored : "(missing)");
         EXPECT_EQ(tacho->isChecked(), !c.position) << (c.stored ? c.stored : "(missing)");
@@ -107,7 +168,7 @@ TEST_F(WindowLayoutTest, MissingOrNonNumericValuesLeaveTheirPropertyAlone) {
     ASSERT_TRUE(ini.writeString(store().section, "SettingsWidth", "12.5"));
     tacho->setChecked(true);
 
-    LoadWindowLayout(store(), windows);
+    loadWindowLayout(store(), windows);
 
     EXPECT_EQ(display.frameGeometry(), QRect(100, 44, 650, 674));
     EXPECT_EQ(settings.frameGeometry(), QRect(11, 22, 784, 500));
@@ -122,11 +183,11 @@ TEST_F(WindowLayoutTest, EachSerialNumberKeepsItsOwnLayoutTheEmptyOneToo) {
     const Case cases[] = {{"QE000001", {10, 10}}, {"QE000002", {200, 210}}, {"", {300, 310}}};
     for (const Case& c : cases) {
         display.move(c.displayAt);
-        SaveWindowLayout(store(c.section), windows, sink);
+        saveWindowLayout(store(c.section), windows, sink);
     }
     for (const Case& c : cases) {
         display.move(0, 0);
-        LoadWindowLayout(store(c.section), windows);
+        loadWindowLayout(store(c.section), windows);
         EXPECT_EQ(display.frameGeometry().topLeft(), c.displayAt) << "[" << c.section.toStdString() << "]";
     }
     EXPECT_TRUE(sink.shown.empty());
@@ -138,7 +199,7 @@ TEST_F(WindowLayoutTest, AFileThatCannotBeWrittenIsReportedOnce) {
     writeBytes(blocker, "x");
     const LayoutStore unwritable{blocker + QStringLiteral("/tool.ini"), QStringLiteral("QE000001")};
 
-    SaveWindowLayout(unwritable, windows, sink);
+    saveWindowLayout(unwritable, windows, sink);
 
     ASSERT_EQ(sink.shown.size(), 1u);
     EXPECT_EQ(sink.shown[0].first, MessageKind::Exception);
@@ -181,8 +242,27 @@ TEST_F(PanelLayoutTest, LoadingTheTachoScaleSwitchesThePanelOver) {
     EXPECT_EQ(panel->imgView().bitmap(), tachoDial);
 }
 
+TEST_F(PanelLayoutTest, LoadingTheScaleAlreadyShownLeavesTheDialAlone) {
+    startPanel();
+    for (const char* scale : {"tacho", "position"}) {
+        (QString::fromLatin1(scale) == "tacho" ? tachoButton() : positionButton())->setChecked(true);
+        IniStore ini(QString::fromStdString(link->IniFilePath));
+        ASSERT_TRUE(ini.writeString("QE000001", "Display", scale));
+        const qint64 shownDial = panel->imgView().bitmap().cacheKey();
+        int changes = 0;
+        const auto counting = QObject::connect(&panel->imgView(), &ImageView::changed, [&changes] { ++changes; });
+
+        panel->LoadWindowLayout();
+
+        QObject::disconnect(counting);
+        EXPECT_EQ(panel->imgView().bitmap().cacheKey(), shownDial) << scale << ": the dial was not drawn again";
+        EXPECT_EQ(changes, 0) << scale;
+    }
+}
+
 TEST_F(PanelLayoutTest, TheMainWindowsSizeLimitsApplyToWhatIsLoaded) {
     startPanel();
+    window->show();  // on the screen, as it is whenever a layout is loaded
     IniStore ini(QString::fromStdString(link->IniFilePath));
     ASSERT_TRUE(ini.writeInt("QE000001", "SettingsHeight", 2000));
     ASSERT_TRUE(ini.writeInt("QE000001", "SettingsWidth", 300));
@@ -206,6 +286,27 @@ TEST_F(PanelLayoutTest, ShowDisplayPutsThePanelWhereItWasSavedRatherThanCentred)
 
     EXPECT_TRUE(panel->isPanelVisible());
     EXPECT_EQ(panel->frameGeometry().topLeft(), QPoint(140, 150));
+}
+
+TEST_F(PanelLayoutTest, AStoredSizeReachesThePanelWithItsFrameAtTheFirstShowing) {
+    startPanel();
+    window->show();
+    IniStore ini(QString::fromStdString(link->IniFilePath));
+    ASSERT_TRUE(ini.writeInt("QE000001", "DisplayWidth", 500));
+    ASSERT_TRUE(ini.writeInt("QE000001", "DisplayHeight", 520));
+    auto* showDisplay = find<QCheckBox>("cbDisplay");
+    showDisplay->setChecked(false);  // as the first tick does: loads the layout, panel hidden
+
+    showDisplay->setChecked(true);
+
+    ASSERT_TRUE(panel->isPanelVisible());
+    ASSERT_FALSE(frameMarginsOf(*panel).isNull());
+    // Centred over the main window by the size it was given, frame included.
+    const QRect main = window->frameGeometry();
+    const QRect desktop = window->screen()->virtualGeometry();
+    const QPoint centred(std::max(main.left() + (main.width() - 500) / 2, desktop.left()),
+                         std::max(main.top() + (main.height() - 520) / 2, desktop.top()));
+    EXPECT_EQ(panel->frameGeometry(), QRect(centred, QSize(500, 520)));
 }
 
 }  // namespace

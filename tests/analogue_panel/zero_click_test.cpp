@@ -84,6 +84,26 @@ TEST_F(ZeroClickTest, ARefusedWriteIsReportedAndTheFieldKept) {
     EXPECT_EQ(sink.shown[0], std::make_pair(MessageKind::Error, std::string(kFailure)));
 }
 
+TEST_F(ZeroClickTest, ATickDueWhileTheFailureIsShownLeavesTheAdapterAlone) {
+    startOnSimulation();
+    adapter().refuseWritesTo(49);
+    int ticksInBox = 0;
+    boxes.whileUp = [&] {
+        const auto counting = QObject::connect(pollTimer(), &QTimer::timeout, [&] { ++ticksInBox; });
+        runEventLoopUntilTick();
+        QObject::disconnect(counting);
+    };
+    pollTimer()->start(0);  // due the moment the box lets events run
+
+    click(kInZone);
+
+    EXPECT_EQ(newFrames(), (std::vector<std::string>{"readOutputs 0", "R 0 49", "W 0 49 0x54D2"}));
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{kFailure});
+    EXPECT_EQ(ticksInBox, 1);
+    EXPECT_TRUE(pollTimer()->isActive()) << "the tick re-armed the timer";
+    holdTimer();
+}
+
 TEST_F(ZeroClickTest, WithoutAnAdapterNothingIsSentOrShown) {
     folder.writeAll();
     simulation = sim::makeDefaultSimulation(clock, {.instantReplies = true});

@@ -102,8 +102,8 @@ protected:
     void start(FtdiDriver& driver) {
         link = std::make_unique<AdapterLink>(driver, clock, boxes, image);
         link->IniFilePath = iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString();
+        // The poll timer stays still until a test starts it (startPolling) or ticks by hand.
         window = std::make_unique<MainWindow>(*link, derived, delay, screenSaver);
-        holdTimer();
     }
 
     sim::SimulatedAdapter& adapter() { return simulation->adapter(); }

@@ -83,6 +83,11 @@ TEST_F(StartUpTest, NoTickRunsInsideTheMessageBoxesOfStartUp) {
     ASSERT_FALSE(sink.shown.empty());
     EXPECT_EQ(timerRunning, std::vector<bool>(sink.shown.size(), false));
     EXPECT_EQ(window->LastSecondTick, static_cast<std::uint32_t>(kStartMs - 10'000)) << "no tick has run";
+    // The program starts the cycle once the analogue panel exists too.
+    EXPECT_FALSE(pollTimer()->isActive());
+    window->startPolling();
+    EXPECT_TRUE(pollTimer()->isActive());
+    EXPECT_EQ(pollTimer()->interval(), 50);
 }
 
 TEST_F(StartUpTest, ClosingSwitchesTheSupplyOffBeforeClosingTheAdapterAndStopsTicking) {
@@ -95,6 +100,8 @@ TEST_F(StartUpTest, ClosingSwitchesTheSupplyOffBeforeClosingTheAdapterAndStopsTi
     EXPECT_FALSE(adapter().supplyOn());
     EXPECT_FALSE(pollTimer()->isActive());
     window->Timer1Timer();
+    EXPECT_FALSE(pollTimer()->isActive());
+    window->startPolling();
     EXPECT_FALSE(pollTimer()->isActive());
 
     transcript().clear();

@@ -33,6 +33,14 @@ void AffineLayer::Paint(QPainter& painter) {
     painter.drawImage(QPointF(0.0, 0.0), bitmap_);
 }
 
+QRect AffineLayer::bounds() {
+    PrepareTransformation();
+    if (bitmap_.isNull()) return {};
+    // One pixel more all round for the smoothing at the transformed edges.
+    const QRectF drawn = transformation_.mapRect(QRectF(QPointF(0.0, 0.0), QSizeF(bitmap_.size())));
+    return drawn.toAlignedRect().adjusted(-1, -1, 1, 1);
+}
+
 bool AffineLayer::HitTest(QPointF point) {
     // Rebuilt here too, so a hit test right after a property change is not a paint behind.
     PrepareTransformation();

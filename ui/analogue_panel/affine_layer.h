@@ -40,6 +40,7 @@ public:
 
     void Paint(QPainter& painter) override;
     bool HitTest(QPointF point) override;
+    QRect bounds() override;
 
     // Rebuilds Transformation() from the layer's current properties.
     virtual void PrepareTransformation() {}

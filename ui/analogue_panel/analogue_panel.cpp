@@ -5,7 +5,6 @@
 #include <QImageReader>
 #include <QRadioButton>
 #include <QScreen>
-#include <QToolButton>
 
 #include <algorithm>
 
@@ -14,8 +13,10 @@
 #include "jpeg_image.h"
 #include "main_window.h"
 #include "needle_bitmap.h"
+#include "outer_size.h"
 #include "panel_image_files.h"
 #include "rot_layer.h"
+#include "window_placement.h"
 #include "zero_zone.h"
 
 namespace qe::ui {
@@ -54,8 +55,6 @@ AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, AdapterLink& link, const ch
     RadioButton1->setChecked(true);
     resize(kPanelClientWidth, kPanelClientHeight);
     arrangeControls();
-
-    SpeedButtonHide = mainWindow_.findChild<QToolButton*>(QStringLiteral("SpeedButtonHide"));
 
     // Checking a button from the program runs its behaviour too, as the stored layout needs.
     connect(RadioButton1, &QRadioButton::toggled, this, [this](bool checked) {
@@ -176,12 +175,7 @@ void AnaloguePanel::ImgViewMouseDown(Qt::MouseButton button, QPoint position) {
     mainWindow_.ZeroAtCurrentPosition(kZeroChangeFailed);
 }
 
-void AnaloguePanel::FormDeactivate() {
-    // Down means the main window shows its settings.
-    if (!SpeedButtonHide || SpeedButtonHide->isChecked()) return;
-    SpeedButtonHide->setChecked(true);
-    mainWindow_.SpeedButtonHideClick();
-}
+void AnaloguePanel::FormDeactivate() { mainWindow_.showSettingsIfHidden(); }
 
 void AnaloguePanel::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
@@ -199,11 +193,15 @@ void AnaloguePanel::showEvent(QShowEvent* event) {
 }
 
 void AnaloguePanel::centreOverMainWindow() {
-    const QRect main = mainWindow_.frameGeometry();
-    const QRect own = frameGeometry();
+    // Being shown for the first time, the panel may not have its frame yet; the main
+    // window's, drawn by the same window system, stands in for it.
+    QMargins frame = frameMarginsOf(*this);
+    if (frame.isNull()) frame = frameMarginsOf(mainWindow_);
+    // A stored size that waits for the frame is the size the panel is about to get.
+    const OuterSize* stored = OuterSize::find(*this);
+    const QSize inner = stored ? stored->innerSizeWithin(frame) : size();
     const QRect desktop = (mainWindow_.screen() ? mainWindow_.screen() : screen())->virtualGeometry();
-    move(std::max(main.left() + (main.width() - own.width()) / 2, desktop.left()),
-         std::max(main.top() + (main.height() - own.height()) / 2, desktop.top()));
+    move(centredFramePosition(mainWindow_.frameGeometry(), inner, frame, desktop));
 }
 
 bool AnaloguePanel::isPanelVisible() const { return isVisible(); }
@@ -220,10 +218,10 @@ LayoutWindows AnaloguePanel::layoutWindows() {
     return {mainWindow_, *this, *RadioButton1, *RadioButton2};
 }
 
-void AnaloguePanel::LoadWindowLayout() { qe::ui::LoadWindowLayout(layoutStore(), layoutWindows()); }
+void AnaloguePanel::LoadWindowLayout() { loadWindowLayout(layoutStore(), layoutWindows()); }
 
 void AnaloguePanel::SaveWindowLayout() {
-    qe::ui::SaveWindowLayout(layoutStore(), layoutWindows(), link_.messages());
+    saveWindowLayout(layoutStore(), layoutWindows(), link_.messages());
 }
 
 }  // namespace qe::ui

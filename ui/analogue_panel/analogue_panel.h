@@ -13,7 +13,6 @@
 #include "window_layout.h"
 
 class QRadioButton;
-class QToolButton;
 
 namespace qe::ui {
 
@@ -79,7 +78,6 @@ private:
     QRadioButton* RadioButton2 = nullptr;
     RotLayer* TachoNeedle = nullptr;
     RotLayer* PositionNeedle = nullptr;
-    QToolButton* SpeedButtonHide = nullptr;
 };
 
 }  // namespace qe::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QRect>
 
 class QPainter;
 
@@ -26,6 +27,8 @@ public:
     virtual void Paint(QPainter& painter) = 0;
     // Whether the point, in view pixels, lies on this layer.
     virtual bool HitTest(QPointF point) = 0;
+    // The view pixels that painting the layer now would touch; empty when it draws nothing.
+    virtual QRect bounds() = 0;
 
 protected:
     // Tells the view that the layer looks different; only a visible layer makes it repaint.

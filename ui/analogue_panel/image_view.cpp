@@ -42,24 +42,44 @@ ImageLayer* ImageView::layerAt(QPointF point) const {
     return nullptr;
 }
 
-void ImageView::layerChanged() {
+void ImageView::layerChanged(ImageLayer& layer) {
     emit changed();
-    update();
+    QRegion dirty(paintedBounds_[&layer]);
+    if (layer.isVisible()) dirty += layer.bounds();
+    if (!dirty.isEmpty()) update(dirty);
+}
+
+const QPixmap& ImageView::background() {
+    const BackgroundKey key{size(), devicePixelRatioF(), bitmap_.cacheKey(),
+                            palette().color(QPalette::Dark).rgb()};
+    if (key == backgroundKey_ && !background_.isNull()) return background_;
+    backgroundKey_ = key;
+    background_ = QPixmap(size() * key.pixelRatio);
+    background_.setDevicePixelRatio(key.pixelRatio);
+    background_.fill(QColor::fromRgb(key.workspace));
+    if (!bitmap_.isNull() && !size().isEmpty()) {
+        QPainter painter(&background_);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const double s = scale();
+        painter.drawImage(QRectF(shift(), QSizeF(bitmap_.width() * s, bitmap_.height() * s)),
+                          bitmap_);
+    }
+    return background_;
 }
 
 void ImageView::paintEvent(QPaintEvent*) {
+    // The painter is clipped to the region asked for.
     QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Dark));
-    if (!bitmap_.isNull()) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        const double s = scale();
-        painter.drawImage(QRectF(shift(), QSizeF(bitmap_.width() * s, bitmap_.height() * s)), bitmap_);
-    }
+    painter.drawPixmap(0, 0, background());
     for (const auto& layer : layers_) {
-        if (!layer->isVisible()) continue;
+        if (!layer->isVisible()) {
+            paintedBounds_.erase(layer.get());
+            continue;
+        }
         painter.save();
         layer->Paint(painter);
         painter.restore();
+        paintedBounds_[layer.get()] = layer->bounds();
     }
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
+#include <QPixmap>
 #include <QPointF>
+#include <QRegion>
 #include <QWidget>
 
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -35,7 +39,7 @@ public:
         auto layer = std::make_unique<T>(this, std::forward<Args>(args)...);
         T& added = *layer;
         layers_.push_back(std::move(layer));
-        layerChanged();
+        layerChanged(added);
         return added;
     }
     const std::vector<std::unique_ptr<ImageLayer>>& layers() const { return layers_; }
@@ -43,8 +47,9 @@ public:
     // The topmost visible layer under the point, or nullptr.
     ImageLayer* layerAt(QPointF point) const;
 
-    // Called by a layer whose look changed.
-    void layerChanged();
+    // Called by a layer whose look changed: repaints where the layer was last painted and
+    // where it is now, nothing else.
+    void layerChanged(ImageLayer& layer);
 
 signals:
     // Anything shown changed: the image, a visible layer, a layer's visibility.
@@ -60,8 +65,23 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    // What the scaled image was made for; any difference makes it again.
+    struct BackgroundKey {
+        QSize size;
+        qreal pixelRatio = 0.0;
+        qint64 image = 0;
+        QRgb workspace = 0;
+        friend bool operator==(const BackgroundKey&, const BackgroundKey&) = default;
+    };
+    // The image scaled into the view over the workspace colour: smooth scaling is by far
+    // the dearest part of a paint, so it is done once per image and view size.
+    const QPixmap& background();
+
     QImage bitmap_;
     std::vector<std::unique_ptr<ImageLayer>> layers_;
+    std::unordered_map<const ImageLayer*, QRect> paintedBounds_;
+    QPixmap background_;
+    BackgroundKey backgroundKey_;
 };
 
 }  // namespace qe::ui

@@ -5,6 +5,7 @@
 
 #include "ini_store.h"
 #include "message_sink.h"
+#include "outer_size.h"
 
 namespace qe::ui {
 
@@ -39,33 +40,35 @@ QWidget& windowOf(const LayoutWindows& windows, Window window) {
     return window == Window::Settings ? windows.settings : windows.display;
 }
 
-// Edges and sizes of the window with its frame, as the user sees it on the screen.
+// Edges and sizes of the window with its frame, as the user sees it on the screen; a size
+// still waiting for the frame counts as the window's.
 int outerValue(const QWidget& window, Edge edge) {
     const QRect outer = window.frameGeometry();
+    const OuterSize* size = OuterSize::find(window);
+    const QSize outerSize = size ? size->current() : outer.size();
     switch (edge) {
     case Edge::Top: return outer.top();
     case Edge::Left: return outer.left();
-    case Edge::Height: return outer.height();
-    case Edge::Width: return outer.width();
+    case Edge::Height: return outerSize.height();
+    case Edge::Width: return outerSize.width();
     }
     return 0;
 }
 
+// A window's position is its frame's, frame known or not; its size is the inside's.
 void applyOuterValue(QWidget& window, Edge edge, int value) {
     const QRect outer = window.frameGeometry();
-    const int frameWidth = outer.width() - window.width();
-    const int frameHeight = outer.height() - window.height();
     switch (edge) {
     case Edge::Top: window.move(outer.left(), value); break;
     case Edge::Left: window.move(value, outer.top()); break;
-    case Edge::Height: window.resize(window.width(), value - frameHeight); break;
-    case Edge::Width: window.resize(value - frameWidth, window.height()); break;
+    case Edge::Height: OuterSize::of(window).setHeight(value); break;
+    case Edge::Width: OuterSize::of(window).setWidth(value); break;
     }
 }
 
 }  // namespace
 
-void SaveWindowLayout(const LayoutStore& store, const LayoutWindows& windows, MessageSink& messages) {
+void saveWindowLayout(const LayoutStore& store, const LayoutWindows& windows, MessageSink& messages) {
     IniStore ini(store.iniFilePath);
     const auto unableToWrite = [&] {
         messages.show(MessageKind::Exception,
@@ -79,7 +82,7 @@ void SaveWindowLayout(const LayoutStore& store, const LayoutWindows& windows, Me
     if (!ini.writeString(store.section, kScaleKey, scale)) unableToWrite();
 }
 
-void LoadWindowLayout(const LayoutStore& store, const LayoutWindows& windows) {
+void loadWindowLayout(const LayoutStore& store, const LayoutWindows& windows) {
     const IniStore ini(store.iniFilePath);
     for (const LayoutKey& key : kLayoutKeys) {
         QWidget& window = windowOf(windows, key.window);

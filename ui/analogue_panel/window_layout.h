@@ -27,11 +27,12 @@ struct LayoutStore {
 
 // Writes the windows' edges and outer sizes and the scale. When the file cannot be written,
 // stops at that key with "Unable to write to <path>"; the keys before it stay written.
-void SaveWindowLayout(const LayoutStore& store, const LayoutWindows& windows, MessageSink& messages);
+void saveWindowLayout(const LayoutStore& store, const LayoutWindows& windows, MessageSink& messages);
 
 // Applies each stored value at once, in the order they are saved; a missing or non-numeric
-// value leaves its property alone. The scale is the position scale unless "Display" reads
-// exactly "position"; any other text selects the tacho scale.
-void LoadWindowLayout(const LayoutStore& store, const LayoutWindows& windows);
+// value leaves its property alone. An outer size loaded before a window's first showing
+// waits until its frame is known (OuterSize). The scale is the position scale when "Display"
+// is missing or reads exactly "position", the tacho scale for any other text.
+void loadWindowLayout(const LayoutStore& store, const LayoutWindows& windows);
 
 }  // namespace qe::ui

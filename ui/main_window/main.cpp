@@ -95,6 +95,7 @@ int main(int argc, char* argv[])
     // The analogue panel comes right after the main window and starts hidden.
     qe::ui::AnaloguePanel panel(window, link, derived);
     window.setAnaloguePanel(&panel);
+    window.startPolling();
 
     window.show();
 

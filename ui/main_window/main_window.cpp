@@ -76,9 +76,6 @@ MainWindow::MainWindow(AdapterLink& link, chip::DerivedValues& derived, Microsec
 
     connectHandlers();
     FormCreate();
-    // Only now: a box shown during start-up runs the event loop, and a tick inside it would
-    // work on a half-built window.
-    Timer1->start();
 }
 
 MainWindow::~MainWindow() {
@@ -168,6 +165,10 @@ void MainWindow::FormCreate() {
     CbBeriSkoz->setChecked(true);
 }
 
+void MainWindow::startPolling() {
+    if (!closed_) Timer1->start();
+}
+
 void MainWindow::FormClose() {
     // No tick may talk to the adapter once it is closed.
     closed_ = true;
@@ -243,6 +244,13 @@ void MainWindow::SpeedButtonHideClick() {
         updateLayoutButtons();
         PanelHiddenDisplay->show();
     }
+}
+
+void MainWindow::showSettingsIfHidden() {
+    // Down means the settings are shown.
+    if (SpeedButtonHide->isChecked()) return;
+    SpeedButtonHide->setChecked(true);
+    SpeedButtonHideClick();
 }
 
 void MainWindow::SpeedButtonHideMouseEnter() {

@@ -57,7 +57,9 @@ public:
     int fullHeight() const;
     int compactHeight() const;
 
-    // Poll cycle.
+    // Poll cycle. Started by the program once both windows exist: a box shown while they are
+    // being made runs the event loop, and a tick then would find no analogue panel.
+    void startPolling();
     void Timer1Timer();
     // Whether the caller may talk to the chip: false while a tick is unfinished. On the one
     // window thread a tick can only be unfinished while it waits in a modal box further down
@@ -79,6 +81,9 @@ public:
 
     // Window behaviour.
     void SpeedButtonHideClick();
+    // Puts SpeedButtonHide down and applies it when the settings are hidden, as the analogue
+    // panel does when it loses activation.
+    void showSettingsIfHidden();
     void SpeedButtonHideMouseEnter();
     void cbDisplayClick();
     void ButtonSaveDisplaySettingsClick();
