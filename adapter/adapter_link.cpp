@@ -30,7 +30,9 @@ bool isAdapter(const DeviceInfoNode& node) {
     return QString::fromUtf8(node.description()).contains(kAdapterDescription, Qt::CaseInsensitive);
 }
 
-bool isFree(const DeviceInfoNode& node) { return node.DeviceHandle == 0; }
+bool isFree(const DeviceInfoNode& node) {
+    return node.DeviceHandle == 0;
+}
 
 // A closed handle stays out of the list, so that the device counts as free again.
 void forgetHandle(std::vector<DeviceInfoNode>& nodes, FtHandle handle) {
@@ -49,7 +51,8 @@ bool isListed(const std::vector<DeviceInfoNode>& nodes, const std::string& seria
 
 }  // namespace
 
-AdapterLink::AdapterLink(FtdiDriver& driver, Clock& clock, MessageSink& messages, RegisterImage& image)
+AdapterLink::AdapterLink(FtdiDriver& driver, Clock& clock, MessageSink& messages,
+                         RegisterImage& image)
     : driver_(driver),
       clock_(clock),
       messages_(messages),
@@ -60,10 +63,11 @@ AdapterLink::AdapterLink(FtdiDriver& driver, Clock& clock, MessageSink& messages
 void AdapterLink::EnumerateDevices() {
     std::uint32_t count = 0;
     const FtStatus created = driver_.hasCreateDeviceInfoList() ? driver_.createDeviceInfoList(count)
-                                                                : kNoDeviceListStatus;
+                                                               : kNoDeviceListStatus;
     if (created != FT_OK) {
         // Without the vendor library there is nothing to list, and nothing worth a message.
-        if (created != kNoDeviceListStatus) ReportDriverError(messages_, "FT_CreateDeviceInfoList", created);
+        if (created != kNoDeviceListStatus)
+            ReportDriverError(messages_, "FT_CreateDeviceInfoList", created);
         return;
     }
     DeviceCount = count;
@@ -101,7 +105,8 @@ void AdapterLink::ConnectAdapter() {
     // device with the same serial number would otherwise be opened too and its handle lost.
     for (std::size_t i = 0; i < DeviceInfoList.size() && AdapterHandle == 0; ++i) {
         const DeviceInfoNode& node = DeviceInfoList[i];
-        if (!isAdapter(node) || QString::fromUtf8(node.serialNumber()) != lastOpened || !isFree(node))
+        if (!isAdapter(node) || QString::fromUtf8(node.serialNumber()) != lastOpened ||
+            !isFree(node))
             continue;
         if (tryToOpen(i)) configureOpenedAdapter();
     }
@@ -165,7 +170,8 @@ void AdapterLink::configureOpenedAdapter() {
         ReportDriverError(messages_, "FT_SetBaudRate", baud);
         return;  // open but not configured; the poll cycle works with it all the same
     }
-    ReportDriverError(messages_, "FT_SetTimeouts", driver_.setTimeouts(AdapterHandle, kReadTimeoutMs, kWriteTimeoutMs));
+    ReportDriverError(messages_, "FT_SetTimeouts",
+                      driver_.setTimeouts(AdapterHandle, kReadTimeoutMs, kWriteTimeoutMs));
     SetAdapterParameters(kAdapterParameterHigh, kAdapterParameterLow);
     ChipPowered = QueryPower();
 }

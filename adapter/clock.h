@@ -33,7 +33,9 @@ class ManualClock final : public Clock {
 public:
     explicit ManualClock(std::int64_t startNs = 0) : now_(startNs) {}
     std::int64_t nowNs() override { return now_; }
-    void sleepNs(std::int64_t ns) override { if (ns > 0) now_ += ns; }
+    void sleepNs(std::int64_t ns) override {
+        if (ns > 0) now_ += ns;
+    }
     void relax() override { now_ += 1'000; }
     void advanceMs(std::int64_t ms) { now_ += ms * 1'000'000; }
     void setNs(std::int64_t ns) { now_ = ns; }

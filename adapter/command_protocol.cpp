@@ -144,7 +144,8 @@ WriteReply AdapterLink::writeRegisterReply(std::uint8_t chipAddress, std::uint8_
 RegisterRead AdapterLink::ReadRegister(std::uint8_t chipAddress, std::uint8_t reg) {
     if (AdapterHandle == 0 || !purgeStaleBytes()) return {};
     sendCommand({kCmdRegister, busByte(chipAddress, true), reg});
-    if (awaitReply(kRegisterWordBytes, kRegisterReadLimitMs, clock_.tickCount()).queueFailed) return {};
+    if (awaitReply(kRegisterWordBytes, kRegisterReadLimitMs, clock_.tickCount()).queueFailed)
+        return {};
     // Only what has arrived is read: a driver read of more may never return when no read
     // time-out could be set on the adapter.
     const std::uint32_t waiting = RxQueueBytes;

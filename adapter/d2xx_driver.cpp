@@ -49,8 +49,12 @@ static_assert(sizeof(void*) != 8 || sizeof(D2xxNode) == 104);
 static_assert(sizeof(D2xxNode::SerialNumber) == sizeof(DeviceInfoNode::SerialNumber));
 static_assert(sizeof(D2xxNode::Description) == sizeof(DeviceInfoNode::Description));
 
-FT_HANDLE toD2xx(FtHandle handle) { return reinterpret_cast<FT_HANDLE>(handle); }
-FtHandle fromD2xx(FT_HANDLE handle) { return reinterpret_cast<FtHandle>(handle); }
+FT_HANDLE toD2xx(FtHandle handle) {
+    return reinterpret_cast<FT_HANDLE>(handle);
+}
+FtHandle fromD2xx(FT_HANDLE handle) {
+    return reinterpret_cast<FtHandle>(handle);
+}
 
 void* openLibrary(const std::string& name) {
 #ifdef _WIN32
@@ -102,7 +106,8 @@ struct D2xxDriver::EntryPoints {
           close(lookUp<Close>(library, "FT_Close")),
           setLatencyTimer(lookUp<SetLatencyTimer>(library, "FT_SetLatencyTimer")),
           setBitMode(lookUp<SetBitMode>(library, "FT_SetBitMode")),
-          setDataCharacteristics(lookUp<SetDataCharacteristics>(library, "FT_SetDataCharacteristics")),
+          setDataCharacteristics(
+              lookUp<SetDataCharacteristics>(library, "FT_SetDataCharacteristics")),
           setBaudRate(lookUp<SetBaudRate>(library, "FT_SetBaudRate")),
           setTimeouts(lookUp<SetTimeouts>(library, "FT_SetTimeouts")),
           write(lookUp<Write>(library, "FT_Write")),
@@ -153,7 +158,9 @@ D2xxDriver::~D2xxDriver() {
     if (library_) closeLibrary(library_);
 }
 
-bool D2xxDriver::hasCreateDeviceInfoList() const { return entries_->createDeviceInfoList != nullptr; }
+bool D2xxDriver::hasCreateDeviceInfoList() const {
+    return entries_->createDeviceInfoList != nullptr;
+}
 
 FtStatus D2xxDriver::createDeviceInfoList(std::uint32_t& deviceCount) {
     if (!hasCreateDeviceInfoList()) return FT_DEVICE_NOT_OPENED_FOR_WRITE;
@@ -193,7 +200,9 @@ FtStatus D2xxDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& hand
     return status;
 }
 
-FtStatus D2xxDriver::close(FtHandle handle) { return call(entries_->close, toD2xx(handle)); }
+FtStatus D2xxDriver::close(FtHandle handle) {
+    return call(entries_->close, toD2xx(handle));
+}
 
 FtStatus D2xxDriver::setLatencyTimer(FtHandle handle, std::uint8_t milliseconds) {
     return call(entries_->setLatencyTimer, toD2xx(handle), UCHAR{milliseconds});
@@ -205,8 +214,8 @@ FtStatus D2xxDriver::setBitMode(FtHandle handle, std::uint8_t mask, std::uint8_t
 
 FtStatus D2xxDriver::setDataCharacteristics(FtHandle handle, std::uint8_t wordLength,
                                             std::uint8_t stopBits, std::uint8_t parity) {
-    return call(entries_->setDataCharacteristics, toD2xx(handle), UCHAR{wordLength}, UCHAR{stopBits},
-                UCHAR{parity});
+    return call(entries_->setDataCharacteristics, toD2xx(handle), UCHAR{wordLength},
+                UCHAR{stopBits}, UCHAR{parity});
 }
 
 FtStatus D2xxDriver::setBaudRate(FtHandle handle, std::uint32_t baud) {
@@ -221,8 +230,9 @@ FtStatus D2xxDriver::write(FtHandle handle, const std::uint8_t* data, std::uint3
                            std::uint32_t& written) {
     DWORD accepted = 0;
     // The library only reads from the buffer it is given.
-    const FtStatus status = call(entries_->write, toD2xx(handle),
-                                 const_cast<void*>(static_cast<const void*>(data)), DWORD{count}, &accepted);
+    const FtStatus status =
+        call(entries_->write, toD2xx(handle), const_cast<void*>(static_cast<const void*>(data)),
+             DWORD{count}, &accepted);
     written = accepted;
     return status;
 }
@@ -230,7 +240,8 @@ FtStatus D2xxDriver::write(FtHandle handle, const std::uint8_t* data, std::uint3
 FtStatus D2xxDriver::read(FtHandle handle, std::uint8_t* data, std::uint32_t count,
                           std::uint32_t& bytesRead) {
     DWORD got = 0;
-    const FtStatus status = call(entries_->read, toD2xx(handle), static_cast<void*>(data), DWORD{count}, &got);
+    const FtStatus status =
+        call(entries_->read, toD2xx(handle), static_cast<void*>(data), DWORD{count}, &got);
     bytesRead = got;
     return status;
 }

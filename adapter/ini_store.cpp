@@ -18,11 +18,13 @@ namespace {
 // QSettings splits its keys at "/", so a "/" inside a section or key name travels through
 // its map escaped; the file itself always holds the names as they are.
 QString escapeName(QString name) {
-    return name.replace(QLatin1Char('%'), QLatin1String("%25")).replace(QLatin1Char('/'), QLatin1String("%2F"));
+    return name.replace(QLatin1Char('%'), QLatin1String("%25"))
+        .replace(QLatin1Char('/'), QLatin1String("%2F"));
 }
 
 QString unescapeName(QString name) {
-    return name.replace(QLatin1String("%2F"), QLatin1String("/")).replace(QLatin1String("%25"), QLatin1String("%"));
+    return name.replace(QLatin1String("%2F"), QLatin1String("/"))
+        .replace(QLatin1String("%25"), QLatin1String("%"));
 }
 
 // A line break inside a name or value would start a new line of the file.
@@ -33,7 +35,8 @@ QString singleLine(QString text) {
 // The key as QSettings keeps it: "section/key", or just "key" for the empty section.
 QString settingsKey(const QString& section, const QString& key) {
     const QString escapedKey = escapeName(singleLine(key));
-    return section.isEmpty() ? escapedKey : escapeName(singleLine(section)) + QLatin1Char('/') + escapedKey;
+    return section.isEmpty() ? escapedKey
+                             : escapeName(singleLine(section)) + QLatin1Char('/') + escapedKey;
 }
 
 bool readLiteralIni(QIODevice& device, QSettings::SettingsMap& map) {
@@ -45,7 +48,8 @@ bool readLiteralIni(QIODevice& device, QSettings::SettingsMap& map) {
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (const QString& rawLine : lines) {
         const QString line = rawLine.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
+            line.startsWith(QLatin1Char('#')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
             const qsizetype close = line.lastIndexOf(QLatin1Char(']'));
@@ -78,7 +82,8 @@ bool writeLiteralIni(QIODevice& device, const QSettings::SettingsMap& map) {
     for (const auto& [section, entries] : sections) {
         if (!out.isEmpty()) out += '\n';
         out += '[' + section.toUtf8() + "]\n";
-        for (const auto& [key, value] : entries) out += key.toUtf8() + '=' + singleLine(value).toUtf8() + '\n';
+        for (const auto& [key, value] : entries)
+            out += key.toUtf8() + '=' + singleLine(value).toUtf8() + '\n';
     }
     return device.write(out) == out.size();
 }
@@ -145,7 +150,8 @@ QString runningExecutablePath() {
 
 QString userConfigFolder() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    if (folder.isEmpty()) folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     return folder;
 }
 

@@ -9,8 +9,8 @@
 #if defined(Q_OS_WIN)
 #include <windows.h>
 #else
-#include <cerrno>
 #include <sys/resource.h>
+#include <cerrno>
 #endif
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
@@ -120,14 +120,17 @@ std::string FourFieldVersion(std::string_view dotted) {
         std::string_view digits = dotted.substr(0, dot);
         dotted = dot == std::string_view::npos ? std::string_view() : dotted.substr(dot + 1);
         const std::size_t significant = digits.find_first_not_of('0');
-        digits = significant == std::string_view::npos ? std::string_view("0") : digits.substr(significant);
+        digits = significant == std::string_view::npos ? std::string_view("0")
+                                                       : digits.substr(significant);
         if (field > 0) text += '.';
         text += digits;
     }
     return text;
 }
 
-std::string FileVersionString() { return FourFieldVersion(QE7204_VERSION); }
+std::string FileVersionString() {
+    return FourFieldVersion(QE7204_VERSION);
+}
 
 #ifdef QE_FREEDESKTOP_SCREENSAVER
 
@@ -148,7 +151,8 @@ QDBusMessage screenSaverCall(const QString& method) {
 bool DesktopScreenSaver::isRunning() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return false;
-    const QDBusReply<bool> active = bus.call(screenSaverCall(QStringLiteral("GetActive")), QDBus::Block, kCallTimeoutMs);
+    const QDBusReply<bool> active =
+        bus.call(screenSaverCall(QStringLiteral("GetActive")), QDBus::Block, kCallTimeoutMs);
     return active.isValid() && active.value();
 }
 
@@ -163,7 +167,9 @@ void DesktopScreenSaver::wakeUp() {
 #else
 
 // No screen saver interface this tool knows on this platform.
-bool DesktopScreenSaver::isRunning() { return false; }
+bool DesktopScreenSaver::isRunning() {
+    return false;
+}
 void DesktopScreenSaver::wakeUp() {}
 
 #endif

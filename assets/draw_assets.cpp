@@ -11,11 +11,11 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
-#include <QRadialGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
 #include <QPolygonF>
+#include <QRadialGradient>
 #include <QRectF>
 #include <QSize>
 #include <QString>
@@ -219,8 +219,7 @@ void drawLoad(QPainter& p, QSize) {
 
     // Open front, tilted, in orange.
     QPolygonF front;
-    front << QPointF(1.5, 13.5) << QPointF(4.0, 7.5) << QPointF(15.0, 7.5)
-          << QPointF(13.0, 13.5);
+    front << QPointF(1.5, 13.5) << QPointF(4.0, 7.5) << QPointF(15.0, 7.5) << QPointF(13.0, 13.5);
     p.setBrush(kOrange);
     p.drawPolygon(front);
 }
@@ -237,7 +236,7 @@ const QColor kFaceEdge(232, 233, 228);
 const QColor kTickInk(52, 56, 64);
 const QColor kUpperRange(226, 64, 28);
 
-constexpr qreal kFaceRadius = 0.938;   // of the half side
+constexpr qreal kFaceRadius = 0.938;  // of the half side
 constexpr qreal kTickOuter = 0.925;
 constexpr qreal kMajorTick = 0.085;
 constexpr qreal kMediumTick = 0.055;
@@ -249,14 +248,17 @@ QPointF onDial(QPointF centre, qreal radius, qreal degrees) {
 }
 
 // Qt's arcs run counter-clockwise from three o'clock, in sixteenths of a degree.
-int qtArcAngle(qreal degreesFromTop) { return static_cast<int>(std::lround((90.0 - degreesFromTop) * 16.0)); }
+int qtArcAngle(qreal degreesFromTop) {
+    return static_cast<int>(std::lround((90.0 - degreesFromTop) * 16.0));
+}
 
 void drawTick(QPainter& p, QPointF centre, qreal half, qreal degrees, qreal length, qreal width,
               const QColor& colour) {
     QPen pen(colour, width);
     pen.setCapStyle(Qt::FlatCap);
     p.setPen(pen);
-    p.drawLine(onDial(centre, half * kTickOuter, degrees), onDial(centre, half * (kTickOuter - length), degrees));
+    p.drawLine(onDial(centre, half * kTickOuter, degrees),
+               onDial(centre, half * (kTickOuter - length), degrees));
 }
 
 // Dark surround, a brushed bezel and a light face with a faint shading towards the rim.
@@ -282,7 +284,8 @@ void drawDialFace(QPainter& p, QSize size) {
     p.drawEllipse(centre, half * kFaceRadius, half * kFaceRadius);
 }
 
-void drawCaption(QPainter& p, QRectF box, const QString& text, int pixelSize, const QColor& colour) {
+void drawCaption(QPainter& p, QRectF box, const QString& text, int pixelSize,
+                 const QColor& colour) {
     QFont font("DejaVu Sans");
     font.setBold(true);
     font.setPixelSize(pixelSize);
@@ -332,7 +335,8 @@ void drawTachoDial(QPainter& p, QSize size) {
 
     // The scale's band: grey over the working range, red over its last quarter.
     const qreal bandRadius = half * (kTickOuter - 0.012);
-    const QRectF band(centre.x() - bandRadius, centre.y() - bandRadius, 2 * bandRadius, 2 * bandRadius);
+    const QRectF band(centre.x() - bandRadius, centre.y() - bandRadius, 2 * bandRadius,
+                      2 * bandRadius);
     QPen bandPen(QColor(196, 200, 206), half * 0.024);
     bandPen.setCapStyle(Qt::FlatCap);
     p.setPen(bandPen);
@@ -345,17 +349,20 @@ void drawTachoDial(QPainter& p, QSize size) {
     // The base line the ticks stand on, over the scale's sweep only.
     const qreal baseRadius = half * kTickOuter;
     p.setPen(QPen(kTickInk, 1.5));
-    p.drawArc(QRectF(centre.x() - baseRadius, centre.y() - baseRadius, 2 * baseRadius, 2 * baseRadius),
-              qtArcAngle(-120), -240 * 16);
+    p.drawArc(
+        QRectF(centre.x() - baseRadius, centre.y() - baseRadius, 2 * baseRadius, 2 * baseRadius),
+        qtArcAngle(-120), -240 * 16);
 
     for (int step = 0; step <= 40; ++step) {
         const qreal degrees = -120.0 + step * 6.0;
         if (step % 5 == 0)
-            drawTick(p, centre, half, degrees, kMajorTick, 4.0, step == 40 ? kUpperRange : kTickInk);
+            drawTick(p, centre, half, degrees, kMajorTick, 4.0,
+                     step == 40 ? kUpperRange : kTickInk);
         else
             drawTick(p, centre, half, degrees, kMinorTick + 0.01, 1.5, kTickInk);
     }
-    drawCaption(p, QRectF(centre.x() - half * 0.3, centre.y() + half * 0.42, half * 0.6, half * 0.1),
+    drawCaption(p,
+                QRectF(centre.x() - half * 0.3, centre.y() + half * 0.42, half * 0.6, half * 0.1),
                 QStringLiteral("TACHO"), static_cast<int>(half * 0.05), QColor(130, 136, 144));
 }
 
@@ -367,8 +374,9 @@ void drawNeedle(QPainter& p, QSize size) {
     const qreal length = pivot.x() - 12.0;
 
     QPolygonF pointer;
-    pointer << pivot + QPointF(0, -6.5) << pivot + QPointF(length, -1.2) << pivot + QPointF(length + 4, 0)
-            << pivot + QPointF(length, 1.2) << pivot + QPointF(0, 6.5) << pivot + QPointF(-length * 0.22, 4.5)
+    pointer << pivot + QPointF(0, -6.5) << pivot + QPointF(length, -1.2)
+            << pivot + QPointF(length + 4, 0) << pivot + QPointF(length, 1.2)
+            << pivot + QPointF(0, 6.5) << pivot + QPointF(-length * 0.22, 4.5)
             << pivot + QPointF(-length * 0.22, -4.5);
     p.setPen(QPen(QColor(150, 36, 14), 1.0));
     p.setBrush(kUpperRange);

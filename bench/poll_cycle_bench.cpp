@@ -1,10 +1,10 @@
 // What watching the chip costs: the main window's real poll cycle with continuous refresh on
 // the simulated adapter (16 ms USB latency) and the real clock, in an offscreen event loop.
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
@@ -35,10 +35,13 @@ public:
     int shown = 0;
 };
 
-double processCpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double processCpuSeconds() {
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 double nowSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void runEventLoopFor(int milliseconds) {
@@ -74,13 +77,14 @@ double meanReplyMs(qe::AdapterLink& link, int samples) {
     return (nowSeconds() - start) * 1000.0 / samples;
 }
 
-std::int64_t readoutsBetween(const qe::sim::Transcript& transcript, std::uint8_t chipAddress, std::int64_t fromNs,
-                             std::int64_t toNs) {
+std::int64_t readoutsBetween(const qe::sim::Transcript& transcript, std::uint8_t chipAddress,
+                             std::int64_t fromNs, std::int64_t toNs) {
     const std::string readout = "readOutputs " + std::to_string(chipAddress);
-    return std::count_if(transcript.events().begin(), transcript.events().end(), [&](const auto& event) {
-        return event.kind == qe::sim::Transcript::Kind::Frame && event.text == readout &&
-               event.atNs >= fromNs && event.atNs < toNs;
-    });
+    return std::count_if(
+        transcript.events().begin(), transcript.events().end(), [&](const auto& event) {
+            return event.kind == qe::sim::Transcript::Kind::Frame && event.text == readout &&
+                   event.atNs >= fromNs && event.atNs < toNs;
+        });
 }
 
 void BM_ContinuousRefresh(benchmark::State& state) {
@@ -135,7 +139,11 @@ void BM_ReadOutputRegisters(benchmark::State& state) {
     state.counters["cpu_ms_per_readout"] =
         benchmark::Counter(cpu * 1000.0, benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_ReadOutputRegisters)->ArgName("latency")->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadOutputRegisters)
+    ->ArgName("latency")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -34,7 +34,8 @@ ConfigurationBytes encodeConfiguration(const RegisterImage& image) {
     return bytes;
 }
 
-DecodedConfiguration decodeConfiguration(std::span<const std::uint8_t> bytes, RegisterImage& image) {
+DecodedConfiguration decodeConfiguration(std::span<const std::uint8_t> bytes,
+                                         RegisterImage& image) {
     DecodedConfiguration result;
     std::size_t at = 0;
     while (result.wordsTaken < kFileWords && at < bytes.size()) {
@@ -42,7 +43,8 @@ DecodedConfiguration decodeConfiguration(std::span<const std::uint8_t> bytes, Re
             result.readBeyondEnd = true;
             break;
         }
-        image[kFirstFileWord + result.wordsTaken] = static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
+        image[kFirstFileWord + result.wordsTaken] =
+            static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
         ++result.wordsTaken;
         at += 2;
     }
@@ -55,7 +57,8 @@ FileStatus saveConfigurationFile(const std::filesystem::path& path, const Regist
     if (!file) return fileStatusForError(errno);
     const ConfigurationBytes bytes = encodeConfiguration(image);
     // A full medium may only show when the buffer is flushed.
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() || std::fflush(file.get()) != 0)
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+        std::fflush(file.get()) != 0)
         return errno != 0 ? fileStatusForError(errno) : FileStatus{FileFault::DiskFull};
     if (std::fclose(file.release()) != 0) return fileStatusForError(errno);
     return {};

@@ -8,7 +8,8 @@ FieldChange changeField(AdapterLink& link, Field field, std::uint16_t value) {
     if (!current) return {};
     const std::uint16_t word = withField(current.word, field, value);
     if (!link.WriteRegister(address, field.word, word)) return {};
-    if (const RegisterRead readBack = link.ReadRegister(address, field.word)) return {true, readBack.word};
+    if (const RegisterRead readBack = link.ReadRegister(address, field.word))
+        return {true, readBack.word};
     link.image()[field.word] = word;
     return {true, word};
 }

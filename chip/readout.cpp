@@ -127,16 +127,16 @@ std::string agcText(const Readout& r) {
 }
 
 std::string magnetStatusText(int status) {
-    static constexpr std::array<std::string_view, 4> kTexts{
-        "Magnet in range", "Magnet too close", "Magnet too far", "Error"};
+    static constexpr std::array<std::string_view, 4> kTexts{"Magnet in range", "Magnet too close",
+                                                            "Magnet too far", "Error"};
     // The field has two bits; anything else cannot come from the chip and reads as an error.
     if (status < 0 || status >= static_cast<int>(kTexts.size())) return std::string(kTexts[3]);
     return std::string(kTexts[static_cast<std::size_t>(status)]);
 }
 
 std::string hysteresisItemText(int value) {
-    return std::to_string(value) + " (" +
-           formatFixed(value * kDegreesPerTurn / kCountsPerTurn, 2) + kDegreeSign + ")";
+    return std::to_string(value) + " (" + formatFixed(value * kDegreesPerTurn / kCountsPerTurn, 2) +
+           kDegreeSign + ")";
 }
 
 }  // namespace qe::chip

@@ -18,29 +18,29 @@ constexpr int kTopTachoRangeHz = 2048;
 
 int itemForValue(ItemMapping mapping, std::uint16_t value) {
     switch (mapping) {
-    case ItemMapping::Inverted:
-        return value != 0 ? 0 : 1;
-    case ItemMapping::SsiConfig:
-        return kSsiItemForValue[value & 3u];
-    case ItemMapping::Identity:
-    case ItemMapping::Flag:
-        break;
+        case ItemMapping::Inverted:
+            return value != 0 ? 0 : 1;
+        case ItemMapping::SsiConfig:
+            return kSsiItemForValue[value & 3u];
+        case ItemMapping::Identity:
+        case ItemMapping::Flag:
+            break;
     }
     return value;
 }
 
 std::uint16_t valueForItem(ItemMapping mapping, int item) {
     switch (mapping) {
-    case ItemMapping::Flag:
-        return item == 1 ? 1 : 0;
-    case ItemMapping::Inverted:
-        return item == 0 ? 1 : 0;
-    case ItemMapping::SsiConfig:
-        return item >= 0 && item < static_cast<int>(kSsiValueForItem.size())
-                   ? kSsiValueForItem[static_cast<std::size_t>(item)]
-                   : 0;
-    case ItemMapping::Identity:
-        break;
+        case ItemMapping::Flag:
+            return item == 1 ? 1 : 0;
+        case ItemMapping::Inverted:
+            return item == 0 ? 1 : 0;
+        case ItemMapping::SsiConfig:
+            return item >= 0 && item < static_cast<int>(kSsiValueForItem.size())
+                       ? kSsiValueForItem[static_cast<std::size_t>(item)]
+                       : 0;
+        case ItemMapping::Identity:
+            break;
     }
     return item > 0 ? static_cast<std::uint16_t>(item) : 0;
 }
@@ -59,52 +59,88 @@ double tachoRangeHz(std::uint16_t sth) {
 
 void updateDerived(DerivedValues& derived, Derived which, std::uint16_t value) {
     switch (which) {
-    case Derived::Resolution:
-        derived.ResolutionCounts = resolutionCounts(value);
-        derived.ResolutionBits = resolutionBits(value);
-        break;
-    case Derived::TachoRange:
-        derived.TachoRangeHz = tachoRangeHz(value);
-        break;
-    case Derived::None:
-        break;
+        case Derived::Resolution:
+            derived.ResolutionCounts = resolutionCounts(value);
+            derived.ResolutionBits = resolutionBits(value);
+            break;
+        case Derived::TachoRange:
+            derived.TachoRangeHz = tachoRangeHz(value);
+            break;
+        case Derived::None:
+            break;
     }
 }
 
 const std::vector<SettingGroup>& settingGroups() {
     using enum ItemMapping;
     static const std::vector<SettingGroup> groups{
-        {"RgREG35", fields::Reg35, Inverted, {"3.3 V", "3 V"},
-         "REG35 change was unsuccessful."},
-        {"RgPdee", fields::Pdee, Flag, {"Disabled", "Enabled"},
-         "PDEE change was unsuccessful.", Derived::None, {{"RgPDTR", 1}}},
-        {"RgPDTR", fields::Pdtr, Identity, {"1:128", "1:256", "1:512", "1:1024"},
+        {"RgREG35", fields::Reg35, Inverted, {"3.3 V", "3 V"}, "REG35 change was unsuccessful."},
+        {"RgPdee",
+         fields::Pdee,
+         Flag,
+         {"Disabled", "Enabled"},
+         "PDEE change was unsuccessful.",
+         Derived::None,
+         {{"RgPDTR", 1}}},
+        {"RgPDTR",
+         fields::Pdtr,
+         Identity,
+         {"1:128", "1:256", "1:512", "1:1024"},
          "PDTR change was unsuccessful."},
-        {"RgAGCDis", fields::AGCdis, Flag, {"Enabled", "Disabled"},
+        {"RgAGCDis",
+         fields::AGCdis,
+         Flag,
+         {"Enabled", "Disabled"},
          "AGCdis change was unsuccessful."},
-        {"RgPDint", fields::Pdint, Flag, {"Enabled", "Disabled"},
-         "PDint change was unsuccessful."},
+        {"RgPDint", fields::Pdint, Flag, {"Enabled", "Disabled"}, "PDint change was unsuccessful."},
         {"RgSign", fields::Sign, Flag, {"CW", "CCW"}, "SIGN change was unsuccessful."},
-        {"RgBufSel", fields::BufSel, Flag, {"UVW, tacho dir", "Sinusoidal diff."},
-         "BufSel change was unsuccessful.", Derived::None, {{"RgUVW", 0}}},
-        {"RgABRiDis", fields::Abridis, Flag, {"Enabled", "Disabled"},
+        {"RgBufSel",
+         fields::BufSel,
+         Flag,
+         {"UVW, tacho dir", "Sinusoidal diff."},
+         "BufSel change was unsuccessful.",
+         Derived::None,
+         {{"RgUVW", 0}}},
+        {"RgABRiDis",
+         fields::Abridis,
+         Flag,
+         {"Enabled", "Disabled"},
          "ABRiDis change was unsuccessful."},
-        {"RgACC", fields::Res, Identity,
+        {"RgACC",
+         fields::Res,
+         Identity,
          {"4096", "2048", "1024", "512", "256", "128", "64", "32"},
-         "Reslution change was unsuccessful.", Derived::Resolution},
-        {"RgUVW", fields::UVW, Identity, {"1", "2", "3", "4", "5", "6", "7", "8"},
+         "Reslution change was unsuccessful.",
+         Derived::Resolution},
+        {"RgUVW",
+         fields::UVW,
+         Identity,
+         {"1", "2", "3", "4", "5", "6", "7", "8"},
          "UVW change was unsuccessful."},
-        {"RgSTH", fields::Sth, Identity,
+        {"RgSTH",
+         fields::Sth,
+         Identity,
          {"2048", "1024", "512", "256", "128", "64", "32", "16"},
-         "STH change was unsuccessful.", Derived::TachoRange},
-        {"RgSSI", fields::SSIcfg, SsiConfig,
+         "STH change was unsuccessful.",
+         Derived::TachoRange},
+        {"RgSSI",
+         fields::SSIcfg,
+         SsiConfig,
          {"Single data, no ring register", "Ring register, position not refreshed",
           "Ring register, position refreshed"},
          "SSI mode change was unsuccessful."},
-        {"RgDAC", fields::Dac, Identity,
-         {"360\u00B0", "180\u00B0", "90\u00B0", "45\u00B0"}, "DAC change was unsuccessful."},
-        {"RgDACT", fields::Dact, Flag, {"Linear voltage", "Tacho"},
-         "DACT change was unsuccessful.", Derived::None, {{"RgDAC", 0}, {"RgSTH", 1}}},
+        {"RgDAC",
+         fields::Dac,
+         Identity,
+         {"360\u00B0", "180\u00B0", "90\u00B0", "45\u00B0"},
+         "DAC change was unsuccessful."},
+        {"RgDACT",
+         fields::Dact,
+         Flag,
+         {"Linear voltage", "Tacho"},
+         "DACT change was unsuccessful.",
+         Derived::None,
+         {{"RgDAC", 0}, {"RgSTH", 1}}},
     };
     return groups;
 }

@@ -120,11 +120,11 @@ struct DependentControl {
 
 // One radio group of the settings panel: the field it changes and how.
 struct SettingGroup {
-    const char* control;               // object name of the radio group
+    const char* control;  // object name of the radio group
     Field field;
     ItemMapping mapping;
-    std::vector<std::string> items;    // item captions, in order
-    const char* failureMessage;        // shown when the change cannot be written
+    std::vector<std::string> items;  // item captions, in order
+    const char* failureMessage;      // shown when the change cannot be written
     Derived derived = Derived::None;
     std::vector<DependentControl> dependents = {};
 };

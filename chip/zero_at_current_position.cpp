@@ -5,9 +5,11 @@
 
 namespace qe::chip {
 
-std::optional<std::uint16_t> zeroAtCurrentPosition(AdapterLink& link, const std::string& failureMessage) {
+std::optional<std::uint16_t> zeroAtCurrentPosition(AdapterLink& link,
+                                                   const std::string& failureMessage) {
     if (!link.ReadOutputRegisters(link.ChipAddress)) return std::nullopt;
-    const FieldChange change = changeField(link, fields::Zin, fieldValue(link.image(), fields::AbsPos));
+    const FieldChange change =
+        changeField(link, fields::Zin, fieldValue(link.image(), fields::AbsPos));
     if (!change) {
         link.messages().show(MessageKind::Error, failureMessage);
         return std::nullopt;

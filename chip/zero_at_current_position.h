@@ -12,6 +12,7 @@ namespace qe::chip {
 // then changes Zin to AbsPos as read, whatever the resolution, direction or present zero.
 // Returns the zero position the chip now holds. An output read that fails ends it without a
 // word; a change that fails shows failureMessage. Neither returns anything.
-std::optional<std::uint16_t> zeroAtCurrentPosition(AdapterLink& link, const std::string& failureMessage);
+std::optional<std::uint16_t> zeroAtCurrentPosition(AdapterLink& link,
+                                                   const std::string& failureMessage);
 
 }  // namespace qe::chip

@@ -8,7 +8,8 @@
 namespace qe::sim {
 
 namespace {
-static_assert(AdapterFirmware::kEndOfList >= kScanEndMarker, "the host must see the end of the list");
+static_assert(AdapterFirmware::kEndOfList >= kScanEndMarker,
+              "the host must see the end of the list");
 
 constexpr std::uint8_t kOutputWord = 32;
 constexpr std::size_t kOutputWordCount = 4;
@@ -51,7 +52,8 @@ void AdapterFirmware::acceptAllWrites() {
     refuseEveryNthWrite(0);
 }
 
-std::optional<AdapterFirmware::Reply> AdapterFirmware::receive(std::uint8_t byte, std::int64_t atNs) {
+std::optional<AdapterFirmware::Reply> AdapterFirmware::receive(std::uint8_t byte,
+                                                               std::int64_t atNs) {
     if (!frame_.empty() && atNs - lastByteNs_ > kFrameGapNs) drop(lastByteNs_);
     lastByteNs_ = atNs;
     frame_.push_back(byte);
@@ -64,48 +66,48 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::receive(std::uint8_t byte
 
 std::size_t AdapterFirmware::expectedLength() const {
     switch (frame_.front()) {
-    case kCmdRegister:
-        if (frame_.size() < 2) return 0;
-        return (frame_[1] & kReadBit) ? 3 : 5;
-    case kCmdReadAll:
-    case kCmdReadOutputs:
-        return 2;
-    case kCmdScanBus:
-        return 1;
-    case kCmdAdapter:
-        return 3;
-    default:
-        return 1;  // unknown: complete at once, and execute() drops it
+        case kCmdRegister:
+            if (frame_.size() < 2) return 0;
+            return (frame_[1] & kReadBit) ? 3 : 5;
+        case kCmdReadAll:
+        case kCmdReadOutputs:
+            return 2;
+        case kCmdScanBus:
+            return 1;
+        case kCmdAdapter:
+            return 3;
+        default:
+            return 1;  // unknown: complete at once, and execute() drops it
     }
 }
 
 std::optional<AdapterFirmware::Reply> AdapterFirmware::execute(std::int64_t atNs) {
     const auto address = static_cast<std::uint8_t>(frame_.size() > 1 ? frame_[1] >> 1 : 0);
     switch (frame_.front()) {
-    case kCmdRegister:
-        if (frame_.size() == 3) {
-            log(atNs, Transcript::Kind::Frame, formatted("R %u %u", address, frame_[2]));
-            return readWords(address, frame_[2], 1, atNs);
+        case kCmdRegister:
+            if (frame_.size() == 3) {
+                log(atNs, Transcript::Kind::Frame, formatted("R %u %u", address, frame_[2]));
+                return readWords(address, frame_[2], 1, atNs);
+            }
+            return writeRegister(address, frame_[2],
+                                 static_cast<std::uint16_t>(frame_[3] << 8 | frame_[4]), atNs);
+        case kCmdReadAll:
+            log(atNs, Transcript::Kind::Frame, formatted("readAll %u", address));
+            return readWords(address, 0, kAllWordCount, atNs);
+        case kCmdReadOutputs:
+            log(atNs, Transcript::Kind::Frame, formatted("readOutputs %u", address));
+            return readWords(address, kOutputWord, kOutputWordCount, atNs);
+        case kCmdScanBus: {
+            log(atNs, Transcript::Kind::Frame, "scan");
+            auto bytes = bus_.scan();
+            bytes.push_back(kEndOfList);
+            return replyAt(std::move(bytes), atNs);
         }
-        return writeRegister(address, frame_[2],
-                             static_cast<std::uint16_t>(frame_[3] << 8 | frame_[4]), atNs);
-    case kCmdReadAll:
-        log(atNs, Transcript::Kind::Frame, formatted("readAll %u", address));
-        return readWords(address, 0, kAllWordCount, atNs);
-    case kCmdReadOutputs:
-        log(atNs, Transcript::Kind::Frame, formatted("readOutputs %u", address));
-        return readWords(address, kOutputWord, kOutputWordCount, atNs);
-    case kCmdScanBus: {
-        log(atNs, Transcript::Kind::Frame, "scan");
-        auto bytes = bus_.scan();
-        bytes.push_back(kEndOfList);
-        return replyAt(std::move(bytes), atNs);
-    }
-    case kCmdAdapter:
-        return adapterCommand(atNs);
-    default:
-        drop(atNs);
-        return std::nullopt;
+        case kCmdAdapter:
+            return adapterCommand(atNs);
+        default:
+            drop(atNs);
+            return std::nullopt;
     }
 }
 
@@ -115,7 +117,8 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::writeRegister(std::uint8_
                                                                      std::int64_t atNs) {
     log(atNs, Transcript::Kind::Frame, formatted("W %u %u 0x%04X", address, reg, value));
     auto* chip = bus_.answering(address);
-    if (writeRefused(reg) || !chip || !chip->write(reg, value)) return replyAt({kWriteRefused}, atNs);
+    if (writeRefused(reg) || !chip || !chip->write(reg, value))
+        return replyAt({kWriteRefused}, atNs);
     const bool eeprom = reg < Qe7204Chip::kEepromWords;
     return replyAt({kWriteAck}, atNs, eeprom ? eepromWriteNs_ : 0);
 }
@@ -138,20 +141,20 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::readWords(std::uint8_t ad
 std::optional<AdapterFirmware::Reply> AdapterFirmware::adapterCommand(std::int64_t atNs) {
     const auto argument = frame_[2];
     switch (frame_[1]) {
-    case kSubSupply:
-        log(atNs, Transcript::Kind::Frame, argument != kSupplyOff ? "power on" : "power off");
-        bus_.setPowered(argument != kSupplyOff);
-        return std::nullopt;
-    case kSubQuerySupply:
-        log(atNs, Transcript::Kind::Frame, "power query");
-        return replyAt({static_cast<std::uint8_t>(bus_.powered() ? 1 : 0)}, atNs);
-    case kSubParameters:
-        log(atNs, Transcript::Kind::Frame, formatted("params 0x%02X", argument));
-        parameters_ = argument;
-        return replyAt({argument}, atNs);
-    default:
-        drop(atNs);
-        return std::nullopt;
+        case kSubSupply:
+            log(atNs, Transcript::Kind::Frame, argument != kSupplyOff ? "power on" : "power off");
+            bus_.setPowered(argument != kSupplyOff);
+            return std::nullopt;
+        case kSubQuerySupply:
+            log(atNs, Transcript::Kind::Frame, "power query");
+            return replyAt({static_cast<std::uint8_t>(bus_.powered() ? 1 : 0)}, atNs);
+        case kSubParameters:
+            log(atNs, Transcript::Kind::Frame, formatted("params 0x%02X", argument));
+            parameters_ = argument;
+            return replyAt({argument}, atNs);
+        default:
+            drop(atNs);
+            return std::nullopt;
     }
 }
 

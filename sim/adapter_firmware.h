@@ -62,7 +62,8 @@ private:
                                    std::int64_t atNs);
     std::optional<Reply> adapterCommand(std::int64_t atNs);  // supply and parameter sub-commands
     bool writeRefused(std::uint8_t reg);
-    Reply replyAt(std::vector<std::uint8_t> bytes, std::int64_t atNs, std::int64_t processingNs = 0);
+    Reply replyAt(std::vector<std::uint8_t> bytes, std::int64_t atNs,
+                  std::int64_t processingNs = 0);
     void log(std::int64_t atNs, Transcript::Kind kind, std::string text);
     void drop(std::int64_t atNs);
 

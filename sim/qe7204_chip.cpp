@@ -23,9 +23,9 @@ constexpr Bits kHyst{50, 0, 7};
 constexpr Bits kSth{51, 6, 3};
 
 constexpr std::uint16_t kPositionAlarm = 1u << 15;  // words 32 and 33
-constexpr unsigned kMagnetStatusShift = 13;          // word 34
-constexpr std::uint16_t kTachoAlarm = 1u << 10;      // word 35
-constexpr unsigned kAgcGainShift = 12;               // word 35
+constexpr unsigned kMagnetStatusShift = 13;         // word 34
+constexpr std::uint16_t kTachoAlarm = 1u << 10;     // word 35
+constexpr unsigned kAgcGainShift = 12;              // word 35
 constexpr std::uint16_t kTachoFullScale = 1024;
 // With its AGC switched off the chip holds the gain at mid-scale.
 constexpr std::uint8_t kFixedGain = 8;
@@ -103,26 +103,28 @@ std::uint16_t Qe7204Chip::outputWord(std::uint8_t reg, std::int64_t atNs) {
     const auto status = magnet_.status();
     const bool positionValid = status == MagnetStatus::InRange;
     switch (reg - kFirstOutputWord) {
-    case 0: {  // RelPos: counted from Zin, in the direction that Sign chooses
-        const auto abs = positionWithHysteresis(atNs);
-        const auto zin = kZin.of(words_);
-        const auto rel = static_cast<std::uint16_t>((kSign.of(words_) ? zin - abs : abs - zin) & 0x0FFF);
-        return static_cast<std::uint16_t>(rel | (positionValid ? 0 : kPositionAlarm));
-    }
-    case 1:  // AbsPos
-        return static_cast<std::uint16_t>(positionWithHysteresis(atNs) |
-                                          (positionValid ? 0 : kPositionAlarm));
-    case 2:  // MagnetStatus
-        return static_cast<std::uint16_t>(static_cast<unsigned>(status) << kMagnetStatusShift);
-    default: {  // Tacho and AgcGain
-        const double rangeHz = static_cast<double>(2048u >> kSth.of(words_));
-        const double counts = std::floor(std::fabs(magnet_.speed()) / rangeHz * kTachoFullScale);
-        const bool overRange = counts >= kTachoFullScale;
-        const auto tacho = static_cast<std::uint16_t>(overRange ? kTachoFullScale - 1 : counts);
-        const auto gain = kAgcDisabled.of(words_) ? kFixedGain : magnet_.agcGain();
-        return static_cast<std::uint16_t>(tacho | (overRange ? kTachoAlarm : 0) |
-                                          (gain << kAgcGainShift));
-    }
+        case 0: {  // RelPos: counted from Zin, in the direction that Sign chooses
+            const auto abs = positionWithHysteresis(atNs);
+            const auto zin = kZin.of(words_);
+            const auto rel =
+                static_cast<std::uint16_t>((kSign.of(words_) ? zin - abs : abs - zin) & 0x0FFF);
+            return static_cast<std::uint16_t>(rel | (positionValid ? 0 : kPositionAlarm));
+        }
+        case 1:  // AbsPos
+            return static_cast<std::uint16_t>(positionWithHysteresis(atNs) |
+                                              (positionValid ? 0 : kPositionAlarm));
+        case 2:  // MagnetStatus
+            return static_cast<std::uint16_t>(static_cast<unsigned>(status) << kMagnetStatusShift);
+        default: {  // Tacho and AgcGain
+            const double rangeHz = static_cast<double>(2048u >> kSth.of(words_));
+            const double counts =
+                std::floor(std::fabs(magnet_.speed()) / rangeHz * kTachoFullScale);
+            const bool overRange = counts >= kTachoFullScale;
+            const auto tacho = static_cast<std::uint16_t>(overRange ? kTachoFullScale - 1 : counts);
+            const auto gain = kAgcDisabled.of(words_) ? kFixedGain : magnet_.agcGain();
+            return static_cast<std::uint16_t>(tacho | (overRange ? kTachoAlarm : 0) |
+                                              (gain << kAgcGainShift));
+        }
     }
 }
 

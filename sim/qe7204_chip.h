@@ -23,8 +23,14 @@ public:
     // A typical configuration: 3.3 V regulator, zero position 0, clockwise, hysteresis 1,
     // resolution 4096, one pole pair, tacho range 16 Hz, single-data SSI, linear voltage 360°.
     static constexpr Eeprom typicalEeprom(std::uint8_t address) {
-        return {static_cast<std::uint16_t>(0x0100 | (address & 0x7F)), 0x0000, 0x0001, 0x01C0,
-                0x0000, 0x0000, 0x0000, 0x0000};
+        return {static_cast<std::uint16_t>(0x0100 | (address & 0x7F)),
+                0x0000,
+                0x0001,
+                0x01C0,
+                0x0000,
+                0x0000,
+                0x0000,
+                0x0000};
     }
 
     static constexpr std::uint8_t kFirstOutputWord = 32;
@@ -52,7 +58,9 @@ public:
     std::uint16_t eepromWord(std::uint8_t index) const;  // index 0..31
     void setEepromWord(std::uint8_t index, std::uint16_t value);
     // A working configuration word (48..55) as it stands; 0 while unpowered.
-    std::uint16_t workingWord(std::uint8_t reg) const { return reg < words_.size() ? words_[reg] : 0; }
+    std::uint16_t workingWord(std::uint8_t reg) const {
+        return reg < words_.size() ? words_[reg] : 0;
+    }
 
 private:
     std::uint16_t outputWord(std::uint8_t reg, std::int64_t atNs);

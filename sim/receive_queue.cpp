@@ -8,14 +8,17 @@ void ReceiveQueue::schedule(const std::vector<std::uint8_t>& bytes, std::int64_t
                             const UsbTiming& timing) {
     const auto count = bytes.size();
     const auto fullPackets = count / UsbTiming::kPacketBytes;
-    const auto tailArrival = startNs + static_cast<std::int64_t>(count) * timing.byteNs + timing.latencyNs;
+    const auto tailArrival =
+        startNs + static_cast<std::int64_t>(count) * timing.byteNs + timing.latencyNs;
     std::int64_t previous = bytes_.empty() ? startNs : bytes_.back().atNs;
     for (std::size_t i = 0; i < count; ++i) {
         const auto packet = i / UsbTiming::kPacketBytes;
         // A full packet goes out as soon as its last byte is in; the rest waits for the timer.
-        const auto at = packet < fullPackets
-            ? startNs + static_cast<std::int64_t>((packet + 1) * UsbTiming::kPacketBytes) * timing.byteNs
-            : tailArrival;
+        const auto at =
+            packet < fullPackets
+                ? startNs + static_cast<std::int64_t>((packet + 1) * UsbTiming::kPacketBytes) *
+                                timing.byteNs
+                : tailArrival;
         previous = std::max(previous, at);  // the USB chip never reorders
         bytes_.push_back(Arrival{previous, bytes[i]});
     }

@@ -21,7 +21,8 @@ struct UsbTiming {
 class ReceiveQueue {
 public:
     // A reply whose first byte starts on the serial line at startNs.
-    void schedule(const std::vector<std::uint8_t>& bytes, std::int64_t startNs, const UsbTiming& timing);
+    void schedule(const std::vector<std::uint8_t>& bytes, std::int64_t startNs,
+                  const UsbTiming& timing);
 
     std::uint32_t arrivedBy(std::int64_t ns) const;
     // When the n-th byte (1-based) of the queue arrives; nothing when fewer are in flight.

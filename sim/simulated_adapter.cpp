@@ -11,7 +11,9 @@ constexpr std::uint8_t kLowestLatencyMs = 2;
 constexpr std::uint32_t kLowestBaud = 300;
 constexpr std::uint32_t kHighestBaud = 3'000'000;
 
-std::string number(std::uint64_t value) { return std::to_string(value); }
+std::string number(std::uint64_t value) {
+    return std::to_string(value);
+}
 }  // namespace
 
 SimulatedAdapter::SimulatedAdapter(Clock& clock, Transcript& transcript, std::string serialNumber,
@@ -42,11 +44,17 @@ void SimulatedAdapter::replug() {
     log(Transcript::Kind::Note, "replugged");
 }
 
-void SimulatedAdapter::loseNextReply() { next_.lose = true; }
+void SimulatedAdapter::loseNextReply() {
+    next_.lose = true;
+}
 
-void SimulatedAdapter::delayNextReply(std::uint32_t ms) { next_.delayNs = ms * kNsPerMs; }
+void SimulatedAdapter::delayNextReply(std::uint32_t ms) {
+    next_.delayNs = ms * kNsPerMs;
+}
 
-void SimulatedAdapter::shortenNextReply(std::size_t bytesDropped) { next_.dropBytes = bytesDropped; }
+void SimulatedAdapter::shortenNextReply(std::size_t bytesDropped) {
+    next_.dropBytes = bytesDropped;
+}
 
 void SimulatedAdapter::addSurplusBytes(std::size_t count, std::uint8_t value) {
     next_.surplusBytes = count;
@@ -76,8 +84,10 @@ void SimulatedAdapter::setInstantReplies(bool instant) {
 
 UsbTiming SimulatedAdapter::timing() const {
     if (instant_) return {};
-    const unsigned bits = 1u + wire_.wordLength + (wire_.parity ? 1u : 0u) + (wire_.stopBits == 2 ? 2u : 1u);
-    return UsbTiming{static_cast<std::int64_t>(bits) * 1'000'000'000 / wire_.baud, latencyMs_ * kNsPerMs};
+    const unsigned bits =
+        1u + wire_.wordLength + (wire_.parity ? 1u : 0u) + (wire_.stopBits == 2 ? 2u : 1u);
+    return UsbTiming{static_cast<std::int64_t>(bits) * 1'000'000'000 / wire_.baud,
+                     latencyMs_ * kNsPerMs};
 }
 
 // --- device side -----------------------------------------------------------------------------
@@ -125,8 +135,10 @@ FtStatus SimulatedAdapter::setBitMode(FtHandle handle, std::uint8_t mask, std::u
 FtStatus SimulatedAdapter::setDataCharacteristics(FtHandle handle, std::uint8_t wordLength,
                                                   std::uint8_t stopBits, std::uint8_t parity) {
     const auto text = "data " + number(wordLength) + " " + number(stopBits) + " " + number(parity);
-    if (auto status = admit(handle, "FT_SetDataCharacteristics", text); status != FT_OK) return status;
-    const bool valid = (wordLength == 7 || wordLength == 8) && (stopBits == 0 || stopBits == 2) && parity <= 4;
+    if (auto status = admit(handle, "FT_SetDataCharacteristics", text); status != FT_OK)
+        return status;
+    const bool valid =
+        (wordLength == 7 || wordLength == 8) && (stopBits == 0 || stopBits == 2) && parity <= 4;
     if (!valid) {
         logCall(text, FT_INVALID_PARAMETER);
         return FT_INVALID_PARAMETER;
@@ -150,7 +162,8 @@ FtStatus SimulatedAdapter::setBaudRate(FtHandle handle, std::uint32_t baud) {
     return FT_OK;
 }
 
-FtStatus SimulatedAdapter::setTimeouts(FtHandle handle, std::uint32_t readMs, std::uint32_t writeMs) {
+FtStatus SimulatedAdapter::setTimeouts(FtHandle handle, std::uint32_t readMs,
+                                       std::uint32_t writeMs) {
     const auto text = "timeouts " + number(readMs) + " " + number(writeMs);
     if (auto status = admit(handle, "FT_SetTimeouts", text); status != FT_OK) return status;
     timeouts_ = {readMs, writeMs};
@@ -163,9 +176,11 @@ FtStatus SimulatedAdapter::write(FtHandle handle, const std::uint8_t* data, std:
     written = 0;
     // A written frame shows in the transcript as the firmware decodes it, so only a failed
     // write is logged as a call.
-    if (auto status = admit(handle, "FT_Write", "write " + number(count)); status != FT_OK) return status;
+    if (auto status = admit(handle, "FT_Write", "write " + number(count)); status != FT_OK)
+        return status;
     const auto accepted = acceptedOf(count);
-    if (accepted < count) log(Transcript::Kind::Note, "write cut to " + number(accepted) + " of " + number(count));
+    if (accepted < count)
+        log(Transcript::Kind::Note, "write cut to " + number(accepted) + " of " + number(count));
     const auto byteNs = timing().byteNs;
     auto t = std::max(clock_.nowNs(), txLineFreeNs_);
     for (std::uint32_t i = 0; i < accepted; ++i) {
@@ -248,7 +263,8 @@ void SimulatedAdapter::deliver(AdapterFirmware::Reply reply) {
         log(Transcript::Kind::Note, "reply with " + number(faults.surplusBytes) + " surplus");
     }
     if (faults.delayNs > 0)
-        log(Transcript::Kind::Note, "reply delayed by " + number(faults.delayNs / kNsPerMs) + " ms");
+        log(Transcript::Kind::Note,
+            "reply delayed by " + number(faults.delayNs / kNsPerMs) + " ms");
 
     const auto t = timing();
     // The serial line carries one reply after the other.
@@ -268,7 +284,8 @@ void SimulatedAdapter::logCall(const std::string& text, FtStatus status) {
 std::uint32_t SimulatedAdapter::acceptedOf(std::uint32_t count) {
     auto accepted = count;
     if (everyWriteLimit_) accepted = std::min(accepted, *everyWriteLimit_);
-    if (const auto once = std::exchange(nextWriteLimit_, std::nullopt)) accepted = std::min(accepted, *once);
+    if (const auto once = std::exchange(nextWriteLimit_, std::nullopt))
+        accepted = std::min(accepted, *once);
     return accepted;
 }
 

@@ -89,7 +89,7 @@ public:
     FtHandle handle() const { return handle_; }
     std::uint8_t latencyTimerMs() const { return latencyMs_; }
     std::uint32_t baudRate() const { return wire_.baud; }
-    std::uint32_t readTimeoutMs() const { return timeouts_.readMs; }   // 0: none set
+    std::uint32_t readTimeoutMs() const { return timeouts_.readMs; }    // 0: none set
     std::uint32_t writeTimeoutMs() const { return timeouts_.writeMs; }  // 0: none set
     UsbTiming timing() const;
 
@@ -102,10 +102,12 @@ public:
                                     std::uint8_t parity);
     FtStatus setBaudRate(FtHandle handle, std::uint32_t baud);
     FtStatus setTimeouts(FtHandle handle, std::uint32_t readMs, std::uint32_t writeMs);
-    FtStatus write(FtHandle handle, const std::uint8_t* data, std::uint32_t count, std::uint32_t& written);
+    FtStatus write(FtHandle handle, const std::uint8_t* data, std::uint32_t count,
+                   std::uint32_t& written);
     // Waits on the clock until count bytes have arrived or the read time-out passes; without
     // a time-out it waits only for the bytes in flight. Count 0 reports whether it still answers.
-    FtStatus read(FtHandle handle, std::uint8_t* data, std::uint32_t count, std::uint32_t& bytesRead);
+    FtStatus read(FtHandle handle, std::uint8_t* data, std::uint32_t count,
+                  std::uint32_t& bytesRead);
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes);
     FtStatus purge(FtHandle handle, std::uint32_t mask);
 

@@ -84,10 +84,12 @@ FtStatus SimulatedDriver::getDeviceInfoList(DeviceInfoNode* nodes, std::uint32_t
 }
 
 FtStatus SimulatedDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& handle) {
-    if (!arg || (flags != kOpenBySerialNumber && flags != kOpenByDescription)) return FT_INVALID_PARAMETER;
+    if (!arg || (flags != kOpenBySerialNumber && flags != kOpenByDescription))
+        return FT_INVALID_PARAMETER;
     const std::string wanted(static_cast<const char*>(arg));
     for (auto* adapter : pluggedAdapters()) {
-        const auto& text = flags == kOpenBySerialNumber ? adapter->serialNumber() : adapter->description();
+        const auto& text =
+            flags == kOpenBySerialNumber ? adapter->serialNumber() : adapter->description();
         if (text != wanted) continue;
         const auto newHandle = nextHandle_++;
         const auto status = adapter->open(newHandle);
@@ -111,7 +113,8 @@ FtStatus SimulatedDriver::close(FtHandle handle) {
 }
 
 FtStatus SimulatedDriver::setLatencyTimer(FtHandle handle, std::uint8_t milliseconds) {
-    return route(handle, [&](SimulatedAdapter& a) { return a.setLatencyTimer(handle, milliseconds); });
+    return route(handle,
+                 [&](SimulatedAdapter& a) { return a.setLatencyTimer(handle, milliseconds); });
 }
 
 FtStatus SimulatedDriver::setBitMode(FtHandle handle, std::uint8_t mask, std::uint8_t mode) {
@@ -129,20 +132,24 @@ FtStatus SimulatedDriver::setBaudRate(FtHandle handle, std::uint32_t baud) {
     return route(handle, [&](SimulatedAdapter& a) { return a.setBaudRate(handle, baud); });
 }
 
-FtStatus SimulatedDriver::setTimeouts(FtHandle handle, std::uint32_t readMs, std::uint32_t writeMs) {
-    return route(handle, [&](SimulatedAdapter& a) { return a.setTimeouts(handle, readMs, writeMs); });
+FtStatus SimulatedDriver::setTimeouts(FtHandle handle, std::uint32_t readMs,
+                                      std::uint32_t writeMs) {
+    return route(handle,
+                 [&](SimulatedAdapter& a) { return a.setTimeouts(handle, readMs, writeMs); });
 }
 
 FtStatus SimulatedDriver::write(FtHandle handle, const std::uint8_t* data, std::uint32_t count,
                                 std::uint32_t& written) {
     written = 0;
-    return route(handle, [&](SimulatedAdapter& a) { return a.write(handle, data, count, written); });
+    return route(handle,
+                 [&](SimulatedAdapter& a) { return a.write(handle, data, count, written); });
 }
 
 FtStatus SimulatedDriver::read(FtHandle handle, std::uint8_t* data, std::uint32_t count,
                                std::uint32_t& bytesRead) {
     bytesRead = 0;
-    return route(handle, [&](SimulatedAdapter& a) { return a.read(handle, data, count, bytesRead); });
+    return route(handle,
+                 [&](SimulatedAdapter& a) { return a.read(handle, data, count, bytesRead); });
 }
 
 FtStatus SimulatedDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) {

@@ -4,12 +4,14 @@
 
 namespace qe::sim {
 
-std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock, const SimulationOptions& options) {
+std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock,
+                                                       const SimulationOptions& options) {
     auto driver = std::make_unique<SimulatedDriver>(clock);
     driver->setInstantReplies(options.instantReplies);
     auto& adapter = driver->addAdapter();
     const int chips = std::clamp(options.chips, 0, SimulationOptions::kMaxChips);
-    for (int address = 0; address < chips; ++address) adapter.addChip(static_cast<std::uint8_t>(address));
+    for (int address = 0; address < chips; ++address)
+        adapter.addChip(static_cast<std::uint8_t>(address));
     adapter.magnet().setSpeed(options.revolutionsPerSecond);
     return driver;
 }

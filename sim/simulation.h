@@ -7,19 +7,21 @@
 
 namespace qe::sim {
 
-// Fastest turn of the magnet offered, either way: beyond the widest tacho range, to see it saturate.
+// Fastest turn of the magnet offered, either way: beyond the widest tacho range, to see it
+// saturate.
 inline constexpr double kMaxMagnetSpeedRps = 2500.0;
 
 // What `--simulate` puts on the desk.
 struct SimulationOptions {
     static constexpr int kMaxChips = 128;  // one per bus address
 
-    int chips = 1;                     // at bus addresses 0, 1, 2, ... with a typical configuration
+    int chips = 1;  // at bus addresses 0, 1, 2, ... with a typical configuration
     double revolutionsPerSecond = 0.1;  // a slow turn, so the readout and the dial visibly move
-    bool instantReplies = false;       // no latency, wire or EEPROM time (unit tests)
+    bool instantReplies = false;        // no latency, wire or EEPROM time (unit tests)
 };
 
 // One "QE7204 interface" adapter (serial "QE000001") with its chips and a turning magnet.
-std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock, const SimulationOptions& options = {});
+std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock,
+                                                       const SimulationOptions& options = {});
 
 }  // namespace qe::sim

@@ -21,7 +21,8 @@ std::vector<std::string> Transcript::texts() const {
 std::vector<std::string> Transcript::texts(std::initializer_list<Kind> kinds) const {
     std::vector<std::string> result;
     for (const auto& event : events_)
-        if (std::find(kinds.begin(), kinds.end(), event.kind) != kinds.end()) result.push_back(event.text);
+        if (std::find(kinds.begin(), kinds.end(), event.kind) != kinds.end())
+            result.push_back(event.text);
     return result;
 }
 

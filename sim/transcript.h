@@ -41,7 +41,6 @@ public:
     std::vector<std::string> calls() const { return texts({Kind::Call}); }
 
 private:
-
     std::deque<Event> events_;
     std::size_t limit_ = kDefaultLimit;
 };

@@ -25,7 +25,9 @@ void VirtualMagnet::setAngle(double revolutions) {
     baseAngle_ = std::isfinite(revolutions) ? wrapRevolutions(revolutions) : 0.0;
 }
 
-double VirtualMagnet::angle() const { return angleAt(clock_.nowNs()); }
+double VirtualMagnet::angle() const {
+    return angleAt(clock_.nowNs());
+}
 
 double VirtualMagnet::angleAt(std::int64_t ns) const {
     const double seconds = static_cast<double>(ns - baseNs_) / 1e9;

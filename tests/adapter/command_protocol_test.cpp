@@ -69,8 +69,14 @@ const Operation kRead = [](AdapterLink& l) { return l.ReadRegister(21, 7).ok; };
 const Operation kReadAll = [](AdapterLink& l) { return l.ReadAllRegisters(21); };
 const Operation kOutputs = [](AdapterLink& l) { return l.ReadOutputRegisters(21); };
 const Operation kScan = [](AdapterLink& l) { return l.ScanBus(); };
-const Operation kPowerOn = [](AdapterLink& l) { l.PowerOn(); return l.ChipPowered; };
-const Operation kPowerOff = [](AdapterLink& l) { l.PowerOff(); return l.ChipPowered; };
+const Operation kPowerOn = [](AdapterLink& l) {
+    l.PowerOn();
+    return l.ChipPowered;
+};
+const Operation kPowerOff = [](AdapterLink& l) {
+    l.PowerOff();
+    return l.ChipPowered;
+};
 const Operation kQueryPower = [](AdapterLink& l) { return l.QueryPower(); };
 const Operation kParameters = [](AdapterLink& l) { return l.SetAdapterParameters(15, 0); };
 
@@ -109,9 +115,11 @@ TEST(CommandFrames, EachOperationSendsItsFramesByteForByte) {
     const Case cases[] = {
         {"write", kWrite32, {{89, 42, 32, 0x12, 0x34}}},
         {"write to address 127",
-         [](AdapterLink& l) { return l.WriteRegister(127, 0, 0xFFFF); }, {{89, 254, 0, 255, 255}}},
+         [](AdapterLink& l) { return l.WriteRegister(127, 0, 0xFFFF); },
+         {{89, 254, 0, 255, 255}}},
         {"read", kRead, {{89, 43, 7}}},
-        {"read at address 127", [](AdapterLink& l) { return l.ReadRegister(127, 55).ok; },
+        {"read at address 127",
+         [](AdapterLink& l) { return l.ReadRegister(127, 55).ok; },
          {{89, 255, 55}}},
         {"read all", kReadAll, {{87, 42}}},
         {"outputs", kOutputs, {{86, 42}}},
@@ -120,7 +128,8 @@ TEST(CommandFrames, EachOperationSendsItsFramesByteForByte) {
         {"power off", kPowerOff, {{90, 3, 0}, {90, 4, 0}}},
         {"query power", kQueryPower, {{90, 4, 0}}},
         {"parameters 15, 0", kParameters, {{90, 2, 240}}},
-        {"parameters 3, 10", [](AdapterLink& l) { return l.SetAdapterParameters(3, 10); },
+        {"parameters 3, 10",
+         [](AdapterLink& l) { return l.SetAdapterParameters(3, 10); },
          {{90, 2, 0x3A}}},
     };
     for (const auto& c : cases) {
@@ -150,20 +159,36 @@ TEST(CommandReplies, ResultReadsAndPurgesFollowTheReply) {
     const Case cases[] = {
         {"write acknowledged", kWrite32, {1}, true, true, {write, "read 1"}},
         {"write refused", kWrite32, {0}, true, false, {write, "read 1"}},
-        {"write answered twice", kWrite32, {1, 1}, true, false,
+        {"write answered twice",
+         kWrite32,
+         {1, 1},
+         true,
+         false,
          {write, "read 2", "purge rx", "purge tx"}},
         {"write unanswered", kWrite32, {}, false, false, {write, "read 0", "purge rx", "purge tx"}},
         {"read all, 112 bytes", kReadAll, counting(112), true, true, {readAll, "read 112"}},
-        {"read all, 113 bytes", kReadAll, counting(113), true, true,
+        {"read all, 113 bytes",
+         kReadAll,
+         counting(113),
+         true,
+         true,
          {readAll, "read 113", "purge rx"}},
-        {"read all, 111 bytes", kReadAll, counting(111), true, false,
+        {"read all, 111 bytes",
+         kReadAll,
+         counting(111),
+         true,
+         false,
          {readAll, "read 111", "purge rx"}},
         {"outputs, 8 bytes", kOutputs, counting(8), true, true, {outputs, "read 8"}},
         {"outputs, 9 bytes", kOutputs, counting(9), true, false, {outputs, "purge rx", "purge tx"}},
         {"outputs, 7 bytes", kOutputs, counting(7), true, false, {outputs, "purge rx", "purge tx"}},
         {"parameters echoed", kParameters, {240}, true, true, {parameters, "read 1"}},
         {"parameters echo differs", kParameters, {0x0F}, true, false, {parameters, "read 1"}},
-        {"parameters answered twice", kParameters, {240, 240}, true, false,
+        {"parameters answered twice",
+         kParameters,
+         {240, 240},
+         true,
+         false,
          {parameters, "purge rx"}},
         {"parameters unanswered", kParameters, {}, false, false, {parameters, "purge rx"}},
         {"supply on", kQueryPower, {1}, true, true, {query, "read 1"}},
@@ -266,14 +291,16 @@ TEST(CommandReplies, FailedQueueQueryEndsTheOperationWithoutPurge) {
     };
     for (const auto& c : cases) {
         for (const int looksThatSucceed : {0, 1}) {
-            SCOPED_TRACE(std::string(c.name) + ", failing from look " + std::to_string(looksThatSucceed + 1));
+            SCOPED_TRACE(std::string(c.name) + ", failing from look " +
+                         std::to_string(looksThatSucceed + 1));
             Rig rig;
             const RegisterImage before = rig.image;
             rig.driver.failCallAfter("FT_GetQueueStatus", FT_IO_ERROR, looksThatSucceed);
             rig.driver.replyToNextWrite(counting(112));
             EXPECT_FALSE(c.run(rig.link));
-            EXPECT_EQ(exchange(rig.driver),
-                      looksThatSucceed == 0 ? std::vector<std::string>{} : std::vector<std::string>{c.frame});
+            EXPECT_EQ(exchange(rig.driver), looksThatSucceed == 0
+                                                ? std::vector<std::string>{}
+                                                : std::vector<std::string>{c.frame});
             EXPECT_EQ(rig.clock.nowNs(), 0) << "the wait went on";
             EXPECT_EQ(rig.image, before);
             EXPECT_TRUE(rig.sink.shown.empty());
@@ -308,14 +335,10 @@ TEST(CommandWaits, TimeLimitsHoldToTheMillisecond) {
         Bytes reply;
     };
     const Case cases[] = {
-        {"write", kWrite32, 2000, {1}},
-        {"write with EEPROM pause", kWrite31, 2000, {1}},
-        {"read", kRead, 2000, {0x12, 0x34}},
-        {"read all", kReadAll, 4000, counting(112)},
-        {"outputs", kOutputs, 20, counting(8)},
-        {"query power", kQueryPower, 20, {1}},
-        {"parameters", kParameters, 20, {240}},
-        {"scan", kScan, 1000, {0x12, 0xFF}},
+        {"write", kWrite32, 2000, {1}},         {"write with EEPROM pause", kWrite31, 2000, {1}},
+        {"read", kRead, 2000, {0x12, 0x34}},    {"read all", kReadAll, 4000, counting(112)},
+        {"outputs", kOutputs, 20, counting(8)}, {"query power", kQueryPower, 20, {1}},
+        {"parameters", kParameters, 20, {240}}, {"scan", kScan, 1000, {0x12, 0xFF}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -343,7 +366,8 @@ TEST(CommandWaits, TimeLimitsHoldToTheMillisecond) {
 }
 
 TEST(CommandWaits, QueueIsLookedAtAgainWithinAFifthOfAMillisecond) {
-    for (const std::int64_t arrivalNs : {std::int64_t{50'000}, 5 * kMs + 50'000, 17 * kMs + 199'999}) {
+    for (const std::int64_t arrivalNs :
+         {std::int64_t{50'000}, 5 * kMs + 50'000, 17 * kMs + 199'999}) {
         SCOPED_TRACE(arrivalNs);
         Rig rig;
         rig.driver.arriveAt(arrivalNs, counting(8));
@@ -394,8 +418,11 @@ TEST(CommandScan, AddressesUpToTheEndMarker) {
         {"one chip", {{0, {0x12, 0xFF}}}, {0x12}, true, 0},
         {"no chip", {{0, {0xFF}}}, {}, false, 0},
         {"two chips, marker 0x80", {{0, {0x12, 0x13, 0x80}}}, {0x12, 0x13}, true, 0},
-        {"address after the marker in the same read", {{0, {0x12, 0xFF, 0x14}}}, {0x12, 0x14},
-         true, 0},
+        {"address after the marker in the same read",
+         {{0, {0x12, 0xFF, 0x14}}},
+         {0x12, 0x14},
+         true,
+         0},
         {"list over two reads", {{0, {0x12}}, {5, {0x13, 0x80}}}, {0x12, 0x13}, true, 5},
         {"no marker", {{0, {0x12, 0x13}}}, {0x12, 0x13}, false, 1001},
         {"nothing", {}, {}, false, 1001},
@@ -546,7 +573,7 @@ TEST(CommandStaleBytes, LatePowerReplyIsNotTakenForTheNextWritesAcknowledgement)
     Rig rig;
     rig.driver.replyToNextWrite({1}, 25);  // the supply answer comes after the query gave up
     EXPECT_FALSE(rig.link.QueryPower());
-    rig.clock.setNs(50 * kMs);  // the next poll tick
+    rig.clock.setNs(50 * kMs);         // the next poll tick
     rig.driver.replyToNextWrite({0});  // the chip refuses the write
     EXPECT_FALSE(rig.link.WriteRegister(0, 49, 0x1234));
     rig.driver.replyToNextWrite({0x02, 0x05});
@@ -592,10 +619,18 @@ TEST(CommandIncompleteReplies, RegisterReadWithoutExactlyItsWordIsNotAValue) {
     const std::string frame = "write 89 43 9";
     const Case cases[] = {
         {"full reply", {{0, {0x56, 0x78}}}, {0x5678, true}, {frame, "read 2"}, 0},
-        {"bytes 1500 ms apart", {{0, {0x56}}, {1500, {0x78}}}, {0x5678, true}, {frame, "read 2"}, 1500},
+        {"bytes 1500 ms apart",
+         {{0, {0x56}}, {1500, {0x78}}},
+         {0x5678, true},
+         {frame, "read 2"},
+         1500},
         {"one byte", {{0, {0x56}}}, {0, false}, {frame, "read 1", "purge rx"}, 2001},
         {"no reply", {}, {0, false}, {frame, "read 0", "purge rx"}, 2001},
-        {"reply after the limit", {{2500, {0x56, 0x78}}}, {0, false}, {frame, "read 0", "purge rx"}, 2001},
+        {"reply after the limit",
+         {{2500, {0x56, 0x78}}},
+         {0, false},
+         {frame, "read 0", "purge rx"},
+         2001},
         {"three bytes", {{0, {0x56, 0x78, 0x9A}}}, {0, false}, {frame, "read 2", "purge rx"}, 0},
     };
     for (const auto& c : cases) {

@@ -29,9 +29,9 @@ constexpr FtHandle kFirstHandle = 0x1000;  // the scripted driver's first handle
 const Trace kConfigureExchange = {"FT_Write 90 2 240", "FT_Read 1", "FT_Write 90 4 0", "FT_Read 1"};
 
 Trace openAndConfigure(const std::string& serial) {
-    Trace trace = {"FT_OpenEx " + serial + " by 1", "FT_SetLatencyTimer 16",
-                   "FT_SetBitMode 0/0",          "FT_SetDataCharacteristics 8,2,0",
-                   "FT_SetBaudRate 250000",      "FT_SetTimeouts 2000/2000"};
+    Trace trace = {
+        "FT_OpenEx " + serial + " by 1",   "FT_SetLatencyTimer 16", "FT_SetBitMode 0/0",
+        "FT_SetDataCharacteristics 8,2,0", "FT_SetBaudRate 250000", "FT_SetTimeouts 2000/2000"};
     trace.insert(trace.end(), kConfigureExchange.begin(), kConfigureExchange.end());
     return trace;
 }
@@ -100,18 +100,22 @@ public:
         for (const auto& c : driver.calls) {
             const std::string arg = std::to_string(c.arg);
             if (c.name == "FT_OpenEx") {
-                lines.push_back(c.name + " " + std::string(c.bytes.begin(), c.bytes.end()) + " by " + arg);
+                lines.push_back(c.name + " " + std::string(c.bytes.begin(), c.bytes.end()) +
+                                " by " + arg);
             } else if (c.name == "FT_Write") {
                 std::string bytes;
                 for (auto b : c.bytes) bytes += " " + std::to_string(b);
                 lines.push_back(c.name + bytes);
             } else if (c.name == "FT_SetBitMode") {
-                lines.push_back(c.name + " " + std::to_string(c.arg >> 8) + "/" + std::to_string(c.arg & 0xFF));
+                lines.push_back(c.name + " " + std::to_string(c.arg >> 8) + "/" +
+                                std::to_string(c.arg & 0xFF));
             } else if (c.name == "FT_SetDataCharacteristics") {
                 lines.push_back(c.name + " " + std::to_string(c.arg >> 16) + "," +
-                                std::to_string(c.arg >> 8 & 0xFF) + "," + std::to_string(c.arg & 0xFF));
+                                std::to_string(c.arg >> 8 & 0xFF) + "," +
+                                std::to_string(c.arg & 0xFF));
             } else if (c.name == "FT_SetTimeouts") {
-                lines.push_back(c.name + " " + arg + "/" + std::to_string(c.bytes[0] << 8 | c.bytes[1]));
+                lines.push_back(c.name + " " + arg + "/" +
+                                std::to_string(c.bytes[0] << 8 | c.bytes[1]));
             } else {
                 lines.push_back(c.name + " " + arg);
             }
@@ -202,12 +206,7 @@ const DiscoveryCase kDiscoveryCases[] = {
      {"A1"},
      "A1",
      "[Port Options]\nLast Opened=A1\n"},
-    {"no devices: nothing opened, no file created",
-     std::nullopt,
-     {},
-     {},
-     "",
-     std::nullopt},
+    {"no devices: nothing opened, no file created", std::nullopt, {}, {}, "", std::nullopt},
 };
 
 TEST(Connection, FindsAndPrefersTheAdapter) {
@@ -408,7 +407,8 @@ TEST(Connection, FailingDeviceIsToldOnceWhileItStaysListed) {
                 r.sink.clear();
                 r.link.ConnectAdapter();
             };
-            // The scripted driver keeps listing a closed device as open; the vendor's lists it free.
+            // The scripted driver keeps listing a closed device as open; the vendor's lists it
+            // free.
             const auto relist = [&r] {
                 r.driver.devices.clear();
                 r.attach({{"A1", kAdapter}});
@@ -418,7 +418,8 @@ TEST(Connection, FailingDeviceIsToldOnceWhileItStaysListed) {
             r.link.EnumerateDevices();
             tick();
             EXPECT_EQ(r.sink.shown, c.boxesOnFailure);
-            EXPECT_EQ(r.driver.count("FT_OpenEx"), 1) << "failed in the first pass, not tried in the second";
+            EXPECT_EQ(r.driver.count("FT_OpenEx"), 1)
+                << "failed in the first pass, not tried in the second";
             EXPECT_EQ(r.link.AdapterHandle, 0u);
             const std::vector<std::string> attempt = r.driver.callNames();
 
@@ -519,11 +520,13 @@ struct EnumerationFailure {
 
 TEST(Connection, EnumerationFailures) {
     const EnumerationFailure cases[] = {
-        {"FT_CreateDeviceInfoList", FT_IO_ERROR,
+        {"FT_CreateDeviceInfoList",
+         FT_IO_ERROR,
          {{MessageKind::Critical, "FT_CreateDeviceInfoList - General IO error..."}}},
         // The status of a library without the entry point: never a box.
         {"FT_CreateDeviceInfoList", FT_DEVICE_NOT_OPENED_FOR_WRITE, {}},
-        {"FT_GetDeviceInfoList", FT_INSUFFICIENT_RESOURCES,
+        {"FT_GetDeviceInfoList",
+         FT_INSUFFICIENT_RESOURCES,
          {{MessageKind::Critical, "FT_GetDeviceInfoList - Insufficient resources..."}}},
         {"FT_GetDeviceInfoList", FT_OTHER_ERROR, {{MessageKind::Critical, "FT_GetDeviceInfoList"}}},
     };

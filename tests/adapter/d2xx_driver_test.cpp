@@ -101,7 +101,8 @@ TEST(D2xxDriver, PassesArgumentsAndTheHandleThrough) {
     std::uint32_t got = 0;
     EXPECT_EQ(driver.read(handle, reply, 5, got), FT_OK);
     EXPECT_EQ(got, 3u);
-    EXPECT_EQ(std::vector<std::uint8_t>(reply, reply + 4), (std::vector<std::uint8_t>{0xA0, 0xA1, 0xA2, 0}));
+    EXPECT_EQ(std::vector<std::uint8_t>(reply, reply + 4),
+              (std::vector<std::uint8_t>{0xA0, 0xA1, 0xA2, 0}));
 
     std::uint32_t waiting = 0;
     EXPECT_EQ(driver.getQueueStatus(handle, waiting), FT_OK);
@@ -111,11 +112,12 @@ TEST(D2xxDriver, PassesArgumentsAndTheHandleThrough) {
     EXPECT_EQ(driver.read(handle, reply, 0, got), FT_OK);
     EXPECT_EQ(driver.close(handle), FT_OK);
 
-    EXPECT_EQ(log.text(),
-              "FT_OpenEx(ABCDEFGHIJKLMNOP,1);FT_SetLatencyTimer(h,16);FT_SetBitMode(h,0,0);"
-              "FT_SetDataCharacteristics(h,8,2,0);FT_SetBaudRate(h,250000);FT_SetBaudRate(h,9600);"
-              "FT_SetTimeouts(h,2000,1500);FT_Write(h,89 42 48 18 52);FT_Read(h,5);FT_GetQueueStatus(h);"
-              "FT_Purge(h,1);FT_Purge(h,2);FT_Read(h,0);FT_Close(h);");
+    EXPECT_EQ(
+        log.text(),
+        "FT_OpenEx(ABCDEFGHIJKLMNOP,1);FT_SetLatencyTimer(h,16);FT_SetBitMode(h,0,0);"
+        "FT_SetDataCharacteristics(h,8,2,0);FT_SetBaudRate(h,250000);FT_SetBaudRate(h,9600);"
+        "FT_SetTimeouts(h,2000,1500);FT_Write(h,89 42 48 18 52);FT_Read(h,5);FT_GetQueueStatus(h);"
+        "FT_Purge(h,1);FT_Purge(h,2);FT_Read(h,0);FT_Close(h);");
 }
 
 TEST(D2xxDriver, FailedCallsGiveTheLibrarysStatus) {
@@ -221,7 +223,8 @@ TEST(D2xxDriver, ConnectsThroughTheLibrary) {
     ASSERT_NE(link.AdapterHandle, 0u);
     EXPECT_EQ(link.LastOpenedSerial, "ABCDEFGHIJKLMNOP");
     const std::string opening =
-        "FT_CreateDeviceInfoList;FT_GetDeviceInfoList;FT_OpenEx(ABCDEFGHIJKLMNOP,1);FT_SetLatencyTimer(h,16);"
+        "FT_CreateDeviceInfoList;FT_GetDeviceInfoList;FT_OpenEx(ABCDEFGHIJKLMNOP,1);FT_"
+        "SetLatencyTimer(h,16);"
         "FT_SetBitMode(h,0,0);FT_SetDataCharacteristics(h,8,2,0);FT_SetBaudRate(h,250000);"
         "FT_SetTimeouts(h,2000,2000);";
     const std::string logged = log.text();

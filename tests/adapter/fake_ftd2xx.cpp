@@ -29,16 +29,24 @@ int theDevice;     // the handle FT_OpenEx gives out
 int someoneElses;  // the handle of a device listed as already open
 
 // "h" for the handle handed out, "?" for anything else: shows the pointer came back intact.
-const char* name(FT_HANDLE handle) { return handle == &theDevice ? "h" : "?"; }
+const char* name(FT_HANDLE handle) {
+    return handle == &theDevice ? "h" : "?";
+}
 
-void log(const std::string& entry) { callLog += entry + ";"; }
+void log(const std::string& entry) {
+    callLog += entry + ";";
+}
 
 }  // namespace
 
 extern "C" {
 
-const char* fake_d2xx_log() { return callLog.c_str(); }
-void fake_d2xx_reset() { callLog.clear(); }
+const char* fake_d2xx_log() {
+    return callLog.c_str();
+}
+void fake_d2xx_reset() {
+    callLog.clear();
+}
 
 #ifndef FAKE_D2XX_WITHOUT_CREATE
 FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevs) {
@@ -74,7 +82,8 @@ FT_STATUS FT_GetDeviceInfoList(FakeNode* dest, DWORD* numDevs) {
 }
 
 FT_STATUS FT_OpenEx(void* arg, DWORD flags, FT_HANDLE* handle) {
-    log("FT_OpenEx(" + std::string(static_cast<const char*>(arg)) + "," + std::to_string(flags) + ")");
+    log("FT_OpenEx(" + std::string(static_cast<const char*>(arg)) + "," + std::to_string(flags) +
+        ")");
     if (std::strcmp(static_cast<const char*>(arg), "ABSENT") == 0) return 2;
     *handle = &theDevice;
     return 0;
@@ -91,13 +100,16 @@ FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
 }
 
 FT_STATUS FT_SetBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) {
-    log(std::string("FT_SetBitMode(") + name(handle) + "," + std::to_string(mask) + "," + std::to_string(mode) + ")");
+    log(std::string("FT_SetBitMode(") + name(handle) + "," + std::to_string(mask) + "," +
+        std::to_string(mode) + ")");
     return 0;
 }
 
-FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity) {
-    log(std::string("FT_SetDataCharacteristics(") + name(handle) + "," + std::to_string(wordLength) + "," +
-        std::to_string(stopBits) + "," + std::to_string(parity) + ")");
+FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
+                                    UCHAR parity) {
+    log(std::string("FT_SetDataCharacteristics(") + name(handle) + "," +
+        std::to_string(wordLength) + "," + std::to_string(stopBits) + "," + std::to_string(parity) +
+        ")");
     return 0;
 }
 
@@ -114,7 +126,8 @@ FT_STATUS FT_SetTimeouts(FT_HANDLE handle, ULONG readMs, ULONG writeMs) {
 
 FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD count, DWORD* written) {
     std::string bytes;
-    for (DWORD i = 0; i < count; ++i) bytes += (i ? " " : "") + std::to_string(static_cast<UCHAR*>(buffer)[i]);
+    for (DWORD i = 0; i < count; ++i)
+        bytes += (i ? " " : "") + std::to_string(static_cast<UCHAR*>(buffer)[i]);
     log(std::string("FT_Write(") + name(handle) + "," + bytes + ")");
     *written = count > 4 ? 4 : count;  // accepts four bytes at most
     return 0;
@@ -123,7 +136,8 @@ FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD count, DWORD* written) 
 FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead) {
     log(std::string("FT_Read(") + name(handle) + "," + std::to_string(count) + ")");
     if (handle != &theDevice) return 4;
-    for (DWORD i = 0; i < count && i < 3; ++i) static_cast<UCHAR*>(buffer)[i] = static_cast<UCHAR>(0xA0 + i);
+    for (DWORD i = 0; i < count && i < 3; ++i)
+        static_cast<UCHAR*>(buffer)[i] = static_cast<UCHAR>(0xA0 + i);
     *bytesRead = count < 3 ? count : 3;
     return 0;
 }

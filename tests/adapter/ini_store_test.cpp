@@ -16,7 +16,9 @@ namespace {
 // An ini file in a fresh folder.
 class IniFile {
 public:
-    IniFile() : path(dir.filePath(QStringLiteral("tool.ini"))), store(path) { EXPECT_TRUE(dir.isValid()); }
+    IniFile() : path(dir.filePath(QStringLiteral("tool.ini"))), store(path) {
+        EXPECT_TRUE(dir.isValid());
+    }
 
     void write(const std::string& contents) {
         QFile file(path);
@@ -49,25 +51,33 @@ struct WriteCase {
 
 TEST(IniStore, WritesNamesLiterally) {
     const WriteCase cases[] = {
-        {"the adapter's entry", {{"Port Options", "Last Opened", "A1B2C3"}},
+        {"the adapter's entry",
+         {{"Port Options", "Last Opened", "A1B2C3"}},
          "[Port Options]\nLast Opened=A1B2C3\n"},
-        {"a later write replaces the value", {{"Port Options", "Last Opened", "A1"}, {"Port Options", "Last Opened", "B2"}},
+        {"a later write replaces the value",
+         {{"Port Options", "Last Opened", "A1"}, {"Port Options", "Last Opened", "B2"}},
          "[Port Options]\nLast Opened=B2\n"},
         {"sections and keys in name order",
-         {{"Port Options", "Last Opened", "FT4"}, {"FT4", "SettingsTop", "12"}, {"FT4", "Display", "tacho"}},
+         {{"Port Options", "Last Opened", "FT4"},
+          {"FT4", "SettingsTop", "12"},
+          {"FT4", "Display", "tacho"}},
          "[FT4]\nDisplay=tacho\nSettingsTop=12\n\n[Port Options]\nLast Opened=FT4\n"},
         {"an empty section name", {{"", "DisplayLeft", "100"}}, "[]\nDisplayLeft=100\n"},
-        {"slashes and percent signs stay as they are", {{"AB/CD%2F", "Display/Mode", "x/y"}},
+        {"slashes and percent signs stay as they are",
+         {{"AB/CD%2F", "Display/Mode", "x/y"}},
          "[AB/CD%2F]\nDisplay/Mode=x/y\n"},
-        {"line breaks never start a line of their own", {{"S", "K", "one\r\n[Evil]\nx=1"}},
+        {"line breaks never start a line of their own",
+         {{"S", "K", "one\r\n[Evil]\nx=1"}},
          "[S]\nK=one[Evil]x=1\n"},
-        {"UTF-8 and an empty value", {{"Port Options", "Last Opened", QString::fromUtf8("\xC3\xA9t\xC3\xA9")}, {"S", "E", ""}},
+        {"UTF-8 and an empty value",
+         {{"Port Options", "Last Opened", QString::fromUtf8("\xC3\xA9t\xC3\xA9")}, {"S", "E", ""}},
          "[Port Options]\nLast Opened=\xC3\xA9t\xC3\xA9\n\n[S]\nE=\n"},
     };
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.name);
         IniFile ini;
-        for (const Entry& e : c.writes) EXPECT_TRUE(ini.store.writeString(e.section, e.key, e.value));
+        for (const Entry& e : c.writes)
+            EXPECT_TRUE(ini.store.writeString(e.section, e.key, e.value));
         EXPECT_EQ(ini.contents(), c.file);
         // ... and every entry reads back as written, line breaks aside.
         IniStore again(ini.path);
@@ -95,15 +105,18 @@ TEST(IniStore, ReadsFilesWrittenByOtherPrograms) {
          "Port Options", "Last Opened", "NEW"},
         {"spaces around the section name and indented lines",
          "  [ Port Options ]\n   Last Opened=A1\n", "Port Options", "Last Opened", "A1"},
-        {"a byte order mark", "\xEF\xBB\xBF[Port Options]\nLast Opened=A1\n", "Port Options", "Last Opened", "A1"},
+        {"a byte order mark", "\xEF\xBB\xBF[Port Options]\nLast Opened=A1\n", "Port Options",
+         "Last Opened", "A1"},
         {"the value keeps further equals signs", "[S]\nK=a=b\n", "S", "K", "a=b"},
-        {"the same key in another section", "[Other]\nLast Opened=X\n[Port Options]\nLast Opened=Y\n",
-         "Port Options", "Last Opened", "Y"},
-        {"names are matched in their letter case", "[port options]\nlast opened=A1\n", "Port Options",
-         "Last Opened", "<default>"},
-        {"keys before the first section belong to none", "Last Opened=A1\n[Port Options]\n", "Port Options",
-         "Last Opened", "<default>"},
-        {"the empty section", "[]\nDisplayLeft=100\n[X]\nDisplayLeft=5\n", "", "DisplayLeft", "100"},
+        {"the same key in another section",
+         "[Other]\nLast Opened=X\n[Port Options]\nLast Opened=Y\n", "Port Options", "Last Opened",
+         "Y"},
+        {"names are matched in their letter case", "[port options]\nlast opened=A1\n",
+         "Port Options", "Last Opened", "<default>"},
+        {"keys before the first section belong to none", "Last Opened=A1\n[Port Options]\n",
+         "Port Options", "Last Opened", "<default>"},
+        {"the empty section", "[]\nDisplayLeft=100\n[X]\nDisplayLeft=5\n", "", "DisplayLeft",
+         "100"},
         {"a slash in a section name", "[AB/CD]\nDisplay=tacho\n", "AB/CD", "Display", "tacho"},
         {"a line without an equals sign is skipped", "[S]\ngarbage\nK=1\n", "S", "K", "1"},
         {"an empty file", "", "Port Options", "Last Opened", "<default>"},
@@ -118,7 +131,8 @@ TEST(IniStore, ReadsFilesWrittenByOtherPrograms) {
 
 TEST(IniStore, MissingFileGivesTheDefaultAndIsNotCreated) {
     IniFile ini;
-    EXPECT_EQ(ini.store.readString(QStringLiteral("Port Options"), QStringLiteral("Last Opened")), QString());
+    EXPECT_EQ(ini.store.readString(QStringLiteral("Port Options"), QStringLiteral("Last Opened")),
+              QString());
     EXPECT_EQ(ini.store.readInt(QStringLiteral("S"), QStringLiteral("K"), 42), 42);
     EXPECT_EQ(ini.contents(), std::nullopt);
 }
@@ -128,13 +142,14 @@ TEST(IniStore, Integers) {
         std::string value;
         int expected;
     };
-    const IntCase cases[] = {{"123", 123}, {" -5 ", -5}, {"0", 0}, {"12px", 7}, {"", 7}, {"1.5", 7},
-                             {"99999999999", 7}};
+    const IntCase cases[] = {{"123", 123}, {" -5 ", -5}, {"0", 0},          {"12px", 7},
+                             {"", 7},      {"1.5", 7},   {"99999999999", 7}};
     for (const IntCase& c : cases) {
         SCOPED_TRACE(c.value);
         IniFile ini;
         ini.write("[Layout]\nTop=" + c.value + "\n");
-        EXPECT_EQ(ini.store.readInt(QStringLiteral("Layout"), QStringLiteral("Top"), 7), c.expected);
+        EXPECT_EQ(ini.store.readInt(QStringLiteral("Layout"), QStringLiteral("Top"), 7),
+                  c.expected);
     }
 
     IniFile ini;
@@ -145,7 +160,8 @@ TEST(IniStore, Integers) {
 
 TEST(IniStore, WritingKeepsTheOtherEntries) {
     IniFile ini;
-    ini.write("; by hand\r\n[FT4]\r\nDisplayLeft = 100\r\n\r\n[Port Options]\r\nLast Opened=OLD\r\n");
+    ini.write(
+        "; by hand\r\n[FT4]\r\nDisplayLeft = 100\r\n\r\n[Port Options]\r\nLast Opened=OLD\r\n");
     EXPECT_TRUE(ini.store.writeString(QStringLiteral("Port Options"), QStringLiteral("Last Opened"),
                                       QStringLiteral("NEW")));
     EXPECT_EQ(ini.contents(), "[FT4]\nDisplayLeft=100\n\n[Port Options]\nLast Opened=NEW\n");
@@ -154,8 +170,10 @@ TEST(IniStore, WritingKeepsTheOtherEntries) {
 TEST(IniStore, WriteIntoAMissingFolderCreatesIt) {
     QTemporaryDir dir;
     IniStore store(dir.filePath(QStringLiteral("config/qe7204-tool/tool.ini")));
-    EXPECT_TRUE(store.writeString(QStringLiteral("Port Options"), QStringLiteral("Last Opened"), QStringLiteral("A1")));
-    EXPECT_EQ(store.readString(QStringLiteral("Port Options"), QStringLiteral("Last Opened")), QStringLiteral("A1"));
+    EXPECT_TRUE(store.writeString(QStringLiteral("Port Options"), QStringLiteral("Last Opened"),
+                                  QStringLiteral("A1")));
+    EXPECT_EQ(store.readString(QStringLiteral("Port Options"), QStringLiteral("Last Opened")),
+              QStringLiteral("A1"));
 }
 
 TEST(IniStore, WriteThatCannotHappenIsReported) {

@@ -46,7 +46,8 @@ TEST(MicrosecondDelay, SpinsUntilTheTargetLessTheOverhead) {
         {"a delay past the counter's end ends at its end", kNearTheEnd, 0, 505'000.0, 5'000'000},
         {"so does one with a negative overhead", kNearTheEnd, -2'000, 505'000.0, 5'000'000},
         {"a huge finite delay is held at the counter's end", kNearTheEnd, 0, 1e300, 5'000'000},
-        {"the largest finite delay too", kNearTheEnd, 0, std::numeric_limits<double>::max(), 5'000'000},
+        {"the largest finite delay too", kNearTheEnd, 0, std::numeric_limits<double>::max(),
+         5'000'000},
     };
     for (const DelayCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -100,7 +101,8 @@ TEST(FileVersionString, FourDecimalFieldsThatAreTheProjectVersion) {
     ASSERT_TRUE(fourFields.match(version).hasMatch()) << version.toStdString();
 
     const QStringList fields = version.split(QLatin1Char('.'));
-    const QStringList projectParts = QStringLiteral(QE7204_EXPECTED_VERSION).split(QLatin1Char('.'));
+    const QStringList projectParts =
+        QStringLiteral(QE7204_EXPECTED_VERSION).split(QLatin1Char('.'));
     ASSERT_EQ(projectParts.size(), 4);
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
@@ -112,12 +114,8 @@ TEST(FileVersionString, FourDecimalFieldsThatAreTheProjectVersion) {
 
 TEST(FileVersionString, FieldsAreWrittenAsPlainNumbers) {
     const std::pair<const char*, const char*> cases[] = {
-        {"1.20.0.7", "1.20.0.7"},
-        {"1.0.0.007", "1.0.0.7"},
-        {"01.020.000.10", "1.20.0.10"},
-        {"0.0.0.0", "0.0.0.0"},
-        {"2.1", "2.1.0.0"},
-        {"", "0.0.0.0"},
+        {"1.20.0.7", "1.20.0.7"}, {"1.0.0.007", "1.0.0.7"}, {"01.020.000.10", "1.20.0.10"},
+        {"0.0.0.0", "0.0.0.0"},   {"2.1", "2.1.0.0"},       {"", "0.0.0.0"},
     };
     for (const auto& [dotted, text] : cases) {
         SCOPED_TRACE(dotted);

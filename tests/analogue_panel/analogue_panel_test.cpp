@@ -14,8 +14,8 @@
 #include "dial_scale.h"
 #include "ini_store.h"
 #include "jpeg_image.h"
-#include "panel_image_files.h"
 #include "panel_fixture.h"
+#include "panel_image_files.h"
 #include "window_placement.h"
 
 namespace qe::ui::test {
@@ -80,7 +80,8 @@ TEST_F(AnaloguePanelTest, CreatesTheTachoNeedleBelowThePositionNeedle) {
         EXPECT_EQ(n.needle.isVisible(), n.visible) << n.name;
         EXPECT_EQ(n.needle.Angle(), 0.0f) << n.name;
         EXPECT_EQ(n.needle.Bitmap().size(), QSize(21, 5)) << n.name;
-        EXPECT_EQ(qAlpha(n.needle.Bitmap().pixel(0, 0)), 0) << n.name << ": the white is transparent";
+        EXPECT_EQ(qAlpha(n.needle.Bitmap().pixel(0, 0)), 0)
+            << n.name << ": the white is transparent";
     }
 }
 
@@ -113,7 +114,8 @@ double pointsAt(RotLayer& needle) {
     const PointF32 c = needle.BitmapCenter();
     const QPointF pivot = t.map(QPointF(c.x, c.y));
     const QPointF tip = t.map(QPointF(c.x + 10.0, c.y));
-    const double degrees = std::atan2(tip.x() - pivot.x(), pivot.y() - tip.y()) * 180.0 / std::numbers::pi;
+    const double degrees =
+        std::atan2(tip.x() - pivot.x(), pivot.y() - tip.y()) * 180.0 / std::numbers::pi;
     return degrees < -1e-9 ? degrees + 360.0 : degrees;
 }
 
@@ -151,7 +153,8 @@ TEST_F(AnaloguePanelTest, OnlyTheVisibleNeedleRepaintsTheView) {
 
 TEST_F(AnaloguePanelTest, SwitchingScalesSwapsTheNeedlesAndDrawsTheDial) {
     startPanel();
-    const QImage positionDial = expectedDial(folder.path("bckg_pos.jpg"), positionScaleLabels({640, 640}));
+    const QImage positionDial =
+        expectedDial(folder.path("bckg_pos.jpg"), positionScaleLabels({640, 640}));
 
     tachoButton()->setChecked(true);
     EXPECT_TRUE(panel->showsTachoScale());
@@ -171,14 +174,16 @@ TEST_F(AnaloguePanelTest, TachoLabelsCarryTheRangeOfTheirDrawing) {
     startPanel();
     derived.TachoRangeHz = 2048.0;
     tachoButton()->setChecked(true);
-    const QImage at2048 = expectedDial(folder.path("bckg_tah.jpg"), tachoScaleLabels({640, 640}, 2048.0));
+    const QImage at2048 =
+        expectedDial(folder.path("bckg_tah.jpg"), tachoScaleLabels({640, 640}, 2048.0));
     EXPECT_EQ(dial(), at2048);
 
     // A new range alone does not redraw; SkalaJeTaho does.
     derived.TachoRangeHz = 16.0;
     EXPECT_EQ(dial(), at2048);
     panel->SkalaJeTaho();
-    EXPECT_EQ(dial(), expectedDial(folder.path("bckg_tah.jpg"), tachoScaleLabels({640, 640}, 16.0)));
+    EXPECT_EQ(dial(),
+              expectedDial(folder.path("bckg_tah.jpg"), tachoScaleLabels({640, 640}, 16.0)));
 }
 
 TEST_F(AnaloguePanelTest, WithoutImageFilesEverythingButTheDrawingWorks) {
@@ -233,7 +238,8 @@ TEST_F(AnaloguePanelTest, AnUndecodableDialIsReportedAndThePanelGoesOn) {
     EXPECT_EQ(dial().pixel(0, 0), qRgb(0, 0, 0));
     ASSERT_EQ(sink.shown.size(), 1u);
     EXPECT_EQ(sink.shown[0].first, MessageKind::Exception);
-    EXPECT_EQ(sink.shown[0].second, decodeJpegFile(folder.path("bckg_tah.jpg")).error.toStdString());
+    EXPECT_EQ(sink.shown[0].second,
+              decodeJpegFile(folder.path("bckg_tah.jpg")).error.toStdString());
 
     positionButton()->setChecked(true);
     EXPECT_EQ(dial(), expectedDial(folder.path("bckg_pos.jpg"), positionScaleLabels({640, 640})));
@@ -267,7 +273,8 @@ TEST_F(AnaloguePanelTest, ABoxDuringThePanelsStartUpRunsNoTickAndTheFirstTickFin
 
     makePanel();
     EXPECT_EQ(timerRunning, std::vector<bool>{false});
-    EXPECT_EQ(window->LastSecondTick, static_cast<std::uint32_t>(kStartMs - 10'000)) << "no tick has run";
+    EXPECT_EQ(window->LastSecondTick, static_cast<std::uint32_t>(kStartMs - 10'000))
+        << "no tick has run";
 
     window->startPolling();
     runEventLoopUntilTick();
@@ -325,7 +332,11 @@ TEST(PanelPlacement, CentresTheOuterSizeOverTheMainWindowNoFurtherLeftOrUpThanTh
         {"halves towards zero", {0, 100, 801, 577}, {}, desktop, {75, 52}},
         {"kept on the desktop", {0, 0, 400, 300}, {4, 20, 4, 4}, desktop, {0, 0}},
         {"desktop left of the origin", {-1000, 200, 800, 576}, {}, besideALeftScreen, {-925, 151}},
-        {"kept right of its left edge", {-1280, 200, 400, 576}, {}, besideALeftScreen, {-1280, 151}},
+        {"kept right of its left edge",
+         {-1280, 200, 400, 576},
+         {},
+         besideALeftScreen,
+         {-1280, 151}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(centredFramePosition(c.mainWindow, panel, c.frame, c.desktop), c.at) << c.what;
@@ -367,8 +378,7 @@ TEST_F(AnaloguePanelTest, TheFirstShowingCentresThePanelOverTheMainWindow) {
     }
 }
 
-class DeactivationTest : public PanelTest,
-                         public ::testing::WithParamInterface<bool> {};
+class DeactivationTest : public PanelTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(DeactivationTest, BringsTheSettingsBackOnlyWhenTheyAreHidden) {
     const bool settingsHidden = GetParam();
@@ -412,17 +422,14 @@ TEST_F(AnaloguePanelTest, TheCursorTurnsIntoAHandOverTheZeroZoneOfThePositionSca
         Qt::CursorShape cursor;
     };
     const Case cases[] = {
-        {false, {259, 445}, Qt::PointingHandCursor},
-        {false, {391, 478}, Qt::PointingHandCursor},
-        {false, {258, 445}, Qt::ArrowCursor},
-        {false, {325, 300}, Qt::ArrowCursor},
-        {true, {325, 460}, Qt::ArrowCursor},
-        {false, {325, 460}, Qt::PointingHandCursor},
+        {false, {259, 445}, Qt::PointingHandCursor}, {false, {391, 478}, Qt::PointingHandCursor},
+        {false, {258, 445}, Qt::ArrowCursor},        {false, {325, 300}, Qt::ArrowCursor},
+        {true, {325, 460}, Qt::ArrowCursor},         {false, {325, 460}, Qt::PointingHandCursor},
     };
     for (const Case& c : cases) {
         (c.tacho ? tachoButton() : positionButton())->setChecked(true);
-        QMouseEvent move(QEvent::MouseMove, QPointF(c.at), QPointF(c.at), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(c.at), QPointF(c.at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&panel->imgView(), &move);
         EXPECT_EQ(panel->imgView().cursor().shape(), c.cursor)
             << c.at.x() << ", " << c.at.y() << (c.tacho ? " on tacho" : "");

@@ -1,6 +1,6 @@
 // Label corners and texts of the two dial scales, and their drawing into the dial.
-#include <QImage>
 #include <gtest/gtest.h>
+#include <QImage>
 
 #include <string>
 #include <vector>
@@ -38,21 +38,36 @@ void expectCorners(const std::vector<DialLabel>& labels, const std::vector<Corne
 
 TEST(DialScale, PositionLabelsSitClockwiseFromTheTopOfA640Dial) {
     const auto labels = positionScaleLabels({640, 640});
-    expectCorners(labels, {{300, 66}, {470, 136}, {540, 306}, {470, 476},
-                           {300, 546}, {130, 476}, {60, 306}, {130, 136}});
+    expectCorners(labels, {{300, 66},
+                           {470, 136},
+                           {540, 306},
+                           {470, 476},
+                           {300, 546},
+                           {130, 476},
+                           {60, 306},
+                           {130, 136}});
     // Texts shorter than four characters get two spaces in front.
     EXPECT_EQ(textsOf(labels),
-              (std::vector<QString>{QStringLiteral("  0°"), QStringLiteral("  45°"), QStringLiteral("  90°"),
-                                    QStringLiteral("135°"), QStringLiteral("180°"), QStringLiteral("225°"),
+              (std::vector<QString>{QStringLiteral("  0°"), QStringLiteral("  45°"),
+                                    QStringLiteral("  90°"), QStringLiteral("135°"),
+                                    QStringLiteral("180°"), QStringLiteral("225°"),
                                     QStringLiteral("270°"), QStringLiteral("315°")}));
 }
 
 TEST(DialScale, TachoLabelsRunFromTheLowerLeftOverTheTopToTheLowerRight) {
     const auto labels = tachoScaleLabels({640, 640}, 2048.0);
-    expectCorners(labels, {{92, 426}, {60, 306}, {92, 186}, {180, 98}, {300, 66},
-                           {420, 98}, {508, 186}, {540, 306}, {508, 426}});
-    EXPECT_EQ(textsOf(labels), (std::vector<QString>{"0 Hz", "256 Hz", "512 Hz", "768 Hz", "1024 Hz",
-                                                     "1280 Hz", "1536 Hz", "1792 Hz", "2048 Hz"}));
+    expectCorners(labels, {{92, 426},
+                           {60, 306},
+                           {92, 186},
+                           {180, 98},
+                           {300, 66},
+                           {420, 98},
+                           {508, 186},
+                           {540, 306},
+                           {508, 426}});
+    EXPECT_EQ(textsOf(labels),
+              (std::vector<QString>{"0 Hz", "256 Hz", "512 Hz", "768 Hz", "1024 Hz", "1280 Hz",
+                                    "1536 Hz", "1792 Hz", "2048 Hz"}));
 }
 
 TEST(DialScale, TachoTextsFollowTheRange) {
@@ -91,7 +106,9 @@ TEST(DialScale, CornersRoundHalvesToTheEvenNeighbour) {
     }
 }
 
-bool inked(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) < 160; }
+bool inked(const QImage& image, int x, int y) {
+    return qGray(image.pixel(x, y)) < 160;
+}
 
 TEST(DialScale, DrawingWritesEachLabelAtItsCornerAndNowhereElse) {
     QImage dial(640, 640, QImage::Format_RGB32);
@@ -112,7 +129,8 @@ TEST(DialScale, DrawingWritesEachLabelAtItsCornerAndNowhereElse) {
         for (int x = 0; x < dial.width(); ++x) {
             if (!inked(dial, x, y)) continue;
             bool inABox = false;
-            for (const DialLabel& label : labels) inABox = inABox || QRect(label.topLeft, box).contains(x, y);
+            for (const DialLabel& label : labels)
+                inABox = inABox || QRect(label.topLeft, box).contains(x, y);
             ASSERT_TRUE(inABox) << "ink at " << x << ", " << y;
         }
 }

@@ -1,6 +1,6 @@
 // Decoding the dial files through libjpeg: good, missing and corrupt files.
-#include <QFile>
 #include <gtest/gtest.h>
+#include <QFile>
 
 #include "jpeg_image.h"
 #include "panel_test_images.h"
@@ -66,8 +66,8 @@ TEST(JpegImage, BadFilesGiveAMessageInsteadOfEndingTheProgram) {
         EXPECT_FALSE(decoded.ok()) << c.name;
         EXPECT_TRUE(decoded.image.isNull()) << c.name;
         EXPECT_FALSE(decoded.error.isEmpty()) << c.name;
-        EXPECT_TRUE(decoded.error.contains(QString::fromLatin1(c.messagePart))) << c.name << ": "
-                                                                               << decoded.error.toStdString();
+        EXPECT_TRUE(decoded.error.contains(QString::fromLatin1(c.messagePart)))
+            << c.name << ": " << decoded.error.toStdString();
     }
 }
 

@@ -11,10 +11,10 @@ namespace {
 TEST(NeedleBitmap, PureWhiteAndTheBorderBecomeTransparentEverythingElseStays) {
     QImage loaded(6, 5, QImage::Format_ARGB32);
     loaded.fill(qRgb(255, 255, 255));
-    loaded.setPixel(2, 2, qRgb(200, 0, 0));    // the needle
-    loaded.setPixel(3, 2, qRgb(254, 254, 254)); // nearly white is not white
+    loaded.setPixel(2, 2, qRgb(200, 0, 0));            // the needle
+    loaded.setPixel(3, 2, qRgb(254, 254, 254));        // nearly white is not white
     loaded.setPixel(3, 1, qRgba(255, 255, 255, 128));  // white whatever its alpha
-    loaded.setPixel(0, 2, qRgb(0, 0, 200));    // on the border: the frame paints it over
+    loaded.setPixel(0, 2, qRgb(0, 0, 200));            // on the border: the frame paints it over
     loaded.setPixel(5, 4, qRgb(0, 0, 200));
 
     const QImage needle = needleBitmapFrom(loaded);
@@ -27,12 +27,18 @@ TEST(NeedleBitmap, PureWhiteAndTheBorderBecomeTransparentEverythingElseStays) {
         QRgb argb;  // unpremultiplied
     };
     const Expect expected[] = {
-        {2, 2, qRgba(200, 0, 0, 255)}, {3, 2, qRgba(254, 254, 254, 255)}, {3, 1, 0},
-        {1, 1, 0}, {0, 2, 0}, {5, 4, 0}, {0, 0, 0}, {5, 0, 0}, {2, 4, 0},
+        {2, 2, qRgba(200, 0, 0, 255)},
+        {3, 2, qRgba(254, 254, 254, 255)},
+        {3, 1, 0},
+        {1, 1, 0},
+        {0, 2, 0},
+        {5, 4, 0},
+        {0, 0, 0},
+        {5, 0, 0},
+        {2, 4, 0},
     };
     const QImage plain = needle.convertToFormat(QImage::Format_ARGB32);
-    for (const Expect& e : expected)
-        EXPECT_EQ(plain.pixel(e.x, e.y), e.argb) << e.x << ", " << e.y;
+    for (const Expect& e : expected) EXPECT_EQ(plain.pixel(e.x, e.y), e.argb) << e.x << ", " << e.y;
 }
 
 TEST(NeedleBitmap, PreparingALayerSetsPivotPositionAndOpacity) {

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QString>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace qe::ui::test {
 
@@ -49,7 +49,9 @@ public:
         writeDial(path("bckg_pos.jpg"), size, kPositionDialColour);
         writeDial(path("bckg_tah.jpg"), size, kTachoDialColour);
     }
-    void writeNeedle(const QImage& needle = testNeedle()) { ASSERT_TRUE(needle.save(path("kaz.bmp"), "BMP")); }
+    void writeNeedle(const QImage& needle = testNeedle()) {
+        ASSERT_TRUE(needle.save(path("kaz.bmp"), "BMP"));
+    }
     void writeAll() {
         writeDials();
         writeNeedle();

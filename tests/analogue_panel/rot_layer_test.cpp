@@ -1,8 +1,8 @@
 // The needle layer's transformation, hit test and repaints, and the view's image mapping.
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QPaintEvent>
 #include <QPainter>
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -34,10 +34,10 @@ TEST(RotLayer, RotatesAboutThePivotCounterClockwiseAsSeen) {
         QPointF tip;  // where the bitmap's pixel (20, 2) goes
     };
     const Case cases[] = {
-        {0.0f, {110.0, 100.0}},   // right
-        {90.0f, {100.0, 90.0}},   // above the pivot
-        {-90.0f, {100.0, 110.0}}, // below it
-        {180.0f, {90.0, 100.0}},  // left
+        {0.0f, {110.0, 100.0}},    // right
+        {90.0f, {100.0, 90.0}},    // above the pivot
+        {-90.0f, {100.0, 110.0}},  // below it
+        {180.0f, {90.0, 100.0}},   // left
     };
     RotLayer layer(nullptr);
     giveTestNeedle(layer, {100.0f, 100.0f});
@@ -45,7 +45,8 @@ TEST(RotLayer, RotatesAboutThePivotCounterClockwiseAsSeen) {
         layer.setAngle(c.angle);
         layer.PrepareTransformation();
         const std::string what = "angle " + std::to_string(c.angle);
-        expectPoint(layer.Transformation().map(QPointF(10.0, 2.0)), {100.0, 100.0}, what + ", pivot");
+        expectPoint(layer.Transformation().map(QPointF(10.0, 2.0)), {100.0, 100.0},
+                    what + ", pivot");
         expectPoint(layer.Transformation().map(QPointF(20.0, 2.0)), c.tip, what + ", tip");
     }
 }
@@ -80,7 +81,8 @@ TEST(RotLayer, ScaledFollowsTheViewsMappingOnlyWhenInAView) {
     for (const auto& c : cases) {
         c.layer->setScaled(c.scaled);
         c.layer->PrepareTransformation();
-        const std::string what = std::string(c.layer == &alone ? "alone" : "in view") + (c.scaled ? ", scaled" : "");
+        const std::string what =
+            std::string(c.layer == &alone ? "alone" : "in view") + (c.scaled ? ", scaled" : "");
         expectPoint(c.layer->Transformation().map(QPointF(10.0, 2.0)), c.pivot, what);
         expectPoint(c.layer->Transformation().map(QPointF(20.0, 2.0)), c.tip, what);
     }
@@ -106,7 +108,8 @@ TEST(ImageView, FitsTheImageCentredWithItsAspectKept) {
         image.fill(Qt::white);
         view.setBitmap(image);
         EXPECT_DOUBLE_EQ(view.scale(), c.scale) << c.view.width() << " x " << c.view.height();
-        expectPoint(view.shift(), c.shift, std::to_string(c.view.width()) + " x " + std::to_string(c.view.height()));
+        expectPoint(view.shift(), c.shift,
+                    std::to_string(c.view.width()) + " x " + std::to_string(c.view.height()));
     }
 }
 
@@ -180,7 +183,8 @@ TEST(RotLayer, BoundsCoverEveryPixelItDraws) {
             for (int x = 0; x < canvas.width(); ++x)
                 if (qAlpha(canvas.pixel(x, y)) != 0) {
                     ++drawn;
-                    EXPECT_TRUE(bounds.contains(x, y)) << "angle " << angle << " at " << x << ", " << y;
+                    EXPECT_TRUE(bounds.contains(x, y))
+                        << "angle " << angle << " at " << x << ", " << y;
                 }
         EXPECT_GT(drawn, 21 * 5) << "angle " << angle;
     }
@@ -199,16 +203,17 @@ TEST(RotLayer, HitTestFollowsTheBitmapAndAlphaHit) {
     const Case cases[] = {
         {false, {105.5, 100.5}, true},  // on the needle
         {true, {105.5, 100.5}, true},
-        {false, {95.5, 98.5}, true},    // transparent, inside the bitmap
+        {false, {95.5, 98.5}, true},  // transparent, inside the bitmap
         {true, {95.5, 98.5}, false},
-        {false, {111.5, 100.5}, false}, // beyond the bitmap's right edge
-        {false, {90.5, 100.5}, true},   // its first column
+        {false, {111.5, 100.5}, false},  // beyond the bitmap's right edge
+        {false, {90.5, 100.5}, true},    // its first column
         {false, {89.5, 100.5}, false},
     };
     for (const Case& c : cases) {
         layer.setAlphaHit(c.alphaHit);
         EXPECT_EQ(layer.HitTest(c.point), c.hit)
-            << c.point.x() << ", " << c.point.y() << (c.alphaHit ? " with" : " without") << " AlphaHit";
+            << c.point.x() << ", " << c.point.y() << (c.alphaHit ? " with" : " without")
+            << " AlphaHit";
     }
     // The hit test uses the current angle, without waiting for a paint.
     layer.setAlphaHit(true);
@@ -229,8 +234,16 @@ TEST(RotLayer, PropertyWritesRepaintTheViewOnlyWhileTheLayerIsVisible) {
         int whenVisible;
     } writes[] = {
         {"Angle", [&] { layer.setAngle(12.5f); }, 1},
-        {"Position", [&] { layer.setPosition({3.0f, 4.0f}); }, 1},
-        {"BitmapCenter", [&] { layer.setBitmapCenter({1.0f, 2.0f}); }, 1},
+        {"Position",
+         [&] {
+             layer.setPosition({3.0f, 4.0f});
+         },
+         1},
+        {"BitmapCenter",
+         [&] {
+             layer.setBitmapCenter({1.0f, 2.0f});
+         },
+         1},
         {"Scaled", [&] { layer.setScaled(true); }, 1},
         {"AlphaHit", [&] { layer.setAlphaHit(true); }, 0},
     };
@@ -239,7 +252,8 @@ TEST(RotLayer, PropertyWritesRepaintTheViewOnlyWhileTheLayerIsVisible) {
         for (const auto& w : writes) {
             repaints = 0;
             w.write();
-            EXPECT_EQ(repaints, visible ? w.whenVisible : 0) << w.property << (visible ? " visible" : " hidden");
+            EXPECT_EQ(repaints, visible ? w.whenVisible : 0)
+                << w.property << (visible ? " visible" : " hidden");
         }
     }
     repaints = 0;
@@ -267,8 +281,12 @@ TEST(ImageView, ShowsTheCurrentImageSizeAndColoursAfterEarlierPaints) {
     const QRgb workspace = view.palette().color(QPalette::Dark).rgb();
     const Step steps[] = {
         {"first paint", [] {}, {{{40, 20}, qRgb(0, 0, 255)}, {{5, 20}, workspace}}},
-        {"another image", [&] { view.setBitmap(red); }, {{{40, 20}, qRgb(255, 0, 0)}, {{5, 20}, workspace}}},
-        {"another size", [&] { view.resize(40, 80); }, {{{20, 25}, qRgb(255, 0, 0)}, {{20, 15}, workspace}}},
+        {"another image",
+         [&] { view.setBitmap(red); },
+         {{{40, 20}, qRgb(255, 0, 0)}, {{5, 20}, workspace}}},
+        {"another size",
+         [&] { view.resize(40, 80); },
+         {{{20, 25}, qRgb(255, 0, 0)}, {{20, 15}, workspace}}},
         {"another workspace colour",
          [&] {
              QPalette palette = view.palette();
@@ -281,7 +299,8 @@ TEST(ImageView, ShowsTheCurrentImageSizeAndColoursAfterEarlierPaints) {
         step.change();
         const QImage shown = view.grab().toImage();
         for (const Pixel& p : step.expected)
-            EXPECT_EQ(shown.pixel(p.at), p.colour) << step.what << " at " << p.at.x() << ", " << p.at.y();
+            EXPECT_EQ(shown.pixel(p.at), p.colour)
+                << step.what << " at " << p.at.x() << ", " << p.at.y();
     }
 }
 
@@ -297,7 +316,8 @@ public:
 
 // Lets the event loop run until the view has painted something, for a bounded number of rounds.
 void paintPending(const PaintRecorder& recorder) {
-    for (int round = 0; round < 100 && recorder.painted.isEmpty(); ++round) QCoreApplication::processEvents();
+    for (int round = 0; round < 100 && recorder.painted.isEmpty(); ++round)
+        QCoreApplication::processEvents();
 }
 
 TEST(ImageView, AChangedLayerRepaintsOnlyWhereItWasAndWhereItIsNow) {
@@ -321,7 +341,10 @@ TEST(ImageView, AChangedLayerRepaintsOnlyWhereItWasAndWhereItIsNow) {
     } changes[] = {
         {"turned", [&] { needle.setAngle(90.0f); }},
         {"turned back a little", [&] { needle.setAngle(80.0f); }},
-        {"moved", [&] { needle.setPosition({20.0f, 10.0f}); }},
+        {"moved",
+         [&] {
+             needle.setPosition({20.0f, 10.0f});
+         }},
         {"hidden", [&] { needle.setVisible(false); }},
         {"turned while hidden", [&] { needle.setAngle(0.0f); }},
         {"shown", [&] { needle.setVisible(true); }},

@@ -1,4 +1,5 @@
 // Saving and loading the windows' places, sizes and the panel's scale in the ini file.
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -7,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -123,7 +123,8 @@ TEST_F(WindowLayoutTest, AnOuterSizeLoadedBeforeTheFirstShowingWaitsForTheFrame)
 
         window.show();
         waitUntilExposed(window);
-        EXPECT_EQ(frameMarginsOf(window).isNull(), c.flags.testFlag(Qt::FramelessWindowHint)) << c.what;
+        EXPECT_EQ(frameMarginsOf(window).isNull(), c.flags.testFlag(Qt::FramelessWindowHint))
+            << c.what;
         EXPECT_EQ(window.frameGeometry().size(), stored) << c.what;
         EXPECT_EQ(window.size(), stored.shrunkBy(frameMarginsOf(window))) << c.what;
 
@@ -143,8 +144,8 @@ TEST_F(WindowLayoutTest, TheScaleIsThePositionScaleOnlyForExactlyPosition) {
         bool position;
     };
     const Case cases[] = {
-        {"position", true}, {"tacho", false}, {"Position", false},
-        {"POSITION", false}, {"", false}, {nullptr, true},
+        {"position", true},  {"tacho", false}, {"Position", false},
+        {"POSITION", false}, {"", false},      {nullptr, true},
     };
     for (const Case& c : cases) {
         QFile::remove(store().iniFilePath);
@@ -188,7 +189,8 @@ TEST_F(WindowLayoutTest, EachSerialNumberKeepsItsOwnLayoutTheEmptyOneToo) {
     for (const Case& c : cases) {
         display.move(0, 0);
         loadWindowLayout(store(c.section), windows);
-        EXPECT_EQ(display.frameGeometry().topLeft(), c.displayAt) << "[" << c.section.toStdString() << "]";
+        EXPECT_EQ(display.frameGeometry().topLeft(), c.displayAt)
+            << "[" << c.section.toStdString() << "]";
     }
     EXPECT_TRUE(sink.shown.empty());
 }
@@ -245,17 +247,20 @@ TEST_F(PanelLayoutTest, LoadingTheTachoScaleSwitchesThePanelOver) {
 TEST_F(PanelLayoutTest, LoadingTheScaleAlreadyShownLeavesTheDialAlone) {
     startPanel();
     for (const char* scale : {"tacho", "position"}) {
-        (QString::fromLatin1(scale) == "tacho" ? tachoButton() : positionButton())->setChecked(true);
+        (QString::fromLatin1(scale) == "tacho" ? tachoButton() : positionButton())
+            ->setChecked(true);
         IniStore ini(QString::fromStdString(link->IniFilePath));
         ASSERT_TRUE(ini.writeString("QE000001", "Display", scale));
         const qint64 shownDial = panel->imgView().bitmap().cacheKey();
         int changes = 0;
-        const auto counting = QObject::connect(&panel->imgView(), &ImageView::changed, [&changes] { ++changes; });
+        const auto counting =
+            QObject::connect(&panel->imgView(), &ImageView::changed, [&changes] { ++changes; });
 
         panel->LoadWindowLayout();
 
         QObject::disconnect(counting);
-        EXPECT_EQ(panel->imgView().bitmap().cacheKey(), shownDial) << scale << ": the dial was not drawn again";
+        EXPECT_EQ(panel->imgView().bitmap().cacheKey(), shownDial)
+            << scale << ": the dial was not drawn again";
         EXPECT_EQ(changes, 0) << scale;
     }
 }

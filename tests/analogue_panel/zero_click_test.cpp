@@ -27,7 +27,8 @@ protected:
     sim::Qe7204Chip& chip() { return adapter().bus().chip(0); }
 
     void click(QPoint at, Qt::MouseButton button = Qt::LeftButton) {
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(at), button, button, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(at), button, button,
+                          Qt::NoModifier);
         QCoreApplication::sendEvent(&panel->imgView(), &press);
     }
 };
@@ -37,7 +38,8 @@ TEST_F(ZeroClickTest, WritesTheAbsolutePositionAsZeroKeepingTheOtherBits) {
 
     click(kInZone);
 
-    EXPECT_EQ(newFrames(), (std::vector<std::string>{"readOutputs 0", "R 0 49", "W 0 49 0x54D2", "R 0 49"}));
+    EXPECT_EQ(newFrames(),
+              (std::vector<std::string>{"readOutputs 0", "R 0 49", "W 0 49 0x54D2", "R 0 49"}));
     EXPECT_EQ(chip().workingWord(49), 0x54D2);
     EXPECT_EQ(image[49], 0x54D2);
     EXPECT_EQ(zeroField()->text(), "1234");
@@ -89,7 +91,8 @@ TEST_F(ZeroClickTest, ATickDueWhileTheFailureIsShownLeavesTheAdapterAlone) {
     adapter().refuseWritesTo(49);
     int ticksInBox = 0;
     boxes.whileUp = [&] {
-        const auto counting = QObject::connect(pollTimer(), &QTimer::timeout, [&] { ++ticksInBox; });
+        const auto counting =
+            QObject::connect(pollTimer(), &QTimer::timeout, [&] { ++ticksInBox; });
         runEventLoopUntilTick();
         QObject::disconnect(counting);
     };
@@ -150,8 +153,10 @@ TEST_F(ZeroClickTest, ALostReadBackShowsTheZeroTheChipAcknowledged) {
 
     click(kInZone);
 
-    EXPECT_EQ(scripted->frames(),
-              (std::vector<Bytes>{kReadOutputsFrame, kReadWord49Frame, {'Y', 0, 49, 0x54, 0xD2}, kReadWord49Frame}));
+    EXPECT_EQ(
+        scripted->frames(),
+        (std::vector<Bytes>{
+            kReadOutputsFrame, kReadWord49Frame, {'Y', 0, 49, 0x54, 0xD2}, kReadWord49Frame}));
     EXPECT_EQ(zeroField()->text(), "1234");
     EXPECT_TRUE(sink.shown.empty());
 }

@@ -38,7 +38,8 @@ TEST(ZeroZone, CoversTheDesignedPixelsWithEveryBoundExclusive) {
     };
     for (const ZoneCase& c : cases)
         EXPECT_EQ(inZeroZone(c.view, c.point), c.inside)
-            << c.view.width() << " x " << c.view.height() << " at " << c.point.x() << ", " << c.point.y();
+            << c.view.width() << " x " << c.view.height() << " at " << c.point.x() << ", "
+            << c.point.y();
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ RegisterImage imageWithWorkingWords(const std::uint16_t (&words)[8]) {
 // Every word of the image set to a value that shows where it came from.
 RegisterImage markedImage() {
     RegisterImage image{};
-    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint16_t>(0xA000 + i);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint16_t>(0xA000 + i);
     return image;
 }
 
@@ -64,7 +65,9 @@ struct DecodeCase {
     bool readBeyondEnd;
 };
 
-void PrintTo(const DecodeCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const DecodeCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -82,21 +85,25 @@ TEST_P(DecodeTest, TakesWholeWordsInOrderAndKeepsTheRest) {
         const std::size_t word = reg - 48;
         const bool taken = reg >= 48 && word < c.wordsTaken;
         const std::uint16_t expected =
-            taken ? static_cast<std::uint16_t>(bytes[2 * word] | bytes[2 * word + 1] << 8) : before[reg];
+            taken ? static_cast<std::uint16_t>(bytes[2 * word] | bytes[2 * word + 1] << 8)
+                  : before[reg];
         EXPECT_EQ(image[reg], expected) << "register " << reg;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, DecodeTest,
-    ::testing::Values(DecodeCase{"Empty", 0, 0, false}, DecodeCase{"OneByte", 1, 0, true},
-                      DecodeCase{"TwoWords", 4, 2, false}, DecodeCase{"SevenWordsAndAByte", 15, 7, true},
-                      DecodeCase{"Exact", 16, 8, false}, DecodeCase{"OneByteTooMany", 17, 8, false},
-                      DecodeCase{"Long", 40, 8, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lengths, DecodeTest,
+                         ::testing::Values(DecodeCase{"Empty", 0, 0, false},
+                                           DecodeCase{"OneByte", 1, 0, true},
+                                           DecodeCase{"TwoWords", 4, 2, false},
+                                           DecodeCase{"SevenWordsAndAByte", 15, 7, true},
+                                           DecodeCase{"Exact", 16, 8, false},
+                                           DecodeCase{"OneByteTooMany", 17, 8, false},
+                                           DecodeCase{"Long", 40, 8, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConfigurationFormat, DecodingTheEncodedWordsGivesThemBack) {
-    const RegisterImage saved = imageWithWorkingWords({0xFFFF, 0x5A5A, 0x0080, 0x8000, 1, 0x0100, 0x7FFF, 0xA5A5});
+    const RegisterImage saved =
+        imageWithWorkingWords({0xFFFF, 0x5A5A, 0x0080, 0x8000, 1, 0x0100, 0x7FFF, 0xA5A5});
     const ConfigurationBytes bytes = encodeConfiguration(saved);
     RegisterImage loaded{};
     EXPECT_EQ(decodeConfiguration(bytes, loaded).wordsTaken, 8u);
@@ -107,12 +114,15 @@ TEST(ConfigurationFormat, DecodingTheEncodedWordsGivesThemBack) {
 
 class ConfigurationFileTest : public ::testing::Test {
 protected:
-    std::filesystem::path pathOf(const char* name) const { return dir.filePath(name).toStdString(); }
+    std::filesystem::path pathOf(const char* name) const {
+        return dir.filePath(name).toStdString();
+    }
 
     std::filesystem::path fileWith(const Bytes& bytes, const char* name = "chip.qcf") const {
         const auto path = pathOf(name);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return path;
     }
 
@@ -172,7 +182,8 @@ TEST_F(ConfigurationFileTest, SaveIntoAMissingFolderFails) {
 
 TEST_F(ConfigurationFileTest, SaveOnAFullMediumReportsDiskFull) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no full device on this system";
-    EXPECT_EQ(saveConfigurationFile("/dev/full", imageWithWorkingWords(kWorking)), FileStatus{FileFault::DiskFull});
+    EXPECT_EQ(saveConfigurationFile("/dev/full", imageWithWorkingWords(kWorking)),
+              FileStatus{FileFault::DiskFull});
 }
 
 }  // namespace

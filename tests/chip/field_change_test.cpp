@@ -20,12 +20,22 @@ TEST(FieldChange, WritesTheFieldIntoTheChipsWordAndKeepsWhatTheChipHolds) {
         std::uint16_t image51;
     } cases[] = {
         // The chip's own word wins over the one written.
-        {"read back", {{0x80, 0x07}, {1}, {0x81, 0xC5}},
-         {readFrame(51), writeFrame(51, kWritten), readFrame(51)}, true, 0x81C5},
+        {"read back",
+         {{0x80, 0x07}, {1}, {0x81, 0xC5}},
+         {readFrame(51), writeFrame(51, kWritten), readFrame(51)},
+         true,
+         0x81C5},
         // Acknowledged, so the chip holds the word written.
-        {"read-back lost", {{0x80, 0x07}, {1}, {}},
-         {readFrame(51), writeFrame(51, kWritten), readFrame(51)}, true, kWritten},
-        {"write refused", {{0x80, 0x07}, {0}}, {readFrame(51), writeFrame(51, kWritten)}, false, kHeld},
+        {"read-back lost",
+         {{0x80, 0x07}, {1}, {}},
+         {readFrame(51), writeFrame(51, kWritten), readFrame(51)},
+         true,
+         kWritten},
+        {"write refused",
+         {{0x80, 0x07}, {0}},
+         {readFrame(51), writeFrame(51, kWritten)},
+         false,
+         kHeld},
         {"word not reported", {{}}, {readFrame(51)}, false, kUntouched},
     };
     for (const auto& c : cases) {

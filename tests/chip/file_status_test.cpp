@@ -29,9 +29,9 @@ TEST(FileMessages, SystemErrorsMapToTheirFaults) {
         int error;
         FileStatus status;
     } cases[] = {
-        {ENOENT, {FileFault::NotFound}},     {EACCES, {FileFault::AccessDenied}},
-        {EPERM, {FileFault::AccessDenied}},  {EROFS, {FileFault::AccessDenied}},
-        {ENOSPC, {FileFault::DiskFull}},     {EISDIR, {FileFault::Other, EISDIR}},
+        {ENOENT, {FileFault::NotFound}},    {EACCES, {FileFault::AccessDenied}},
+        {EPERM, {FileFault::AccessDenied}}, {EROFS, {FileFault::AccessDenied}},
+        {ENOSPC, {FileFault::DiskFull}},    {EISDIR, {FileFault::Other, EISDIR}},
         {EIO, {FileFault::Other, EIO}},
     };
     for (const auto& c : cases) EXPECT_EQ(fileStatusForError(c.error), c.status) << c.error;

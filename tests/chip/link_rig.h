@@ -35,9 +35,12 @@ struct LinkRig {
     AdapterLink link{driver, clock, sink, image};
 };
 
-inline Bytes readFrame(std::uint8_t reg) { return {'Y', kChip * 2 + 1, reg}; }
+inline Bytes readFrame(std::uint8_t reg) {
+    return {'Y', kChip * 2 + 1, reg};
+}
 inline Bytes writeFrame(std::uint8_t reg, std::uint16_t word) {
-    return {'Y', kChip * 2, reg, static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word & 0xFF)};
+    return {'Y', kChip * 2, reg, static_cast<std::uint8_t>(word >> 8),
+            static_cast<std::uint8_t>(word & 0xFF)};
 }
 
 }  // namespace qe::chip::test

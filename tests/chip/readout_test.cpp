@@ -58,12 +58,8 @@ TEST(FormatFixed, HalvesRoundUpOnTheExactValue) {
 
 TEST(FormatFixed, PadsAndNeverGroupsThousands) {
     const FixedCase cases[] = {
-        {0.0, 2, "0.00"},
-        {1.0, 4, "1.0000"},
-        {90.0, 4, "90.0000"},
-        {122760.0, 1, "122760.0"},
-        {1234567.0, 2, "1234567.00"},
-        {3.0, 0, "3"},
+        {0.0, 2, "0.00"},          {1.0, 4, "1.0000"},           {90.0, 4, "90.0000"},
+        {122760.0, 1, "122760.0"}, {1234567.0, 2, "1234567.00"}, {3.0, 0, "3"},
         {3.25, -1, "3"},
     };
     for (const FixedCase& c : cases) {
@@ -74,11 +70,8 @@ TEST(FormatFixed, PadsAndNeverGroupsThousands) {
 
 TEST(FormatFixed, NegativeAndTinyValues) {
     const FixedCase cases[] = {
-        {-6.25, 1, "-6.3"},
-        {-0.001, 2, "0.00"},
-        {-0.0, 1, "0.0"},
-        {1e-300, 2, "0.00"},
-        {5e-324, 2, "0.00"},
+        {-6.25, 1, "-6.3"},  {-0.001, 2, "0.00"}, {-0.0, 1, "0.0"},
+        {1e-300, 2, "0.00"}, {5e-324, 2, "0.00"},
     };
     for (const FixedCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.value << " with " << c.decimals);
@@ -136,8 +129,7 @@ TEST(Readout, RelativePosition) {
          false},
         {"one count", 1, filledWith(0, 0), 1, "1", "0.09" + kDeg, "1 /4096", false},
         {"zero", 0, filledWith(0, 0), 0, "0", "0.00" + kDeg, "0 /4096", false},
-        {"1024 counts", 4095, filledWith(2, 0), 1023, "1023", "359.91" + kDeg, "1023 /1024",
-         false},
+        {"1024 counts", 4095, filledWith(2, 0), 1023, "1023", "359.91" + kDeg, "1023 /1024", false},
         {"panel never filled", 1024, kNeverFilled, 0, "0", "90.00" + kDeg, "0 /0", false},
         {"alarm and unused bits stay out", 0xF000 | 1024, filledWith(0, 0), 1024, "1024",
          "90.00" + kDeg, "1024 /4096", true},

@@ -26,13 +26,26 @@ TEST(ZeroAtCurrentPosition, WritesAbsPosAsZinAndReportsOnlyAFailedChange) {
         std::optional<std::uint16_t> zin;
         std::vector<std::string> messages;
     } cases[] = {
-        {"done", {kOutputs, kWord49, {1}, {0x54, 0xD2}},
-         {kOutputsFrame, readFrame(49), writeFrame(49, 0x54D2), readFrame(49)}, 1234, {}},
-        {"read-back lost", {kOutputs, kWord49, {1}, {}},
-         {kOutputsFrame, readFrame(49), writeFrame(49, 0x54D2), readFrame(49)}, 1234, {}},
-        {"write refused", {kOutputs, kWord49, {0}},
-         {kOutputsFrame, readFrame(49), writeFrame(49, 0x54D2)}, std::nullopt, {kFailed}},
-        {"word 49 not reported", {kOutputs, {}}, {kOutputsFrame, readFrame(49)}, std::nullopt, {kFailed}},
+        {"done",
+         {kOutputs, kWord49, {1}, {0x54, 0xD2}},
+         {kOutputsFrame, readFrame(49), writeFrame(49, 0x54D2), readFrame(49)},
+         1234,
+         {}},
+        {"read-back lost",
+         {kOutputs, kWord49, {1}, {}},
+         {kOutputsFrame, readFrame(49), writeFrame(49, 0x54D2), readFrame(49)},
+         1234,
+         {}},
+        {"write refused",
+         {kOutputs, kWord49, {0}},
+         {kOutputsFrame, readFrame(49), writeFrame(49, 0x54D2)},
+         std::nullopt,
+         {kFailed}},
+        {"word 49 not reported",
+         {kOutputs, {}},
+         {kOutputsFrame, readFrame(49)},
+         std::nullopt,
+         {kFailed}},
         {"no position", {{}}, {kOutputsFrame}, std::nullopt, {}},
     };
     for (const auto& c : cases) {

@@ -43,8 +43,8 @@ protected:
     std::int64_t elapsedMsSince(std::int64_t startNs) { return (clock.nowNs() - startNs) / kMs; }
 
     ManualClock clock{1'000 * kMs};
-    std::unique_ptr<SimulatedDriver> driver =
-        makeDefaultSimulation(clock, {.chips = 1, .revolutionsPerSecond = 0.0, .instantReplies = false});
+    std::unique_ptr<SimulatedDriver> driver = makeDefaultSimulation(
+        clock, {.chips = 1, .revolutionsPerSecond = 0.0, .instantReplies = false});
     SimulatedAdapter& adapter = driver->adapter();
     qe::test::RecordingSink sink;
     RegisterImage image{};
@@ -62,8 +62,8 @@ TEST_F(LinkOnSimulation, ConnectsOpensConfiguresAndPowersTheChip) {
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(driver->transcript().texts(),
               (Texts{"enumerate", "open", "latency 16", "bitmode 0 0", "data 8 2 0", "baud 250000",
-                     "timeouts 2000 2000", "params 0xF0", "read 1", "power query", "read 1", "power on",
-                     "power query", "read 1"}));
+                     "timeouts 2000 2000", "params 0xF0", "read 1", "power query", "read 1",
+                     "power on", "power query", "read 1"}));
     EXPECT_EQ(adapter.parameters(), 0xF0);
     EXPECT_TRUE(adapter.supplyOn());
 }
@@ -77,15 +77,42 @@ TEST_F(LinkOnSimulation, EveryOperationWithinItsTimeLimit) {
         Texts frames;
     };
     const Case cases[] = {
-        {"WriteRegister", [](AdapterLink& l) { return l.WriteRegister(0, 49, 0x0205); }, 2000, {"W 0 49 0x0205"}},
-        {"ReadRegister", [](AdapterLink& l) { return l.ReadRegister(0, 49).word == 0x0205; }, 2000, {"R 0 49"}},
-        {"ReadOutputRegisters", [](AdapterLink& l) { return l.ReadOutputRegisters(0); }, 20, {"readOutputs 0"}},
-        {"ReadAllRegisters", [](AdapterLink& l) { return l.ReadAllRegisters(0); }, 4000, {"readAll 0"}},
+        {"WriteRegister",
+         [](AdapterLink& l) { return l.WriteRegister(0, 49, 0x0205); },
+         2000,
+         {"W 0 49 0x0205"}},
+        {"ReadRegister",
+         [](AdapterLink& l) { return l.ReadRegister(0, 49).word == 0x0205; },
+         2000,
+         {"R 0 49"}},
+        {"ReadOutputRegisters",
+         [](AdapterLink& l) { return l.ReadOutputRegisters(0); },
+         20,
+         {"readOutputs 0"}},
+        {"ReadAllRegisters",
+         [](AdapterLink& l) { return l.ReadAllRegisters(0); },
+         4000,
+         {"readAll 0"}},
         {"ScanBus", [](AdapterLink& l) { return l.ScanBus(); }, 1000, {"scan"}},
         {"QueryPower", [](AdapterLink& l) { return l.QueryPower(); }, 20, {"power query"}},
-        {"SetAdapterParameters", [](AdapterLink& l) { return l.SetAdapterParameters(3, 4); }, 20, {"params 0x34"}},
-        {"PowerOff", [](AdapterLink& l) { l.PowerOff(); return !l.ChipPowered; }, 20, {"power off", "power query"}},
-        {"PowerOn", [](AdapterLink& l) { l.PowerOn(); return l.ChipPowered; }, 20, {"power on", "power query"}},
+        {"SetAdapterParameters",
+         [](AdapterLink& l) { return l.SetAdapterParameters(3, 4); },
+         20,
+         {"params 0x34"}},
+        {"PowerOff",
+         [](AdapterLink& l) {
+             l.PowerOff();
+             return !l.ChipPowered;
+         },
+         20,
+         {"power off", "power query"}},
+        {"PowerOn",
+         [](AdapterLink& l) {
+             l.PowerOn();
+             return l.ChipPowered;
+         },
+         20,
+         {"power on", "power query"}},
     };
     for (const auto& c : cases) {
         driver->transcript().clear();
@@ -204,7 +231,9 @@ TEST_P(LinkFaults, GiveTheProtocolsFailureInTime) {
 const auto kLose = [](SimulatedAdapter& a) { a.loseNextReply(); };
 const auto kShort = [](SimulatedAdapter& a) { a.shortenNextReply(1); };
 const auto kSurplus = [](SimulatedAdapter& a) { a.addSurplusBytes(1); };
-const auto kLate = [](SimulatedAdapter& a) { a.delayNextReply(9); };  // a 16 ms reply then takes 25 ms
+const auto kLate = [](SimulatedAdapter& a) {
+    a.delayNextReply(9);
+};  // a 16 ms reply then takes 25 ms
 
 const auto kWrite = [](AdapterLink& l) { return l.WriteRegister(0, 49, 0x0205); };
 const auto kWriteEeprom = [](AdapterLink& l) { return l.WriteRegister(0, 1, 0x0205); };
@@ -219,15 +248,23 @@ INSTANTIATE_TEST_SUITE_P(
     Sim, LinkFaults,
     ::testing::Values(
         FaultCase{"WriteAckLost", kLose, kWrite, false, 2000, 2001, {"purge rx", "purge tx"}},
-        FaultCase{"EepromWriteAckLost", kLose, kWriteEeprom, false, 2000, 2001, {"purge rx", "purge tx"}},
+        FaultCase{
+            "EepromWriteAckLost", kLose, kWriteEeprom, false, 2000, 2001, {"purge rx", "purge tx"}},
         FaultCase{"WriteRefused", [](auto& a) { a.refuseWritesTo(49); }, kWrite, false, 16, 17, {}},
         // a refused write takes no EEPROM time; the 20 ms pause before the wait is the tool's
-        FaultCase{"EveryWriteRefused", [](auto& a) { a.refuseEveryNthWrite(1); }, kWriteEeprom, false, 20, 21, {}},
+        FaultCase{"EveryWriteRefused",
+                  [](auto& a) { a.refuseEveryNthWrite(1); },
+                  kWriteEeprom,
+                  false,
+                  20,
+                  21,
+                  {}},
         FaultCase{"WriteAckWithSurplus", kSurplus, kWrite, false, 16, 17, {"purge rx", "purge tx"}},
         FaultCase{"OutputsLost", kLose, kOutputs, false, 20, 21, {"purge rx", "purge tx"}},
         FaultCase{"OutputsLate", kLate, kOutputs, false, 20, 21, {"purge rx", "purge tx"}},
         FaultCase{"OutputsShort", kShort, kOutputs, false, 20, 21, {"purge rx", "purge tx"}},
-        FaultCase{"OutputsWithSurplus", kSurplus, kOutputs, false, 16, 17, {"purge rx", "purge tx"}},
+        FaultCase{
+            "OutputsWithSurplus", kSurplus, kOutputs, false, 16, 17, {"purge rx", "purge tx"}},
         FaultCase{"ReadAllLost", kLose, kAll, false, 4000, 4001, {"purge rx"}},
         FaultCase{"ReadAllShort", kShort, kAll, false, 4000, 4001, {"purge rx"}},
         FaultCase{"ReadAllWithSurplusStillGood", kSurplus, kAll, true, 21, 22, {"purge rx"}},
@@ -242,7 +279,11 @@ INSTANTIATE_TEST_SUITE_P(
                       a.shortenNextReply(1);
                       a.addSurplusBytes(1, 0x0F);
                   },
-                  kParameters, false, 16, 17, {}},
+                  kParameters,
+                  false,
+                  16,
+                  17,
+                  {}},
         FaultCase{"RegisterReadLost", kLose, kRead, false, 2000, 2001, {"purge rx"}},
         FaultCase{"RegisterReadShort", kShort, kRead, false, 2000, 2001, {"purge rx"}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -310,14 +351,22 @@ TEST_F(LinkOnSimulation, FailingDriverCallsWhileConnecting) {
         bool opened;
     };
     const Case cases[] = {
-        {"Open", [](auto& a) { a.failOpen(FT_DEVICE_NOT_OPENED); },
-         {"Open_USB_Device_By_Serial_Number - Device not opened...", "Port can not be opened"}, false},
-        {"Latency", [](auto& a) { a.failCall("FT_SetLatencyTimer", FT_IO_ERROR); },
-         {"FT_SetLatencyTimer  - General IO error..."}, true},
-        {"BitMode", [](auto& a) { a.failCall("FT_SetBitMode", FT_IO_ERROR); },
-         {"FT_SetBitMode  - General IO error...", "Port can not be opened"}, false},
-        {"BaudRate", [](auto& a) { a.failCall("FT_SetBaudRate", FT_INVALID_BAUD_RATE); },
-         {"FT_SetBaudRate - Invalid baud rate..."}, true},
+        {"Open",
+         [](auto& a) { a.failOpen(FT_DEVICE_NOT_OPENED); },
+         {"Open_USB_Device_By_Serial_Number - Device not opened...", "Port can not be opened"},
+         false},
+        {"Latency",
+         [](auto& a) { a.failCall("FT_SetLatencyTimer", FT_IO_ERROR); },
+         {"FT_SetLatencyTimer  - General IO error..."},
+         true},
+        {"BitMode",
+         [](auto& a) { a.failCall("FT_SetBitMode", FT_IO_ERROR); },
+         {"FT_SetBitMode  - General IO error...", "Port can not be opened"},
+         false},
+        {"BaudRate",
+         [](auto& a) { a.failCall("FT_SetBaudRate", FT_INVALID_BAUD_RATE); },
+         {"FT_SetBaudRate - Invalid baud rate..."},
+         true},
     };
     for (const auto& c : cases) {
         link.CloseAdapter();
@@ -364,7 +413,8 @@ TEST_F(LinkOnSimulation, CutWriteFailsItsCommandAndTheNextOneIsClean) {
     };
     for (const auto& c : cases) {
         c.arm(adapter);
-        for (int run = 0; run < c.failingRuns; ++run) EXPECT_FALSE(c.operation(link)) << c.name << " run " << run;
+        for (int run = 0; run < c.failingRuns; ++run)
+            EXPECT_FALSE(c.operation(link)) << c.name << " run " << run;
         adapter.clearFaults();
         driver->transcript().clear();
         image[48] = 0;
@@ -382,7 +432,8 @@ TEST_F(LinkOnSimulation, SettingChangeExchangeOrder) {
     // Read-modify-write of the tacho range, as a settings handler does it.
     const auto word = link.ReadRegister(0, 51);
     ASSERT_TRUE(word.ok);
-    ASSERT_TRUE(link.WriteRegister(0, 51, static_cast<std::uint16_t>((word.word & ~0x01C0) | (3 << 6))));
+    ASSERT_TRUE(
+        link.WriteRegister(0, 51, static_cast<std::uint16_t>((word.word & ~0x01C0) | (3 << 6))));
     EXPECT_EQ(link.ReadRegister(0, 51).word, 0x00C0);
     EXPECT_EQ(driver->transcript().texts(),
               (Texts{"R 0 51", "read 2", "W 0 51 0x00C0", "read 1", "R 0 51", "read 2"}));

@@ -41,32 +41,48 @@ TEST_P(ChipOutputs, FollowTheMagnetAndTheConfiguration) {
     magnet.setSpeed(c.speed);
     magnet.setDistance(c.distance);
     const auto image = chip.readAll(clock.nowNs());
-    EXPECT_EQ((std::array<std::uint16_t, 4>{image[32], image[33], image[34], image[35]}), c.outputs);
+    EXPECT_EQ((std::array<std::uint16_t, 4>{image[32], image[33], image[34], image[35]}),
+              c.outputs);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sim, ChipOutputs,
     ::testing::Values(
         OutputCase{.name = "InRange", .outputs = {0x03E8, 0x03E8, 0x0000, 0x8000}},
-        OutputCase{.name = "ZeroBehind", .word49 = 1200, .outputs = {0x0F38, 0x03E8, 0x0000, 0x8000}},
-        OutputCase{.name = "ZeroBehindCounterClockwise", .word49 = 0x1000 | 1200,
+        OutputCase{
+            .name = "ZeroBehind", .word49 = 1200, .outputs = {0x0F38, 0x03E8, 0x0000, 0x8000}},
+        OutputCase{.name = "ZeroBehindCounterClockwise",
+                   .word49 = 0x1000 | 1200,
                    .outputs = {0x00C8, 0x03E8, 0x0000, 0x8000}},
-        OutputCase{.name = "ZeroAheadCounterClockwise", .word49 = 0x1000 | 100,
+        OutputCase{.name = "ZeroAheadCounterClockwise",
+                   .word49 = 0x1000 | 100,
                    .outputs = {0x0C7C, 0x03E8, 0x0000, 0x8000}},
-        OutputCase{.name = "OtherBitsOfWord49Ignored", .word49 = 0xE000 | 1000,
+        OutputCase{.name = "OtherBitsOfWord49Ignored",
+                   .word49 = 0xE000 | 1000,
                    .outputs = {0x0000, 0x03E8, 0x0000, 0x8000}},
-        OutputCase{.name = "HalfTachoRange", .speed = 8.0, .outputs = {0x03E8, 0x03E8, 0x0000, 0x8200}},
-        OutputCase{.name = "TachoIgnoresDirection", .speed = -8.0, .outputs = {0x03E8, 0x03E8, 0x0000, 0x8200}},
-        OutputCase{.name = "TachoJustBelowFullScale", .speed = 15.99,
+        OutputCase{
+            .name = "HalfTachoRange", .speed = 8.0, .outputs = {0x03E8, 0x03E8, 0x0000, 0x8200}},
+        OutputCase{.name = "TachoIgnoresDirection",
+                   .speed = -8.0,
+                   .outputs = {0x03E8, 0x03E8, 0x0000, 0x8200}},
+        OutputCase{.name = "TachoJustBelowFullScale",
+                   .speed = 15.99,
                    .outputs = {0x03E8, 0x03E8, 0x0000, 0x83FF}},
-        OutputCase{.name = "TachoSaturatesWithAlarm", .speed = 16.0,
+        OutputCase{.name = "TachoSaturatesWithAlarm",
+                   .speed = 16.0,
                    .outputs = {0x03E8, 0x03E8, 0x0000, 0x87FF}},
-        OutputCase{.name = "WideTachoRange", .speed = 20.0, .word51 = 0x0000,
+        OutputCase{.name = "WideTachoRange",
+                   .speed = 20.0,
+                   .word51 = 0x0000,
                    .outputs = {0x03E8, 0x03E8, 0x0000, 0x800A}},
-        OutputCase{.name = "TooClose", .distance = 0.4, .outputs = {0x83E8, 0x83E8, 0x2000, 0x2000}},
+        OutputCase{
+            .name = "TooClose", .distance = 0.4, .outputs = {0x83E8, 0x83E8, 0x2000, 0x2000}},
         OutputCase{.name = "TooFar", .distance = 4.0, .outputs = {0x83E8, 0x83E8, 0x4000, 0xF000}},
-        OutputCase{.name = "NoField", .distance = 10.0, .outputs = {0x83E8, 0x83E8, 0x6000, 0xF000}},
-        OutputCase{.name = "AgcDisabledHoldsTheGain", .distance = 4.0, .word48 = 0x4100,
+        OutputCase{
+            .name = "NoField", .distance = 10.0, .outputs = {0x83E8, 0x83E8, 0x6000, 0xF000}},
+        OutputCase{.name = "AgcDisabledHoldsTheGain",
+                   .distance = 4.0,
+                   .word48 = 0x4100,
                    .outputs = {0x83E8, 0x83E8, 0x4000, 0x8000}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -115,7 +131,8 @@ protected:
 };
 
 TEST_F(Chip, PowerUpCopiesEepromWordsIntoWorkingWords) {
-    for (std::uint8_t i = 0; i < 8; ++i) chip.setEepromWord(i, static_cast<std::uint16_t>(0x1100 * (i + 1) + 0x21));
+    for (std::uint8_t i = 0; i < 8; ++i)
+        chip.setEepromWord(i, static_cast<std::uint16_t>(0x1100 * (i + 1) + 0x21));
     EXPECT_EQ(chip.address(), 0x21) << "unpowered, the address to be loaded";
     chip.powerUp();
     for (std::uint8_t i = 0; i < 8; ++i) {
@@ -140,7 +157,8 @@ TEST_F(Chip, WritesGoToEepromBelow32AndToWorkingWordsFrom48) {
 TEST_F(Chip, RefusesWhatItCannotStore) {
     EXPECT_FALSE(chip.write(49, 1)) << "unpowered";
     chip.powerUp();
-    for (std::uint8_t reg : {32, 35, 36, 47, 56, 255}) EXPECT_FALSE(chip.write(reg, 0x1234)) << int(reg);
+    for (std::uint8_t reg : {32, 35, 36, 47, 56, 255})
+        EXPECT_FALSE(chip.write(reg, 0x1234)) << int(reg);
     EXPECT_EQ(chip.read(36, 0), 0);
     EXPECT_EQ(chip.read(56, 0), 0);
 }
@@ -152,8 +170,8 @@ TEST_F(Chip, HysteresisHoldsThePositionUntilTheMagnetMovesFurther) {
         int angle;
         int reported;
     };
-    const Step steps[] = {{100, 100}, {104, 100}, {96, 100}, {105, 105}, {101, 105}, {100, 100},
-                          {4094, 4094}, {2, 4094}, {3, 3}};
+    const Step steps[] = {{100, 100}, {104, 100},   {96, 100}, {105, 105}, {101, 105},
+                          {100, 100}, {4094, 4094}, {2, 4094}, {3, 3}};
     for (const auto& step : steps) {
         magnet.setAngle(step.angle / 4096.0);
         EXPECT_EQ(chip.read(33, clock.nowNs()), step.reported) << "angle " << step.angle;

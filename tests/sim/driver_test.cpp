@@ -20,7 +20,8 @@ const std::vector<HandleCall>& handleCalls() {
     static const std::vector<HandleCall> calls = {
         {"FT_SetLatencyTimer", [](FtdiDriver& d, FtHandle h) { return d.setLatencyTimer(h, 16); }},
         {"FT_SetBitMode", [](FtdiDriver& d, FtHandle h) { return d.setBitMode(h, 0, 0); }},
-        {"FT_SetDataCharacteristics", [](FtdiDriver& d, FtHandle h) { return d.setDataCharacteristics(h, 8, 2, 0); }},
+        {"FT_SetDataCharacteristics",
+         [](FtdiDriver& d, FtHandle h) { return d.setDataCharacteristics(h, 8, 2, 0); }},
         {"FT_SetBaudRate", [](FtdiDriver& d, FtHandle h) { return d.setBaudRate(h, 250'000); }},
         {"FT_SetTimeouts", [](FtdiDriver& d, FtHandle h) { return d.setTimeouts(h, 2000, 2000); }},
         {"FT_Write",
@@ -41,7 +42,8 @@ const std::vector<HandleCall>& handleCalls() {
              return d.getQueueStatus(h, waiting);
          }},
         {"FT_Purge", [](FtdiDriver& d, FtHandle h) { return d.purge(h, kPurgeRx | kPurgeTx); }},
-        {"FT_Close", [](FtdiDriver& d, FtHandle h) { return d.close(h); }},  // last: it ends the handle
+        {"FT_Close",
+         [](FtdiDriver& d, FtHandle h) { return d.close(h); }},  // last: it ends the handle
     };
     return calls;
 }
@@ -214,7 +216,8 @@ TEST_P(FailingCall, FailsAloneUntilCleared) {
     adapter.failCall(GetParam().name, FT_IO_ERROR);
     for (const auto& call : handleCalls()) {
         if (std::string(call.name) == "FT_Close") continue;
-        EXPECT_EQ(call.call(driver, handle), std::string(call.name) == GetParam().name ? FT_IO_ERROR : FT_OK)
+        EXPECT_EQ(call.call(driver, handle),
+                  std::string(call.name) == GetParam().name ? FT_IO_ERROR : FT_OK)
             << call.name;
     }
     EXPECT_EQ(adapter.latencyTimerMs(), 16) << "a failed call changes nothing";
@@ -235,7 +238,8 @@ TEST_F(Driver, UnpluggedAdapterFailsEveryCallAndLeavesTheList) {
     ASSERT_EQ(driver.read(handle, nullptr, 0, got), FT_OK) << "the connection check";
 
     adapter.unplug();
-    for (const auto& call : handleCalls()) EXPECT_EQ(call.call(driver, handle), FT_IO_ERROR) << call.name;
+    for (const auto& call : handleCalls())
+        EXPECT_EQ(call.call(driver, handle), FT_IO_ERROR) << call.name;
     EXPECT_TRUE(enumerate().empty());
     FtHandle other = 0;
     EXPECT_EQ(driver.openEx("QE000001", kOpenBySerialNumber, other), FT_DEVICE_NOT_FOUND);
@@ -246,7 +250,8 @@ TEST_F(Driver, UnpluggedAdapterFailsEveryCallAndLeavesTheList) {
     ASSERT_EQ(nodes.size(), 1u);
     EXPECT_EQ(nodes[0].Flags, 0u);
     EXPECT_EQ(nodes[0].DeviceHandle, 0u);
-    for (const auto& call : handleCalls()) EXPECT_EQ(call.call(driver, handle), FT_INVALID_HANDLE) << call.name;
+    for (const auto& call : handleCalls())
+        EXPECT_EQ(call.call(driver, handle), FT_INVALID_HANDLE) << call.name;
     const auto fresh = open("QE000001");
     EXPECT_NE(fresh, handle);
     EXPECT_EQ(driver.read(fresh, nullptr, 0, got), FT_OK);

@@ -31,32 +31,48 @@ const Bytes kWrite49 = {'Y', 0, 49, 0x12, 0x34};
 
 INSTANTIATE_TEST_SUITE_P(
     Sim, ReplyFaults,
-    ::testing::Values(
-        FaultCase{"LostOnce", [](auto& a) { a.loseNextReply(); },
-                  {{{'V', 0}, {}}, {{'V', 0}, kOutputs}}},
-        FaultCase{"LostReplyWaitsForAFrameWithReply", [](auto& a) { a.loseNextReply(); },
-                  {{{'Z', 3, 255}, {}}, {{'Z', 4, 0}, {}}, {{'Z', 4, 0}, {0x01}}}},
-        FaultCase{"ShortOnce", [](auto& a) { a.shortenNextReply(3); },
-                  {{{'V', 0}, Bytes(kOutputs.begin(), kOutputs.begin() + 5)}, {{'V', 0}, kOutputs}}},
-        FaultCase{"ShortScanLosesItsEndMarker", [](auto& a) { a.shortenNextReply(1); },
-                  {{{'X'}, {0x00}}, {{'X'}, {0x00, 0xFF}}}},
-        FaultCase{"SurplusOnce", [](auto& a) { a.addSurplusBytes(1); },
-                  {{{'V', 0}, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0xA5}}, {{'V', 0}, kOutputs}}},
-        FaultCase{"SurplusOfChosenValue", [](auto& a) { a.addSurplusBytes(2, 0x13); },
-                  {{{'X'}, {0x00, 0xFF, 0x13, 0x13}}}},
-        FaultCase{"RefusedRegister", [](auto& a) { a.refuseWritesTo(49); },
-                  {{kWrite49, {0x00}}, {{'Y', 1, 49}, {0x00, 0x00}}, {{'Y', 0, 50, 0, 3}, {0x01}}, {kWrite49, {0x00}}}},
-        FaultCase{"EveryThirdWriteRefused", [](auto& a) { a.refuseEveryNthWrite(3); },
-                  {{kWrite49, {0x01}}, {kWrite49, {0x01}}, {kWrite49, {0x00}},
-                   {kWrite49, {0x01}}, {kWrite49, {0x01}}, {kWrite49, {0x00}}}},
-        FaultCase{"ClearedFaults",
-                  [](auto& a) {
-                      a.refuseWritesTo(49);
-                      a.refuseEveryNthWrite(1);
-                      a.loseNextReply();
-                      a.clearFaults();
-                  },
-                  {{kWrite49, {0x01}}}}),
+    ::testing::Values(FaultCase{"LostOnce",
+                                [](auto& a) { a.loseNextReply(); },
+                                {{{'V', 0}, {}}, {{'V', 0}, kOutputs}}},
+                      FaultCase{"LostReplyWaitsForAFrameWithReply",
+                                [](auto& a) { a.loseNextReply(); },
+                                {{{'Z', 3, 255}, {}}, {{'Z', 4, 0}, {}}, {{'Z', 4, 0}, {0x01}}}},
+                      FaultCase{"ShortOnce",
+                                [](auto& a) { a.shortenNextReply(3); },
+                                {{{'V', 0}, Bytes(kOutputs.begin(), kOutputs.begin() + 5)},
+                                 {{'V', 0}, kOutputs}}},
+                      FaultCase{"ShortScanLosesItsEndMarker",
+                                [](auto& a) { a.shortenNextReply(1); },
+                                {{{'X'}, {0x00}}, {{'X'}, {0x00, 0xFF}}}},
+                      FaultCase{"SurplusOnce",
+                                [](auto& a) { a.addSurplusBytes(1); },
+                                {{{'V', 0}, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0xA5}},
+                                 {{'V', 0}, kOutputs}}},
+                      FaultCase{"SurplusOfChosenValue",
+                                [](auto& a) { a.addSurplusBytes(2, 0x13); },
+                                {{{'X'}, {0x00, 0xFF, 0x13, 0x13}}}},
+                      FaultCase{"RefusedRegister",
+                                [](auto& a) { a.refuseWritesTo(49); },
+                                {{kWrite49, {0x00}},
+                                 {{'Y', 1, 49}, {0x00, 0x00}},
+                                 {{'Y', 0, 50, 0, 3}, {0x01}},
+                                 {kWrite49, {0x00}}}},
+                      FaultCase{"EveryThirdWriteRefused",
+                                [](auto& a) { a.refuseEveryNthWrite(3); },
+                                {{kWrite49, {0x01}},
+                                 {kWrite49, {0x01}},
+                                 {kWrite49, {0x00}},
+                                 {kWrite49, {0x01}},
+                                 {kWrite49, {0x01}},
+                                 {kWrite49, {0x00}}}},
+                      FaultCase{"ClearedFaults",
+                                [](auto& a) {
+                                    a.refuseWritesTo(49);
+                                    a.refuseEveryNthWrite(1);
+                                    a.loseNextReply();
+                                    a.clearFaults();
+                                },
+                                {{kWrite49, {0x01}}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OpenSimulation, CutWritesTakeOnlyTheirFirstBytes) {
@@ -97,8 +113,9 @@ TEST_F(OpenSimulation, CutWriteWaitsItsTimeoutAndItsFragmentIsDropped) {
     EXPECT_EQ(write(kWrite49), 3u);
     EXPECT_EQ(clock.nowNs() - start, 300 * kMs);
     EXPECT_EQ(exchange({'Y', 1, 48}), (Bytes{0x01, 0x00}));
-    EXPECT_EQ(driver.transcript().texts({Transcript::Kind::Frame, Transcript::Kind::Note}),
-              (std::vector<std::string>{"write cut to 3 of 5", "dropped 0x59 0x00 0x31", "R 0 48"}));
+    EXPECT_EQ(
+        driver.transcript().texts({Transcript::Kind::Frame, Transcript::Kind::Note}),
+        (std::vector<std::string>{"write cut to 3 of 5", "dropped 0x59 0x00 0x31", "R 0 48"}));
 }
 
 TEST_F(OpenSimulation, TranscriptNotesTheFaultsApplied) {

@@ -93,9 +93,8 @@ TEST_F(Firmware, FrameSplitOverSeveralWritesIsOneFrame) {
 TEST_F(Firmware, UnknownBytesAreDroppedAndTheNextFrameIsUnderstood) {
     EXPECT_EQ(exchange({0x41, 0x00, 'Y', 1, 48}), (Bytes{0x01, 0x00}));
     EXPECT_EQ(exchange({'Z', 7, 0, 'X'}), (Bytes{0x00, 0xFF}));
-    EXPECT_EQ(firmwareLog(),
-              (std::vector<std::string>{"dropped 0x41", "dropped 0x00", "R 0 48",
-                                        "dropped 0x5A 0x07 0x00", "scan"}));
+    EXPECT_EQ(firmwareLog(), (std::vector<std::string>{"dropped 0x41", "dropped 0x00", "R 0 48",
+                                                       "dropped 0x5A 0x07 0x00", "scan"}));
 }
 
 TEST_F(Firmware, AbandonsAFrameWhoseRestDoesNotCome) {
@@ -106,8 +105,7 @@ TEST_F(Firmware, AbandonsAFrameWhoseRestDoesNotCome) {
     send({'Y', 1});
     clock.advanceMs(60);
     EXPECT_EQ(exchange({'Y', 1, 49}), (Bytes{0x00, 0x00}));
-    EXPECT_EQ(firmwareLog(),
-              (std::vector<std::string>{"R 0 48", "dropped 0x59 0x01", "R 0 49"}));
+    EXPECT_EQ(firmwareLog(), (std::vector<std::string>{"R 0 48", "dropped 0x59 0x01", "R 0 49"}));
 }
 
 TEST_F(Firmware, UnpoweredChipsAreSilent) {
@@ -123,7 +121,8 @@ TEST_F(Firmware, PowerUpLoadsWorkingWordsFromEeprom) {
     EXPECT_EQ(exchange({'Y', 0, 49, 0x01, 0x23}), Bytes{0x01});  // working word only
     EXPECT_EQ(exchange({'Y', 0, 1, 0x12, 0x34}), Bytes{0x01});   // EEPROM word 1
     EXPECT_EQ(exchange({'Y', 0, 5, 0xBE, 0xEF}), Bytes{0x01});   // EEPROM word 5
-    EXPECT_EQ(exchange({'Y', 1, 49}), (Bytes{0x01, 0x23})) << "EEPROM writes leave the working words";
+    EXPECT_EQ(exchange({'Y', 1, 49}), (Bytes{0x01, 0x23}))
+        << "EEPROM writes leave the working words";
     send({'Z', 3, 0});
     send({'Z', 3, 255});
     EXPECT_EQ(exchange({'Y', 1, 49}), (Bytes{0x12, 0x34}));
@@ -132,7 +131,8 @@ TEST_F(Firmware, PowerUpLoadsWorkingWordsFromEeprom) {
 }
 
 TEST_F(Firmware, WriteOfWord48MovesTheChipAtOnce) {
-    EXPECT_EQ(exchange({'Y', 0, 48, 0x01, 0x15}), Bytes{0x01}) << "the old address still acknowledges";
+    EXPECT_EQ(exchange({'Y', 0, 48, 0x01, 0x15}), Bytes{0x01})
+        << "the old address still acknowledges";
     EXPECT_EQ(exchange({'Y', 1, 48}), (Bytes{0xFF, 0xFF}));
     EXPECT_EQ(exchange({'Y', 43, 48}), (Bytes{0x01, 0x15}));
     EXPECT_EQ(exchange({'X'}), (Bytes{0x15, 0xFF}));
@@ -156,7 +156,8 @@ TEST_F(Firmware, ScanListsPoweredChipsInAddressOrder) {
 TEST_F(Firmware, ChipKeepsBitsTheToolNeverWrites) {
     // SSIcfg 2 and the unused bits stay as written.
     for (std::uint16_t value : {0x1000, 0x0680, 0xFFFF}) {
-        const Bytes valueBytes = {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+        const Bytes valueBytes = {static_cast<std::uint8_t>(value >> 8),
+                                  static_cast<std::uint8_t>(value)};
         EXPECT_EQ(exchange({'Y', 0, 51, valueBytes[0], valueBytes[1]}), Bytes{0x01});
         EXPECT_EQ(exchange({'Y', 1, 51}), valueBytes);
     }

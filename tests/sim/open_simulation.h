@@ -30,7 +30,9 @@ protected:
     // FT_Write of the bytes; returns the count the driver took.
     std::uint32_t write(const Bytes& bytes) {
         std::uint32_t written = 0;
-        EXPECT_EQ(driver.write(handle, bytes.data(), static_cast<std::uint32_t>(bytes.size()), written), FT_OK);
+        EXPECT_EQ(
+            driver.write(handle, bytes.data(), static_cast<std::uint32_t>(bytes.size()), written),
+            FT_OK);
         return written;
     }
 

@@ -13,7 +13,10 @@ TEST(DefaultSimulation, PutsTheChosenDeskTogether) {
         std::size_t chips;
     };
     const Case cases[] = {
-        {{}, 1}, {{.chips = 3, .revolutionsPerSecond = -2.5}, 3}, {{.chips = -1}, 0}, {{.chips = 500}, 128},
+        {{}, 1},
+        {{.chips = 3, .revolutionsPerSecond = -2.5}, 3},
+        {{.chips = -1}, 0},
+        {{.chips = 500}, 128},
     };
     for (const auto& c : cases) {
         ManualClock clock;

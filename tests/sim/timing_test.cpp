@@ -45,7 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         ArrivalCase{"Scan", {'X'}, 2, 44 * kUs + 88 * kUs + 16 * kMs},
         ArrivalCase{"WorkingWordWrite", {'Y', 0, 49, 0, 0}, 1, 220 * kUs + 44 * kUs + 16 * kMs},
         // the EEPROM takes 5 ms before the acknowledgement
-        ArrivalCase{"EepromWordWrite", {'Y', 0, 3, 0, 0}, 1, 220 * kUs + 5 * kMs + 44 * kUs + 16 * kMs},
+        ArrivalCase{
+            "EepromWordWrite", {'Y', 0, 3, 0, 0}, 1, 220 * kUs + 5 * kMs + 44 * kUs + 16 * kMs},
         // a full USB packet of 62 bytes goes at once; the remaining 50 wait for the timer
         ArrivalCase{"ReadAllFirstPacket", {'W', 0}, 62, 88 * kUs + 62 * 44 * kUs},
         ArrivalCase{"ReadAllRest", {'W', 0}, 112, 88 * kUs + 112 * 44 * kUs + 16 * kMs}),
@@ -60,7 +61,8 @@ TEST_F(Timing, FollowsTheLineSettingsAndLatencyTimerSet) {
         std::uint8_t stopBits;
         std::int64_t byteNs;
     };
-    const Case cases[] = {{2, 250'000, 2, 44 * kUs}, {16, 115'200, 0, 86'805}, {255, 250'000, 0, 40 * kUs}};
+    const Case cases[] = {
+        {2, 250'000, 2, 44 * kUs}, {16, 115'200, 0, 86'805}, {255, 250'000, 0, 40 * kUs}};
     for (const auto& c : cases) {
         ASSERT_EQ(driver.setLatencyTimer(handle, c.latencyMs), FT_OK);
         ASSERT_EQ(driver.setBaudRate(handle, c.baud), FT_OK);

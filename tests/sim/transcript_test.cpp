@@ -37,8 +37,8 @@ TEST(Transcript, RecordsCallsAndFramesInOrderWithTheirTimes) {
 
     EXPECT_EQ(driver.transcript().texts(),
               (Texts{"enumerate", "open", "latency 16", "bitmode 0 0", "data 8 2 0", "baud 250000",
-                     "timeouts 2000 2000", "power on", "readOutputs 0", "read 8", "purge rx tx failed 4",
-                     "check", "close"}));
+                     "timeouts 2000 2000", "power on", "readOutputs 0", "read 8",
+                     "purge rx tx failed 4", "check", "close"}));
     EXPECT_EQ(driver.transcript().frames(), (Texts{"power on", "readOutputs 0"}));
     const auto& events = driver.transcript().events();
     EXPECT_EQ(events.front().device, "");

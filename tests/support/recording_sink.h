@@ -11,7 +11,9 @@ namespace qe::test {
 // Keeps every message box the code under test would have shown.
 class RecordingSink final : public MessageSink {
 public:
-    void show(MessageKind kind, const std::string& text) override { shown.emplace_back(kind, text); }
+    void show(MessageKind kind, const std::string& text) override {
+        shown.emplace_back(kind, text);
+    }
 
     std::vector<std::string> texts() const {
         std::vector<std::string> result;

@@ -33,15 +33,17 @@ std::vector<std::string> ScriptedDriver::callNames() const {
 }
 
 int ScriptedDriver::count(const std::string& name) const {
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(),
-                                          [&](const Call& c) { return c.name == name; }));
+    return static_cast<int>(
+        std::count_if(calls.begin(), calls.end(), [&](const Call& c) { return c.name == name; }));
 }
 
 FtStatus ScriptedDriver::record(const std::string& name, std::uint32_t arg,
                                 std::vector<std::uint8_t> bytes) {
     calls.push_back(Call{name, std::move(bytes), arg, clock_.nowNs()});
-    if (auto it = failing_.find(name); it != failing_.end() && it->second != FT_OK) return it->second;
-    if (auto it = failingFrom_.find(name); it != failingFrom_.end() && clock_.nowNs() >= it->second.second)
+    if (auto it = failing_.find(name); it != failing_.end() && it->second != FT_OK)
+        return it->second;
+    if (auto it = failingFrom_.find(name);
+        it != failingFrom_.end() && clock_.nowNs() >= it->second.second)
         return it->second.first;
     if (auto it = failingAfter_.find(name); it != failingAfter_.end()) {
         auto& [status, callsThatSucceed] = it->second;
@@ -53,8 +55,8 @@ FtStatus ScriptedDriver::record(const std::string& name, std::uint32_t arg,
 
 std::uint32_t ScriptedDriver::arrivedCount() const {
     const auto now = clock_.nowNs();
-    return static_cast<std::uint32_t>(std::count_if(
-        rx_.begin(), rx_.end(), [now](const Arrival& a) { return a.atNs <= now; }));
+    return static_cast<std::uint32_t>(
+        std::count_if(rx_.begin(), rx_.end(), [now](const Arrival& a) { return a.atNs <= now; }));
 }
 
 FtStatus ScriptedDriver::createDeviceInfoList(std::uint32_t& deviceCount) {
@@ -74,7 +76,8 @@ FtStatus ScriptedDriver::getDeviceInfoList(DeviceInfoNode* nodes, std::uint32_t&
 
 FtStatus ScriptedDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& handle) {
     const std::string serial = flags == kOpenBySerialNumber ? static_cast<const char*>(arg) : "";
-    auto status = record("FT_OpenEx", flags, std::vector<std::uint8_t>(serial.begin(), serial.end()));
+    auto status =
+        record("FT_OpenEx", flags, std::vector<std::uint8_t>(serial.begin(), serial.end()));
     if (auto it = openFailures.find(serial); status == FT_OK && it != openFailures.end())
         status = it->second;
     if (status != FT_OK) return status;
@@ -88,7 +91,9 @@ FtStatus ScriptedDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& 
     return FT_OK;
 }
 
-FtStatus ScriptedDriver::close(FtHandle handle) { return record("FT_Close", static_cast<std::uint32_t>(handle)); }
+FtStatus ScriptedDriver::close(FtHandle handle) {
+    return record("FT_Close", static_cast<std::uint32_t>(handle));
+}
 
 FtStatus ScriptedDriver::setLatencyTimer(FtHandle, std::uint8_t milliseconds) {
     return record("FT_SetLatencyTimer", milliseconds);
@@ -104,11 +109,14 @@ FtStatus ScriptedDriver::setDataCharacteristics(FtHandle, std::uint8_t wordLengt
                   static_cast<std::uint32_t>(wordLength) << 16 | stopBits << 8 | parity);
 }
 
-FtStatus ScriptedDriver::setBaudRate(FtHandle, std::uint32_t baud) { return record("FT_SetBaudRate", baud); }
+FtStatus ScriptedDriver::setBaudRate(FtHandle, std::uint32_t baud) {
+    return record("FT_SetBaudRate", baud);
+}
 
 FtStatus ScriptedDriver::setTimeouts(FtHandle, std::uint32_t readMs, std::uint32_t writeMs) {
     auto status = record("FT_SetTimeouts", readMs);
-    calls.back().bytes = {static_cast<std::uint8_t>(writeMs >> 8), static_cast<std::uint8_t>(writeMs)};
+    calls.back().bytes = {static_cast<std::uint8_t>(writeMs >> 8),
+                          static_cast<std::uint8_t>(writeMs)};
     if (status == FT_OK) readTimeoutMs = readMs;
     return status;
 }
@@ -145,7 +153,8 @@ FtStatus ScriptedDriver::read(FtHandle, std::uint8_t* data, std::uint32_t count,
         }
         auto target = allWillArrive ? rx_[count - 1].atNs : INT64_MAX;
         if (readTimeoutMs)
-            target = std::min(target, clock_.nowNs() + static_cast<std::int64_t>(*readTimeoutMs) * 1'000'000);
+            target = std::min(
+                target, clock_.nowNs() + static_cast<std::int64_t>(*readTimeoutMs) * 1'000'000);
         clock_.setNs(std::max(clock_.nowNs(), target));
     }
     const auto available = arrivedCount();
@@ -169,7 +178,8 @@ FtStatus ScriptedDriver::purge(FtHandle, std::uint32_t mask) {
     auto status = record("FT_Purge", mask);
     if (status == FT_OK && (mask & kPurgeRx)) {
         const auto now = clock_.nowNs();
-        rx_.erase(std::remove_if(rx_.begin(), rx_.end(), [now](const Arrival& a) { return a.atNs <= now; }),
+        rx_.erase(std::remove_if(rx_.begin(), rx_.end(),
+                                 [now](const Arrival& a) { return a.atNs <= now; }),
                   rx_.end());
     }
     return status;

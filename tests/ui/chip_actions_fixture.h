@@ -61,7 +61,8 @@ protected:
     }
 
     // The message boxes of the tool's own errors, in order.
-    static std::vector<std::pair<MessageKind, std::string>> errors(const std::vector<const char*>& texts) {
+    static std::vector<std::pair<MessageKind, std::string>> errors(
+        const std::vector<const char*>& texts) {
         std::vector<std::pair<MessageKind, std::string>> shown;
         for (const char* text : texts) shown.emplace_back(MessageKind::Error, text);
         return shown;

@@ -25,8 +25,14 @@ using Frames = std::vector<std::string>;
 // Answers with the path the test sets, or cancels.
 class FakeFileChooser final : public FileChooser {
 public:
-    std::optional<QString> chooseSaveFile() override { ++saveAsked; return path; }
-    std::optional<QString> chooseOpenFile() override { ++openAsked; return path; }
+    std::optional<QString> chooseSaveFile() override {
+        ++saveAsked;
+        return path;
+    }
+    std::optional<QString> chooseOpenFile() override {
+        ++openAsked;
+        return path;
+    }
 
     std::optional<QString> path;
     int saveAsked = 0;
@@ -50,7 +56,8 @@ protected:
     QString fileWith(const Bytes& bytes) {
         const QString path = pathOf("chosen.qcf");
         std::ofstream(path.toStdString(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return path;
     }
 
@@ -77,7 +84,8 @@ protected:
 
 // --- SAVE ---------------------------------------------------------------------------------
 
-TEST_F(ConfigurationFileActionsTest, SaveWritesTheMirrorsWorkingWordsLowByteFirstWithoutAskingTheChip) {
+TEST_F(ConfigurationFileActionsTest,
+       SaveWritesTheMirrorsWorkingWordsLowByteFirstWithoutAskingTheChip) {
     const std::uint16_t words[] = {0x0205, 0x1800, 0x0005, 0x8047, 0, 0, 0, 0};
     std::copy(std::begin(words), std::end(words), image.begin() + 48);
     chooser.path = pathOf("saved.qcf");
@@ -112,9 +120,12 @@ TEST_F(ConfigurationFileActionsTest, FileErrorsAreShownAsTheFailedOperationsMess
         QString path;
         std::string message;
     } cases[] = {
-        {"save into a missing folder", &MainWindow::BtnSaveClick, pathOf("no/such.qcf"), "File not found"},
-        {"load of a missing file", &MainWindow::BtnLoadClick, pathOf("missing.qcf"), "File not found"},
-        {"load of a folder", &MainWindow::BtnLoadClick, dir.path(), "I/O error " + std::to_string(EISDIR)},
+        {"save into a missing folder", &MainWindow::BtnSaveClick, pathOf("no/such.qcf"),
+         "File not found"},
+        {"load of a missing file", &MainWindow::BtnLoadClick, pathOf("missing.qcf"),
+         "File not found"},
+        {"load of a folder", &MainWindow::BtnLoadClick, dir.path(),
+         "I/O error " + std::to_string(EISDIR)},
         {"save on a full medium", &MainWindow::BtnSaveClick, "/dev/full", "Disk full"},
     };
     const RegisterImage before = image;
@@ -125,7 +136,8 @@ TEST_F(ConfigurationFileActionsTest, FileErrorsAreShownAsTheFailedOperationsMess
 
         (window.get()->*c.action)();
 
-        EXPECT_EQ(sink.shown, (std::vector<std::pair<MessageKind, std::string>>{{MessageKind::Exception, c.message}}));
+        EXPECT_EQ(sink.shown, (std::vector<std::pair<MessageKind, std::string>>{
+                                  {MessageKind::Exception, c.message}}));
         EXPECT_TRUE(newFrames().empty());
         EXPECT_EQ(image, before);
         sink.clear();
@@ -143,7 +155,9 @@ protected:
 
         load(path);
 
-        EXPECT_EQ(sink.shown, (std::vector<std::pair<MessageKind, std::string>>{{MessageKind::Exception, message}}));
+        EXPECT_EQ(
+            sink.shown,
+            (std::vector<std::pair<MessageKind, std::string>>{{MessageKind::Exception, message}}));
         EXPECT_TRUE(newFrames().empty());
         EXPECT_EQ(image, before);
     }
@@ -151,8 +165,10 @@ protected:
 
 TEST_F(LoadRefusedTest, AReadOnlyFileIsAccessDenied) {
     const QString path = fileWith(kExampleFile);
-    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
-    if (QFile(path).open(QIODevice::ReadWrite)) GTEST_SKIP() << "this user may write read-only files";
+    ASSERT_TRUE(QFile::setPermissions(
+        path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    if (QFile(path).open(QIODevice::ReadWrite))
+        GTEST_SKIP() << "this user may write read-only files";
     expectLoadRefused(path, "File access denied");
 }
 
@@ -172,9 +188,11 @@ TEST_F(LoadRefusedTest, TheRunningProgramIsNotLoaded) {
 TEST_F(ConfigurationFileActionsTest, LoadFillsThePanelWritesAllEightWordsThenReadsThePositions) {
     load(fileWith({0x00, 0x02, 0x23, 0x51, 0x05, 0x00, 0x47, 0x80, 1, 0, 2, 0, 3, 0, 4, 0}));
 
-    EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0200", "W 0 49 0x5123", "W 0 50 0x0005", "W 0 51 0x8047", "W 0 52 0x0001",
-                                   "W 0 53 0x0002", "W 0 54 0x0003", "W 0 55 0x0004", "R 0 32", "R 0 33"}));
-    EXPECT_EQ(workingWords(), (std::vector<std::uint16_t>{0x0200, 0x5123, 0x0005, 0x8047, 1, 2, 3, 4}));
+    EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0200", "W 0 49 0x5123", "W 0 50 0x0005",
+                                   "W 0 51 0x8047", "W 0 52 0x0001", "W 0 53 0x0002",
+                                   "W 0 54 0x0003", "W 0 55 0x0004", "R 0 32", "R 0 33"}));
+    EXPECT_EQ(workingWords(),
+              (std::vector<std::uint16_t>{0x0200, 0x5123, 0x0005, 0x8047, 1, 2, 3, 4}));
     EXPECT_EQ(find<QLineEdit>("EdPosZ")->text(), "291");
     EXPECT_EQ(group("RgPdee")->itemIndex(), 1);
     EXPECT_EQ(group("RgDACT")->itemIndex(), 1);
@@ -186,11 +204,13 @@ TEST_F(ConfigurationFileActionsTest, LoadFillsThePanelWritesAllEightWordsThenRea
 TEST_F(ConfigurationFileActionsTest, LoadOfAnotherAddressFollowsTheChipThere) {
     load(fileWith(kExampleFile));
 
-    EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0205", "W 5 49 0x1800", "W 5 50 0x0005", "W 5 51 0x8047", "W 5 52 0x0000",
-                                   "W 5 53 0x0000", "W 5 54 0x0000", "W 5 55 0x0000", "R 5 32", "R 5 33"}));
+    EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0205", "W 5 49 0x1800", "W 5 50 0x0005",
+                                   "W 5 51 0x8047", "W 5 52 0x0000", "W 5 53 0x0000",
+                                   "W 5 54 0x0000", "W 5 55 0x0000", "R 5 32", "R 5 33"}));
     EXPECT_EQ(link->ChipAddress, 5);
     EXPECT_EQ(chip().address(), 5);
-    EXPECT_EQ(workingWords(), (std::vector<std::uint16_t>{0x0205, 0x1800, 0x0005, 0x8047, 0, 0, 0, 0}));
+    EXPECT_EQ(workingWords(),
+              (std::vector<std::uint16_t>{0x0205, 0x1800, 0x0005, 0x8047, 0, 0, 0, 0}));
     EXPECT_EQ(find<QLineEdit>("EdNaslovCipa")->text(), "5");
     EXPECT_TRUE(sink.shown.empty());
 }
@@ -209,21 +229,25 @@ TEST_F(ConfigurationFileActionsTest, LoadOfAnotherAddressWhoseWordIsRefusedStays
 
 struct LengthCase {
     const char* name;
-    std::size_t length;  // of a 20-byte pattern's start
+    std::size_t length;                 // of a 20-byte pattern's start
     std::vector<std::uint16_t> mirror;  // 48..55 afterwards
     bool written;
     const char* message;
 };
 
-void PrintTo(const LengthCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const LengthCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
-class LoadLengthTest : public ConfigurationFileActionsTest, public ::testing::WithParamInterface<LengthCase> {};
+class LoadLengthTest : public ConfigurationFileActionsTest,
+                       public ::testing::WithParamInterface<LengthCase> {};
 
 // The chip starts with 0100h, 0, 0001h, 01C0h, 0, 0, 0, 0; the file's words read 1111h, 2222h, ...
 TEST_P(LoadLengthTest, ShortFilesKeepTheRestOfTheMirrorAndOddOnesWriteNothing) {
     const LengthCase& c = GetParam();
     Bytes pattern;
-    for (std::uint8_t i = 1; i <= 10; ++i) pattern.insert(pattern.end(), {static_cast<std::uint8_t>(0x11 * i), 0x00});
+    for (std::uint8_t i = 1; i <= 10; ++i)
+        pattern.insert(pattern.end(), {static_cast<std::uint8_t>(0x11 * i), 0x00});
     pattern[0] = 0x00;  // word 48 keeps address 0 and bit 8
     pattern[1] = 0x01;
     const auto before = workingWords();
@@ -240,8 +264,8 @@ TEST_P(LoadLengthTest, ShortFilesKeepTheRestOfTheMirrorAndOddOnesWriteNothing) {
     } else {
         EXPECT_TRUE(frames.empty());
         EXPECT_EQ(workingWords(), before);
-        EXPECT_EQ(sink.shown,
-                  (std::vector<std::pair<MessageKind, std::string>>{{MessageKind::Exception, c.message}}));
+        EXPECT_EQ(sink.shown, (std::vector<std::pair<MessageKind, std::string>>{
+                                  {MessageKind::Exception, c.message}}));
         EXPECT_EQ(find<QLineEdit>("EdPosZ")->text(), "0") << "the panel is not refilled";
     }
 }
@@ -249,13 +273,23 @@ TEST_P(LoadLengthTest, ShortFilesKeepTheRestOfTheMirrorAndOddOnesWriteNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Lengths, LoadLengthTest,
     ::testing::Values(
-        LengthCase{"EmptyWritesTheMirrorBack", 0, {0x0100, 0, 0x0001, 0x01C0, 0, 0, 0, 0}, true, nullptr},
+        LengthCase{
+            "EmptyWritesTheMirrorBack", 0, {0x0100, 0, 0x0001, 0x01C0, 0, 0, 0, 0}, true, nullptr},
         LengthCase{"FourBytes", 4, {0x0100, 0x0022, 0x0001, 0x01C0, 0, 0, 0, 0}, true, nullptr},
-        LengthCase{"FifteenBytes", 15, {0x0100, 0x0022, 0x0033, 0x0044, 0x0055, 0x0066, 0x0077, 0},
-                   false, "Read beyond end of file"},
-        LengthCase{"SeventeenBytesOnlySixteenRead", 17,
-                   {0x0100, 0x0022, 0x0033, 0x0044, 0x0055, 0x0066, 0x0077, 0x0088}, true, nullptr},
-        LengthCase{"TwentyBytes", 20, {0x0100, 0x0022, 0x0033, 0x0044, 0x0055, 0x0066, 0x0077, 0x0088}, true,
+        LengthCase{"FifteenBytes",
+                   15,
+                   {0x0100, 0x0022, 0x0033, 0x0044, 0x0055, 0x0066, 0x0077, 0},
+                   false,
+                   "Read beyond end of file"},
+        LengthCase{"SeventeenBytesOnlySixteenRead",
+                   17,
+                   {0x0100, 0x0022, 0x0033, 0x0044, 0x0055, 0x0066, 0x0077, 0x0088},
+                   true,
+                   nullptr},
+        LengthCase{"TwentyBytes",
+                   20,
+                   {0x0100, 0x0022, 0x0033, 0x0044, 0x0055, 0x0066, 0x0077, 0x0088},
+                   true,
                    nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -265,7 +299,8 @@ TEST_F(ConfigurationFileActionsTest, TheFirstRefusedWriteEndsTheLoadSilently) {
     load(fileWith({0x00, 0x01, 0x34, 0x12, 0x05, 0x00, 0x47, 0x80, 9, 0, 9, 0, 9, 0, 9, 0}));
 
     EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0100", "W 0 49 0x1234", "W 0 50 0x0005"}));
-    EXPECT_EQ(workingWords(), (std::vector<std::uint16_t>{0x0100, 0x1234, 0x0001, 0x01C0, 0, 0, 0, 0}));
+    EXPECT_EQ(workingWords(),
+              (std::vector<std::uint16_t>{0x0100, 0x1234, 0x0001, 0x01C0, 0, 0, 0, 0}));
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(find<QLineEdit>("EdPosZ")->text(), "564") << "the panel shows the loaded words";
 }

@@ -41,7 +41,8 @@ TEST_F(EepromTest, ProgWithPowerDownOffWritesFourEepromWordsAndVerifiesThem) {
 
     button("BtnProg")->click();
 
-    EXPECT_EQ(newFrames(), (Frames{"W 0 0 0x0100", "W 0 1 0x5123", "W 0 2 0x0001", "W 0 3 0x81C7", "readAll 0"}));
+    EXPECT_EQ(newFrames(), (Frames{"W 0 0 0x0100", "W 0 1 0x5123", "W 0 2 0x0001", "W 0 3 0x81C7",
+                                   "readAll 0"}));
     EXPECT_EQ(eeprom(), working());
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_TRUE(button("BtnProg")->isEnabled());
@@ -52,8 +53,9 @@ TEST_F(EepromTest, ProgWithPowerDownOnStoresTheModeOnAndSwitchesItBackOn) {
 
     button("BtnProg")->click();
 
-    EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0100", "W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0001", "W 0 3 0x01C0",
-                                   "readAll 0", "W 0 0 0x0300", "W 0 48 0x0100", "R 0 0", "W 0 48 0x0300"}));
+    EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0100", "W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0001",
+                                   "W 0 3 0x01C0", "readAll 0", "W 0 0 0x0300", "W 0 48 0x0100",
+                                   "R 0 0", "W 0 48 0x0300"}));
     EXPECT_EQ(eeprom(), working());
     EXPECT_EQ(chip().eepromWord(0), 0x0300);
     EXPECT_EQ(image[48], 0x0300);
@@ -64,15 +66,17 @@ TEST_F(EepromTest, ProgWithPowerDownOnStoresTheModeOnAndSwitchesItBackOn) {
 
 struct ProgFailureCase {
     const char* name;
-    std::uint16_t word48;        // in the chip and the mirror before PROG
-    std::uint16_t word53;        // EEPROM word 5 stays 0
+    std::uint16_t word48;  // in the chip and the mirror before PROG
+    std::uint16_t word53;  // EEPROM word 5 stays 0
     std::uint8_t refusedRegister;
     Frames frames;
     const char* message;
-    std::uint16_t eeprom2;       // what EEPROM word 2 holds afterwards
+    std::uint16_t eeprom2;  // what EEPROM word 2 holds afterwards
 };
 
-void PrintTo(const ProgFailureCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ProgFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ProgFailureTest : public EepromTest, public ::testing::WithParamInterface<ProgFailureCase> {};
 
@@ -92,25 +96,45 @@ TEST_P(ProgFailureTest, ReportsFillsThePanelAndKeepsThePowerDownModeAsTheUserHad
     EXPECT_EQ(chip().eepromWord(2), c.eeprom2);
     EXPECT_EQ(chip().workingWord(48), c.word48);
     EXPECT_EQ(image[48], c.word48);
-    EXPECT_EQ(group("RgPdee")->itemIndex(), (c.word48 & 0x0200) ? 1 : 0) << "the panel shows the mirror";
+    EXPECT_EQ(group("RgPdee")->itemIndex(), (c.word48 & 0x0200) ? 1 : 0)
+        << "the panel shows the mirror";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ProgFailureTest,
     ::testing::Values(
-        ProgFailureCase{"EepromWriteRefused", 0x0100, 0, 2,
-                        {"W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042"}, kCannotWrite, 0x0001},
-        ProgFailureCase{"EepromWriteRefusedWithPowerDownOn", 0x0300, 0, 2,
-                        {"W 0 48 0x0100", "W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042", "W 0 48 0x0300"},
-                        kCannotWrite, 0x0001},
+        ProgFailureCase{"EepromWriteRefused",
+                        0x0100,
+                        0,
+                        2,
+                        {"W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042"},
+                        kCannotWrite,
+                        0x0001},
+        ProgFailureCase{
+            "EepromWriteRefusedWithPowerDownOn",
+            0x0300,
+            0,
+            2,
+            {"W 0 48 0x0100", "W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042", "W 0 48 0x0300"},
+            kCannotWrite,
+            0x0001},
         // Only four words are written, yet all eight are compared.
-        ProgFailureCase{"WorkingWordsBeyondTheFourDiffer", 0x0100, 0x1234, 99,
-                        {"W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042", "W 0 3 0x01C0", "readAll 0"},
-                        kNotCorrectlyWritten, 0x0042},
-        ProgFailureCase{"WorkingWordsDifferWithPowerDownOn", 0x0300, 0x1234, 99,
-                        {"W 0 48 0x0100", "W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042", "W 0 3 0x01C0",
-                         "readAll 0", "W 0 48 0x0300"},
-                        kNotCorrectlyWritten, 0x0042},
+        ProgFailureCase{
+            "WorkingWordsBeyondTheFourDiffer",
+            0x0100,
+            0x1234,
+            99,
+            {"W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042", "W 0 3 0x01C0", "readAll 0"},
+            kNotCorrectlyWritten,
+            0x0042},
+        ProgFailureCase{"WorkingWordsDifferWithPowerDownOn",
+                        0x0300,
+                        0x1234,
+                        99,
+                        {"W 0 48 0x0100", "W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042",
+                         "W 0 3 0x01C0", "readAll 0", "W 0 48 0x0300"},
+                        kNotCorrectlyWritten,
+                        0x0042},
         // The chip never takes the mode off: a bounded number of tries, then nothing else.
         ProgFailureCase{"PowerDownModeCannotBeSwitchedOff", 0x0300, 0, 48,
                         Frames(10, "W 0 48 0x0100"), kCannotWrite, 0x0001}),
@@ -130,8 +154,12 @@ TEST_F(EepromTest, ProgStopsRetryingAtTheBoundOrAtOnceWithoutAnAnswer) {
         {"refused every time", [](sim::SimulatedAdapter& a) { a.refuseWritesTo(48); },
          Frames(10, "W 0 48 0x0100"), 0, 2000 - 1, 0x0300},
         // The chip may have taken the word (here it did), so the mode is put back.
-        {"no answer", [](sim::SimulatedAdapter& a) { a.loseNextReply(); },
-         {"W 0 48 0x0100", "W 0 48 0x0300"}, 2000, 2 * 2000 - 1, 0x0300},
+        {"no answer",
+         [](sim::SimulatedAdapter& a) { a.loseNextReply(); },
+         {"W 0 48 0x0100", "W 0 48 0x0300"},
+         2000,
+         2 * 2000 - 1,
+         0x0300},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -183,8 +211,8 @@ TEST_F(EepromTest, ReadWithPowerDownOnSwitchesItOffForTheReadAndBackOn) {
 
     button("BtnRead")->click();
 
-    EXPECT_EQ(newFrames(),
-              (Frames{"R 0 48", "W 0 48 0x0100", "R 0 0", "W 0 0 0x0100", "readAll 0", "W 0 48 0x0300"}));
+    EXPECT_EQ(newFrames(), (Frames{"R 0 48", "W 0 48 0x0100", "R 0 0", "W 0 0 0x0100", "readAll 0",
+                                   "W 0 48 0x0300"}));
     EXPECT_EQ(chip().workingWord(48), 0x0300);
     EXPECT_EQ(image[48], 0x0300);
     EXPECT_EQ(group("RgPdee")->itemIndex(), 1);
@@ -220,7 +248,8 @@ TEST_F(ScriptedReadTest, ReadFollowsTheChipToTheAddressStoredInTheEeprom) {
 
     window->BtnReadClick();
 
-    EXPECT_EQ(scripted->frames(), (ByteFrames{{89, 11, 48}, {89, 11, 0}, {89, 10, 0, 0x01, 0x09}, {87, 18}}));
+    EXPECT_EQ(scripted->frames(),
+              (ByteFrames{{89, 11, 48}, {89, 11, 0}, {89, 10, 0, 0x01, 0x09}, {87, 18}}));
     EXPECT_EQ(link->ChipAddress, 9);
     EXPECT_EQ(find<QLineEdit>("EdNaslovCipa")->text(), "9");
     EXPECT_TRUE(sink.shown.empty());
@@ -233,9 +262,12 @@ struct ReadFailureCase {
     std::uint8_t addressAfter;
 };
 
-void PrintTo(const ReadFailureCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ReadFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
-class ReadFailureTest : public ScriptedReadTest, public ::testing::WithParamInterface<ReadFailureCase> {};
+class ReadFailureTest : public ScriptedReadTest,
+                        public ::testing::WithParamInterface<ReadFailureCase> {};
 
 TEST_P(ReadFailureTest, ReportsTheReadingAsUnsuccessfulAndWritesOnlyWordsTheChipReported) {
     const ReadFailureCase& c = GetParam();
@@ -248,7 +280,8 @@ TEST_P(ReadFailureTest, ReportsTheReadingAsUnsuccessfulAndWritesOnlyWordsTheChip
     EXPECT_EQ(scripted->frames(), c.frames);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{kReadingFailed});
     EXPECT_EQ(link->ChipAddress, c.addressAfter);
-    EXPECT_EQ(find<QLineEdit>("EdNaslovCipa")->text().toStdString(), addressBefore) << "the panel is not refilled";
+    EXPECT_EQ(find<QLineEdit>("EdNaslovCipa")->text().toStdString(), addressBefore)
+        << "the panel is not refilled";
     EXPECT_TRUE(find<QPushButton>("BtnRead")->isEnabled());
 }
 
@@ -257,14 +290,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReadFailureCase{"WorkingWordNotReported", {}, {{89, 11, 48}}, 5},
         // Never write EEPROM word 0 with a value that did not come from it.
-        ReadFailureCase{"StoredWordNotReported", {{0x01, 0x05}, {}}, {{89, 11, 48}, {89, 11, 0}}, 5},
-        ReadFailureCase{"StoredWordNotReportedWithPowerDownOn",
-                        {{0x03, 0x05}, {1}, {}, {1}},
-                        {{89, 11, 48}, {89, 10, 48, 0x01, 0x05}, {89, 11, 0}, {89, 10, 48, 0x03, 0x05}}, 5},
+        ReadFailureCase{
+            "StoredWordNotReported", {{0x01, 0x05}, {}}, {{89, 11, 48}, {89, 11, 0}}, 5},
+        ReadFailureCase{
+            "StoredWordNotReportedWithPowerDownOn",
+            {{0x03, 0x05}, {1}, {}, {1}},
+            {{89, 11, 48}, {89, 10, 48, 0x01, 0x05}, {89, 11, 0}, {89, 10, 48, 0x03, 0x05}},
+            5},
         // The address stored in the EEPROM is kept; the mode goes back where the chip was.
         ReadFailureCase{"FullReadFailsWithPowerDownOn",
                         {{0x03, 0x05}, {1}, {0x01, 0x09}, {1}, {}, {1}},
-                        {{89, 11, 48}, {89, 10, 48, 0x01, 0x05}, {89, 11, 0}, {89, 10, 0, 0x01, 0x09}, {87, 18},
+                        {{89, 11, 48},
+                         {89, 10, 48, 0x01, 0x05},
+                         {89, 11, 0},
+                         {89, 10, 0, 0x01, 0x09},
+                         {87, 18},
                          {89, 10, 48, 0x03, 0x05}},
                         9}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -272,11 +312,13 @@ INSTANTIATE_TEST_SUITE_P(
 class ScriptedProgTest : public ScriptedReadTest {
 protected:
     static std::vector<std::uint8_t> write(std::uint8_t reg, std::uint16_t word) {
-        return {89, 0, reg, static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word & 0xFF)};
+        return {89, 0, reg, static_cast<std::uint8_t>(word >> 8),
+                static_cast<std::uint8_t>(word & 0xFF)};
     }
     // PROG with the power-down mode on, up to the verification, which succeeds.
     static ByteFrames progUntilVerified() {
-        return {write(48, 0x0100), write(0, 0x0100), write(1, 0), write(2, 0), write(3, 0), {87, 0}};
+        return {write(48, 0x0100), write(0, 0x0100), write(1, 0),
+                write(2, 0),       write(3, 0),      {87, 0}};
     }
     // All registers zero but EEPROM word 0 and working word 48, both 0100h.
     static std::vector<std::uint8_t> verifiedRegisters() {
@@ -293,9 +335,18 @@ TEST_F(ScriptedProgTest, ARefusedWriteOfThePowerDownModeIsAskedAgainUntilTheChip
 
     window->BtnProgClick();
 
-    EXPECT_EQ(scripted->frames(), (ByteFrames{write(48, 0x0100), write(48, 0x0100), write(48, 0x0100),
-                                              write(0, 0x0100), write(1, 0), write(2, 0), write(3, 0), {87, 0},
-                                              write(0, 0x0300), write(48, 0x0100), {89, 1, 0}, write(48, 0x0300)}));
+    EXPECT_EQ(scripted->frames(), (ByteFrames{write(48, 0x0100),
+                                              write(48, 0x0100),
+                                              write(48, 0x0100),
+                                              write(0, 0x0100),
+                                              write(1, 0),
+                                              write(2, 0),
+                                              write(3, 0),
+                                              {87, 0},
+                                              write(0, 0x0300),
+                                              write(48, 0x0100),
+                                              {89, 1, 0},
+                                              write(48, 0x0300)}));
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(image[48], 0x0300);
     EXPECT_TRUE(find<QPushButton>("BtnProg")->isEnabled());
@@ -309,9 +360,11 @@ TEST_F(ScriptedProgTest, AFailureWhileStoringThePowerDownModeIsReportedAndTheMod
         std::vector<std::vector<std::uint8_t>> replies;  // after the verification
         ByteFrames frames;                               // after the verification
     } cases[] = {
-        {"EEPROM word 0 refused", std::vector<std::vector<std::uint8_t>>(10, {0}), ByteFrames(10, write(0, 0x0300))},
+        {"EEPROM word 0 refused", std::vector<std::vector<std::uint8_t>>(10, {0}),
+         ByteFrames(10, write(0, 0x0300))},
         {"mode off unanswered", {{1}, {}}, {write(0, 0x0300), write(48, 0x0100)}},
-        {"mode on unanswered", {{1}, {1}, {0x03, 0x00}, {}},
+        {"mode on unanswered",
+         {{1}, {1}, {0x03, 0x00}, {}},
          {write(0, 0x0300), write(48, 0x0100), {89, 1, 0}, write(48, 0x0300)}},
     };
     for (const auto& c : cases) {
@@ -344,8 +397,11 @@ TEST_F(ScriptedProgTest, ProgWhoseReadBackFailsReportsTheDataAsNotCorrectlyWritt
 
     window->BtnProgClick();
 
-    EXPECT_EQ(scripted->frames(), (ByteFrames{{89, 0, 0, 0x01, 0x00}, {89, 0, 1, 0, 0}, {89, 0, 2, 0, 0},
-                                              {89, 0, 3, 0, 0}, {87, 0}}));
+    EXPECT_EQ(scripted->frames(), (ByteFrames{{89, 0, 0, 0x01, 0x00},
+                                              {89, 0, 1, 0, 0},
+                                              {89, 0, 2, 0, 0},
+                                              {89, 0, 3, 0, 0},
+                                              {87, 0}}));
     EXPECT_EQ(sink.texts(), std::vector<std::string>{kNotCorrectlyWritten});
     EXPECT_FALSE(find<QPushButton>("BtnProg")->isEnabled());
 }

@@ -60,7 +60,9 @@ struct AddressCase {
     int addressAfter;
 };
 
-void PrintTo(const AddressCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const AddressCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 const EntryPoint kAddressEntries[] = {{"Button", "BtnDolociNaslov", nullptr},
                                       {"FieldExit", nullptr, &MainWindow::EdNaslovCipaExit}};
@@ -93,18 +95,22 @@ TEST_P(AddressTest, ChecksTheTextAndWritesTheAddressIntoTheChipsWord) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, AddressTest,
     ::testing::Combine(
-        ::testing::Values(AddressCase{"Letters", "12a", {kNumbersOnly}, "0", {}, 0},
-                          AddressCase{"TooHigh", "128", {kAddressRange}, "0", {}, 0},
-                          AddressCase{"OtherScriptDigits", QString::fromUtf8("\u0661\u0662"), {kNumbersOnly}, "0", {}, 0},
-                          AddressCase{"LeadingZeros", "007", {}, "7", {"R 0 48", "W 0 48 0x4D87"}, 7},
-                          AddressCase{"Highest", "127", {}, "127", {"R 0 48", "W 0 48 0x4DFF"}, 127},
-                          AddressCase{"EmptyWritesTheCurrentAddressAgain", "", {}, "0", {"R 0 48", "W 0 48 0x4D80"}, 0}),
+        ::testing::Values(
+            AddressCase{"Letters", "12a", {kNumbersOnly}, "0", {}, 0},
+            AddressCase{"TooHigh", "128", {kAddressRange}, "0", {}, 0},
+            AddressCase{
+                "OtherScriptDigits", QString::fromUtf8("\u0661\u0662"), {kNumbersOnly}, "0", {}, 0},
+            AddressCase{"LeadingZeros", "007", {}, "7", {"R 0 48", "W 0 48 0x4D87"}, 7},
+            AddressCase{"Highest", "127", {}, "127", {"R 0 48", "W 0 48 0x4DFF"}, 127},
+            AddressCase{
+                "EmptyWritesTheCurrentAddressAgain", "", {}, "0", {"R 0 48", "W 0 48 0x4D80"}, 0}),
         ::testing::ValuesIn(kAddressEntries)),
     [](const auto& info) {
         return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
     });
 
-TEST_F(EnteredSettingTest, AfterAnAddressChangeTheMirrorHoldsTheNewWordAndCommandsGoToTheNewAddress) {
+TEST_F(EnteredSettingTest,
+       AfterAnAddressChangeTheMirrorHoldsTheNewWordAndCommandsGoToTheNewAddress) {
     chipHolds({{48, 0x4D80}});
     field("EdNaslovCipa")->setText("9");
     window->BtnSetAddressClick();
@@ -122,7 +128,9 @@ TEST_F(EnteredSettingTest, AFailedAddressChangeKeepsTheOldAddressAndTheNewText) 
         std::function<void(sim::SimulatedAdapter&)> fault;
         Frames frames;
     } cases[] = {
-        {"write refused", [](sim::SimulatedAdapter& a) { a.refuseWritesTo(48); }, {"R 0 48", "W 0 48 0x0107"}},
+        {"write refused",
+         [](sim::SimulatedAdapter& a) { a.refuseWritesTo(48); },
+         {"R 0 48", "W 0 48 0x0107"}},
         // Without the chip's own word the other bits are unknown: nothing is written.
         {"word not reported", [](sim::SimulatedAdapter& a) { a.loseNextReply(); }, {"R 0 48"}},
     };
@@ -188,10 +196,27 @@ TEST_F(EnteredSettingTest, AnExitThatKeepsTheFocusRunsNoExitOfTheFieldClickedInt
         Frames frames;
         const char* message;
     } cases[] = {
-        {"address write refused", "EdNaslovCipa", "7", "EdPosZ",
-         [](sim::SimulatedAdapter& a) { a.refuseWritesTo(48); }, {"R 0 48", "W 0 48 0x0107"}, kAddressFailed},
-        {"address text refused", "EdNaslovCipa", "7x", "EdPosZ", [](sim::SimulatedAdapter&) {}, {}, kNumbersOnly},
-        {"zero text refused", "EdPosZ", "4096", "EdNaslovCipa", [](sim::SimulatedAdapter&) {}, {}, kZeroRange},
+        {"address write refused",
+         "EdNaslovCipa",
+         "7",
+         "EdPosZ",
+         [](sim::SimulatedAdapter& a) { a.refuseWritesTo(48); },
+         {"R 0 48", "W 0 48 0x0107"},
+         kAddressFailed},
+        {"address text refused",
+         "EdNaslovCipa",
+         "7x",
+         "EdPosZ",
+         [](sim::SimulatedAdapter&) {},
+         {},
+         kNumbersOnly},
+        {"zero text refused",
+         "EdPosZ",
+         "4096",
+         "EdNaslovCipa",
+         [](sim::SimulatedAdapter&) {},
+         {},
+         kZeroRange},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -261,7 +286,9 @@ struct ZeroCase {
     std::uint16_t chipWordAfter;
 };
 
-void PrintTo(const ZeroCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ZeroCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 const EntryPoint kZeroEntries[] = {{"Button", "BtnPresetZero", nullptr},
                                    {"FieldExit", nullptr, &MainWindow::EdPosZExit}};
@@ -298,8 +325,18 @@ INSTANTIATE_TEST_SUITE_P(
             ZeroCase{"Letters", "12x", {kNumbersOnly}, "291", {}, 0x5123},
             ZeroCase{"TooHigh", "4096", {kZeroRange}, "291", {}, 0x5123},
             ZeroCase{"Highest", "4095", {}, "4095", {"R 0 49", "W 0 49 0x5FFF", "R 0 49"}, 0x5FFF},
-            ZeroCase{"LeadingZeroKeptInTheField", "0100", {}, "0100", {"R 0 49", "W 0 49 0x5064", "R 0 49"}, 0x5064},
-            ZeroCase{"EmptyWritesZeroAndStaysEmpty", "", {}, "", {"R 0 49", "W 0 49 0x5000", "R 0 49"}, 0x5000}),
+            ZeroCase{"LeadingZeroKeptInTheField",
+                     "0100",
+                     {},
+                     "0100",
+                     {"R 0 49", "W 0 49 0x5064", "R 0 49"},
+                     0x5064},
+            ZeroCase{"EmptyWritesZeroAndStaysEmpty",
+                     "",
+                     {},
+                     "",
+                     {"R 0 49", "W 0 49 0x5000", "R 0 49"},
+                     0x5000}),
         ::testing::ValuesIn(kZeroEntries)),
     [](const auto& info) {
         return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
@@ -311,7 +348,9 @@ TEST_F(EnteredSettingTest, AFailedZeroPresetLeavesTheChipsWord) {
         std::function<void(sim::SimulatedAdapter&)> fault;
         Frames frames;
     } cases[] = {
-        {"write refused", [](sim::SimulatedAdapter& a) { a.refuseWritesTo(49); }, {"R 0 49", "W 0 49 0x0064"}},
+        {"write refused",
+         [](sim::SimulatedAdapter& a) { a.refuseWritesTo(49); },
+         {"R 0 49", "W 0 49 0x0064"}},
         {"word not reported", [](sim::SimulatedAdapter& a) { a.loseNextReply(); }, {"R 0 49"}},
     };
     for (const auto& c : cases) {
@@ -374,9 +413,14 @@ TEST_F(ZeroHereTest, Failures) {
         Frames frames;
         std::vector<const char*> messages;
     } cases[] = {
-        {"outputs not read: nothing at all", [](sim::SimulatedAdapter& a) { a.loseNextReply(); }, {"readOutputs 0"}, {}},
-        {"write refused", [](sim::SimulatedAdapter& a) { a.refuseWritesTo(49); },
-         {"readOutputs 0", "R 0 49", "W 0 49 0x54D2"}, {kZeroHereFailed}},
+        {"outputs not read: nothing at all",
+         [](sim::SimulatedAdapter& a) { a.loseNextReply(); },
+         {"readOutputs 0"},
+         {}},
+        {"write refused",
+         [](sim::SimulatedAdapter& a) { a.refuseWritesTo(49); },
+         {"readOutputs 0", "R 0 49", "W 0 49 0x54D2"},
+         {kZeroHereFailed}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -413,8 +457,8 @@ TEST_F(ScriptedZeroHereTest, ALostReadBackShowsAndKeepsTheZeroTheChipAcknowledge
 
     window->BtnZeroCurrentPosClick();
 
-    EXPECT_EQ(scripted->frames(),
-              (std::vector<std::vector<std::uint8_t>>{{86, 0}, {89, 1, 49}, {89, 0, 49, 0x54, 0xD2}, {89, 1, 49}}));
+    EXPECT_EQ(scripted->frames(), (std::vector<std::vector<std::uint8_t>>{
+                                      {86, 0}, {89, 1, 49}, {89, 0, 49, 0x54, 0xD2}, {89, 1, 49}}));
     EXPECT_EQ(find<QLineEdit>("EdPosZ")->text(), "1234");
     EXPECT_EQ(image[49], 0x54D2);
     EXPECT_TRUE(sink.shown.empty());
@@ -447,8 +491,11 @@ TEST_F(HysteresisTest, WritesTheChosenItemOrAnItemsTextTypedInFull) {
         std::function<void(QComboBox*)> choose;
         Frames frames;
     } cases[] = {
-        {"item chosen", [](QComboBox* b) { b->setCurrentIndex(10); }, {"R 0 50", "W 0 50 0xFF8A", "R 0 50"}},
-        {"item text typed", [](QComboBox* b) { b->setEditText(QString::fromUtf8("127 (11.16°)")); },
+        {"item chosen",
+         [](QComboBox* b) { b->setCurrentIndex(10); },
+         {"R 0 50", "W 0 50 0xFF8A", "R 0 50"}},
+        {"item text typed",
+         [](QComboBox* b) { b->setEditText(QString::fromUtf8("127 (11.16°)")); },
          {"R 0 50", "W 0 50 0xFFFF", "R 0 50"}},
     };
     for (const auto& c : cases) {
@@ -486,7 +533,9 @@ TEST_F(HysteresisTest, AFailedChangeShowsItsMessage) {
         std::function<void(sim::SimulatedAdapter&)> fault;
         Frames frames;
     } cases[] = {
-        {"write refused", [](sim::SimulatedAdapter& a) { a.refuseWritesTo(50); }, {"R 0 50", "W 0 50 0xFF85"}},
+        {"write refused",
+         [](sim::SimulatedAdapter& a) { a.refuseWritesTo(50); },
+         {"R 0 50", "W 0 50 0xFF85"}},
         {"word not reported", [](sim::SimulatedAdapter& a) { a.loseNextReply(); }, {"R 0 50"}},
     };
     for (const auto& c : cases) {

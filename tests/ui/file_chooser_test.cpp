@@ -1,6 +1,6 @@
 // The SAVE and LOAD dialogs as set up, looked at without running them.
-#include <QFileDialog>
 #include <gtest/gtest.h>
+#include <QFileDialog>
 
 #include "file_chooser.h"
 

@@ -35,7 +35,9 @@ protected:
     }
     void refreshWithCounts(std::uint16_t relPos) { refreshWith({relPos, 0, 0, 0}); }
     QString text(const char* label) { return find<QLabel>(label)->text(); }
-    QColor colour(const char* label) { return find<QLabel>(label)->palette().color(QPalette::WindowText); }
+    QColor colour(const char* label) {
+        return find<QLabel>(label)->palette().color(QPalette::WindowText);
+    }
     void chooseDegrees(bool degrees) {
         find<QRadioButton>(degrees ? "Rbdegrees" : "RbNumber")->setChecked(true);
     }
@@ -54,9 +56,12 @@ struct ReadoutCase {
 
 constexpr chip::DerivedValues kFullResolution{4096, 12, 2048.0};
 
-void PrintTo(const ReadoutCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ReadoutCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
-class ReadoutTableTest : public LiveReadoutTest, public ::testing::WithParamInterface<ReadoutCase> {};
+class ReadoutTableTest : public LiveReadoutTest,
+                         public ::testing::WithParamInterface<ReadoutCase> {};
 
 TEST_P(ReadoutTableTest, ShowsTheQuantitiesInTheirTextsAndColours) {
     const ReadoutCase& c = GetParam();
@@ -67,8 +72,8 @@ TEST_P(ReadoutTableTest, ShowsTheQuantitiesInTheirTextsAndColours) {
     refreshWith(c.words);
 
     EXPECT_EQ(scripted->frames(), (std::vector<std::vector<std::uint8_t>>{{86, 42}}));
-    const char* labels[] = {"LblPosRel", "LabelPOSInc", "LabelPOSdeg", "LblPosAbs", "LblMagnetSt", "LblTaho",
-                            "LblAGCgain"};
+    const char* labels[] = {"LblPosRel",   "LabelPOSInc", "LabelPOSdeg", "LblPosAbs",
+                            "LblMagnetSt", "LblTaho",     "LblAGCgain"};
     for (std::size_t i = 0; i < c.texts.size(); ++i)
         EXPECT_EQ(text(labels[i]), QString::fromUtf8(c.texts[i])) << labels[i];
     const char* coloured[] = {"LblPosRel", "LblPosAbs", "LblMagnetSt", "LblTaho"};
@@ -80,28 +85,53 @@ TEST_P(ReadoutTableTest, ShowsTheQuantitiesInTheirTextsAndColours) {
 INSTANTIATE_TEST_SUITE_P(
     Quantities, ReadoutTableTest,
     ::testing::Values(
-        ReadoutCase{"QuarterTurnInCounts", {1024, 1234, 0, 0}, kFullResolution, false,
-                    {"1024", "1024", "90.00°", "1234", "Magnet in range", "0.00 Hz / 0.0 RPM", "0.0%"},
+        ReadoutCase{
+            "QuarterTurnInCounts",
+            {1024, 1234, 0, 0},
+            kFullResolution,
+            false,
+            {"1024", "1024", "90.00°", "1234", "Magnet in range", "0.00 Hz / 0.0 RPM", "0.0%"},
+            {false, false, false, false}},
+        ReadoutCase{"QuarterTurnInDegrees",
+                    {1024, 1234, 0, 0},
+                    kFullResolution,
+                    true,
+                    {"90.00°", "1024 /4096", "90.00°", "1234", "Magnet in range",
+                     "0.00 Hz / 0.0 RPM", "0.0%"},
                     {false, false, false, false}},
-        ReadoutCase{"QuarterTurnInDegrees", {1024, 1234, 0, 0}, kFullResolution, true,
-                    {"90.00°", "1024 /4096", "90.00°", "1234", "Magnet in range", "0.00 Hz / 0.0 RPM", "0.0%"},
-                    {false, false, false, false}},
-        ReadoutCase{"LastCountAtLowestResolution", {4095, 4095, 0, 0}, {32, 5, 16.0}, true,
-                    {"359.91°", "31 /32", "359.91°", "4095", "Magnet in range", "0.00 Hz / 0.0 RPM", "0.0%"},
+        ReadoutCase{"LastCountAtLowestResolution",
+                    {4095, 4095, 0, 0},
+                    {32, 5, 16.0},
+                    true,
+                    {"359.91°", "31 /32", "359.91°", "4095", "Magnet in range", "0.00 Hz / 0.0 RPM",
+                     "0.0%"},
                     {false, false, false, false}},
         ReadoutCase{"AlarmsAndTopSpeed",
-                    {0x8001, 0x8000, 3 << 13, 1023 | 1 << 10 | 15 << 12}, kFullResolution, false,
+                    {0x8001, 0x8000, 3 << 13, 1023 | 1 << 10 | 15 << 12},
+                    kFullResolution,
+                    false,
                     {"1", "1", "0.09°", "0", "Error", "2046.00 Hz / 122760.0 RPM", "100.0%"},
                     {true, true, true, true}},
-        ReadoutCase{"SlowSpeedAndHighGain", {1, 7, 0, 1 | 15 << 12}, {4096, 12, 16.0}, true,
-                    {"0.09°", "1 /4096", "0.09°", "7", "Magnet in range", "0.02 Hz / 0.9 RPM", "93.8%"},
-                    {false, false, false, false}},
-        ReadoutCase{"MagnetTooCloseWithLowGain", {0, 0, 1 << 13, 1 << 12}, kFullResolution, false,
+        ReadoutCase{
+            "SlowSpeedAndHighGain",
+            {1, 7, 0, 1 | 15 << 12},
+            {4096, 12, 16.0},
+            true,
+            {"0.09°", "1 /4096", "0.09°", "7", "Magnet in range", "0.02 Hz / 0.9 RPM", "93.8%"},
+            {false, false, false, false}},
+        ReadoutCase{"MagnetTooCloseWithLowGain",
+                    {0, 0, 1 << 13, 1 << 12},
+                    kFullResolution,
+                    false,
                     {"0", "0", "0.00°", "0", "Magnet too close", "0.00 Hz / 0.0 RPM", "6.3%"},
                     {false, false, true, false}},
-        ReadoutCase{"BeforeThePanelWasFilled", {1024, 1024, 2 << 13, 512}, chip::DerivedValues{}, true,
-                    {"90.00°", "0 /0", "90.00°", "1024", "Magnet too far", "0.00 Hz / 0.0 RPM", "6.3%"},
-                    {false, false, true, false}}),
+        ReadoutCase{
+            "BeforeThePanelWasFilled",
+            {1024, 1024, 2 << 13, 512},
+            chip::DerivedValues{},
+            true,
+            {"90.00°", "0 /0", "90.00°", "1024", "Magnet too far", "0.00 Hz / 0.0 RPM", "6.3%"},
+            {false, false, true, false}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LiveReadoutTest, PositionLabelsTakeTheirTextsWidthAndKeepTheirRightEdge) {
@@ -114,7 +144,8 @@ TEST_F(LiveReadoutTest, PositionLabelsTakeTheirTextsWidthAndKeepTheirRightEdge) 
     for (const auto& c : cases) {
         auto* label = find<QLabel>(c.label);
         EXPECT_EQ(label->x() + label->width(), c.rightEdge) << c.label;
-        EXPECT_EQ(label->width(), QFontMetrics(label->font()).horizontalAdvance(label->text())) << c.label;
+        EXPECT_EQ(label->width(), QFontMetrics(label->font()).horizontalAdvance(label->text()))
+            << c.label;
     }
 }
 
@@ -189,9 +220,8 @@ TEST_F(LiveReadoutTest, WakesARunningScreenSaverWhenThePositionMovedMoreThanTenC
         int wakeUps;
         int lastWakePosition;
     } steps[] = {
-        {111, false, true, 1, 111},
-        {121, false, true, 1, 111},  // 10 counts: not yet
-        {122, true, true, 2, 122},   // the degrees display still compares counts
+        {111, false, true, 1, 111},  {121, false, true, 1, 111},  // 10 counts: not yet
+        {122, true, true, 2, 122},    // the degrees display still compares counts
         {500, false, false, 2, 500},  // nothing running: remembered, nothing sent
         {489, false, true, 3, 489},
     };

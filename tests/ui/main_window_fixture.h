@@ -1,9 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
@@ -87,7 +87,8 @@ protected:
 
     void startSimulated(int chips = 1) {
         simulation = sim::makeDefaultSimulation(
-            clock, sim::SimulationOptions{.chips = chips, .revolutionsPerSecond = 0.0, .instantReplies = true});
+            clock, sim::SimulationOptions{
+                       .chips = chips, .revolutionsPerSecond = 0.0, .instantReplies = true});
         start(*simulation);
     }
 

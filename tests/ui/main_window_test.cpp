@@ -25,7 +25,8 @@ protected:
     std::vector<std::string> shutdownEvents() {
         std::vector<std::string> events;
         for (const auto& event : transcript().events())
-            if (event.kind != sim::Transcript::Kind::Call || event.text == "close") events.push_back(event.text);
+            if (event.kind != sim::Transcript::Kind::Call || event.text == "close")
+                events.push_back(event.text);
         return events;
     }
 };
@@ -33,7 +34,8 @@ protected:
 TEST_F(StartUpTest, ConnectsPowersTheChipAndSetsTheInitialState) {
     startSimulated();
 
-    EXPECT_EQ(transcript().frames(), (std::vector<std::string>{"params 0xF0", "power query", "power on", "power query"}));
+    EXPECT_EQ(transcript().frames(),
+              (std::vector<std::string>{"params 0xF0", "power query", "power on", "power query"}));
     EXPECT_EQ(link->lineSettings.baudRate, 250'000u);
     EXPECT_EQ(link->lineSettings.wordLength, 8);
     EXPECT_EQ(link->lineSettings.stopBits, 2);
@@ -74,7 +76,8 @@ TEST_F(StartUpTest, NoTickRunsInsideTheMessageBoxesOfStartUp) {
         QCoreApplication::processEvents();
         const QTimer* timer = nullptr;
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (top->objectName() == "TForm1") timer = top->findChild<QTimer*>(QStringLiteral("Timer1"));
+            if (top->objectName() == "TForm1")
+                timer = top->findChild<QTimer*>(QStringLiteral("Timer1"));
         timerRunning.push_back(timer && timer->isActive());
     };
 
@@ -82,7 +85,8 @@ TEST_F(StartUpTest, NoTickRunsInsideTheMessageBoxesOfStartUp) {
 
     ASSERT_FALSE(sink.shown.empty());
     EXPECT_EQ(timerRunning, std::vector<bool>(sink.shown.size(), false));
-    EXPECT_EQ(window->LastSecondTick, static_cast<std::uint32_t>(kStartMs - 10'000)) << "no tick has run";
+    EXPECT_EQ(window->LastSecondTick, static_cast<std::uint32_t>(kStartMs - 10'000))
+        << "no tick has run";
     // The program starts the cycle once the analogue panel exists too.
     EXPECT_FALSE(pollTimer()->isActive());
     window->startPolling();
@@ -150,9 +154,13 @@ TEST_F(StartUpTest, HintsStayUpForSevenSeconds) {
     } cases[] = {
         {"CbBeriSkoz", "Enables the continious data refrsh. The refresh rate is 50ms."},
         {"BtnOFF", "Turn the supply voltage OFF"},
-        {"RgSTH", "Selects the tacho meassuring range. Use lower resolution settings at higher meassuring ranges."},
-        {"RgBufSel", "Selects the outputs on the W/Ncos, V/PSin, U/NSin, Td/PCos pins. If the diferentiall analogue "
-                     "outputs are not used than it is recommended to set the outputs as UVW."},
+        {"RgSTH",
+         "Selects the tacho meassuring range. Use lower resolution settings at higher meassuring "
+         "ranges."},
+        {"RgBufSel",
+         "Selects the outputs on the W/Ncos, V/PSin, U/NSin, Td/PCos pins. If the diferentiall "
+         "analogue "
+         "outputs are not used than it is recommended to set the outputs as UVW."},
         {"SpeedButtonHide", "Show/Hide settings"},
         {"Image321", kMakerWebPage},
     };
@@ -209,14 +217,18 @@ TEST_F(StartUpTest, StripesAndReadoutLabelsHaveTheirColoursAndFonts) {
         const char* label;
         int pixelSize;
         bool bold;
-    } cases[] = {{"LabelPOSdeg", 35, true}, {"LabelPOSInc", 19, true}, {"LblPosRel", 32, true}, {"LblTaho", 13, false}};
+    } cases[] = {{"LabelPOSdeg", 35, true},
+                 {"LabelPOSInc", 19, true},
+                 {"LblPosRel", 32, true},
+                 {"LblTaho", 13, false}};
     for (const auto& c : cases) {
         auto* label = find<QLabel>(c.label);
         EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 0, 255)) << c.label;
         EXPECT_EQ(label->font().pixelSize(), c.pixelSize) << c.label;
         EXPECT_EQ(label->font().bold(), c.bold) << c.label;
     }
-    EXPECT_EQ(find<QLabel>("LblPosRel")->font().family(), designFamily(QStringLiteral("Arial Narrow")));
+    EXPECT_EQ(find<QLabel>("LblPosRel")->font().family(),
+              designFamily(QStringLiteral("Arial Narrow")));
 }
 
 TEST_F(StartUpTest, RadioGroupsShowTheChipsItemsInTheirColumns) {
@@ -229,7 +241,8 @@ TEST_F(StartUpTest, RadioGroupsShowTheChipsItemsInTheirColumns) {
         {"RgACC", 4, {"4096", "2048", "1024", "512", "256", "128", "64", "32"}},
         {"RgREG35", 2, {"3.3 V", "3 V"}},
         {"RgUVW", 8, {"1", "2", "3", "4", "5", "6", "7", "8"}},
-        {"RgSSI", 1,
+        {"RgSSI",
+         1,
          {"Single data, no ring register", "Ring register, position not refreshed",
           "Ring register, position refreshed"}},
         {"RgDAC", 4, {"360°", "180°", "90°", "45°"}},
@@ -239,7 +252,8 @@ TEST_F(StartUpTest, RadioGroupsShowTheChipsItemsInTheirColumns) {
         EXPECT_EQ(group->columns(), c.columns) << c.group;
         ASSERT_EQ(group->count(), static_cast<int>(c.items.size())) << c.group;
         for (int i = 0; i < group->count(); ++i)
-            EXPECT_EQ(group->itemText(i), QString::fromUtf8(c.items[static_cast<std::size_t>(i)])) << c.group;
+            EXPECT_EQ(group->itemText(i), QString::fromUtf8(c.items[static_cast<std::size_t>(i)]))
+                << c.group;
     }
 }
 
@@ -324,8 +338,8 @@ TEST_F(SettingsToggleTest, ShowDisplayAppliesTheLayoutAroundShowingThePanel) {
 
     display->setChecked(true);
 
-    EXPECT_EQ(panel.calls,
-              (std::vector<std::string>{"needles", "load layout", "repaint", "show", "load layout"}));
+    EXPECT_EQ(panel.calls, (std::vector<std::string>{"needles", "load layout", "repaint", "show",
+                                                     "load layout"}));
     EXPECT_EQ(transcript().frames(), std::vector<std::string>{"readOutputs 0"});
     EXPECT_GE(clock.nowNs() - before, 10 * kNsPerMs);
     EXPECT_TRUE(panel.visible);
@@ -355,10 +369,10 @@ TEST_F(StartUpTest, ClickOnTheLogoOpensTheWebPage) {
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
     auto* logo = find("Image321");
     const QPointF inside(10, 10);
-    QMouseEvent press(QEvent::MouseButtonPress, inside, logo->mapToGlobal(inside), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, inside, logo->mapToGlobal(inside), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, inside, logo->mapToGlobal(inside), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, inside, logo->mapToGlobal(inside),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(logo, &press);
     QCoreApplication::sendEvent(logo, &release);
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));

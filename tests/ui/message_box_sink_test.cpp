@@ -1,10 +1,10 @@
 // The tool's message boxes: caption, icon, text and button per kind, modal over the owner.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
@@ -41,8 +41,8 @@ public:
 private:
     void look() {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            seen = SeenBox{box->windowTitle(), box->icon(), box->text(), box->standardButtons(),
-                           box->parentWidget(), box->isModal()};
+            seen = SeenBox{box->windowTitle(),     box->icon(),         box->text(),
+                           box->standardButtons(), box->parentWidget(), box->isModal()};
             timer_.stop();
             box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
             return;
@@ -86,11 +86,11 @@ TEST_P(MessageBoxKinds, ShowAModalBoxWithOneOkButton) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sink, MessageBoxKinds,
-    ::testing::Values(KindCase{"Error", MessageKind::Error, "Error", QMessageBox::Warning},
-                      KindCase{"Critical", MessageKind::Critical, "Error", QMessageBox::Critical},
-                      KindCase{"Plain", MessageKind::Plain, "QE7204 interface", QMessageBox::NoIcon},
-                      KindCase{"Exception", MessageKind::Exception, "QE7204 interface",
-                               QMessageBox::Critical}),
+    ::testing::Values(
+        KindCase{"Error", MessageKind::Error, "Error", QMessageBox::Warning},
+        KindCase{"Critical", MessageKind::Critical, "Error", QMessageBox::Critical},
+        KindCase{"Plain", MessageKind::Plain, "QE7204 interface", QMessageBox::NoIcon},
+        KindCase{"Exception", MessageKind::Exception, "QE7204 interface", QMessageBox::Critical}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MessageBoxSinkOwner, BoxesSitOverTheOwnerWhileItLives) {

@@ -15,12 +15,20 @@ namespace qe::ui::test {
 namespace {
 
 const char* const kTooManyChips = "It is not allowed to connected more than one QE7204!";
-const char* const kReadoutLabels[] = {"LblPosRel", "LblPosAbs", "LblTaho", "LblMagnetSt", "LblAGCgain"};
-const char* const kSettingsControls[] = {
-    "RgACC",  "RgDACT",        "RgBufSel",     "RgSign",          "RgSSI",         "RgREG35",
-    "RgPdee", "RgAGCDis",      "RgPDint",      "RgABRiDis",       "GbChipAddress", "EdNaslovCipa",
-    "BtnDolociNaslov", "EdPosZ", "BtnPresetZero", "BtnZeroCurrentPos", "cbHysteresis", "ButtonSetHysteresis",
-    "BtnProg", "BtnRead", "BtnSave", "BtnLoad", "CbBeriSkoz"};
+const char* const kReadoutLabels[] = {"LblPosRel", "LblPosAbs", "LblTaho", "LblMagnetSt",
+                                      "LblAGCgain"};
+const char* const kSettingsControls[] = {"RgACC",           "RgDACT",
+                                         "RgBufSel",        "RgSign",
+                                         "RgSSI",           "RgREG35",
+                                         "RgPdee",          "RgAGCDis",
+                                         "RgPDint",         "RgABRiDis",
+                                         "GbChipAddress",   "EdNaslovCipa",
+                                         "BtnDolociNaslov", "EdPosZ",
+                                         "BtnPresetZero",   "BtnZeroCurrentPos",
+                                         "cbHysteresis",    "ButtonSetHysteresis",
+                                         "BtnProg",         "BtnRead",
+                                         "BtnSave",         "BtnLoad",
+                                         "CbBeriSkoz"};
 
 class PollCycleTest : public MainWindowTest {
 public:
@@ -42,7 +50,8 @@ protected:
 
 struct StateCase {
     const char* name;
-    std::function<void(PollCycleTest&, sim::SimulatedAdapter&)> enter;  // after a powered tick with a scan
+    std::function<void(PollCycleTest&, sim::SimulatedAdapter&)>
+        enter;  // after a powered tick with a scan
     const char* connection;
     const char* supply;
     std::vector<std::pair<const char*, bool>> enabled;
@@ -50,7 +59,9 @@ struct StateCase {
     bool readoutBlanked;
 };
 
-void PrintTo(const StateCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const StateCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DisplayStateTest : public PollCycleTest, public ::testing::WithParamInterface<StateCase> {};
 
@@ -72,32 +83,53 @@ TEST_P(DisplayStateTest, ShowsTheStateAndSetsTheControlsByTheTable) {
 
 INSTANTIATE_TEST_SUITE_P(
     States, DisplayStateTest,
-    ::testing::Values(
-        StateCase{"Powered",
-                  [](PollCycleTest&, sim::SimulatedAdapter&) {},
-                  "Interface connected",
-                  "Chip is powered",
-                  {{"BtnON", false}, {"BtnOFF", true}, {"BtnProg", true}, {"BtnLoad", true}, {"Btn_AR_pos", false},
-                   {"CbBeriSkoz", true}, {"GbRelativePosition", true}, {"RbNumber", true}, {"Rbdegrees", true}},
-                  true,
-                  false},
-        StateCase{"NotPowered",
-                  [](PollCycleTest& t, sim::SimulatedAdapter&) { t.clickPowerOff(); },
-                  "Interface connected",
-                  "Chip is not powered",
-                  {{"BtnON", true}, {"BtnOFF", false}, {"BtnProg", false}, {"BtnLoad", false}, {"Btn_AR_pos", false},
-                   {"CbBeriSkoz", false}, {"GbRelativePosition", false}, {"RbNumber", false}, {"Rbdegrees", false}},
-                  false,
-                  true},  // "Power OFF" blanked them
-        StateCase{"NotConnected",
-                  [](PollCycleTest&, sim::SimulatedAdapter& adapter) { adapter.unplug(); },
-                  "Interface not connected",
-                  "",
-                  // The relative position box keeps what it had.
-                  {{"BtnON", false}, {"BtnOFF", false}, {"BtnProg", false}, {"BtnLoad", false}, {"Btn_AR_pos", false},
-                   {"CbBeriSkoz", false}, {"GbRelativePosition", true}, {"RbNumber", false}, {"Rbdegrees", false}},
-                  false,
-                  true}),
+    ::testing::Values(StateCase{"Powered",
+                                [](PollCycleTest&, sim::SimulatedAdapter&) {},
+                                "Interface connected",
+                                "Chip is powered",
+                                {{"BtnON", false},
+                                 {"BtnOFF", true},
+                                 {"BtnProg", true},
+                                 {"BtnLoad", true},
+                                 {"Btn_AR_pos", false},
+                                 {"CbBeriSkoz", true},
+                                 {"GbRelativePosition", true},
+                                 {"RbNumber", true},
+                                 {"Rbdegrees", true}},
+                                true,
+                                false},
+                      StateCase{"NotPowered",
+                                [](PollCycleTest& t, sim::SimulatedAdapter&) { t.clickPowerOff(); },
+                                "Interface connected",
+                                "Chip is not powered",
+                                {{"BtnON", true},
+                                 {"BtnOFF", false},
+                                 {"BtnProg", false},
+                                 {"BtnLoad", false},
+                                 {"Btn_AR_pos", false},
+                                 {"CbBeriSkoz", false},
+                                 {"GbRelativePosition", false},
+                                 {"RbNumber", false},
+                                 {"Rbdegrees", false}},
+                                false,
+                                true},  // "Power OFF" blanked them
+                      StateCase{
+                          "NotConnected",
+                          [](PollCycleTest&, sim::SimulatedAdapter& adapter) { adapter.unplug(); },
+                          "Interface not connected",
+                          "",
+                          // The relative position box keeps what it had.
+                          {{"BtnON", false},
+                           {"BtnOFF", false},
+                           {"BtnProg", false},
+                           {"BtnLoad", false},
+                           {"Btn_AR_pos", false},
+                           {"CbBeriSkoz", false},
+                           {"GbRelativePosition", true},
+                           {"RbNumber", false},
+                           {"Rbdegrees", false}},
+                          false,
+                          true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PollCycleTest, RefreshButtonIsEnabledExactlyWhileContinuouslyIsOff) {
@@ -110,7 +142,8 @@ TEST_F(PollCycleTest, RefreshButtonIsEnabledExactlyWhileContinuouslyIsOff) {
     EXPECT_TRUE(enabled("Btn_AR_pos"));
     transcript().clear();
     tickWithoutScan();
-    EXPECT_EQ(countOf(transcript().frames(), "readOutputs 0"), 0) << "no readout while not continuous";
+    EXPECT_EQ(countOf(transcript().frames(), "readOutputs 0"), 0)
+        << "no readout while not continuous";
 
     continuously->setChecked(true);
     EXPECT_FALSE(enabled("Btn_AR_pos"));
@@ -184,7 +217,8 @@ TEST_F(PollCycleTest, TwoChipsAreRefusedAndWhenOneIsLeftItIsReadAgain) {
     EXPECT_EQ(link->ChipAddress, 0);
     auto frames = newFrames();
     EXPECT_EQ(countOf(frames, "readAll 0"), 0);
-    EXPECT_EQ(countOf(frames, "readOutputs 0"), 1) << "the continuous readout goes on at the old address";
+    EXPECT_EQ(countOf(frames, "readOutputs 0"), 1)
+        << "the continuous readout goes on at the old address";
 
     tickWithoutScan();
     expectSettings(false);
@@ -192,7 +226,8 @@ TEST_F(PollCycleTest, TwoChipsAreRefusedAndWhenOneIsLeftItIsReadAgain) {
 
     adapter().removeChip(5);
     tickWithScan();
-    EXPECT_EQ(countOf(newFrames(), "readAll 0"), 1) << "re-read although the address is the old one";
+    EXPECT_EQ(countOf(newFrames(), "readAll 0"), 1)
+        << "re-read although the address is the old one";
     expectSettings(true);
     EXPECT_EQ(sink.shown.size(), 1u);
 }
@@ -275,8 +310,8 @@ TEST_F(PollCycleTest, FirstTickClearsShowDisplayForTheHiddenPanelAndLaterTicksLe
 
     tickWithoutScan();
     EXPECT_FALSE(find<QCheckBox>("cbDisplay")->isChecked());
-    EXPECT_EQ(panel.calls, (std::vector<std::string>{"needles", "load layout", "repaint", "hide", "load layout",
-                                                     "needles"}));
+    EXPECT_EQ(panel.calls, (std::vector<std::string>{"needles", "load layout", "repaint", "hide",
+                                                     "load layout", "needles"}));
     EXPECT_EQ(transcript().frames(), (std::vector<std::string>{"readOutputs 0", "readOutputs 0"}));
     EXPECT_EQ(window->LastSecondTick, static_cast<std::uint32_t>(clock.tickCount()));
 
@@ -343,7 +378,9 @@ struct PowerOnCase {
     int chipAddress;
 };
 
-void PrintTo(const PowerOnCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const PowerOnCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class PowerOnTest : public PollCycleTest, public ::testing::WithParamInterface<PowerOnCase> {};
 
@@ -370,12 +407,11 @@ TEST_P(PowerOnTest, SwitchesOnScansAndReadsASingleChip) {
 INSTANTIATE_TEST_SUITE_P(
     Chips, PowerOnTest,
     ::testing::Values(
-        PowerOnCase{"SameChip", {0},
-                    {"power on", "power query", "scan", "R 0 48", "readAll 0"}, {}, 0},
-        PowerOnCase{"OtherChip", {9},
-                    {"power on", "power query", "scan", "R 9 48", "readAll 9"}, {}, 9},
-        PowerOnCase{"TwoChips", {0, 5},
-                    {"power on", "power query", "scan"}, {kTooManyChips}, 0},
+        PowerOnCase{
+            "SameChip", {0}, {"power on", "power query", "scan", "R 0 48", "readAll 0"}, {}, 0},
+        PowerOnCase{
+            "OtherChip", {9}, {"power on", "power query", "scan", "R 9 48", "readAll 9"}, {}, 9},
+        PowerOnCase{"TwoChips", {0, 5}, {"power on", "power query", "scan"}, {kTooManyChips}, 0},
         PowerOnCase{"NoChip", {}, {"power on", "power query", "scan"}, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 

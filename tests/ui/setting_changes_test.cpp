@@ -27,7 +27,9 @@ struct GroupCase {
     std::uint16_t written;
 };
 
-void PrintTo(const GroupCase& c, std::ostream* out) { *out << c.control << " item " << c.item; }
+void PrintTo(const GroupCase& c, std::ostream* out) {
+    *out << c.control << " item " << c.item;
+}
 
 // Word 48 keeps ADDR 0, so the chip stays where the window addresses it.
 const GroupCase kGroupCases[] = {
@@ -73,8 +75,9 @@ TEST_P(GroupChangeTest, ARefusedWriteShowsTheGroupsMessageAndLeavesTheChipsWord)
     adapter().refuseWritesTo(c.word);
     chooseItem();
 
-    EXPECT_EQ(newFrames(), (std::vector<std::string>{"R 0 " + std::to_string(c.word),
-                                                     "W 0 " + std::to_string(c.word) + " " + hex(c.written)}));
+    EXPECT_EQ(newFrames(),
+              (std::vector<std::string>{"R 0 " + std::to_string(c.word),
+                                        "W 0 " + std::to_string(c.word) + " " + hex(c.written)}));
     EXPECT_EQ(chip().workingWord(c.word), c.chipWord);
     EXPECT_EQ(image[c.word], c.chipWord);
     EXPECT_EQ(sink.shown, errors({chip::findSettingGroup(c.control)->failureMessage}));
@@ -93,13 +96,15 @@ TEST_P(GroupChangeTest, AWordTheChipDidNotReportIsNeverWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Groups, GroupChangeTest, ::testing::ValuesIn(kGroupCases),
                          [](const auto& info) {
-                             return std::string(info.param.control) + "Item" + std::to_string(info.param.item);
+                             return std::string(info.param.control) + "Item" +
+                                    std::to_string(info.param.item);
                          });
 
 TEST_F(ChipActionsTest, EveryGroupOnThePanelIsCovered) {
     std::set<std::string> covered;
     for (const GroupCase& c : kGroupCases) covered.insert(c.control);
-    for (const auto& setting : chip::settingGroups()) EXPECT_TRUE(covered.contains(setting.control)) << setting.control;
+    for (const auto& setting : chip::settingGroups())
+        EXPECT_TRUE(covered.contains(setting.control)) << setting.control;
 }
 
 // --- side effects -----------------------------------------------------------------------
@@ -112,9 +117,12 @@ struct SideEffectCase {
     chip::DerivedValues derived;  // expected; the test starts from {1, 1, 1.0}
 };
 
-void PrintTo(const SideEffectCase& c, std::ostream* out) { *out << c.control << " item " << c.to; }
+void PrintTo(const SideEffectCase& c, std::ostream* out) {
+    *out << c.control << " item " << c.to;
+}
 
-class SideEffectTest : public ChipActionsTest, public ::testing::WithParamInterface<SideEffectCase> {};
+class SideEffectTest : public ChipActionsTest,
+                       public ::testing::WithParamInterface<SideEffectCase> {};
 
 // The chip refuses every write, and still the panel follows the choice.
 TEST_P(SideEffectTest, StandsWhateverTheOutcomeOfTheWrite) {
@@ -126,26 +134,29 @@ TEST_P(SideEffectTest, StandsWhateverTheOutcomeOfTheWrite) {
 
     group(c.control)->setItemIndex(c.to);
 
-    for (const auto& [name, enabled] : c.enabled) EXPECT_EQ(find(name)->isEnabled(), enabled) << name;
+    for (const auto& [name, enabled] : c.enabled)
+        EXPECT_EQ(find(name)->isEnabled(), enabled) << name;
     EXPECT_EQ(derived.ResolutionCounts, c.derived.ResolutionCounts);
     EXPECT_EQ(derived.ResolutionBits, c.derived.ResolutionBits);
     EXPECT_EQ(derived.TachoRangeHz, c.derived.TachoRangeHz);
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{chip::findSettingGroup(c.control)->failureMessage});
+    EXPECT_EQ(sink.texts(),
+              std::vector<std::string>{chip::findSettingGroup(c.control)->failureMessage});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Groups, SideEffectTest,
-    ::testing::Values(SideEffectCase{"RgPdee", 0, 1, {{"RgPDTR", true}}, {1, 1, 1.0}},
-                      SideEffectCase{"RgPdee", 1, 0, {{"RgPDTR", false}}, {1, 1, 1.0}},
-                      SideEffectCase{"RgBufSel", 0, 1, {{"RgUVW", false}}, {1, 1, 1.0}},
-                      SideEffectCase{"RgBufSel", 1, 0, {{"RgUVW", true}}, {1, 1, 1.0}},
-                      SideEffectCase{"RgDACT", 0, 1, {{"RgDAC", false}, {"RgSTH", true}}, {1, 1, 1.0}},
-                      SideEffectCase{"RgDACT", 1, 0, {{"RgDAC", true}, {"RgSTH", false}}, {1, 1, 1.0}},
-                      SideEffectCase{"RgACC", 0, 7, {}, {32, 5, 1.0}},
-                      SideEffectCase{"RgACC", 7, 1, {}, {2048, 11, 1.0}},
-                      SideEffectCase{"RgSTH", 0, 7, {}, {1, 1, 16.0}},
-                      SideEffectCase{"RgSTH", 7, 3, {}, {1, 1, 256.0}},
-                      SideEffectCase{"RgSign", 0, 1, {}, {1, 1, 1.0}}),
+    ::testing::Values(
+        SideEffectCase{"RgPdee", 0, 1, {{"RgPDTR", true}}, {1, 1, 1.0}},
+        SideEffectCase{"RgPdee", 1, 0, {{"RgPDTR", false}}, {1, 1, 1.0}},
+        SideEffectCase{"RgBufSel", 0, 1, {{"RgUVW", false}}, {1, 1, 1.0}},
+        SideEffectCase{"RgBufSel", 1, 0, {{"RgUVW", true}}, {1, 1, 1.0}},
+        SideEffectCase{"RgDACT", 0, 1, {{"RgDAC", false}, {"RgSTH", true}}, {1, 1, 1.0}},
+        SideEffectCase{"RgDACT", 1, 0, {{"RgDAC", true}, {"RgSTH", false}}, {1, 1, 1.0}},
+        SideEffectCase{"RgACC", 0, 7, {}, {32, 5, 1.0}},
+        SideEffectCase{"RgACC", 7, 1, {}, {2048, 11, 1.0}},
+        SideEffectCase{"RgSTH", 0, 7, {}, {1, 1, 16.0}},
+        SideEffectCase{"RgSTH", 7, 3, {}, {1, 1, 256.0}},
+        SideEffectCase{"RgSign", 0, 1, {}, {1, 1, 1.0}}),
     [](const auto& info) {
         return std::string(info.param.control) + "Item" + std::to_string(info.param.to);
     });

@@ -56,7 +56,8 @@ TEST_F(SettingsPanelTest, SwitchesPowerDownModeOffForTheReadAndBackOn) {
 
     window->RefreshSettingsPanel();
 
-    EXPECT_EQ(scripted->frames(), (Frames{{89, 1, 48}, {89, 0, 48, 0x00, 0x05}, {87, 0}, {89, 0, 48, 0x02, 0x05}}));
+    EXPECT_EQ(scripted->frames(),
+              (Frames{{89, 1, 48}, {89, 0, 48, 0x00, 0x05}, {87, 0}, {89, 0, 48, 0x02, 0x05}}));
     EXPECT_EQ(image[48], 0x0205);
     EXPECT_EQ(group("RgPdee")->itemIndex(), 1);
     EXPECT_TRUE(group("RgPDTR")->isEnabled());
@@ -69,9 +70,12 @@ struct FailedReadCase {
     std::uint16_t word48;  // the mirror's afterwards
 };
 
-void PrintTo(const FailedReadCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FailedReadCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
-class FailedRefreshTest : public SettingsPanelTest, public ::testing::WithParamInterface<FailedReadCase> {};
+class FailedRefreshTest : public SettingsPanelTest,
+                          public ::testing::WithParamInterface<FailedReadCase> {};
 
 TEST_P(FailedRefreshTest, ShowsTheMessageAndLeavesThePanelAndTheChipAsTheyWere) {
     for (const auto& reply : GetParam().replies) scripted->replyToNextWrite(reply);
@@ -113,7 +117,9 @@ struct FillCase {
     int hysteresis;
 };
 
-void PrintTo(const FillCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FillCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FillTest : public SettingsPanelTest, public ::testing::WithParamInterface<FillCase> {};
 
@@ -134,26 +140,51 @@ TEST_P(FillTest, ShowsEveryFieldAndTheDependentGroupsState) {
 INSTANTIATE_TEST_SUITE_P(
     Words, FillTest,
     ::testing::Values(
-        FillCase{"PowerDownEnabled", {0x0205, 0, 0, 0},
+        FillCase{"PowerDownEnabled",
+                 {0x0205, 0, 0, 0},
                  {{"RgREG35", 1}, {"RgPdee", 1}, {"RgPDTR", 0}, {"RgAGCDis", 0}, {"RgPDint", 0}},
-                 {{"RgPDTR", true}}, "5", "0", 0},
-        FillCase{"EveryWord48Field", {0xCD7F, 0, 0, 0},
+                 {{"RgPDTR", true}},
+                 "5",
+                 "0",
+                 0},
+        FillCase{"EveryWord48Field",
+                 {0xCD7F, 0, 0, 0},
                  {{"RgREG35", 0}, {"RgPdee", 0}, {"RgPDTR", 3}, {"RgAGCDis", 1}, {"RgPDint", 1}},
-                 {{"RgPDTR", false}}, "127", "0", 0},
-        FillCase{"SinusoidalOutputs", {0, 0x4ABC, 0, 5 << 3},
+                 {{"RgPDTR", false}},
+                 "127",
+                 "0",
+                 0},
+        FillCase{"SinusoidalOutputs",
+                 {0, 0x4ABC, 0, 5 << 3},
                  {{"RgBufSel", 1}, {"RgUVW", 5}, {"RgSign", 0}, {"RgABRiDis", 0}},
-                 {{"RgUVW", false}}, "0", "2748", 0},
-        FillCase{"UvwOutputsCounterClockwise", {0, 0x9000, 0, 0},
+                 {{"RgUVW", false}},
+                 "0",
+                 "2748",
+                 0},
+        FillCase{"UvwOutputsCounterClockwise",
+                 {0, 0x9000, 0, 0},
                  {{"RgBufSel", 0}, {"RgSign", 1}, {"RgABRiDis", 1}},
-                 {{"RgUVW", true}}, "0", "0", 0},
-        FillCase{"TachoOnVout", {0, 0, 0x007F, 0x8000 | 3 << 13 | 7 << 6},
+                 {{"RgUVW", true}},
+                 "0",
+                 "0",
+                 0},
+        FillCase{"TachoOnVout",
+                 {0, 0, 0x007F, 0x8000 | 3 << 13 | 7 << 6},
                  {{"RgDACT", 1}, {"RgDAC", 3}, {"RgSTH", 7}},
-                 {{"RgDAC", false}, {"RgSTH", true}}, "0", "0", 127},
-        FillCase{"LinearVoltageAndHysteresisBitsIgnored", {0, 0, 0xFF85, 0x0007},
+                 {{"RgDAC", false}, {"RgSTH", true}},
+                 "0",
+                 "0",
+                 127},
+        FillCase{"LinearVoltageAndHysteresisBitsIgnored",
+                 {0, 0, 0xFF85, 0x0007},
                  {{"RgDACT", 0}, {"RgACC", 7}, {"RgSSI", 0}},
-                 {{"RgDAC", true}, {"RgSTH", false}}, "0", "0", 5},
+                 {{"RgDAC", true}, {"RgSTH", false}},
+                 "0",
+                 "0",
+                 5},
         FillCase{"SsiValues", {0, 0, 0, 0x1800}, {{"RgSSI", 2}}, {}, "0", "0", 0},
-        FillCase{"SsiValueTwoShownAsSingleData", {0, 0, 0, 0x1000}, {{"RgSSI", 0}}, {}, "0", "0", 0}),
+        FillCase{
+            "SsiValueTwoShownAsSingleData", {0, 0, 0, 0x1000}, {{"RgSSI", 0}}, {}, "0", "0", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsPanelTest, FillSetsTheDerivedValuesFromTheShownSelection) {
@@ -172,13 +203,16 @@ TEST_F(SettingsPanelTest, FillSetsTheDerivedValuesFromTheShownSelection) {
 
 TEST_F(SettingsPanelTest, FillShowsTheControlsInTheDesignedOrder) {
     std::vector<std::string> filled;
-    const auto note = [&](const char* name) { return [&filled, name] { filled.emplace_back(name); }; };
+    const auto note = [&](const char* name) {
+        return [&filled, name] { filled.emplace_back(name); };
+    };
     for (const char* name : {"EdNaslovCipa", "EdPosZ"})
         QObject::connect(find<QLineEdit>(name), &QLineEdit::textChanged, window.get(), note(name));
     QObject::connect(find<QComboBox>("cbHysteresis"), &QComboBox::currentIndexChanged, window.get(),
                      note("cbHysteresis"));
     for (const auto& setting : chip::settingGroups())
-        QObject::connect(group(setting.control), &RadioGroup::clicked, window.get(), note(setting.control));
+        QObject::connect(group(setting.control), &RadioGroup::clicked, window.get(),
+                         note(setting.control));
     // Every control gets a value other than the one it shows.
     image[48] = 0x0205;
     image[49] = 0x0123;
@@ -186,16 +220,17 @@ TEST_F(SettingsPanelTest, FillShowsTheControlsInTheDesignedOrder) {
 
     window->FillSettingsPanel();
 
-    EXPECT_EQ(filled, (std::vector<std::string>{"EdNaslovCipa", "RgREG35", "RgPdee", "RgPDTR", "RgAGCDis",
-                                                "RgPDint", "EdPosZ", "RgSign", "RgBufSel", "RgABRiDis", "RgACC",
-                                                "cbHysteresis", "RgUVW", "RgSTH", "RgSSI", "RgDAC", "RgDACT"}));
+    EXPECT_EQ(filled, (std::vector<std::string>{"EdNaslovCipa", "RgREG35", "RgPdee", "RgPDTR",
+                                                "RgAGCDis", "RgPDint", "EdPosZ", "RgSign",
+                                                "RgBufSel", "RgABRiDis", "RgACC", "cbHysteresis",
+                                                "RgUVW", "RgSTH", "RgSSI", "RgDAC", "RgDACT"}));
 }
 
 TEST_F(SettingsPanelTest, SelectionsRaisedByTheFillSeeThePanelNotReady) {
     std::vector<bool> readySeen;
     for (const auto& setting : chip::settingGroups())
         QObject::connect(group(setting.control), &RadioGroup::clicked, window.get(),
-                [&] { readySeen.push_back(window->PanelReady); });
+                         [&] { readySeen.push_back(window->PanelReady); });
     image[48] = 0x0205;
     image[51] = 0x8007;
 

@@ -1,11 +1,11 @@
 // The simulation's control window: each control acts on the simulated adapter, and the
 // faults it arms are seen by the next exchanges over the driver.
+#include <gtest/gtest.h>
 #include <QDial>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <memory>
@@ -57,7 +57,9 @@ protected:
     // Sends a frame and takes whatever has arrived by now on the manual clock.
     Bytes exchange(const Bytes& frame) {
         std::uint32_t written = 0;
-        EXPECT_EQ(simulation->write(handle, frame.data(), static_cast<std::uint32_t>(frame.size()), written), FT_OK);
+        EXPECT_EQ(simulation->write(handle, frame.data(), static_cast<std::uint32_t>(frame.size()),
+                                    written),
+                  FT_OK);
         return arrived();
     }
 

@@ -1,6 +1,7 @@
-// Widget tests need an application object; they run on the offscreen platform unless told otherwise.
-#include <QApplication>
+// Widget tests need an application object; they run on the offscreen platform unless told
+// otherwise.
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,8 +1,8 @@
 // The small widgets the main window is built from.
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QRadioButton>
 #include <QResizeEvent>
-#include <gtest/gtest.h>
 
 #include "radio_group.h"
 #include "right_anchored_label.h"

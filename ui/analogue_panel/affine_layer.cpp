@@ -10,7 +10,8 @@ namespace qe::ui {
 AffineLayer::AffineLayer(ImageView* view) : ImageLayer(view) {}
 
 void AffineLayer::setBitmap(const QImage& bitmap) {
-    bitmap_ = bitmap.isNull() ? QImage() : bitmap.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    bitmap_ =
+        bitmap.isNull() ? QImage() : bitmap.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     changed();
 }
 

@@ -30,7 +30,8 @@ constexpr int kDesignFontPixels = 11;  // Tahoma 8 pt at 96 dpi
 
 const char* const kZeroChangeFailed = "The zero position change was unsuccessful.";
 
-QRadioButton* makeRadioButton(QWidget* parent, const char* name, const QString& caption, QRect bounds) {
+QRadioButton* makeRadioButton(QWidget* parent, const char* name, const QString& caption,
+                              QRect bounds) {
     auto* button = new QRadioButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(bounds);
@@ -39,7 +40,8 @@ QRadioButton* makeRadioButton(QWidget* parent, const char* name, const QString& 
 
 }  // namespace
 
-AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, AdapterLink& link, const chip::DerivedValues& derived)
+AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, AdapterLink& link,
+                             const chip::DerivedValues& derived)
     : QWidget(nullptr, Qt::Tool), mainWindow_(mainWindow), link_(link), derived_(derived) {
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QStringLiteral("Analogue panel"));
@@ -50,8 +52,10 @@ AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, AdapterLink& link, const ch
     ImgView = new ImageView(this);
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    RadioButton1 = makeRadioButton(Panel1, "RadioButton1", QStringLiteral("Position"), {3, 1, 62, 17});
-    RadioButton2 = makeRadioButton(Panel1, "RadioButton2", QStringLiteral("Tacho"), {71, 1, 66, 17});
+    RadioButton1 =
+        makeRadioButton(Panel1, "RadioButton1", QStringLiteral("Position"), {3, 1, 62, 17});
+    RadioButton2 =
+        makeRadioButton(Panel1, "RadioButton2", QStringLiteral("Tacho"), {71, 1, 66, 17});
     RadioButton1->setChecked(true);
     resize(kPanelClientWidth, kPanelClientHeight);
     arrangeControls();
@@ -68,7 +72,9 @@ AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, AdapterLink& link, const ch
                 ImgViewMouseDown(button, position);
             });
     connect(ImgView, &ImageView::mouseMove, this,
-            [this](Qt::KeyboardModifiers, QPoint position, ImageLayer*) { ImgViewMouseMove(position); });
+            [this](Qt::KeyboardModifiers, QPoint position, ImageLayer*) {
+                ImgViewMouseMove(position);
+            });
 
     FormCreate();
 }
@@ -105,7 +111,8 @@ QImage AnaloguePanel::loadNeedleImage() {
     QImageReader reader(path);
     QImage image = reader.read();
     // A needle that cannot be read leaves the layers empty; the panel works on without it.
-    if (image.isNull()) link_.messages().show(MessageKind::Exception, reader.errorString().toStdString());
+    if (image.isNull())
+        link_.messages().show(MessageKind::Exception, reader.errorString().toStdString());
     return image;
 }
 
@@ -136,7 +143,9 @@ void AnaloguePanel::showDial(const char* fileName,
     ImgView->setBitmap(dial);
 }
 
-void AnaloguePanel::SkalaJePozicija() { showDial(kPositionDialFile, positionScaleLabels); }
+void AnaloguePanel::SkalaJePozicija() {
+    showDial(kPositionDialFile, positionScaleLabels);
+}
 
 void AnaloguePanel::SkalaJeTaho() {
     const double range = derived_.TachoRangeHz;
@@ -160,7 +169,9 @@ void AnaloguePanel::RadioButton2Click() {
     SkalaJeTaho();
 }
 
-bool AnaloguePanel::showsTachoScale() const { return RadioButton2->isChecked(); }
+bool AnaloguePanel::showsTachoScale() const {
+    return RadioButton2->isChecked();
+}
 
 void AnaloguePanel::ImgViewMouseMove(QPoint position) {
     const bool overZero = RadioButton1->isChecked() && inZeroZone(ImgView->size(), position);
@@ -175,12 +186,15 @@ void AnaloguePanel::ImgViewMouseDown(Qt::MouseButton button, QPoint position) {
     mainWindow_.ZeroAtCurrentPosition(kZeroChangeFailed);
 }
 
-void AnaloguePanel::FormDeactivate() { mainWindow_.showSettingsIfHidden(); }
+void AnaloguePanel::FormDeactivate() {
+    mainWindow_.showSettingsIfHidden();
+}
 
 void AnaloguePanel::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     // Only another window of the tool taking over counts, not a switch to another program.
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && QApplication::activeWindow())
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() &&
+        QApplication::activeWindow())
         FormDeactivate();
 }
 
@@ -200,25 +214,35 @@ void AnaloguePanel::centreOverMainWindow() {
     // A stored size that waits for the frame is the size the panel is about to get.
     const OuterSize* stored = OuterSize::find(*this);
     const QSize inner = stored ? stored->innerSizeWithin(frame) : size();
-    const QRect desktop = (mainWindow_.screen() ? mainWindow_.screen() : screen())->virtualGeometry();
+    const QRect desktop =
+        (mainWindow_.screen() ? mainWindow_.screen() : screen())->virtualGeometry();
     move(centredFramePosition(mainWindow_.frameGeometry(), inner, frame, desktop));
 }
 
-bool AnaloguePanel::isPanelVisible() const { return isVisible(); }
+bool AnaloguePanel::isPanelVisible() const {
+    return isVisible();
+}
 
-void AnaloguePanel::setPanelVisible(bool visible) { setVisible(visible); }
+void AnaloguePanel::setPanelVisible(bool visible) {
+    setVisible(visible);
+}
 
-void AnaloguePanel::repaintPanel() { repaint(); }
+void AnaloguePanel::repaintPanel() {
+    repaint();
+}
 
 LayoutStore AnaloguePanel::layoutStore() const {
-    return {QString::fromStdString(link_.IniFilePath), QString::fromStdString(link_.LastOpenedSerial)};
+    return {QString::fromStdString(link_.IniFilePath),
+            QString::fromStdString(link_.LastOpenedSerial)};
 }
 
 LayoutWindows AnaloguePanel::layoutWindows() {
     return {mainWindow_, *this, *RadioButton1, *RadioButton2};
 }
 
-void AnaloguePanel::LoadWindowLayout() { loadWindowLayout(layoutStore(), layoutWindows()); }
+void AnaloguePanel::LoadWindowLayout() {
+    loadWindowLayout(layoutStore(), layoutWindows());
+}
 
 void AnaloguePanel::SaveWindowLayout() {
     saveWindowLayout(layoutStore(), layoutWindows(), link_.messages());

@@ -61,7 +61,8 @@ private:
     void FormCreate();
     void arrangeControls();
     // Loads the dial file into the view and writes the labels for its size into it.
-    void showDial(const char* fileName, const std::function<std::vector<DialLabel>(QSize)>& labelsFor);
+    void showDial(const char* fileName,
+                  const std::function<std::vector<DialLabel>(QSize)>& labelsFor);
     QImage loadNeedleImage();
     void centreOverMainWindow();
     LayoutStore layoutStore() const;

@@ -21,7 +21,9 @@ constexpr int kShortTextLength = 4;
 const QColor kLabelInk(40, 44, 52);
 
 // Rounds halves to the even neighbour (the default rounding mode).
-int roundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+int roundHalfEven(double value) {
+    return static_cast<int>(std::nearbyint(value));
+}
 
 // `angle` in radians, clockwise from the top of the dial.
 QPoint labelCorner(QSize dial, double angle) {
@@ -50,7 +52,8 @@ std::vector<DialLabel> tachoScaleLabels(QSize dial, double tachoRangeHz) {
     for (int i = 0; i < kTachoLabels; ++i) {
         const double share = static_cast<double>(i) / steps;
         const double angle = share * 4.0 * std::numbers::pi / 3.0 - 2.0 * std::numbers::pi / 3.0;
-        const QString text = QString::number(roundHalfEven(share * tachoRangeHz)) + QStringLiteral(" Hz");
+        const QString text =
+            QString::number(roundHalfEven(share * tachoRangeHz)) + QStringLiteral(" Hz");
         labels.push_back({labelCorner(dial, angle), text});
     }
     return labels;

@@ -7,8 +7,8 @@
 #include <cstdio>
 
 // jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace qe::ui {
 

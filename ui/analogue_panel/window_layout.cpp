@@ -47,10 +47,14 @@ int outerValue(const QWidget& window, Edge edge) {
     const OuterSize* size = OuterSize::find(window);
     const QSize outerSize = size ? size->current() : outer.size();
     switch (edge) {
-    case Edge::Top: return outer.top();
-    case Edge::Left: return outer.left();
-    case Edge::Height: return outerSize.height();
-    case Edge::Width: return outerSize.width();
+        case Edge::Top:
+            return outer.top();
+        case Edge::Left:
+            return outer.left();
+        case Edge::Height:
+            return outerSize.height();
+        case Edge::Width:
+            return outerSize.width();
     }
     return 0;
 }
@@ -59,16 +63,25 @@ int outerValue(const QWidget& window, Edge edge) {
 void applyOuterValue(QWidget& window, Edge edge, int value) {
     const QRect outer = window.frameGeometry();
     switch (edge) {
-    case Edge::Top: window.move(outer.left(), value); break;
-    case Edge::Left: window.move(value, outer.top()); break;
-    case Edge::Height: OuterSize::of(window).setHeight(value); break;
-    case Edge::Width: OuterSize::of(window).setWidth(value); break;
+        case Edge::Top:
+            window.move(outer.left(), value);
+            break;
+        case Edge::Left:
+            window.move(value, outer.top());
+            break;
+        case Edge::Height:
+            OuterSize::of(window).setHeight(value);
+            break;
+        case Edge::Width:
+            OuterSize::of(window).setWidth(value);
+            break;
     }
 }
 
 }  // namespace
 
-void saveWindowLayout(const LayoutStore& store, const LayoutWindows& windows, MessageSink& messages) {
+void saveWindowLayout(const LayoutStore& store, const LayoutWindows& windows,
+                      MessageSink& messages) {
     IniStore ini(store.iniFilePath);
     const auto unableToWrite = [&] {
         messages.show(MessageKind::Exception,
@@ -76,7 +89,8 @@ void saveWindowLayout(const LayoutStore& store, const LayoutWindows& windows, Me
     };
     for (const LayoutKey& key : kLayoutKeys) {
         const int value = outerValue(windowOf(windows, key.window), key.edge);
-        if (!ini.writeInt(store.section, QString::fromLatin1(key.name), value)) return unableToWrite();
+        if (!ini.writeInt(store.section, QString::fromLatin1(key.name), value))
+            return unableToWrite();
     }
     const QString scale = windows.position.isChecked() ? kPositionScale : kTachoScale;
     if (!ini.writeString(store.section, kScaleKey, scale)) unableToWrite();

@@ -13,9 +13,9 @@ namespace qe::ui {
 
 // What the stored layout covers: both windows and the panel's scale choice.
 struct LayoutWindows {
-    QWidget& settings;         // the main window
-    QWidget& display;          // the analogue panel
-    QRadioButton& position;    // checked: position scale
+    QWidget& settings;       // the main window
+    QWidget& display;        // the analogue panel
+    QRadioButton& position;  // checked: position scale
     QRadioButton& tacho;
 };
 
@@ -27,7 +27,8 @@ struct LayoutStore {
 
 // Writes the windows' edges and outer sizes and the scale. When the file cannot be written,
 // stops at that key with "Unable to write to <path>"; the keys before it stay written.
-void saveWindowLayout(const LayoutStore& store, const LayoutWindows& windows, MessageSink& messages);
+void saveWindowLayout(const LayoutStore& store, const LayoutWindows& windows,
+                      MessageSink& messages);
 
 // Applies each stored value at once, in the order they are saved; a missing or non-numeric
 // value leaves its property alone. An outer size loaded before a window's first showing

@@ -24,10 +24,12 @@ void CaptionedBox::paintEvent(QPaintEvent*) {
     painter.drawRect(QRect(1, lineY + 1, width() - 3, height() - lineY - 3));
 
     if (title().isEmpty()) return;
-    const QRect caption(kCaptionLeft, 0, metrics.horizontalAdvance(title()) + 2 * kCaptionPadding, metrics.height());
+    const QRect caption(kCaptionLeft, 0, metrics.horizontalAdvance(title()) + 2 * kCaptionPadding,
+                        metrics.height());
     painter.fillRect(caption, palette().window());
-    style()->drawItemText(&painter, caption.adjusted(kCaptionPadding, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-                          palette(), isEnabled(), title(), QPalette::WindowText);
+    style()->drawItemText(&painter, caption.adjusted(kCaptionPadding, 0, 0, 0),
+                          Qt::AlignLeft | Qt::AlignTop, palette(), isEnabled(), title(),
+                          QPalette::WindowText);
 }
 
 }  // namespace qe::ui

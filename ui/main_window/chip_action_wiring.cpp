@@ -11,7 +11,8 @@ namespace qe::ui {
 void MainWindow::connectChipActions() {
     for (const chip::SettingGroup& group : chip::settingGroups())
         if (RadioGroup* control = radioGroup(QString::fromLatin1(group.control)))
-            connect(control, &RadioGroup::clicked, this, [this, &group] { RadioGroupClick(group); });
+            connect(control, &RadioGroup::clicked, this,
+                    [this, &group] { RadioGroupClick(group); });
 
     const struct {
         const char* button;

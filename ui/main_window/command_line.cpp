@@ -19,17 +19,15 @@ CommandLine::CommandLine()
                    QStringLiteral("With --simulate: turns of the magnet per second, negative for "
                                   "the other direction, 0 to stand still (default %1).")
                        .arg(sim::SimulationOptions{}.revolutionsPerSecond),
-                   QStringLiteral("RPS"))
-{
-    parser_.setApplicationDescription(
-        QStringLiteral("Configures and watches the QE7204 magnetic rotary encoder through its USB adapter."));
+                   QStringLiteral("RPS")) {
+    parser_.setApplicationDescription(QStringLiteral(
+        "Configures and watches the QE7204 magnetic rotary encoder through its USB adapter."));
     parser_.addOption(simulate_);
     parser_.addOption(chips_);
     parser_.addOption(magnetSpeed_);
 }
 
-bool CommandLine::parse(const QStringList& arguments)
-{
+bool CommandLine::parse(const QStringList& arguments) {
     options_ = {};
     error_.clear();
     if (!parser_.parse(arguments)) {
@@ -37,15 +35,15 @@ bool CommandLine::parse(const QStringList& arguments)
         return false;
     }
     if (!parser_.positionalArguments().isEmpty()) {
-        error_ = QStringLiteral("Unexpected argument '%1'.").arg(parser_.positionalArguments().first());
+        error_ =
+            QStringLiteral("Unexpected argument '%1'.").arg(parser_.positionalArguments().first());
         return false;
     }
     options_.simulate = parser_.isSet(simulate_);
     return readSimulationOptions();
 }
 
-bool CommandLine::readSimulationOptions()
-{
+bool CommandLine::readSimulationOptions() {
     const bool simulationSet = parser_.isSet(chips_) || parser_.isSet(magnetSpeed_);
     if (simulationSet && !options_.simulate) {
         error_ = QStringLiteral("--chips and --magnet-speed need --simulate.");
@@ -66,10 +64,11 @@ bool CommandLine::readSimulationOptions()
         bool ok = false;
         const double speed = parser_.value(magnetSpeed_).toDouble(&ok);
         if (!ok || !std::isfinite(speed) || std::abs(speed) > sim::kMaxMagnetSpeedRps) {
-            error_ = QStringLiteral("--magnet-speed takes turns per second from %1 to %2, not '%3'.")
-                         .arg(-sim::kMaxMagnetSpeedRps)
-                         .arg(sim::kMaxMagnetSpeedRps)
-                         .arg(parser_.value(magnetSpeed_));
+            error_ =
+                QStringLiteral("--magnet-speed takes turns per second from %1 to %2, not '%3'.")
+                    .arg(-sim::kMaxMagnetSpeedRps)
+                    .arg(sim::kMaxMagnetSpeedRps)
+                    .arg(parser_.value(magnetSpeed_));
             return false;
         }
         options_.simulation.revolutionsPerSecond = speed;

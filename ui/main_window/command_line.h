@@ -25,7 +25,9 @@ public:
     // False with error() set when the arguments are not understood or out of range.
     bool parse(const QStringList& arguments);
 
-    bool helpRequested() const { return parser_.isSet(help_) || parser_.isSet(QStringLiteral("help-all")); }
+    bool helpRequested() const {
+        return parser_.isSet(help_) || parser_.isSet(QStringLiteral("help-all"));
+    }
     bool versionRequested() const { return parser_.isSet(version_); }
     QString helpText() const { return parser_.helpText(); }
     const ProgramOptions& options() const { return options_; }

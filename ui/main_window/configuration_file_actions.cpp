@@ -52,11 +52,13 @@ void MainWindow::BtnLoadClick() {
 
     // All eight words go to the chip, those the file did not supply as the mirror had them.
     // A refused write ends the load without a message.
-    for (std::uint8_t reg = chip::kFirstFileWord; reg < chip::kFirstFileWord + chip::kFileWords; ++reg) {
+    for (std::uint8_t reg = chip::kFirstFileWord; reg < chip::kFirstFileWord + chip::kFileWords;
+         ++reg) {
         if (!link_.WriteRegister(link_.ChipAddress, reg, image[reg])) return;
         // The chip answers at the address in word 48 from the moment it has it.
         if (reg == chip::fields::ADDR.word)
-            link_.ChipAddress = static_cast<std::uint8_t>(chip::fieldValue(image[reg], chip::fields::ADDR));
+            link_.ChipAddress =
+                static_cast<std::uint8_t>(chip::fieldValue(image[reg], chip::fields::ADDR));
     }
     // Fresh positions for the readout part of the fill.
     link_.ReadRegister(link_.ChipAddress, chip::fields::RelPos.word);

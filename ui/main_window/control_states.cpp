@@ -19,9 +19,12 @@ const char* connectionText(DisplayState state) {
 
 const char* supplyText(DisplayState state) {
     switch (state) {
-    case DisplayState::NotConnected: return "";
-    case DisplayState::NotPowered: return "Chip is not powered";
-    case DisplayState::Powered: return "Chip is powered";
+        case DisplayState::NotConnected:
+            return "";
+        case DisplayState::NotPowered:
+            return "Chip is not powered";
+        case DisplayState::Powered:
+            return "Chip is powered";
     }
     return "";
 }
@@ -43,9 +46,10 @@ const std::vector<DisplayStateRule>& displayStateRules() {
 
 const std::vector<SettingsRule>& settingsRules() {
     static const std::vector<SettingsRule> rules = {
-        {{"RgACC", "RgDACT", "RgBufSel", "RgSign", "RgSSI", "RgREG35", "RgPdee", "RgAGCDis", "RgPDint",
-          "RgABRiDis"},
-         A::Enable, A::Disable},
+        {{"RgACC", "RgDACT", "RgBufSel", "RgSign", "RgSSI", "RgREG35", "RgPdee", "RgAGCDis",
+          "RgPDint", "RgABRiDis"},
+         A::Enable,
+         A::Disable},
         {{"GbChipAddress", "EdNaslovCipa", "BtnDolociNaslov"}, A::Enable, A::Disable},
         {{"EdPosZ", "BtnPresetZero", "BtnZeroCurrentPos"}, A::Enable, A::Disable},
         {{"cbHysteresis", "ButtonSetHysteresis"}, A::Enable, A::Disable},
@@ -60,12 +64,23 @@ const std::vector<SettingsRule>& settingsRules() {
 void applyControlAction(QWidget* control, ControlAction action, bool continuous) {
     if (!control) return;
     switch (action) {
-    case A::Keep: break;
-    case A::Enable: control->setEnabled(true); break;
-    case A::Disable: control->setEnabled(false); break;
-    case A::EnableUnlessContinuous: control->setEnabled(!continuous); break;
-    case A::Show: control->setVisible(true); break;
-    case A::Hide: control->setVisible(false); break;
+        case A::Keep:
+            break;
+        case A::Enable:
+            control->setEnabled(true);
+            break;
+        case A::Disable:
+            control->setEnabled(false);
+            break;
+        case A::EnableUnlessContinuous:
+            control->setEnabled(!continuous);
+            break;
+        case A::Show:
+            control->setVisible(true);
+            break;
+        case A::Hide:
+            control->setVisible(false);
+            break;
     }
 }
 

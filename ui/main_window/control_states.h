@@ -16,7 +16,7 @@ const char* supplyText(DisplayState state);      // status bar panel 1
 
 // What one rule does to its controls.
 enum class ControlAction {
-    Keep,                    // not touched
+    Keep,  // not touched
     Enable,
     Disable,
     EnableUnlessContinuous,  // enabled exactly while "Continuously" is not checked

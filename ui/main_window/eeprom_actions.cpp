@@ -26,8 +26,12 @@ constexpr std::size_t kComparedWords = 8;
 // only wait out the adapter's time-limit again.
 constexpr int kWriteAttempts = 10;
 
-std::uint16_t withPdee(std::uint16_t word, bool on) { return chip::withField(word, Pdee, on ? 1 : 0); }
-bool pdeeOn(std::uint16_t word) { return chip::fieldValue(word, Pdee) != 0; }
+std::uint16_t withPdee(std::uint16_t word, bool on) {
+    return chip::withField(word, Pdee, on ? 1 : 0);
+}
+bool pdeeOn(std::uint16_t word) {
+    return chip::fieldValue(word, Pdee) != 0;
+}
 
 // Asks again while the chip refuses, up to the bound; returns the last attempt's reply.
 WriteReply writeUntilAcknowledged(AdapterLink& link, std::uint8_t reg, std::uint16_t word) {
@@ -80,7 +84,8 @@ bool MainWindow::programEeprom() {
     }
 
     for (std::uint8_t i = 0; i < kProgrammedWords; ++i)
-        if (!link_.WriteRegister(link_.ChipAddress, i, image[chip::kFirstWorkingWord + i])) return fail(kCannotWrite);
+        if (!link_.WriteRegister(link_.ChipAddress, i, image[chip::kFirstWorkingWord + i]))
+            return fail(kCannotWrite);
 
     // Only words that really came back from the chip can prove the EEPROM right.
     const bool verified = link_.ReadAllRegisters(link_.ChipAddress) &&
@@ -129,7 +134,8 @@ void MainWindow::readEeprom() {
         return fail();
     }
     link_.WriteRegister(address, kStoredWord, stored.word);
-    link_.ChipAddress = static_cast<std::uint8_t>(chip::fieldValue(stored.word, chip::fields::ADDR));
+    link_.ChipAddress =
+        static_cast<std::uint8_t>(chip::fieldValue(stored.word, chip::fields::ADDR));
 
     if (!link_.ReadAllRegisters(link_.ChipAddress)) {
         // The chip may still be at its old address; if not, nobody takes this write.

@@ -54,8 +54,12 @@ void refuseInput(MessageSink& messages, const char* message, QWidget& control,
 
 }  // namespace
 
-void MainWindow::BtnSetAddressClick() { changeAddress(); }
-void MainWindow::EdNaslovCipaExit() { changeAddress(); }
+void MainWindow::BtnSetAddressClick() {
+    changeAddress();
+}
+void MainWindow::EdNaslovCipaExit() {
+    changeAddress();
+}
 
 void MainWindow::changeAddress() {
     if (!PanelReady) return;
@@ -74,7 +78,8 @@ void MainWindow::changeAddress() {
     // The chip answers at its new address as soon as it has it, so the word is not read back.
     const std::uint8_t address = link_.ChipAddress;
     const RegisterRead current = link_.ReadRegister(address, ADDR.word);
-    const std::uint16_t word = chip::withField(current.word, ADDR, static_cast<std::uint16_t>(value));
+    const std::uint16_t word =
+        chip::withField(current.word, ADDR, static_cast<std::uint16_t>(value));
     if (current && link_.WriteRegister(address, ADDR.word, word)) {
         link_.image()[ADDR.word] = word;
         link_.ChipAddress = static_cast<std::uint8_t>(value);
@@ -84,16 +89,21 @@ void MainWindow::changeAddress() {
     EdNaslovCipa->setFocus();
 }
 
-void MainWindow::BtnPresetZeroClick() { presetZero(); }
-void MainWindow::EdPosZExit() { presetZero(); }
+void MainWindow::BtnPresetZeroClick() {
+    presetZero();
+}
+void MainWindow::EdPosZExit() {
+    presetZero();
+}
 
 void MainWindow::presetZero() {
     if (!PanelReady) return;
     if (!WaitPollIdle()) return;
     const ChipExchangeGuard exchange(chipExchanges_);
     const auto refuse = [this](const char* message) {
-        refuseInput(link_.messages(), message, *EdPosZ,
-                    [this] { EdPosZ->setText(QString::number(chip::fieldValue(link_.image(), Zin))); });
+        refuseInput(link_.messages(), message, *EdPosZ, [this] {
+            EdPosZ->setText(QString::number(chip::fieldValue(link_.image(), Zin)));
+        });
     };
     const EnteredNumber entered = parseEntered(EdPosZ->text());
     if (!entered.digitsOnly) return refuse(kNumbersOnly);
@@ -103,7 +113,9 @@ void MainWindow::presetZero() {
         link_.messages().show(MessageKind::Error, kZeroFailed);
 }
 
-void MainWindow::BtnZeroCurrentPosClick() { ZeroAtCurrentPosition(kZeroHereFailed); }
+void MainWindow::BtnZeroCurrentPosClick() {
+    ZeroAtCurrentPosition(kZeroHereFailed);
+}
 
 void MainWindow::ZeroAtCurrentPosition(const char* failureMessage) {
     const ChipExchangeGuard exchange(chipExchanges_);

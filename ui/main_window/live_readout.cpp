@@ -32,7 +32,9 @@ void setTextColour(QLabel* label, bool alarm) {
     label->setPalette(palette);
 }
 
-QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
 
 }  // namespace
 
@@ -56,7 +58,8 @@ void MainWindow::showReadout(const chip::Readout& readout, Fill fill) {
         LblPosRel->setFont(font);
     }
     setTextColour(LblPosRel, readout.relPosAlarm);
-    showDisplayModeTexts(readout, fill == Fill::FromMirror ? kFilledDegreesDecimals : kLiveDegreesDecimals);
+    showDisplayModeTexts(readout,
+                         fill == Fill::FromMirror ? kFilledDegreesDecimals : kLiveDegreesDecimals);
 
     setTextColour(LblPosAbs, readout.absPosAlarm);
     LblPosAbs->setText(text(chip::absoluteText(readout)));
@@ -81,7 +84,8 @@ void MainWindow::showDisplayModeTexts(const chip::Readout& readout, int degreesD
     } else if (Rbdegrees->isChecked()) {
         LblPosRel->setAnchoredText(text(chip::degreesText(readout, degreesDecimals)));
         LabelPOSdeg->setAnchoredText(LblPosRel->text());
-        LabelPOSInc->setAnchoredText(text(chip::countsOfRangeText(readout, derived_.ResolutionCounts)));
+        LabelPOSInc->setAnchoredText(
+            text(chip::countsOfRangeText(readout, derived_.ResolutionCounts)));
     }
 }
 
@@ -102,8 +106,12 @@ void MainWindow::RbdegreesClick() {
     showDisplayModeTexts(chip::decodeReadout(link_.image(), derived_), kLiveDegreesDecimals);
 }
 
-void MainWindow::CbBeriSkozClick() { Btn_AR_pos->setEnabled(!CbBeriSkoz->isChecked()); }
+void MainWindow::CbBeriSkozClick() {
+    Btn_AR_pos->setEnabled(!CbBeriSkoz->isChecked());
+}
 
-void MainWindow::Btn_AR_posClick() { RefreshReadout(); }
+void MainWindow::Btn_AR_posClick() {
+    RefreshReadout();
+}
 
 }  // namespace qe::ui

@@ -25,8 +25,7 @@ namespace {
 const QString kApplicationTitle = QStringLiteral("QE7204 interface");
 
 // Help and version need no display: answer them without a windowing application.
-std::unique_ptr<QCoreApplication> createApplication(int& argc, char* argv[])
-{
+std::unique_ptr<QCoreApplication> createApplication(int& argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument(argv[i]);
         for (const char* answer : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
@@ -36,8 +35,7 @@ std::unique_ptr<QCoreApplication> createApplication(int& argc, char* argv[])
 }
 
 // Decides the program's run from its arguments; a value to exit with when it is done.
-std::optional<int> handleArguments(const qe::ui::CommandLine& commandLine, bool parsed)
-{
+std::optional<int> handleArguments(const qe::ui::CommandLine& commandLine, bool parsed) {
     if (!parsed) {
         QTextStream(stderr) << commandLine.error() << "\nTry '"
                             << QCoreApplication::applicationName() << " --help'.\n";
@@ -57,8 +55,7 @@ std::optional<int> handleArguments(const qe::ui::CommandLine& commandLine, bool 
 
 }  // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     const std::unique_ptr<QCoreApplication> app = createApplication(argc, argv);
     // The name also names the folder of the ini file when the executable's folder is read-only.
     QCoreApplication::setApplicationName(QStringLiteral("qe7204-tool"));

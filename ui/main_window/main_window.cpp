@@ -122,8 +122,10 @@ void MainWindow::connectHandlers() {
     SpeedButtonHide->installEventFilter(this);
     Image321->installEventFilter(this);
     connect(cbDisplay, &QCheckBox::toggled, this, &MainWindow::cbDisplayClick);
-    connect(ButtonSaveDisplaySettings, &QPushButton::clicked, this, &MainWindow::ButtonSaveDisplaySettingsClick);
-    connect(ButtonLoadDisplaySettings, &QPushButton::clicked, this, &MainWindow::ButtonLoadDisplaySettingsClick);
+    connect(ButtonSaveDisplaySettings, &QPushButton::clicked, this,
+            &MainWindow::ButtonSaveDisplaySettingsClick);
+    connect(ButtonLoadDisplaySettings, &QPushButton::clicked, this,
+            &MainWindow::ButtonLoadDisplaySettingsClick);
     connect(CbBeriSkoz, &QCheckBox::toggled, this, &MainWindow::CbBeriSkozClick);
     connect(Btn_AR_pos, &QPushButton::clicked, this, &MainWindow::Btn_AR_posClick);
     connect(RbNumber, &QRadioButton::toggled, this, [this](bool checked) {
@@ -139,7 +141,8 @@ void MainWindow::connectHandlers() {
 
 void MainWindow::FormCreate() {
     // A white strip with the logo at its right end, an orange stripe and a thin grey line.
-    Panel1->setGeometry(SpeedButtonHide->width(), 0, width() - SpeedButtonHide->width(), Panel1->height());
+    Panel1->setGeometry(SpeedButtonHide->width(), 0, width() - SpeedButtonHide->width(),
+                        Panel1->height());
     arrangeDockedChildren(Panel1);
     Panel6->setGeometry(0, Panel1->y() + Panel1->height(), width(), 8);
     Panel7->setGeometry(0, Panel6->y() + Panel6->height(), width(), 2);
@@ -158,7 +161,8 @@ void MainWindow::FormCreate() {
     link_.image().fill(0);
     PanelReady = true;
 
-    StBar1->setPanelText(2, QStringLiteral("Software version: ") + QString::fromStdString(FileVersionString()));
+    StBar1->setPanelText(
+        2, QStringLiteral("Software version: ") + QString::fromStdString(FileVersionString()));
     applyControlHints(this);
     setClientHeight(fullHeight());
     FillHysteresisList();
@@ -193,7 +197,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         SpeedButtonHideMouseEnter();
     } else if (watched == Image321 && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && Image321->rect().contains(mouse->position().toPoint()))
+        if (mouse->button() == Qt::LeftButton &&
+            Image321->rect().contains(mouse->position().toPoint()))
             Image321Click();
     }
     return QWidget::eventFilter(watched, event);
@@ -212,14 +217,17 @@ RadioGroup* MainWindow::radioGroup(const QString& name) const {
     return qobject_cast<RadioGroup*>(controls_.value(name));
 }
 
-QWidget* MainWindow::control(const char* name) const { return controls_.value(QString::fromLatin1(name)); }
+QWidget* MainWindow::control(const char* name) const {
+    return controls_.value(QString::fromLatin1(name));
+}
 
 int MainWindow::fullHeight() const {
     return BtnLoad->y() + BtnLoad->height() + StBar1->height() + kFullHeightMargin;
 }
 
 int MainWindow::compactHeight() const {
-    return PanelDisplaySettings->y() + PanelDisplaySettings->height() + StBar1->height() + kCompactHeightMargin;
+    return PanelDisplaySettings->y() + PanelDisplaySettings->height() + StBar1->height() +
+           kCompactHeightMargin;
 }
 
 void MainWindow::setClientHeight(int height) {
@@ -280,7 +288,9 @@ void MainWindow::ButtonLoadDisplaySettingsClick() {
     if (panel_) panel_->LoadWindowLayout();
 }
 
-void MainWindow::Image321Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage))); }
+void MainWindow::Image321Click() {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage)));
+}
 
 void MainWindow::FillHysteresisList() {
     cbHysteresis->setUpdatesEnabled(false);

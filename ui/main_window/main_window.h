@@ -155,7 +155,7 @@ private:
     MicrosecondDelay& delay_;
     ScreenSaver& screenSaver_;
     AnaloguePanelView* panel_ = nullptr;
-    bool closed_ = false;  // after FormClose no tick starts
+    bool closed_ = false;    // after FormClose no tick starts
     int chipExchanges_ = 0;  // handlers between their exchanges with the chip (ChipExchangeGuard)
     QTimer* Timer1 = nullptr;
     QHash<QString, QWidget*> controls_;

@@ -4,28 +4,24 @@
 
 namespace qe::ui {
 
-MessageBoxStyle messageBoxStyle(MessageKind kind, const QString& applicationTitle)
-{
+MessageBoxStyle messageBoxStyle(MessageKind kind, const QString& applicationTitle) {
     switch (kind) {
-    case MessageKind::Error:
-        return {QStringLiteral("Error"), QMessageBox::Warning};
-    case MessageKind::Critical:
-        return {QStringLiteral("Error"), QMessageBox::Critical};
-    case MessageKind::Exception:
-        return {applicationTitle, QMessageBox::Critical};
-    case MessageKind::Plain:
-        break;
+        case MessageKind::Error:
+            return {QStringLiteral("Error"), QMessageBox::Warning};
+        case MessageKind::Critical:
+            return {QStringLiteral("Error"), QMessageBox::Critical};
+        case MessageKind::Exception:
+            return {applicationTitle, QMessageBox::Critical};
+        case MessageKind::Plain:
+            break;
     }
     return {applicationTitle, QMessageBox::NoIcon};
 }
 
 MessageBoxSink::MessageBoxSink(QString applicationTitle)
-    : applicationTitle_(std::move(applicationTitle))
-{
-}
+    : applicationTitle_(std::move(applicationTitle)) {}
 
-void MessageBoxSink::show(MessageKind kind, const std::string& text)
-{
+void MessageBoxSink::show(MessageKind kind, const std::string& text) {
     const MessageBoxStyle style = messageBoxStyle(kind, applicationTitle_);
     QMessageBox box(style.icon, style.caption, QString::fromStdString(text), QMessageBox::Ok,
                     owner_.data());

@@ -99,7 +99,9 @@ void MainWindow::applySettingsStep(bool operable) {
                                CbBeriSkoz->isChecked());
 }
 
-bool MainWindow::WaitPollIdle() { return !PollBusy; }
+bool MainWindow::WaitPollIdle() {
+    return !PollBusy;
+}
 
 void MainWindow::BtnONClick() {
     BtnON->setEnabled(false);

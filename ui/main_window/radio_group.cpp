@@ -7,7 +7,8 @@
 
 namespace qe::ui {
 
-RadioGroup::RadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent)
+RadioGroup::RadioGroup(const QString& caption, const QStringList& items, int columns,
+                       QWidget* parent)
     : CaptionedBox(caption, parent), group_(this), columns_(std::max(columns, 1)) {
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);
@@ -20,7 +21,9 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, int col
     arrangeButtons();
 }
 
-int RadioGroup::itemIndex() const { return group_.checkedId(); }
+int RadioGroup::itemIndex() const {
+    return group_.checkedId();
+}
 
 void RadioGroup::setItemIndex(int index) {
     if (index == itemIndex()) return;

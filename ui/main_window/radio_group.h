@@ -17,10 +17,11 @@ namespace qe::ui {
 class RadioGroup : public CaptionedBox {
     Q_OBJECT
 public:
-    RadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent = nullptr);
+    RadioGroup(const QString& caption, const QStringList& items, int columns,
+               QWidget* parent = nullptr);
 
-    int itemIndex() const;        // -1 when nothing is selected
-    void setItemIndex(int index); // out-of-range clears the selection
+    int itemIndex() const;         // -1 when nothing is selected
+    void setItemIndex(int index);  // out-of-range clears the selection
     int count() const { return static_cast<int>(buttons_.size()); }
     QString itemText(int index) const;
     int columns() const { return columns_; }

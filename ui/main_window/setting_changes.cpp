@@ -28,7 +28,8 @@ void MainWindow::RadioGroupClick(const chip::SettingGroup& group) {
         link_.messages().show(MessageKind::Error, group.failureMessage);
         return;
     }
-    if (group.derived == chip::Derived::TachoRange && panel_ && panel_->showsTachoScale()) panel_->SkalaJeTaho();
+    if (group.derived == chip::Derived::TachoRange && panel_ && panel_->showsTachoScale())
+        panel_->SkalaJeTaho();
 }
 
 }  // namespace qe::ui

@@ -98,7 +98,8 @@ void MainWindow::fillRadioGroup(RadioGroup& control, const RegisterImage& image)
     control.setItemIndex(chip::itemShown(*group, image));
     // Derived values and dependent groups follow what the group now shows.
     const int shown = control.itemIndex();
-    if (shown >= 0) chip::updateDerived(derived_, group->derived, chip::valueForItem(group->mapping, shown));
+    if (shown >= 0)
+        chip::updateDerived(derived_, group->derived, chip::valueForItem(group->mapping, shown));
     for (const auto& dependent : group->dependents)
         if (RadioGroup* dependentGroup = radioGroup(QString::fromLatin1(dependent.control)))
             dependentGroup->setEnabled(chip::dependentEnabled(dependent, shown));

@@ -18,7 +18,9 @@ ToggleImageButton::Look ToggleImageButton::currentLook() const {
     return isChecked() ? Down : Up;
 }
 
-QString ToggleImageButton::currentImage() const { return paths_[currentLook()]; }
+QString ToggleImageButton::currentImage() const {
+    return paths_[currentLook()];
+}
 
 void ToggleImageButton::paintEvent(QPaintEvent* event) {
     const QPixmap& image = pixmaps_[currentLook()];

@@ -11,8 +11,7 @@ namespace qe::ui {
 
 namespace {
 
-QString stateText(const sim::SimulatedAdapter& adapter)
-{
+QString stateText(const sim::SimulatedAdapter& adapter) {
     if (!adapter.plugged()) return QStringLiteral("Unplugged");
     return QStringLiteral("Plugged in, %1; chip supply %2")
         .arg(adapter.isOpen() ? QStringLiteral("open") : QStringLiteral("not open"),
@@ -22,9 +21,9 @@ QString stateText(const sim::SimulatedAdapter& adapter)
 }  // namespace
 
 AdapterControls::AdapterControls(sim::SimulatedAdapter& adapter, QWidget* parent)
-    : QGroupBox(QStringLiteral("Adapter %1").arg(QString::fromStdString(adapter.serialNumber())), parent),
-      adapter_(adapter)
-{
+    : QGroupBox(QStringLiteral("Adapter %1").arg(QString::fromStdString(adapter.serialNumber())),
+                parent),
+      adapter_(adapter) {
     setObjectName(QStringLiteral("adapterControls"));
     auto* rows = new QVBoxLayout(this);
     state_ = new QLabel(this);
@@ -35,15 +34,20 @@ AdapterControls::AdapterControls(sim::SimulatedAdapter& adapter, QWidget* parent
     refresh();
 }
 
-QWidget* AdapterControls::makeCableRow()
-{
+QWidget* AdapterControls::makeCableRow() {
     auto* holder = new QWidget(this);
     auto* layout = new QHBoxLayout(holder);
     layout->setContentsMargins(0, 0, 0, 0);
     unplug_ = makeNamedButton("unplugButton", QStringLiteral("Unplug"), holder);
     replug_ = makeNamedButton("replugButton", QStringLiteral("Plug in"), holder);
-    connect(unplug_, &QPushButton::clicked, this, [this] { adapter_.unplug(); refresh(); });
-    connect(replug_, &QPushButton::clicked, this, [this] { adapter_.replug(); refresh(); });
+    connect(unplug_, &QPushButton::clicked, this, [this] {
+        adapter_.unplug();
+        refresh();
+    });
+    connect(replug_, &QPushButton::clicked, this, [this] {
+        adapter_.replug();
+        refresh();
+    });
     layout->addWidget(new QLabel(QStringLiteral("Cable:"), holder));
     layout->addWidget(unplug_);
     layout->addWidget(replug_);
@@ -51,8 +55,7 @@ QWidget* AdapterControls::makeCableRow()
     return holder;
 }
 
-QWidget* AdapterControls::makeFaultRow()
-{
+QWidget* AdapterControls::makeFaultRow() {
     auto* holder = new QWidget(this);
     auto* layout = new QHBoxLayout(holder);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -76,8 +79,7 @@ QWidget* AdapterControls::makeFaultRow()
     return holder;
 }
 
-void AdapterControls::refresh()
-{
+void AdapterControls::refresh() {
     state_->setText(stateText(adapter_));
     unplug_->setEnabled(adapter_.plugged());
     replug_->setEnabled(!adapter_.plugged());

@@ -33,19 +33,21 @@ constexpr DistancePreset kDistancePresets[] = {
     {"tooFarButton", "Too far", 4.0},
 };
 
-QString statusText(sim::MagnetStatus status)
-{
+QString statusText(sim::MagnetStatus status) {
     switch (status) {
-    case sim::MagnetStatus::InRange: return QStringLiteral("in range");
-    case sim::MagnetStatus::TooClose: return QStringLiteral("too close");
-    case sim::MagnetStatus::TooFar: return QStringLiteral("too far");
-    case sim::MagnetStatus::Error: return QStringLiteral("no field");
+        case sim::MagnetStatus::InRange:
+            return QStringLiteral("in range");
+        case sim::MagnetStatus::TooClose:
+            return QStringLiteral("too close");
+        case sim::MagnetStatus::TooFar:
+            return QStringLiteral("too far");
+        case sim::MagnetStatus::Error:
+            return QStringLiteral("no field");
     }
     return {};
 }
 
-QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets)
-{
+QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets) {
     auto* holder = new QWidget(parent);
     auto* layout = new QHBoxLayout(holder);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -57,8 +59,7 @@ QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets)
 }  // namespace
 
 MagnetControls::MagnetControls(sim::VirtualMagnet& magnet, QWidget* parent)
-    : QGroupBox(QStringLiteral("Magnet"), parent), magnet_(magnet)
-{
+    : QGroupBox(QStringLiteral("Magnet"), parent), magnet_(magnet) {
     setObjectName(QStringLiteral("magnetControls"));
     auto* form = new QFormLayout(this);
     form->addRow(QStringLiteral("Angle:"), makeAngleRow());
@@ -67,8 +68,7 @@ MagnetControls::MagnetControls(sim::VirtualMagnet& magnet, QWidget* parent)
     refresh();
 }
 
-QWidget* MagnetControls::makeAngleRow()
-{
+QWidget* MagnetControls::makeAngleRow() {
     angleDial_ = new QDial(this);
     angleDial_->setObjectName(QStringLiteral("angleDial"));
     angleDial_->setRange(0, kCountsPerTurn - 1);
@@ -83,13 +83,12 @@ QWidget* MagnetControls::makeAngleRow()
 
     angleText_ = new QLabel(this);
     angleText_->setObjectName(QStringLiteral("angleText"));
-    angleText_->setMinimumWidth(angleText_->fontMetrics().horizontalAdvance(
-        QStringLiteral("359.9° (4095 of 4096)")));
+    angleText_->setMinimumWidth(
+        angleText_->fontMetrics().horizontalAdvance(QStringLiteral("359.9° (4095 of 4096)")));
     return row(this, {angleDial_, angleText_});
 }
 
-QWidget* MagnetControls::makeSpeedRow()
-{
+QWidget* MagnetControls::makeSpeedRow() {
     speed_ = new QDoubleSpinBox(this);
     speed_->setObjectName(QStringLiteral("speedBox"));
     speed_->setRange(-sim::kMaxMagnetSpeedRps, sim::kMaxMagnetSpeedRps);
@@ -108,8 +107,7 @@ QWidget* MagnetControls::makeSpeedRow()
     return row(this, {speed_, stop, reverse});
 }
 
-QWidget* MagnetControls::makeDistanceRow()
-{
+QWidget* MagnetControls::makeDistanceRow() {
     auto* holder = new QWidget(this);
     auto* rows = new QVBoxLayout(holder);
     rows->setContentsMargins(0, 0, 0, 0);
@@ -126,9 +124,11 @@ QWidget* MagnetControls::makeDistanceRow()
 
     auto* presets = new QHBoxLayout;
     for (const DistancePreset& preset : kDistancePresets) {
-        auto* button = makeNamedButton(preset.objectName, QString::fromUtf8(preset.caption), holder);
+        auto* button =
+            makeNamedButton(preset.objectName, QString::fromUtf8(preset.caption), holder);
         const int tenths = static_cast<int>(std::lround(preset.millimetres * 10.0));
-        connect(button, &QPushButton::clicked, distance_, [this, tenths] { distance_->setValue(tenths); });
+        connect(button, &QPushButton::clicked, distance_,
+                [this, tenths] { distance_->setValue(tenths); });
         presets->addWidget(button);
     }
     presets->addStretch();
@@ -136,20 +136,17 @@ QWidget* MagnetControls::makeDistanceRow()
     return holder;
 }
 
-void MagnetControls::applySpeed(double revolutionsPerSecond)
-{
+void MagnetControls::applySpeed(double revolutionsPerSecond) {
     magnet_.setSpeed(revolutionsPerSecond);
     refresh();
 }
 
-void MagnetControls::applyDistance(int tenthsOfMillimetre)
-{
+void MagnetControls::applyDistance(int tenthsOfMillimetre) {
     magnet_.setDistance(tenthsOfMillimetre / 10.0);
     refresh();
 }
 
-void MagnetControls::refresh()
-{
+void MagnetControls::refresh() {
     const bool stopped = magnet_.speed() == 0.0;
     angleDial_->setEnabled(stopped);
     const double turns = magnet_.angle();

@@ -15,8 +15,7 @@ namespace {
 
 constexpr int kGap = 8;
 
-QLabel* makeNote(QWidget* parent)
-{
+QLabel* makeNote(QWidget* parent) {
     auto* note = new QLabel(
         QStringLiteral("<b>Simulated adapter</b>: no hardware is used. The tool talks to this "
                        "simulation byte for byte as it would to a real adapter; what you change "
@@ -36,8 +35,7 @@ QLabel* makeNote(QWidget* parent)
 }  // namespace
 
 SimulationWindow::SimulationWindow(sim::SimulatedAdapter& adapter, QWidget* parent)
-    : QWidget(parent, Qt::Window)
-{
+    : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("SimulationWindow"));
     setWindowTitle(QStringLiteral("Simulated adapter"));
 
@@ -57,31 +55,28 @@ SimulationWindow::SimulationWindow(sim::SimulatedAdapter& adapter, QWidget* pare
     connect(refreshTimer_, &QTimer::timeout, this, &SimulationWindow::refresh);
 }
 
-void SimulationWindow::refresh()
-{
+void SimulationWindow::refresh() {
     magnet_->refresh();
     adapter_->refresh();
     chips_->refresh();
 }
 
-void SimulationWindow::showEvent(QShowEvent* event)
-{
+void SimulationWindow::showEvent(QShowEvent* event) {
     refresh();
     refreshTimer_->start();
     QWidget::showEvent(event);
 }
 
-void SimulationWindow::hideEvent(QHideEvent* event)
-{
+void SimulationWindow::hideEvent(QHideEvent* event) {
     refreshTimer_->stop();
     QWidget::hideEvent(event);
 }
 
-void SimulationWindow::placeBeside(const QWidget& mainWindow)
-{
+void SimulationWindow::placeBeside(const QWidget& mainWindow) {
     const QRect main = mainWindow.frameGeometry();
     const QScreen* screen = mainWindow.screen();
-    const QRect desk = screen ? screen->availableGeometry() : QRect(main.topLeft(), QSize(1 << 14, 1 << 14));
+    const QRect desk =
+        screen ? screen->availableGeometry() : QRect(main.topLeft(), QSize(1 << 14, 1 << 14));
     const QSize size = sizeHint().expandedTo(minimumSizeHint());
 
     QPoint place(main.right() + 1 + kGap, main.top());
