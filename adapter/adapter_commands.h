@@ -19,10 +19,16 @@ inline constexpr std::uint8_t kSubQuerySupply = 4;
 inline constexpr std::uint8_t kSupplyOn = 255;
 inline constexpr std::uint8_t kSupplyOff = 0;
 
+// Every adapter carries this text somewhere in its USB description.
+inline constexpr const char* kAdapterDescription = "QE7204 interface";
+
+// Chips answer at 7-bit bus addresses.
+inline constexpr int kBusAddressCount = 128;
+
 // A chip goes on the wire as its 7-bit address shifted left, with this bit set for a read.
 inline constexpr std::uint8_t kReadBit = 1;
 // In a scan reply this byte or any above it ends the address list.
-inline constexpr std::uint8_t kScanEndMarker = 128;
+inline constexpr std::uint8_t kScanEndMarker = kBusAddressCount;
 
 constexpr std::uint8_t busByte(std::uint8_t chipAddress, bool read) {
     return static_cast<std::uint8_t>((chipAddress << 1) | (read ? kReadBit : 0));

@@ -4,14 +4,13 @@
 
 #include <QString>
 
+#include "adapter_commands.h"
 #include "ini_store.h"
 
 namespace qe {
 
 namespace {
 
-// Every adapter carries this text somewhere in its USB description.
-const QString kAdapterDescription = QStringLiteral("QE7204 interface");
 const QString kIniSection = QStringLiteral("Port Options");
 const QString kIniLastOpened = QStringLiteral("Last Opened");
 
@@ -27,7 +26,8 @@ constexpr unsigned kAdapterParameterHigh = 15;
 constexpr unsigned kAdapterParameterLow = 0;
 
 bool isAdapter(const DeviceInfoNode& node) {
-    return QString::fromUtf8(node.description()).contains(kAdapterDescription, Qt::CaseInsensitive);
+    return QString::fromUtf8(node.description())
+        .contains(QLatin1String(kAdapterDescription), Qt::CaseInsensitive);
 }
 
 bool isFree(const DeviceInfoNode& node) {

@@ -9,11 +9,7 @@ namespace qe {
 
 namespace {
 
-// Registers below this one are EEPROM words; the chip needs time to store them.
-constexpr std::uint8_t kFirstNonEepromRegister = 32;
 constexpr std::uint32_t kEepromWriteMs = 20;
-constexpr std::size_t kFirstOutputRegister = 32;
-constexpr std::size_t kOutputRegisterCount = 4;
 
 constexpr std::uint32_t kRegisterWordBytes = 2;
 
@@ -132,7 +128,7 @@ WriteReply AdapterLink::writeRegisterReply(std::uint8_t chipAddress, std::uint8_
     sendCommand({kCmdRegister, busByte(chipAddress, false), reg,
                  static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)});
     const std::uint32_t start = clock_.tickCount();
-    if (reg < kFirstNonEepromRegister) clock_.sleepMs(kEepromWriteMs);
+    if (reg < kEepromWordCount) clock_.sleepMs(kEepromWriteMs);
     if (awaitReply(1, kWriteAckLimitMs, start).queueFailed) return WriteReply::Missing;
     if (ReadReply(RxQueueBytes).count == 1)
         return RxBuffer[0] != 0 ? WriteReply::Acknowledged : WriteReply::Refused;
@@ -177,7 +173,7 @@ bool AdapterLink::ReadAllRegisters(std::uint8_t chipAddress) {
 
 bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
     if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
-    constexpr std::uint32_t replyBytes = kRegisterWordBytes * kOutputRegisterCount;
+    constexpr std::uint32_t replyBytes = kRegisterWordBytes * kOutputWordCount;
     sendCommand({kCmdReadOutputs, busByte(chipAddress, false)});
     if (awaitReply(replyBytes, kOutputsLimitMs, clock_.tickCount()).queueFailed) return false;
     if (RxQueueBytes != replyBytes) {
@@ -189,8 +185,8 @@ bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
         PurgeRx();
         return false;
     }
-    for (std::size_t i = 0; i < kOutputRegisterCount; ++i)
-        image_[kFirstOutputRegister + i] = wordAt(RxBuffer, i);
+    for (std::size_t i = 0; i < kOutputWordCount; ++i)
+        image_[kFirstOutputWord + i] = wordAt(RxBuffer, i);
     return true;
 }
 
@@ -250,11 +246,7 @@ bool AdapterLink::SetAdapterParameters(unsigned high, unsigned low) {
     const auto parameters = static_cast<std::uint8_t>(high << 4 | low);
     sendCommand({kCmdAdapter, kSubParameters, parameters});
     if (awaitReply(1, kAdapterReplyLimitMs, clock_.tickCount()).queueFailed) return false;
-    if (RxQueueBytes != 1) {
-        PurgeRx();
-        return false;
-    }
-    if (ReadReply(1).count != 1) {
+    if (RxQueueBytes != 1 || ReadReply(1).count != 1) {
         PurgeRx();
         return false;
     }

@@ -134,8 +134,13 @@ namespace {
 
 // A library may lack any entry point; calling through a missing one would crash the tool.
 template <typename Function, typename... Args>
+FtStatus callOr(FtStatus missing, Function* function, Args... args) {
+    return function ? function(args...) : missing;
+}
+
+template <typename Function, typename... Args>
 FtStatus call(Function* function, Args... args) {
-    return function ? function(args...) : FT_NOT_SUPPORTED;
+    return callOr(FT_NOT_SUPPORTED, function, args...);
 }
 
 }  // namespace
@@ -163,9 +168,10 @@ bool D2xxDriver::hasCreateDeviceInfoList() const {
 }
 
 FtStatus D2xxDriver::createDeviceInfoList(std::uint32_t& deviceCount) {
-    if (!hasCreateDeviceInfoList()) return FT_DEVICE_NOT_OPENED_FOR_WRITE;
     DWORD count = 0;
-    const FtStatus status = entries_->createDeviceInfoList(&count);
+    // Status 9 without the entry point: enumeration then lists nothing.
+    const FtStatus status =
+        callOr(FT_DEVICE_NOT_OPENED_FOR_WRITE, entries_->createDeviceInfoList, &count);
     if (status == FT_OK) deviceCount = count;
     return status;
 }

@@ -17,8 +17,11 @@
 #define QE_FREEDESKTOP_SCREENSAVER 1
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #endif
+
+#include "screen_saver_activity.h"
 
 namespace qe {
 
@@ -132,6 +135,12 @@ std::string FileVersionString() {
     return FourFieldVersion(QE7204_VERSION);
 }
 
+DesktopScreenSaver::~DesktopScreenSaver() = default;
+
+bool DesktopScreenSaver::isRunning() {
+    return activity_->active();
+}
+
 #ifdef QE_FREEDESKTOP_SCREENSAVER
 
 namespace {
@@ -139,8 +148,6 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 const QString kInterface = QStringLiteral("org.freedesktop.ScreenSaver");
-// The readout asks while the user waits for it; a missing or stuck service must not stall it.
-constexpr int kCallTimeoutMs = 200;
 
 QDBusMessage screenSaverCall(const QString& method) {
     return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
@@ -148,12 +155,20 @@ QDBusMessage screenSaverCall(const QString& method) {
 
 }  // namespace
 
-bool DesktopScreenSaver::isRunning() {
+DesktopScreenSaver::DesktopScreenSaver() : activity_(std::make_unique<ScreenSaverActivity>()) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return false;
-    const QDBusReply<bool> active =
-        bus.call(screenSaverCall(QStringLiteral("GetActive")), QDBus::Block, kCallTimeoutMs);
-    return active.isValid() && active.value();
+    if (!bus.isConnected()) return;  // no desktop to ask: nothing is running
+    bus.connect(kService, kPath, kInterface, QStringLiteral("ActiveChanged"), activity_.get(),
+                SLOT(changed(bool)));
+    // Owned by the activity: an answer that comes after it is gone goes nowhere.
+    auto* question = new QDBusPendingCallWatcher(
+        bus.asyncCall(screenSaverCall(QStringLiteral("GetActive"))), activity_.get());
+    QObject::connect(question, &QDBusPendingCallWatcher::finished, activity_.get(),
+                     [activity = activity_.get()](QDBusPendingCallWatcher* call) {
+                         const QDBusPendingReply<bool> reply = *call;
+                         if (reply.isValid()) activity->answered(reply.value());
+                         call->deleteLater();
+                     });
 }
 
 void DesktopScreenSaver::wakeUp() {
@@ -166,10 +181,8 @@ void DesktopScreenSaver::wakeUp() {
 
 #else
 
-// No screen saver interface this tool knows on this platform.
-bool DesktopScreenSaver::isRunning() {
-    return false;
-}
+// No screen saver interface this tool knows on this platform: nothing is ever running.
+DesktopScreenSaver::DesktopScreenSaver() : activity_(std::make_unique<ScreenSaverActivity>()) {}
 void DesktopScreenSaver::wakeUp() {}
 
 #endif

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -9,7 +10,8 @@
 namespace qe {
 
 // Busy-wait with microsecond resolution, corrected by the measured cost of reading the
-// counter. Used between looks at a running poll tick.
+// counter. The tool itself no longer pauses with it: a poll tick runs to its end on the
+// window thread, so a user action never has one to wait for.
 class MicrosecondDelay {
 public:
     explicit MicrosecondDelay(Clock& clock) : clock_(clock) {}
@@ -40,10 +42,22 @@ public:
     virtual void wakeUp() = 0;     // ends a running screen saver as a key press would
 };
 
+class ScreenSaverActivity;
+
+// Asking the desktop on every look would make the readout wait for its answer; instead the
+// service's announcements are followed and one question is asked at the start.
 class DesktopScreenSaver final : public ScreenSaver {
 public:
-    bool isRunning() override;
+    DesktopScreenSaver();  // subscribes and asks, without waiting for the answer
+    ~DesktopScreenSaver() override;
+    DesktopScreenSaver(const DesktopScreenSaver&) = delete;
+    DesktopScreenSaver& operator=(const DesktopScreenSaver&) = delete;
+
+    bool isRunning() override;  // what the desktop last said; never waits
     void wakeUp() override;
+
+private:
+    std::unique_ptr<ScreenSaverActivity> activity_;
 };
 
 }  // namespace qe

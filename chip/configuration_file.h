@@ -13,8 +13,8 @@ namespace qe::chip {
 
 // A configuration file (.qcf) holds the working words 48..55, two bytes each, low byte
 // first; no header, version or checksum.
-inline constexpr std::uint8_t kFirstFileWord = 48;
-inline constexpr std::size_t kFileWords = 8;
+inline constexpr std::uint8_t kFirstFileWord = kFirstWorkingWord;
+inline constexpr std::size_t kFileWords = kWorkingWordCount;
 inline constexpr std::size_t kConfigurationFileBytes = 2 * kFileWords;
 
 using ConfigurationBytes = std::array<std::uint8_t, kConfigurationFileBytes>;

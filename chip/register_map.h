@@ -58,10 +58,8 @@ inline constexpr Field TachoAlarm{35, 10, 1};
 inline constexpr Field AgcGain{35, 12, 4};
 }  // namespace fields
 
-// Register numbers of interest.
-inline constexpr std::uint8_t kFirstOutputWord = 32;
-inline constexpr std::uint8_t kFirstWorkingWord = 48;
-inline constexpr std::uint8_t kFirstNonEepromRegister = 32;  // writes below wait for the EEPROM
+// The layout lives with the register image; chip:: code names the working words here too.
+using qe::kFirstWorkingWord;
 
 // The hysteresis choices: one per value of Hyst.
 inline constexpr int kHysteresisItemCount = 128;

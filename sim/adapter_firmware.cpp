@@ -4,16 +4,13 @@
 #include <cstdio>
 
 #include "adapter_commands.h"
+#include "register_image.h"
 
 namespace qe::sim {
 
 namespace {
 static_assert(AdapterFirmware::kEndOfList >= kScanEndMarker,
               "the host must see the end of the list");
-
-constexpr std::uint8_t kOutputWord = 32;
-constexpr std::size_t kOutputWordCount = 4;
-constexpr std::size_t kAllWordCount = 56;
 
 std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
     std::string text;
@@ -93,10 +90,10 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::execute(std::int64_t atNs
                                  static_cast<std::uint16_t>(frame_[3] << 8 | frame_[4]), atNs);
         case kCmdReadAll:
             log(atNs, Transcript::Kind::Frame, formatted("readAll %u", address));
-            return readWords(address, 0, kAllWordCount, atNs);
+            return readWords(address, 0, kRegisterCount, atNs);
         case kCmdReadOutputs:
             log(atNs, Transcript::Kind::Frame, formatted("readOutputs %u", address));
-            return readWords(address, kOutputWord, kOutputWordCount, atNs);
+            return readWords(address, kFirstOutputWord, kOutputWordCount, atNs);
         case kCmdScanBus: {
             log(atNs, Transcript::Kind::Frame, "scan");
             auto bytes = bus_.scan();
@@ -119,7 +116,7 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::writeRegister(std::uint8_
     auto* chip = bus_.answering(address);
     if (writeRefused(reg) || !chip || !chip->write(reg, value))
         return replyAt({kWriteRefused}, atNs);
-    const bool eeprom = reg < Qe7204Chip::kEepromWords;
+    const bool eeprom = reg < kEepromWordCount;
     return replyAt({kWriteAck}, atNs, eeprom ? eepromWriteNs_ : 0);
 }
 

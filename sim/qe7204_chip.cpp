@@ -46,7 +46,7 @@ std::uint8_t Qe7204Chip::address() const {
 
 void Qe7204Chip::powerUp() {
     words_.fill(0);
-    std::copy_n(eeprom_.begin(), 8, words_.begin() + kFirstWorkingWord);
+    std::copy_n(eeprom_.begin(), kWorkingWordCount, words_.begin() + kFirstWorkingWord);
     heldPosition_.reset();
     powered_ = true;
 }
@@ -59,7 +59,7 @@ void Qe7204Chip::powerDown() {
 
 bool Qe7204Chip::write(std::uint8_t reg, std::uint16_t value) {
     if (!powered_) return false;
-    if (reg < kEepromWords) {
+    if (reg < kEepromWordCount) {
         eeprom_[reg] = value;
         return true;
     }
@@ -72,8 +72,9 @@ bool Qe7204Chip::write(std::uint8_t reg, std::uint16_t value) {
 
 std::uint16_t Qe7204Chip::read(std::uint8_t reg, std::int64_t atNs) {
     if (reg >= words_.size()) return 0;
-    if (reg < kEepromWords) return eeprom_[reg];
-    if (reg >= kFirstOutputWord && reg < kFirstOutputWord + 4) return outputWord(reg, atNs);
+    if (reg < kEepromWordCount) return eeprom_[reg];
+    if (reg >= kFirstOutputWord && reg < kFirstOutputWord + kOutputWordCount)
+        return outputWord(reg, atNs);
     return words_[reg];
 }
 

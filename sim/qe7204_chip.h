@@ -18,7 +18,7 @@ namespace qe::sim {
 // bit as written (a chip that holds SSIcfg 2 keeps it).
 class Qe7204Chip {
 public:
-    using Eeprom = std::array<std::uint16_t, 8>;
+    using Eeprom = std::array<std::uint16_t, kWorkingWordCount>;
 
     // A typical configuration: 3.3 V regulator, zero position 0, clockwise, hysteresis 1,
     // resolution 4096, one pole pair, tacho range 16 Hz, single-data SSI, linear voltage 360°.
@@ -32,10 +32,6 @@ public:
                 0x0000,
                 0x0000};
     }
-
-    static constexpr std::uint8_t kFirstOutputWord = 32;
-    static constexpr std::uint8_t kFirstWorkingWord = 48;
-    static constexpr std::uint8_t kEepromWords = 32;  // register numbers below this are EEPROM
 
     Qe7204Chip(VirtualMagnet& magnet, const Eeprom& eeprom);
 
@@ -67,7 +63,7 @@ private:
     std::uint16_t positionWithHysteresis(std::int64_t atNs);
 
     VirtualMagnet& magnet_;
-    std::array<std::uint16_t, kEepromWords> eeprom_{};
+    std::array<std::uint16_t, kEepromWordCount> eeprom_{};
     RegisterImage words_{};  // working words; the EEPROM range is read from eeprom_
     bool powered_ = false;
     std::optional<std::uint16_t> heldPosition_;  // last position reported, for the hysteresis

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "adapter_commands.h"
 #include "adapter_firmware.h"
 #include "chip_bus.h"
 #include "clock.h"
@@ -31,11 +33,10 @@ namespace qe::sim {
 // Everything is called from one thread (the tool's window thread, or a test).
 class SimulatedAdapter {
 public:
-    static constexpr const char* kDescription = "QE7204 interface";
     static constexpr std::uint8_t kDefaultLatencyMs = 16;
 
     SimulatedAdapter(Clock& clock, Transcript& transcript, std::string serialNumber,
-                     std::string description = kDescription);
+                     std::string description = kAdapterDescription);
     SimulatedAdapter(const SimulatedAdapter&) = delete;
     SimulatedAdapter& operator=(const SimulatedAdapter&) = delete;
 
@@ -162,7 +163,7 @@ private:
     std::optional<std::uint32_t> nextWriteLimit_;
     std::optional<std::uint32_t> everyWriteLimit_;
     FtStatus openFailure_ = FT_OK;
-    std::map<std::string, FtStatus> failingCalls_;
+    std::map<std::string, FtStatus, std::less<>> failingCalls_;  // looked up by name without a copy
 };
 
 }  // namespace qe::sim

@@ -19,7 +19,7 @@ void copyText(char (&dest)[N], const std::string& text) {
 SimulatedAdapter& SimulatedDriver::addAdapter() {
     char serial[16];
     std::snprintf(serial, sizeof serial, "QE%06zu", adapters_.size() + 1);
-    return addAdapter(serial, SimulatedAdapter::kDescription);
+    return addAdapter(serial, kAdapterDescription);
 }
 
 SimulatedAdapter& SimulatedDriver::addAdapter(std::string serialNumber, std::string description) {

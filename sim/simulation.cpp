@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "adapter_commands.h"
+
 namespace qe::sim {
 
 std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock,
@@ -9,7 +11,7 @@ std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock,
     auto driver = std::make_unique<SimulatedDriver>(clock);
     driver->setInstantReplies(options.instantReplies);
     auto& adapter = driver->addAdapter();
-    const int chips = std::clamp(options.chips, 0, SimulationOptions::kMaxChips);
+    const int chips = std::clamp(options.chips, 0, kBusAddressCount);
     for (int address = 0; address < chips; ++address)
         adapter.addChip(static_cast<std::uint8_t>(address));
     adapter.magnet().setSpeed(options.revolutionsPerSecond);

@@ -13,9 +13,7 @@ inline constexpr double kMaxMagnetSpeedRps = 2500.0;
 
 // What `--simulate` puts on the desk.
 struct SimulationOptions {
-    static constexpr int kMaxChips = 128;  // one per bus address
-
-    int chips = 1;  // at bus addresses 0, 1, 2, ... with a typical configuration
+    int chips = 1;  // at bus addresses 0, 1, 2, ... with a typical configuration; one per address
     double revolutionsPerSecond = 0.1;  // a slow turn, so the readout and the dial visibly move
     bool instantReplies = false;        // no latency, wire or EEPROM time (unit tests)
 };

@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "clock.h"
 #include "platform.h"
+#include "screen_saver_activity.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -120,6 +122,54 @@ TEST(FileVersionString, FieldsAreWrittenAsPlainNumbers) {
     for (const auto& [dotted, text] : cases) {
         SCOPED_TRACE(dotted);
         EXPECT_EQ(FourFieldVersion(dotted), text);
+    }
+}
+
+// What the desktop says, in the order it arrives: the answer to the question asked at the
+// start, or an announced change.
+struct ScreenSaverNews {
+    bool isAnswer;
+    bool active;
+};
+
+struct ActivityCase {
+    const char* name;
+    std::vector<ScreenSaverNews> news;
+    bool active;
+};
+
+TEST(ScreenSaverActivity, FollowsTheAnswerAndEveryLaterChange) {
+    const ActivityCase cases[] = {
+        {"nothing heard yet", {}, false},
+        {"the answer: active", {{true, true}}, true},
+        {"the answer: inactive", {{true, false}}, false},
+        {"a change after the answer", {{true, false}, {false, true}}, true},
+        {"changes in turn", {{false, true}, {false, false}}, false},
+        {"an answer after a change is no newer", {{false, true}, {true, false}}, true},
+        {"nor when the change was to inactive", {{false, false}, {true, true}}, false},
+    };
+    for (const ActivityCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScreenSaverActivity activity;
+        for (const ScreenSaverNews& news : c.news) {
+            if (news.isAnswer)
+                activity.answered(news.active);
+            else
+                activity.changed(news.active);
+        }
+        EXPECT_EQ(activity.active(), c.active);
+    }
+}
+
+// The bus delivers ActiveChanged through the meta-object, by the slot's signature.
+TEST(ScreenSaverActivity, TakesTheAnnouncementAsTheBusDeliversIt) {
+    ScreenSaverActivity activity;
+    ASSERT_GE(activity.metaObject()->indexOfSlot("changed(bool)"), 0);
+    for (bool active : {true, false}) {
+        SCOPED_TRACE(active);
+        ASSERT_TRUE(QMetaObject::invokeMethod(&activity, "changed", Qt::DirectConnection,
+                                              Q_ARG(bool, active)));
+        EXPECT_EQ(activity.active(), active);
     }
 }
 

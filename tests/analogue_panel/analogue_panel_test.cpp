@@ -145,10 +145,21 @@ TEST_F(AnaloguePanelTest, OnlyTheVisibleNeedleRepaintsTheView) {
     int repaints = 0;
     QObject::connect(&panel->imgView(), &ImageView::changed, [&repaints] { ++repaints; });
 
-    panel->UpdateNeedles(0.25, 0.25);
+    // A quarter turn of the position would be the angle 0 it starts at, and repaint nothing.
+    panel->UpdateNeedles(0.5, 0.25);
     EXPECT_EQ(repaints, 1);
     // Both needles are turned, the hidden one too, so a switch shows the current value.
     EXPECT_EQ(panel->tachoNeedle().Angle(), 150.0f);
+}
+
+TEST_F(AnaloguePanelTest, StillNeedlesRepaintNothing) {
+    startPanel();
+    panel->UpdateNeedles(0.5, 0.25);
+    int repaints = 0;
+    QObject::connect(&panel->imgView(), &ImageView::changed, [&repaints] { ++repaints; });
+
+    panel->UpdateNeedles(0.5, 0.25);
+    EXPECT_EQ(repaints, 0);
 }
 
 TEST_F(AnaloguePanelTest, SwitchingScalesSwapsTheNeedlesAndDrawsTheDial) {
@@ -221,6 +232,44 @@ TEST_F(AnaloguePanelTest, AMissingDialKeepsTheOtherScalesDialButSwapsTheNeedles)
     EXPECT_EQ(dial(), positionDial);
     EXPECT_TRUE(panel->tachoNeedle().isVisible());
     EXPECT_FALSE(panel->positionNeedle().isVisible());
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(AnaloguePanelTest, DialsAreRelabelledOnEachDrawingAndAChangedFileIsReadAgain) {
+    startPanel();
+    tachoButton()->setChecked(true);
+    const QImage positionDial =
+        expectedDial(folder.path("bckg_pos.jpg"), positionScaleLabels({640, 640}));
+    QImage tachoDialAt16 = decodeJpegFile(folder.path("bckg_tah.jpg")).image;
+    drawDialLabels(tachoDialAt16, tachoScaleLabels({640, 640}, 16.0));
+
+    // The labels are drawn anew on the dial each time, never over earlier labels.
+    positionButton()->setChecked(true);
+    EXPECT_EQ(dial(), positionDial);
+    tachoButton()->setChecked(true);
+    derived.TachoRangeHz = 16.0;
+    panel->SkalaJeTaho();
+    EXPECT_EQ(dial(), tachoDialAt16);
+    EXPECT_TRUE(sink.shown.empty());
+
+    // A file that changed is decoded again, as the files are read each time they are needed.
+    writeBytes(folder.path("bckg_pos.jpg"), "this is no JPEG");
+    positionButton()->setChecked(true);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0].first, MessageKind::Exception);
+}
+
+TEST_F(AnaloguePanelTest, ADialFileThatAppearsLaterIsFound) {
+    writeDial(folder.path("bckg_pos.jpg"), {640, 640}, kPositionDialColour);
+    folder.writeNeedle();
+    startSimulated();
+    makePanel();
+    tachoButton()->setChecked(true);
+    positionButton()->setChecked(true);
+
+    writeDial(folder.path("bckg_tah.jpg"), {640, 640}, kTachoDialColour);
+    tachoButton()->setChecked(true);
+    EXPECT_EQ(dial(), expectedDial(folder.path("bckg_tah.jpg"), tachoScaleLabels({640, 640}, 0.0)));
     EXPECT_TRUE(sink.shown.empty());
 }
 

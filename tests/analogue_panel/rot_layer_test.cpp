@@ -261,6 +261,47 @@ TEST(RotLayer, PropertyWritesRepaintTheViewOnlyWhileTheLayerIsVisible) {
     EXPECT_EQ(repaints, 1) << "showing the layer";
 }
 
+TEST(RotLayer, WritingTheValueAPropertyHasRepaintsNothing) {
+    ImageView view;
+    RotLayer& layer = view.addLayer<RotLayer>();
+    layer.setAngle(12.5f);
+    layer.setPosition({3.0f, 4.0f});
+    layer.setBitmapCenter({1.0f, 2.0f});
+    layer.setScaled(true);
+    layer.setMasterAlpha(190);
+    int repaints = 0;
+    QObject::connect(&view, &ImageView::changed, [&repaints] { ++repaints; });
+
+    const struct {
+        const char* property;
+        std::function<void()> write;
+    } sameAgain[] = {
+        {"Angle", [&] { layer.setAngle(12.5f); }},
+        {"Position",
+         [&] {
+             layer.setPosition({3.0f, 4.0f});
+         }},
+        {"BitmapCenter",
+         [&] {
+             layer.setBitmapCenter({1.0f, 2.0f});
+         }},
+        {"Scaled", [&] { layer.setScaled(true); }},
+        {"MasterAlpha", [&] { layer.setMasterAlpha(190); }},
+    };
+    for (const auto& w : sameAgain) {
+        repaints = 0;
+        w.write();
+        EXPECT_EQ(repaints, 0) << w.property;
+    }
+
+    // An opacity beyond the range is held at its end, which is then the value it has.
+    layer.setMasterAlpha(255);
+    repaints = 0;
+    layer.setMasterAlpha(300);
+    EXPECT_EQ(repaints, 0) << "MasterAlpha held at 255";
+    EXPECT_EQ(layer.MasterAlpha(), 255);
+}
+
 TEST(ImageView, ShowsTheCurrentImageSizeAndColoursAfterEarlierPaints) {
     ImageView view;
     view.resize(80, 40);

@@ -16,11 +16,14 @@ void AffineLayer::setBitmap(const QImage& bitmap) {
 }
 
 void AffineLayer::setMasterAlpha(int alpha) {
-    masterAlpha_ = std::clamp(alpha, 0, 255);
+    alpha = std::clamp(alpha, 0, 255);
+    if (alpha == masterAlpha_) return;
+    masterAlpha_ = alpha;
     changed();
 }
 
 void AffineLayer::setBitmapCenter(PointF32 center) {
+    if (center == bitmapCenter_) return;
     bitmapCenter_ = center;
     changed();
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QRadioButton>
 #include <QScreen>
@@ -72,9 +73,7 @@ AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, AdapterLink& link,
                 ImgViewMouseDown(button, position);
             });
     connect(ImgView, &ImageView::mouseMove, this,
-            [this](Qt::KeyboardModifiers, QPoint position, ImageLayer*) {
-                ImgViewMouseMove(position);
-            });
+            [this](Qt::KeyboardModifiers, QPoint position) { ImgViewMouseMove(position); });
 
     FormCreate();
 }
@@ -98,7 +97,7 @@ void AnaloguePanel::FormCreate() {
 
     PositionNeedle = &ImgView->addLayer<RotLayer>();
     if (!needle.isNull())
-        prepareNeedle(*PositionNeedle, needle, kPositionNeedleAlpha, {(w - 1) / 2, (h - 1) / 2});
+        prepareNeedle(*PositionNeedle, needle, kPositionNeedleAlpha, needlePivot(dial));
     PositionNeedle->setScaled(true);
 
     PositionNeedle->setVisible(true);
@@ -126,30 +125,39 @@ void AnaloguePanel::resizeEvent(QResizeEvent* event) {
     arrangeControls();
 }
 
-void AnaloguePanel::showDial(const char* fileName,
+void AnaloguePanel::showDial(const char* fileName, DecodedDial& decodedDial,
                              const std::function<std::vector<DialLabel>(QSize)>& labelsFor) {
+    // The file is looked for every time, so a dial that went missing leaves the view as it
+    // is; it is decoded again only when it has changed since it was last decoded.
     const QString path = locatePanelImage(QString::fromLatin1(fileName));
-    if (path.isEmpty()) return;  // the view keeps the dial it has
-    const JpegImage decoded = decodeJpegFile(path);
-    if (!decoded.ok()) {
-        QImage cleared(ImgView->bitmap().size(), QImage::Format_RGB32);
-        cleared.fill(Qt::black);
-        ImgView->setBitmap(cleared);
-        link_.messages().show(MessageKind::Exception, decoded.error.toStdString());
-        return;
+    if (path.isEmpty()) return;
+    const QFileInfo file(path);
+    if (decodedDial.image.isNull() || decodedDial.path != path ||
+        decodedDial.modified != file.lastModified() || decodedDial.size != file.size()) {
+        const JpegImage decoded = decodeJpegFile(path);
+        if (!decoded.ok()) {
+            decodedDial = {};
+            QImage cleared(ImgView->bitmap().size(), QImage::Format_RGB32);
+            cleared.fill(Qt::black);
+            ImgView->setBitmap(cleared);
+            link_.messages().show(MessageKind::Exception, decoded.error.toStdString());
+            return;
+        }
+        decodedDial = {path, file.lastModified(), file.size(), decoded.image};
     }
-    QImage dial = decoded.image;
+    QImage dial = decodedDial.image;  // drawing on it detaches it, so the kept dial stays bare
     drawDialLabels(dial, labelsFor(dial.size()));
     ImgView->setBitmap(dial);
 }
 
 void AnaloguePanel::SkalaJePozicija() {
-    showDial(kPositionDialFile, positionScaleLabels);
+    showDial(kPositionDialFile, positionDial_, positionScaleLabels);
 }
 
 void AnaloguePanel::SkalaJeTaho() {
     const double range = derived_.TachoRangeHz;
-    showDial(kTachoDialFile, [range](QSize dial) { return tachoScaleLabels(dial, range); });
+    showDial(kTachoDialFile, tachoDial_,
+             [range](QSize dial) { return tachoScaleLabels(dial, range); });
 }
 
 void AnaloguePanel::UpdateNeedles(double positionFraction, double tachoFraction) {

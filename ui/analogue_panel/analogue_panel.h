@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDateTime>
 #include <QImage>
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -60,8 +62,16 @@ protected:
 private:
     void FormCreate();
     void arrangeControls();
-    // Loads the dial file into the view and writes the labels for its size into it.
-    void showDial(const char* fileName,
+    // A dial as last decoded, without labels, and the file it came from.
+    struct DecodedDial {
+        QString path;
+        QDateTime modified;
+        qint64 size = 0;
+        QImage image;
+    };
+    // Shows the dial with the labels for its size written into it. A missing file leaves
+    // the view as it is; the file is decoded again only when it has changed.
+    void showDial(const char* fileName, DecodedDial& decodedDial,
                   const std::function<std::vector<DialLabel>(QSize)>& labelsFor);
     QImage loadNeedleImage();
     void centreOverMainWindow();
@@ -72,6 +82,8 @@ private:
     AdapterLink& link_;
     const chip::DerivedValues& derived_;
     bool shownBefore_ = false;
+    DecodedDial positionDial_;
+    DecodedDial tachoDial_;
 
     ImageView* ImgView = nullptr;
     QWidget* Panel1 = nullptr;

@@ -89,8 +89,7 @@ void ImageView::mousePressEvent(QMouseEvent* event) {
 }
 
 void ImageView::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint position = event->position().toPoint();
-    emit mouseMove(event->modifiers(), position, layerAt(position));
+    emit mouseMove(event->modifiers(), event->position().toPoint());
 }
 
 }  // namespace qe::ui

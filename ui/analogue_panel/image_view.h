@@ -57,7 +57,8 @@ signals:
     // Mouse positions are in view pixels.
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position,
                    qe::ui::ImageLayer* layer);
-    void mouseMove(Qt::KeyboardModifiers modifiers, QPoint position, qe::ui::ImageLayer* layer);
+    // No layer with a move: finding it would hit-test every layer on every move.
+    void mouseMove(Qt::KeyboardModifiers modifiers, QPoint position);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

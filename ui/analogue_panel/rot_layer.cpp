@@ -10,16 +10,19 @@ namespace qe::ui {
 RotLayer::RotLayer(ImageView* view) : AffineLayer(view) {}
 
 void RotLayer::setAngle(float angle) {
+    if (angle == angle_) return;  // a still needle repaints nothing
     angle_ = angle;
     changed();
 }
 
 void RotLayer::setPosition(PointF32 position) {
+    if (position == position_) return;
     position_ = position;
     changed();
 }
 
 void RotLayer::setScaled(bool scaled) {
+    if (scaled == scaled_) return;
     scaled_ = scaled;
     changed();
 }

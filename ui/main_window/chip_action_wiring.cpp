@@ -12,7 +12,7 @@ void MainWindow::connectChipActions() {
     for (const chip::SettingGroup& group : chip::settingGroups())
         if (RadioGroup* control = radioGroup(QString::fromLatin1(group.control)))
             connect(control, &RadioGroup::clicked, this,
-                    [this, &group] { RadioGroupClick(group); });
+                    [this, &group](int item) { RadioGroupClick(group, item); });
 
     const struct {
         const char* button;

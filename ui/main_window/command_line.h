@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "adapter_commands.h"
 #include "simulation.h"
 
 namespace qe::ui {
@@ -18,7 +19,10 @@ struct ProgramOptions {
 // The program's arguments: --help, --version, --simulate and the simulation's settings.
 class CommandLine {
 public:
+    // The command line starts with a few chips; the simulation window adds more, up to one
+    // per bus address.
     static constexpr int kMaxChips = 4;
+    static_assert(kMaxChips <= kBusAddressCount);
 
     CommandLine();
 

@@ -1,12 +1,33 @@
 #include "control_states.h"
 
 #include <QWidget>
+#include <string_view>
+
+#include "register_map.h"
 
 namespace qe::ui {
 
 namespace {
+
 using A = ControlAction;
+
+bool followsAnotherGroup(std::string_view control) {
+    for (const chip::SettingGroup& group : chip::settingGroups())
+        for (const chip::DependentControl& dependent : group.dependents)
+            if (dependent.control == control) return true;
+    return false;
 }
+
+// The radio groups whose enabled state follows another group's choice, or all the others.
+std::vector<const char*> radioGroups(bool followingAnother) {
+    std::vector<const char*> controls;
+    for (const chip::SettingGroup& group : chip::settingGroups())
+        if (followsAnotherGroup(group.control) == followingAnother)
+            controls.push_back(group.control);
+    return controls;
+}
+
+}  // namespace
 
 DisplayState displayStateFor(bool connected, bool chipPowered) {
     if (!connected) return DisplayState::NotConnected;
@@ -46,17 +67,14 @@ const std::vector<DisplayStateRule>& displayStateRules() {
 
 const std::vector<SettingsRule>& settingsRules() {
     static const std::vector<SettingsRule> rules = {
-        {{"RgACC", "RgDACT", "RgBufSel", "RgSign", "RgSSI", "RgREG35", "RgPdee", "RgAGCDis",
-          "RgPDint", "RgABRiDis"},
-         A::Enable,
-         A::Disable},
+        {radioGroups(/*followingAnother=*/false), A::Enable, A::Disable},
         {{"GbChipAddress", "EdNaslovCipa", "BtnDolociNaslov"}, A::Enable, A::Disable},
         {{"EdPosZ", "BtnPresetZero", "BtnZeroCurrentPos"}, A::Enable, A::Disable},
         {{"cbHysteresis", "ButtonSetHysteresis"}, A::Enable, A::Disable},
         {{"BtnProg", "BtnRead", "BtnSave", "BtnLoad"}, A::Enable, A::Disable},
         {{"CbBeriSkoz"}, A::Enable, A::Disable},
         // These follow other settings; only filling the panel or changing a setting enables them.
-        {{"RgDAC", "RgSTH", "RgUVW", "RgPDTR"}, A::Keep, A::Disable},
+        {radioGroups(/*followingAnother=*/true), A::Keep, A::Disable},
     };
     return rules;
 }

@@ -42,6 +42,24 @@ struct SettingsRule {
 // The settings controls that every tick enables or disables as a block.
 const std::vector<SettingsRule>& settingsRules();
 
+// A rule's control, found once by name, and the rule that sets it.
+template <typename Rule>
+struct BoundControl {
+    QWidget* control;
+    const Rule* rule;
+};
+
+// Finds the controls of every rule, in the rules' order, by `find` (name to widget);
+// a name that finds no control drops out.
+template <typename Rule, typename Find>
+std::vector<BoundControl<Rule>> bindRuleControls(const std::vector<Rule>& rules, Find find) {
+    std::vector<BoundControl<Rule>> bound;
+    for (const Rule& rule : rules)
+        for (const char* name : rule.controls)
+            if (QWidget* control = find(name)) bound.push_back({control, &rule});
+    return bound;
+}
+
 // Carries out one action on one control; `continuous` is the state of "Continuously".
 void applyControlAction(QWidget* control, ControlAction action, bool continuous);
 

@@ -3,22 +3,25 @@
 // while they work with it.
 #include <QPushButton>
 #include <algorithm>
+#include <optional>
 
 #include "chip_exchange_guard.h"
 #include "main_window.h"
+#include "power_down_pause.h"
+#include "settings_messages.h"
 
 namespace qe::ui {
 
 namespace {
 
-using chip::fields::Pdee;
+using chip::powerDownOn;
+using chip::withPowerDown;
 
 const char* const kCannotWrite = "Can not write to the EEPROM";
 const char* const kNotCorrectlyWritten = "The data was not correctly written to the EEPROM";
-const char* const kReadingFailed = "The reading was unsuccessful.";
 
-constexpr std::uint8_t kWorkingWord = Pdee.word;  // 48
-constexpr std::uint8_t kStoredWord = 0;           // its EEPROM copy
+constexpr std::uint8_t kWorkingWord = chip::fields::Pdee.word;  // 48
+constexpr std::uint8_t kStoredWord = 0;                         // its EEPROM copy
 constexpr std::size_t kProgrammedWords = 4;
 constexpr std::size_t kComparedWords = 8;
 // The chip may refuse a write while it wakes up, so a refusal is worth asking again, a few
@@ -26,25 +29,12 @@ constexpr std::size_t kComparedWords = 8;
 // only wait out the adapter's time-limit again.
 constexpr int kWriteAttempts = 10;
 
-std::uint16_t withPdee(std::uint16_t word, bool on) {
-    return chip::withField(word, Pdee, on ? 1 : 0);
-}
-bool pdeeOn(std::uint16_t word) {
-    return chip::fieldValue(word, Pdee) != 0;
-}
-
 // Asks again while the chip refuses, up to the bound; returns the last attempt's reply.
 WriteReply writeUntilAcknowledged(AdapterLink& link, std::uint8_t reg, std::uint16_t word) {
     WriteReply reply = WriteReply::Refused;
     for (int attempt = 0; attempt < kWriteAttempts && reply == WriteReply::Refused; ++attempt)
         reply = link.writeRegisterReply(link.ChipAddress, reg, word);
     return reply;
-}
-
-// After a failure the working register gets the user's power-down mode back; the mirror
-// keeps whatever the chip acknowledged.
-void putPowerDownModeBack(AdapterLink& link, std::uint8_t address, std::uint16_t word) {
-    if (link.WriteRegister(address, kWorkingWord, word)) link.image()[kWorkingWord] = word;
 }
 
 }  // namespace
@@ -58,12 +48,14 @@ void MainWindow::BtnProgClick() {
 bool MainWindow::programEeprom() {
     const ChipExchangeGuard exchange(chipExchanges_);
     auto& image = link_.image();
-    const bool pdeeWasOn = pdeeOn(image[kWorkingWord]);
+    const bool pdeeWasOn = powerDownOn(image[kWorkingWord]);
     bool pdeeSwitchedOff = false;  // the chip may hold the mode off and has to get it back
     const auto fail = [&](const char* message) {
         if (pdeeSwitchedOff) {
-            image[kWorkingWord] = withPdee(image[kWorkingWord], false);  // as the chip now holds it
-            putPowerDownModeBack(link_, link_.ChipAddress, withPdee(image[kWorkingWord], true));
+            // The mirror as the chip now holds it; the chip gets the user's mode back.
+            image[kWorkingWord] = withPowerDown(image[kWorkingWord], false);
+            chip::resumePowerDown(link_, link_.ChipAddress, false,
+                                  withPowerDown(image[kWorkingWord], true));
         }
         link_.messages().show(MessageKind::Error, message);
         FillSettingsPanel();
@@ -75,7 +67,7 @@ bool MainWindow::programEeprom() {
     };
 
     if (pdeeWasOn) {
-        const std::uint16_t off = withPdee(image[kWorkingWord], false);
+        const std::uint16_t off = withPowerDown(image[kWorkingWord], false);
         const WriteReply reply = writeUntilAcknowledged(link_, kWorkingWord, off);
         // Only a refusal tells that the chip kept the mode on; without an answer it may not have.
         pdeeSwitchedOff = reply != WriteReply::Refused;
@@ -95,12 +87,12 @@ bool MainWindow::programEeprom() {
 
     if (pdeeWasOn) {
         // The EEPROM stores the mode on; the working register gets it back last.
-        image[kWorkingWord] = withPdee(image[kWorkingWord], true);
+        image[kWorkingWord] = withPowerDown(image[kWorkingWord], true);
         if (!store(kStoredWord)) return fail(kCannotWrite);
-        image[kWorkingWord] = withPdee(image[kWorkingWord], false);
+        image[kWorkingWord] = withPowerDown(image[kWorkingWord], false);
         if (!store(kWorkingWord)) return fail(kCannotWrite);
         link_.ReadRegister(link_.ChipAddress, kStoredWord);
-        image[kWorkingWord] = withPdee(image[kWorkingWord], true);
+        image[kWorkingWord] = withPowerDown(image[kWorkingWord], true);
         if (!store(kWorkingWord)) return fail(kCannotWrite);
     }
     FillSettingsPanel();
@@ -115,37 +107,24 @@ void MainWindow::BtnReadClick() {
 
 void MainWindow::readEeprom() {
     const ChipExchangeGuard exchange(chipExchanges_);
-    auto& image = link_.image();
     const std::uint8_t address = link_.ChipAddress;
-    const auto fail = [this] { link_.messages().show(MessageKind::Error, kReadingFailed); };
-
-    const RegisterRead working = link_.ReadRegister(address, kWorkingWord);
+    const std::optional<std::uint16_t> working = chip::pausePowerDown(link_, address);
+    const auto fail = [&] {
+        // The chip may still be at its old address; if not, nobody takes this write.
+        if (working) chip::resumePowerDown(link_, address, false, *working);
+        link_.messages().show(MessageKind::Error, kReadingFailed);
+    };
     if (!working) return fail();
-    const bool pdeeWasOn = pdeeOn(working.word);
-    if (pdeeWasOn) {
-        image[kWorkingWord] = withPdee(working.word, false);
-        link_.WriteRegister(address, kWorkingWord, image[kWorkingWord]);
-    }
 
     // Word 0 is written back only as the chip reported it.
     const RegisterRead stored = link_.ReadRegister(address, kStoredWord);
-    if (!stored) {
-        if (pdeeWasOn) putPowerDownModeBack(link_, address, working.word);
-        return fail();
-    }
+    if (!stored) return fail();
     link_.WriteRegister(address, kStoredWord, stored.word);
     link_.ChipAddress =
         static_cast<std::uint8_t>(chip::fieldValue(stored.word, chip::fields::ADDR));
 
-    if (!link_.ReadAllRegisters(link_.ChipAddress)) {
-        // The chip may still be at its old address; if not, nobody takes this write.
-        if (pdeeWasOn) putPowerDownModeBack(link_, address, working.word);
-        return fail();
-    }
-    if (pdeeWasOn) {
-        image[kWorkingWord] = withPdee(image[kWorkingWord], true);
-        link_.WriteRegister(link_.ChipAddress, kWorkingWord, image[kWorkingWord]);
-    }
+    if (!link_.ReadAllRegisters(link_.ChipAddress)) return fail();
+    chip::resumePowerDown(link_, link_.ChipAddress, true, *working);
     FillSettingsPanel();
 }
 

@@ -97,12 +97,14 @@ void MainWindow::wakeScreenSaver(int counts) {
 }
 
 void MainWindow::RbNumberClick() {
-    if (!RbNumber->isChecked()) return;
-    showDisplayModeTexts(chip::decodeReadout(link_.image(), derived_), kLiveDegreesDecimals);
+    showDisplayMode();
 }
 
 void MainWindow::RbdegreesClick() {
-    if (!Rbdegrees->isChecked()) return;
+    showDisplayMode();
+}
+
+void MainWindow::showDisplayMode() {
     showDisplayModeTexts(chip::decodeReadout(link_.image(), derived_), kLiveDegreesDecimals);
 }
 

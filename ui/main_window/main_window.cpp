@@ -85,6 +85,9 @@ MainWindow::~MainWindow() {
 
 void MainWindow::bindControls(const QHash<QString, QWidget*>& made) {
     controls_ = made;
+    const auto find = [this](const char* name) { return control(name); };
+    displayStateControls_ = bindRuleControls(displayStateRules(), find);
+    settingsControls_ = bindRuleControls(settingsRules(), find);
     SpeedButtonHide = typed<ToggleImageButton>(made, "SpeedButtonHide");
     Panel1 = typed<QWidget>(made, "Panel1");
     Panel6 = typed<QWidget>(made, "Panel6");

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "adapter_link.h"
 #include "control_states.h"
@@ -92,7 +93,7 @@ public:
     void FillHysteresisList();
 
     // Chip configuration: the radio groups, PROG and READ, the entered settings, SAVE and LOAD.
-    void RadioGroupClick(const chip::SettingGroup& group);
+    void RadioGroupClick(const chip::SettingGroup& group, int item);
     void BtnProgClick();
     void BtnReadClick();
     void BtnSetAddressClick();
@@ -131,12 +132,16 @@ private:
     void onceASecond();
     void showDisplayState(DisplayState state);
     bool scanStep();
+    // One chip on the bus becomes the chip worked with, its settings shown when
+    // `refreshPanel`; more than one is refused with a message, and then false.
+    bool adoptScannedChip(bool refreshPanel);
     void applySettingsStep(bool operable);
     void blankReadout();
 
     // Chip configuration steps.
     void connectChipActions();
-    void fillRadioGroup(RadioGroup& control, const RegisterImage& image);
+    // The derived value and the dependent groups' enabled state follow the group's item.
+    void showGroupItem(const chip::SettingGroup& group, int item);
     bool programEeprom();
     void readEeprom();
     void changeAddress();
@@ -145,6 +150,7 @@ private:
     // Readout.
     enum class Fill { Live, FromMirror };
     void showReadout(const chip::Readout& readout, Fill fill);
+    void showDisplayMode();
     void showDisplayModeTexts(const chip::Readout& readout, int degreesDecimals);
     void wakeScreenSaver(int counts);
 
@@ -159,6 +165,9 @@ private:
     int chipExchanges_ = 0;  // handlers between their exchanges with the chip (ChipExchangeGuard)
     QTimer* Timer1 = nullptr;
     QHash<QString, QWidget*> controls_;
+    // The controls the poll cycle sets on every tick, found once.
+    std::vector<BoundControl<DisplayStateRule>> displayStateControls_;
+    std::vector<BoundControl<SettingsRule>> settingsControls_;
 
     ToggleImageButton* SpeedButtonHide = nullptr;
     QWidget* Panel1 = nullptr;

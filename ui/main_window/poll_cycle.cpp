@@ -69,9 +69,9 @@ void MainWindow::showDisplayState(DisplayState state) {
     StBar1->setPanelText(0, QString::fromLatin1(connectionText(state)));
     StBar1->setPanelText(1, QString::fromLatin1(supplyText(state)));
     const auto column = static_cast<std::size_t>(state);
-    for (const auto& rule : displayStateRules())
-        for (const char* name : rule.controls)
-            applyControlAction(control(name), rule.actions[column], CbBeriSkoz->isChecked());
+    const bool continuous = CbBeriSkoz->isChecked();
+    for (const auto& [widget, rule] : displayStateControls_)
+        applyControlAction(widget, rule->actions[column], continuous);
     // Without an adapter nothing that the readout shows is current.
     if (state == DisplayState::NotConnected) blankReadout();
 }
@@ -80,6 +80,10 @@ void MainWindow::showDisplayState(DisplayState state) {
 bool MainWindow::scanStep() {
     const int previousAddress = singleAddressOrNone(link_.ChipAddressList);
     if (!link_.ScanBus()) return false;
+    return adoptScannedChip(singleAddressOrNone(link_.ChipAddressList) != previousAddress);
+}
+
+bool MainWindow::adoptScannedChip(bool refreshPanel) {
     const auto& found = link_.ChipAddressList;
     if (found.size() > 1) {
         link_.messages().show(MessageKind::Error, kTooManyChips);
@@ -87,16 +91,15 @@ bool MainWindow::scanStep() {
     }
     if (found.size() == 1) {
         link_.ChipAddress = found.front();
-        if (previousAddress != found.front()) RefreshSettingsPanel();
+        if (refreshPanel) RefreshSettingsPanel();
     }
     return true;
 }
 
 void MainWindow::applySettingsStep(bool operable) {
-    for (const auto& rule : settingsRules())
-        for (const char* name : rule.controls)
-            applyControlAction(control(name), operable ? rule.whenOperable : rule.otherwise,
-                               CbBeriSkoz->isChecked());
+    const bool continuous = CbBeriSkoz->isChecked();
+    for (const auto& [widget, rule] : settingsControls_)
+        applyControlAction(widget, operable ? rule->whenOperable : rule->otherwise, continuous);
 }
 
 bool MainWindow::WaitPollIdle() {
@@ -109,15 +112,7 @@ void MainWindow::BtnONClick() {
         const ChipExchangeGuard exchange(chipExchanges_);
         link_.PowerOn();
         // PowerOn has just asked the adapter; its answer is in ChipPowered.
-        if (link_.ChipPowered && link_.ScanBus()) {
-            const auto& found = link_.ChipAddressList;
-            if (found.size() == 1) {
-                link_.ChipAddress = found.front();
-                RefreshSettingsPanel();
-            } else if (found.size() > 1) {
-                link_.messages().show(MessageKind::Error, kTooManyChips);
-            }
-        }
+        if (link_.ChipPowered && link_.ScanBus()) adoptScannedChip(/*refreshPanel=*/true);
     }
     BtnON->setEnabled(true);
 }

@@ -4,27 +4,19 @@
 #include "chip_exchange_guard.h"
 #include "field_change.h"
 #include "main_window.h"
-#include "radio_group.h"
 
 namespace qe::ui {
 
-void MainWindow::RadioGroupClick(const chip::SettingGroup& group) {
+void MainWindow::RadioGroupClick(const chip::SettingGroup& group, int item) {
     // Filling the panel selects items too; those clicks are not the user's.
     if (!PanelReady) return;
     if (!WaitPollIdle()) return;
     const ChipExchangeGuard exchange(chipExchanges_);
-    RadioGroup* control = radioGroup(QString::fromLatin1(group.control));
-    if (!control) return;
 
     // What the panel now shows follows the choice whatever the chip makes of it.
-    const int item = control->itemIndex();
-    const std::uint16_t value = chip::valueForItem(group.mapping, item);
-    chip::updateDerived(derived_, group.derived, value);
-    for (const auto& dependent : group.dependents)
-        if (RadioGroup* dependentGroup = radioGroup(QString::fromLatin1(dependent.control)))
-            dependentGroup->setEnabled(chip::dependentEnabled(dependent, item));
+    showGroupItem(group, item);
 
-    if (!chip::changeField(link_, group.field, value)) {
+    if (!chip::changeField(link_, group.field, chip::valueForItem(group.mapping, item))) {
         link_.messages().show(MessageKind::Error, group.failureMessage);
         return;
     }

@@ -1,11 +1,11 @@
 #include "adapter_controls.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "named_button.h"
+#include "widget_row.h"
 
 namespace qe::ui {
 
@@ -35,11 +35,8 @@ AdapterControls::AdapterControls(sim::SimulatedAdapter& adapter, QWidget* parent
 }
 
 QWidget* AdapterControls::makeCableRow() {
-    auto* holder = new QWidget(this);
-    auto* layout = new QHBoxLayout(holder);
-    layout->setContentsMargins(0, 0, 0, 0);
-    unplug_ = makeNamedButton("unplugButton", QStringLiteral("Unplug"), holder);
-    replug_ = makeNamedButton("replugButton", QStringLiteral("Plug in"), holder);
+    unplug_ = makeNamedButton("unplugButton", QStringLiteral("Unplug"), this);
+    replug_ = makeNamedButton("replugButton", QStringLiteral("Plug in"), this);
     connect(unplug_, &QPushButton::clicked, this, [this] {
         adapter_.unplug();
         refresh();
@@ -48,35 +45,22 @@ QWidget* AdapterControls::makeCableRow() {
         adapter_.replug();
         refresh();
     });
-    layout->addWidget(new QLabel(QStringLiteral("Cable:"), holder));
-    layout->addWidget(unplug_);
-    layout->addWidget(replug_);
-    layout->addStretch();
-    return holder;
+    return makeRow(this, {new QLabel(QStringLiteral("Cable:"), this), unplug_, replug_});
 }
 
 QWidget* AdapterControls::makeFaultRow() {
-    auto* holder = new QWidget(this);
-    auto* layout = new QHBoxLayout(holder);
-    layout->setContentsMargins(0, 0, 0, 0);
-
-    auto* lose = makeNamedButton("loseReplyButton", QStringLiteral("Lose next reply"), holder);
+    auto* lose = makeNamedButton("loseReplyButton", QStringLiteral("Lose next reply"), this);
     connect(lose, &QPushButton::clicked, this, [this] { adapter_.loseNextReply(); });
-    auto* late = makeNamedButton("lateReplyButton", QStringLiteral("Late next reply"), holder);
+    auto* late = makeNamedButton("lateReplyButton", QStringLiteral("Late next reply"), this);
     late->setToolTip(QStringLiteral("The next reply comes %1 ms late.").arg(kLateReplyMs));
     connect(late, &QPushButton::clicked, this, [this] { adapter_.delayNextReply(kLateReplyMs); });
-    auto* refuse = makeNamedButton("refuseWritesButton", QStringLiteral("Refuse writes"), holder);
+    auto* refuse = makeNamedButton("refuseWritesButton", QStringLiteral("Refuse writes"), this);
     refuse->setCheckable(true);
     refuse->setToolTip(QStringLiteral("While down, the adapter acknowledges every write with 0."));
     connect(refuse, &QPushButton::toggled, this,
             [this](bool on) { adapter_.refuseEveryNthWrite(on ? 1 : 0); });
 
-    layout->addWidget(new QLabel(QStringLiteral("Faults:"), holder));
-    layout->addWidget(lose);
-    layout->addWidget(late);
-    layout->addWidget(refuse);
-    layout->addStretch();
-    return holder;
+    return makeRow(this, {new QLabel(QStringLiteral("Faults:"), this), lose, late, refuse});
 }
 
 void AdapterControls::refresh() {

@@ -8,13 +8,12 @@
 
 #include <set>
 
+#include "adapter_commands.h"
 #include "named_button.h"
 
 namespace qe::ui {
 
 namespace {
-
-constexpr int kAddressCount = 128;
 
 std::set<int> addressesOn(sim::ChipBus& bus) {
     std::set<int> addresses;
@@ -53,7 +52,7 @@ ChipControls::ChipControls(sim::ChipBus& bus, QWidget* parent)
 void ChipControls::addChip() {
     // The lowest free address, so the new chip is a second chip and not a twin of the first.
     const std::set<int> used = addressesOn(bus_);
-    for (int address = 0; address < kAddressCount; ++address) {
+    for (int address = 0; address < kBusAddressCount; ++address) {
         if (!used.contains(address)) {
             bus_.addChip(static_cast<std::uint8_t>(address));
             break;

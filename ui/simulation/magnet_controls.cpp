@@ -13,6 +13,7 @@
 
 #include "named_button.h"
 #include "simulation.h"
+#include "widget_row.h"
 
 namespace qe::ui {
 
@@ -47,15 +48,6 @@ QString statusText(sim::MagnetStatus status) {
     return {};
 }
 
-QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets) {
-    auto* holder = new QWidget(parent);
-    auto* layout = new QHBoxLayout(holder);
-    layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget* widget : widgets) layout->addWidget(widget);
-    layout->addStretch();
-    return holder;
-}
-
 }  // namespace
 
 MagnetControls::MagnetControls(sim::VirtualMagnet& magnet, QWidget* parent)
@@ -85,7 +77,7 @@ QWidget* MagnetControls::makeAngleRow() {
     angleText_->setObjectName(QStringLiteral("angleText"));
     angleText_->setMinimumWidth(
         angleText_->fontMetrics().horizontalAdvance(QStringLiteral("359.9° (4095 of 4096)")));
-    return row(this, {angleDial_, angleText_});
+    return makeRow(this, {angleDial_, angleText_});
 }
 
 QWidget* MagnetControls::makeSpeedRow() {
@@ -104,7 +96,7 @@ QWidget* MagnetControls::makeSpeedRow() {
     connect(stop, &QPushButton::clicked, speed_, [this] { speed_->setValue(0.0); });
     auto* reverse = makeNamedButton("reverseButton", QStringLiteral("Reverse"), this);
     connect(reverse, &QPushButton::clicked, speed_, [this] { speed_->setValue(-speed_->value()); });
-    return row(this, {speed_, stop, reverse});
+    return makeRow(this, {speed_, stop, reverse});
 }
 
 QWidget* MagnetControls::makeDistanceRow() {
