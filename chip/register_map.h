@@ -58,9 +58,6 @@ inline constexpr Field TachoAlarm{35, 10, 1};
 inline constexpr Field AgcGain{35, 12, 4};
 }  // namespace fields
 
-// The layout lives with the register image; chip:: code names the working words here too.
-using qe::kFirstWorkingWord;
-
 // The hysteresis choices: one per value of Hyst.
 inline constexpr int kHysteresisItemCount = 128;
 

@@ -76,13 +76,13 @@ bool MainWindow::programEeprom() {
     }
 
     for (std::uint8_t i = 0; i < kProgrammedWords; ++i)
-        if (!link_.WriteRegister(link_.ChipAddress, i, image[chip::kFirstWorkingWord + i]))
+        if (!link_.WriteRegister(link_.ChipAddress, i, image[kFirstWorkingWord + i]))
             return fail(kCannotWrite);
 
     // Only words that really came back from the chip can prove the EEPROM right.
     const bool verified = link_.ReadAllRegisters(link_.ChipAddress) &&
                           std::equal(image.begin(), image.begin() + kComparedWords,
-                                     image.begin() + chip::kFirstWorkingWord);
+                                     image.begin() + kFirstWorkingWord);
     if (!verified) return fail(kNotCorrectlyWritten);
 
     if (pdeeWasOn) {
