@@ -32,6 +32,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 cmake_args=(-S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
 [[ "${CI:-}" == "true" ]] && cmake_args+=(-DQE7204_WERROR=ON)
+# Reuse earlier compilations where ccache is installed (it is optional).
+command -v ccache >/dev/null && cmake_args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 if [[ ! -f "$build/build.ninja" ]] || [[ "${CI:-}" == "true" ]]; then
   cmake "${cmake_args[@]}" >/dev/null
 fi
