@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "register_image.h"
+#include "simulated_adapter.h"
+
+namespace qe::sim {
+
+// What a simulated adapter's chips hold, kept as a few lines of text so that the desk can
+// outlive the process: each run of a command-line tool then finds the chips as the run
+// before left them, as it would on a real bench. The magnet is not kept.
+struct DeskSnapshot {
+    struct Chip {
+        std::array<std::uint16_t, kEepromWordCount> eeprom{};
+        // Working words 48..55 while the supply is on.
+        std::optional<std::array<std::uint16_t, kWorkingWordCount>> working;
+        bool operator==(const Chip&) const = default;
+    };
+    bool supplyOn = false;
+    std::vector<Chip> chips;
+    bool operator==(const DeskSnapshot&) const = default;
+};
+
+DeskSnapshot takeSnapshot(SimulatedAdapter& adapter);
+
+// Replaces the adapter's chips by those of the snapshot and switches the supply as it was.
+void restoreSnapshot(SimulatedAdapter& adapter, const DeskSnapshot& snapshot);
+
+// "supply on|off", then one line per chip: "chip", 32 EEPROM words, and with the supply on
+// "working" and the 8 working words, all in hexadecimal.
+std::string snapshotText(const DeskSnapshot& snapshot);
+// Nothing when the text is not such a snapshot.
+std::optional<DeskSnapshot> parseSnapshot(const std::string& text);
+
+}  // namespace qe::sim
