@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "install_layout.h"
+
 namespace qe {
 
 namespace {
@@ -131,8 +133,11 @@ QString iniFilePathFor(const QString& executablePath, const QString& fallbackFol
     if (fileName.isEmpty()) fileName = QStringLiteral("qe7204-tool");
     fileName += QLatin1String(".ini");
 
+    // An installed program never writes into its own folder, not even when it could (run as
+    // root from /usr/bin): its settings belong to the user.
     const QFileInfo folder(executable.absolutePath());
-    if (!executablePath.isEmpty() && folder.isDir() && folder.isWritable())
+    if (!executablePath.isEmpty() && folder.isDir() && folder.isWritable() &&
+        !isInstalledProgramFolder(folder.absoluteFilePath()))
         return QDir(folder.absoluteFilePath()).filePath(fileName);
     return QDir(fallbackFolder).filePath(fileName);
 }

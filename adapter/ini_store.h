@@ -35,8 +35,8 @@ private:
 };
 
 // The ini file beside the executable: its folder and file name with the extension replaced
-// by ".ini". When that folder cannot be written (an installation owned by the system), the
-// same file name in `fallbackFolder` instead.
+// by ".ini". When that folder cannot be written, or the executable is an installed one (see
+// isInstalledProgramFolder), the same file name in `fallbackFolder` instead.
 QString iniFilePathFor(const QString& executablePath, const QString& fallbackFolder);
 
 // iniFilePathFor the running program, falling back to the user's configuration folder.

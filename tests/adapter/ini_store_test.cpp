@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ini_store.h"
+#include "install_layout.h"
 
 namespace qe {
 namespace {
@@ -191,6 +192,9 @@ TEST(IniStore, WriteThatCannotHappenIsReported) {
 TEST(IniFilePath, BesideTheExecutableWithTheExtensionReplaced) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("bin.d")));
+    // An installation, moved under a folder the user may write.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("opt/bin")));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("opt/share/qe7204-tool")));
     const QString fallback = QStringLiteral("/home/user/.config/qe7204-tool");
     struct PathCase {
         QString executable;
@@ -204,11 +208,28 @@ TEST(IniFilePath, BesideTheExecutableWithTheExtensionReplaced) {
         // A folder that cannot be written: the user's configuration folder instead.
         {dir.filePath("missing/qe7204-tool"), fallback + "/qe7204-tool.ini"},
         {QStringLiteral("/nonexistent-qe7204/bin/qe7204-tool.exe"), fallback + "/qe7204-tool.ini"},
+        // An installed program keeps its settings with the user even where it could write.
+        {dir.filePath("opt/bin/qe7204-tool"), fallback + "/qe7204-tool.ini"},
     };
     for (const PathCase& c : cases) {
         SCOPED_TRACE(c.executable.toStdString());
         EXPECT_EQ(iniFilePathFor(c.executable, fallback), c.ini);
     }
+}
+
+TEST(InstallLayout, DataAndDocumentationBesideTheProgramsFolder) {
+    EXPECT_EQ(installedDataFolder(QStringLiteral("/usr/bin")), "/usr/share/qe7204-tool");
+    EXPECT_EQ(installedDocFolder(QStringLiteral("/usr/bin")), "/usr/share/doc/qe7204-tool");
+    EXPECT_EQ(installedDataFolder(QStringLiteral("/tmp/root/opt/x/bin/")),
+              "/tmp/root/opt/x/share/qe7204-tool");
+
+    QTemporaryDir prefix;
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+    const QString programFolder = prefix.filePath(QStringLiteral("bin"));
+    EXPECT_FALSE(isInstalledProgramFolder(programFolder));  // a build folder
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("share/qe7204-tool")));
+    EXPECT_TRUE(isInstalledProgramFolder(programFolder));
+    EXPECT_FALSE(isInstalledProgramFolder(QString()));
 }
 
 TEST(IniFilePath, DefaultIsAnIniFileNamedAfterTheProgram) {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <numbers>
@@ -362,6 +363,23 @@ TEST_F(AnaloguePanelTest, ImageFilesAreLookedUpInTheCurrentDirectoryThenBesideTh
     writeBytes(folder.path("panel_lookup_probe.bmp"), "x");
     EXPECT_EQ(locatePanelImage(name), name);
     QFile::remove(besideProgram);
+}
+
+TEST_F(AnaloguePanelTest, AnInstalledProgramFindsImagesInItsDataFolderWhereverItWasMoved) {
+    // An installation under some prefix: the program in bin/, its data in share/qe7204-tool/.
+    QTemporaryDir prefix;
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("share/qe7204-tool")));
+    const QString programFolder = prefix.filePath(QStringLiteral("bin"));
+    const QString name = QStringLiteral("installed_lookup_probe.bmp");
+    const QString installed = prefix.filePath(QStringLiteral("share/qe7204-tool/") + name);
+    const QString besideProgram = QDir(programFolder).filePath(name);
+
+    EXPECT_TRUE(locatePanelImage(name, programFolder).isEmpty());
+    writeBytes(installed, "x");
+    EXPECT_EQ(locatePanelImage(name, programFolder), installed);
+    writeBytes(besideProgram, "x");  // beside the program comes first
+    EXPECT_EQ(locatePanelImage(name, programFolder), besideProgram);
 }
 
 TEST(PanelPlacement, CentresTheOuterSizeOverTheMainWindowNoFurtherLeftOrUpThanTheDesktop) {
