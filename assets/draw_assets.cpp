@@ -1,7 +1,8 @@
 // Draws the main window's images (logo, settings toggle states, PROG/READ/SAVE/LOAD glyphs)
 // and writes them as PNG files; given a second folder, also the analogue panel's dials
-// (JPEG) and needle (BMP). Run it again after changing a drawing:
-//   draw_assets <image folder> [<panel image folder>]
+// (JPEG) and needle (BMP); given a third, the application icon (SVG and a 256 px PNG) for
+// the desktop's menu. Run it again after changing a drawing:
+//   draw_assets <image folder> [<panel image folder> [<icon folder>]]
 
 #include <QColor>
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <QRectF>
 #include <QSize>
 #include <QString>
+#include <QSvgGenerator>
 #include <QTextStream>
 
 #include <cmath>
@@ -425,6 +427,95 @@ bool writePanelImages(const QDir& out, QTextStream& err) {
     return true;
 }
 
+// --- application icon: the logo's dial, large, on its own bezel ------------------------------
+
+const char* const kIconName = "org.example.qe7204_tool";
+constexpr int kIconSide = 256;
+
+void drawAppIcon(QPainter& p, QSize size) {
+    const qreal half = size.width() / 2.0;
+    const QPointF centre(half, half);
+
+    QLinearGradient bezel(0, 0, size.width(), size.height());
+    bezel.setColorAt(0.0, QColor(236, 238, 241));
+    bezel.setColorAt(0.5, QColor(160, 166, 174));
+    bezel.setColorAt(1.0, QColor(96, 102, 112));
+    p.setPen(Qt::NoPen);
+    p.setBrush(bezel);
+    p.drawEllipse(centre, half * 0.94, half * 0.94);
+
+    QRadialGradient face(centre, half * 0.83);
+    face.setColorAt(0.0, kFaceCentre);
+    face.setColorAt(0.8, kFaceCentre);
+    face.setColorAt(1.0, kFaceEdge);
+    p.setBrush(face);
+    p.setPen(QPen(QColor(120, 126, 134), half * 0.015));
+    p.drawEllipse(centre, half * 0.83, half * 0.83);
+
+    // The track, its first third covered in orange, as in the logo.
+    const qreal track = half * 0.62;
+    const QRectF ring(centre.x() - track, centre.y() - track, 2 * track, 2 * track);
+    QPen trackPen(kGrey, half * 0.11);
+    trackPen.setCapStyle(Qt::FlatCap);
+    p.setPen(trackPen);
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(ring);
+    trackPen.setColor(kOrange);
+    p.setPen(trackPen);
+    p.drawArc(ring, qtArcAngle(0), -120 * 16);
+
+    // Twelve ticks just inside the face's rim, the quarters longer.
+    for (int degrees = 0; degrees < 360; degrees += 30) {
+        const bool quarter = degrees % 90 == 0;
+        QPen tick(kInk, half * (quarter ? 0.035 : 0.022));
+        tick.setCapStyle(Qt::FlatCap);
+        p.setPen(tick);
+        p.drawLine(onDial(centre, half * 0.8, degrees),
+                   onDial(centre, half * (quarter ? 0.7 : 0.74), degrees));
+    }
+
+    p.setPen(linePen(kInk, half * 0.075));
+    p.drawLine(onDial(centre, half * 0.14, 300.0), onDial(centre, half * 0.66, 120.0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(kOrange);
+    p.drawEllipse(centre, half * 0.12, half * 0.12);
+    p.setBrush(kInk);
+    p.drawEllipse(centre, half * 0.045, half * 0.045);
+}
+
+bool writeAppIcon(const QDir& out, QTextStream& err) {
+    const QSize size(kIconSide, kIconSide);
+    const QString svgPath = out.filePath(QString::fromLatin1(kIconName) + ".svg");
+    {
+        QSvgGenerator svg;
+        svg.setFileName(svgPath);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(QStringLiteral("QE7204 interface"));
+        QPainter painter;
+        if (!painter.begin(&svg)) {
+            err << "cannot write " << svgPath << "\n";
+            return false;
+        }
+        painter.setRenderHint(QPainter::Antialiasing);
+        drawAppIcon(painter, size);
+    }
+
+    QImage png(size, QImage::Format_ARGB32_Premultiplied);
+    png.fill(Qt::transparent);
+    {
+        QPainter painter(&png);
+        painter.setRenderHint(QPainter::Antialiasing);
+        drawAppIcon(painter, size);
+    }
+    const QString pngPath = out.filePath(QString::fromLatin1(kIconName) + ".png");
+    if (!png.convertToFormat(QImage::Format_ARGB32).save(pngPath, "PNG")) {
+        err << "cannot write " << pngPath << "\n";
+        return false;
+    }
+    return true;
+}
+
 // --- output -----------------------------------------------------------------------------------
 
 struct Asset {
@@ -449,8 +540,8 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QTextStream err(stderr);
-    if (argc != 2 && argc != 3) {
-        err << "usage: draw_assets <image folder> [<panel image folder>]\n";
+    if (argc < 2 || argc > 4) {
+        err << "usage: draw_assets <image folder> [<panel image folder> [<icon folder>]]\n";
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -492,9 +583,13 @@ int main(int argc, char* argv[]) {
             return 1;
         }
     }
-    if (argc == 3) {
+    if (argc >= 3) {
         const QDir panelOut(QString::fromLocal8Bit(argv[2]));
         if (!QDir().mkpath(panelOut.path()) || !writePanelImages(panelOut, err)) return 1;
+    }
+    if (argc == 4) {
+        const QDir iconOut(QString::fromLocal8Bit(argv[3]));
+        if (!QDir().mkpath(iconOut.path()) || !writeAppIcon(iconOut, err)) return 1;
     }
     return 0;
 }
