@@ -8,7 +8,10 @@ packages=(
   libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-wine fonts-dejavu-core
+  qt6-svg-dev
 )
+# A script that sources this one may ask for more in `extra_packages` (./package does).
+packages+=(${extra_packages[@]+"${extra_packages[@]}"})
 
 missing=()
 for p in "${packages[@]}"; do

@@ -60,6 +60,8 @@ int main(int argc, char* argv[]) {
     // The name also names the folder of the ini file when the executable's folder is read-only.
     QCoreApplication::setApplicationName(QStringLiteral("qe7204-tool"));
     QCoreApplication::setApplicationVersion(QString::fromStdString(qe::FileVersionString()));
+    // Lets the desktop match the windows with the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.qe7204_tool"));
 
     qe::ui::CommandLine commandLine;
     const bool parsed = commandLine.parse(QCoreApplication::arguments());

@@ -1,0 +1,35 @@
+# The Debian package: cpack -G DEB in the build folder (./package does it all).
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME qe7204-tool)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "The QE7204 tool developers <qe7204-tool@example.org>")
+set(CPACK_PACKAGE_VENDOR "The QE7204 tool developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure and watch the QE7204 magnetic rotary encoder")
+# Lines as they appear in the package's description, each under 80 characters.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "A desktop tool for engineers who configure and watch the QE7204 magnetic"
+  "rotary encoder chip through its USB adapter: it shows and changes every"
+  "setting, stores the settings in the chip's EEPROM, sets the bus address,"
+  "zero position and hysteresis, and shows the live position, speed, magnet"
+  "status and AGC level, also on an analogue dial."
+  "With --simulate it runs on a simulated adapter, without hardware.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://qe7204-tool.example.org/)
+# Libraries the programs link come from dpkg-shlibdeps; these are loaded at run time: Qt's
+# platform plugins, and the fonts the windows are laid out for.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${CMAKE_CURRENT_LIST_DIR}/postinst ${CMAKE_CURRENT_LIST_DIR}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Builds the Debian package (./package) and checks it: every file in place, the validators
+# (lintian, desktop-file-validate, appstreamcli), and the program started from the package
+# unpacked into a temporary root, so a broken data or settings path shows.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+extra_packages=(lintian desktop-file-utils appstream)
+source "$root/tools/setup.sh"
+"$root/package"
+
+deb=$(ls -t "$root"/build/qe7204-tool_*.deb | head -n 1)
+app_id=org.example.qe7204_tool
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+step() { echo "== $*"; }
+
+step "contents of $(basename "$deb")"
+expected=(
+    usr/bin/qe7204-tool
+    usr/share/qe7204-tool/bckg_pos.jpg
+    usr/share/qe7204-tool/bckg_tah.jpg
+    usr/share/qe7204-tool/kaz.bmp
+    usr/share/applications/$app_id.desktop
+    usr/share/metainfo/$app_id.metainfo.xml
+    usr/share/icons/hicolor/scalable/apps/$app_id.svg
+    usr/share/icons/hicolor/256x256/apps/$app_id.png
+    usr/share/man/man1/qe7204-tool.1.gz
+    usr/share/doc/qe7204-tool/README.md
+    usr/share/doc/qe7204-tool/copyright
+    usr/share/doc/qe7204-tool/changelog.gz
+)
+if [[ -d "$root/cli" ]]; then
+    expected+=(usr/bin/qe7204ctl usr/share/man/man1/qe7204ctl.1.gz)
+fi
+for rule in "$root"/contrib/udev/*.rules; do
+    [[ -e "$rule" ]] && expected+=("usr/lib/udev/rules.d/$(basename "$rule")")
+done
+contents=$(dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./||')
+for file in "${expected[@]}"; do
+    grep -qxF "$file" <<<"$contents" || fail "$file is not in the package"
+done
+
+step "control fields"
+depends=$(dpkg-deb -f "$deb" Depends)
+for needed in libc6 libqt6widgets6 libjpeg62-turbo qt6-qpa-plugins; do
+    grep -q "\b$needed\b" <<<"$depends" || fail "Depends lacks $needed: $depends"
+done
+[[ $(dpkg-deb -f "$deb" Section) == electronics ]] || fail "Section is not electronics"
+dpkg-deb -I "$deb" postinst | grep -q 'udevadm control --reload-rules' ||
+    fail "postinst does not reload the udev rules"
+
+step "lintian"
+lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+
+dpkg -x "$deb" "$work/root"
+step "desktop-file-validate"
+desktop-file-validate "$work/root/usr/share/applications/$app_id.desktop" ||
+    fail "desktop entry does not validate"
+step "appstreamcli validate"
+appstreamcli validate --no-net "$work/root/usr/share/metainfo/$app_id.metainfo.xml" ||
+    fail "metainfo does not validate"
+
+step "manual pages"
+for page in "$work"/root/usr/share/man/man1/*.1.gz; do
+    warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+    [[ -z "$warnings" ]] || fail "$(basename "$page"): $warnings"
+done
+
+step "installed program"
+program="$work/root/usr/bin/qe7204-tool"
+version=$(dpkg-deb -f "$deb" Version)
+[[ $("$program" --version) == "qe7204-tool $version" ]] || fail "--version does not say $version"
+if [[ -x "$work/root/usr/bin/qe7204ctl" ]]; then
+    "$work/root/usr/bin/qe7204ctl" --version >/dev/null || fail "qe7204ctl --version failed"
+fi
+
+# Started from an empty folder with its own configuration folder, for a few seconds.
+mkdir -p "$work/cwd" "$work/config"
+status=0
+(cd "$work/cwd" && QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" \
+    QT_LOGGING_RULES="qe7204.data.debug=true" \
+    timeout 6 "$program" --simulate 2>"$work/stderr") || status=$?
+[[ $status -eq 124 ]] || fail "qe7204-tool --simulate ended early with status $status"
+data="$work/root/usr/share/qe7204-tool"
+for image in bckg_pos.jpg kaz.bmp; do
+    grep -qF "$image found at $data/$image" "$work/stderr" ||
+        fail "the panel did not find $image in $data"
+done
+ini="$work/config/qe7204-tool/qe7204-tool.ini"
+grep -qx 'Last Opened=QE000001' "$ini" 2>/dev/null || fail "no adapter stored in $ini"
+stray=$(find "$work/root" -name '*.ini')
+[[ -z "$stray" ]] || fail "the installed program wrote into its installation: $stray"
+if ((failures)); then
+    echo "--- program's standard error:" >&2
+    cat "$work/stderr" >&2
+    exit 1
+fi
+echo "package check passed: $deb"
