@@ -84,7 +84,7 @@ mkdir -p "$work/cwd" "$work/config"
 status=0
 (cd "$work/cwd" && QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" \
     QT_LOGGING_RULES="qe7204.data.debug=true" \
-    timeout 6 "$program" --simulate 2>"$work/stderr") || status=$?
+    timeout 8 "$program" --simulate 2>"$work/stderr") || status=$?
 [[ $status -eq 124 ]] || fail "qe7204-tool --simulate ended early with status $status"
 data="$work/root/usr/share/qe7204-tool"
 for image in bckg_pos.jpg kaz.bmp; do
