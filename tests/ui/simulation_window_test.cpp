@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 
 #include <cstdint>
 #include <memory>
@@ -155,18 +156,56 @@ TEST_F(SimulationWindowTest, SpeedBoxStopAndReverseSetTheMagnetsSpeed) {
     EXPECT_TRUE(dial->isEnabled());
 }
 
-TEST_F(SimulationWindowTest, DialTurnsTheStoppedMagnetAndFollowsTheTurningOne) {
+TEST_F(SimulationWindowTest, DialHasZeroAtTheTopAndTurnsClockwiseLikeThePanelsDial) {
+    window.show();
     auto* dial = find<QDial>("angleDial");
-    dial->setValue(1024);
-    EXPECT_DOUBLE_EQ(adapter.magnet().angle(), 0.25);
-    window.refresh();
-    EXPECT_EQ(text("angleText"), QStringLiteral("90.0° (1024 of 4096)"));
+    const QPoint centre(dial->width() / 2, dial->height() / 2);  // where the dial turns about
+    const int reach = dial->width() / 2 - 4;
+    struct Case {
+        const char* where;
+        QPoint offset;
+        double turns;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"top", {0, -reach}, 0.0, "0.0° (0 of 4096)"},
+        {"right", {reach, 0}, 0.25, "90.0° (1024 of 4096)"},
+        {"bottom", {0, reach}, 0.5, "180.0° (2048 of 4096)"},
+        {"left", {-reach, 0}, 0.75, "270.0° (3072 of 4096)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        // A press where the dial is touched turns the stopped magnet to that angle.
+        adapter.magnet().setAngle(0.6);
+        window.refresh();
+        QTest::mouseClick(dial, Qt::LeftButton, {}, centre + c.offset);
+        EXPECT_DOUBLE_EQ(adapter.magnet().angle(), c.turns);
+        window.refresh();
+        EXPECT_EQ(text("angleText"), QString::fromUtf8(c.shown));
 
+        // The dial shows the magnet's angle at the same place.
+        const int touched = dial->value();
+        adapter.magnet().setAngle(0.6);
+        window.refresh();
+        adapter.magnet().setAngle(c.turns);
+        window.refresh();
+        EXPECT_EQ(dial->value() % 4096, touched % 4096);
+    }
+}
+
+TEST_F(SimulationWindowTest, DialFollowsTheTurningMagnet) {
+    auto* dial = find<QDial>("angleDial");
     find<QDoubleSpinBox>("speedBox")->setValue(0.5);
-    clock.advanceMs(1500);  // three quarters of a turn further
+    clock.advanceMs(500);  // a quarter of a turn
     window.refresh();
-    EXPECT_EQ(dial->value(), 0);
+    EXPECT_FALSE(dial->isEnabled());
+    EXPECT_EQ(text("angleText"), QStringLiteral("90.0° (1024 of 4096)"));
+    const int quarter = dial->value();
+
+    clock.advanceMs(1500);  // three quarters further: back at 0
+    window.refresh();
     EXPECT_EQ(text("angleText"), QStringLiteral("0.0° (0 of 4096)"));
+    EXPECT_NE(dial->value(), quarter);
 }
 
 TEST_F(SimulationWindowTest, DistanceControlsSetTheMagnetStatus) {

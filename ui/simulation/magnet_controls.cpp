@@ -48,6 +48,13 @@ QString statusText(sim::MagnetStatus status) {
     return {};
 }
 
+// A wrapping dial has its smallest value at the bottom and counts clockwise; the analogue
+// panel's dial has 0 at the top. Half a turn between the two makes them agree, so that
+// turning the magnet here moves the panel's needle the same way. Its own inverse.
+int halfATurnOn(int counts) {
+    return (counts + kCountsPerTurn / 2) % kCountsPerTurn;
+}
+
 }  // namespace
 
 MagnetControls::MagnetControls(sim::VirtualMagnet& magnet, QWidget* parent)
@@ -63,15 +70,16 @@ MagnetControls::MagnetControls(sim::VirtualMagnet& magnet, QWidget* parent)
 QWidget* MagnetControls::makeAngleRow() {
     angleDial_ = new QDial(this);
     angleDial_->setObjectName(QStringLiteral("angleDial"));
-    angleDial_->setRange(0, kCountsPerTurn - 1);
+    // A wrapping dial's whole turn is its range's span, so the span is one turn of counts.
+    angleDial_->setRange(0, kCountsPerTurn);
     angleDial_->setWrapping(true);
     angleDial_->setNotchesVisible(true);
     angleDial_->setNotchTarget(16.0);
     angleDial_->setFixedSize(72, 72);
     angleDial_->setToolTip(QStringLiteral("Stop the magnet to turn it by hand."));
-    // The dial's 0 is at the bottom; the magnet's angle only matters relative to the chip.
-    connect(angleDial_, &QDial::valueChanged, this,
-            [this](int counts) { magnet_.setAngle(static_cast<double>(counts) / kCountsPerTurn); });
+    connect(angleDial_, &QDial::valueChanged, this, [this](int dialValue) {
+        magnet_.setAngle(static_cast<double>(halfATurnOn(dialValue)) / kCountsPerTurn);
+    });
 
     angleText_ = new QLabel(this);
     angleText_->setObjectName(QStringLiteral("angleText"));
@@ -145,7 +153,7 @@ void MagnetControls::refresh() {
     const int counts = static_cast<int>(std::floor(turns * kCountsPerTurn)) % kCountsPerTurn;
     if (!angleDial_->isSliderDown()) {
         const QSignalBlocker quiet(angleDial_);  // following the magnet is no user's turn
-        angleDial_->setValue(counts);
+        angleDial_->setValue(halfATurnOn(counts));
     }
     angleText_->setText(QStringLiteral("%1° (%2 of %3)")
                             .arg(turns * 360.0, 0, 'f', 1)
