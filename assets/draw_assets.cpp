@@ -238,11 +238,19 @@ const QColor kFaceEdge(232, 233, 228);
 const QColor kTickInk(52, 56, 64);
 const QColor kUpperRange(226, 64, 28);
 
-constexpr qreal kFaceRadius = 0.938;  // of the half side
-constexpr qreal kTickOuter = 0.925;
+constexpr qreal kFaceRadius = 0.975;  // of the half side
+constexpr qreal kTickOuter = 0.96;    // the ring the ticks hang from
 constexpr qreal kMajorTick = 0.085;
 constexpr qreal kMediumTick = 0.055;
 constexpr qreal kMinorTick = 0.03;
+
+// The tacho labels are wider ("1792 Hz") and, written from a corner left of their place,
+// reach out to 0.91 of the half side on the right. The tacho ticks stay outside that, and
+// its range band runs outside the ticks, along the face's rim.
+constexpr qreal kTachoMajorTick = 0.03;
+constexpr qreal kTachoMinorTick = 0.016;
+constexpr qreal kTachoBandInner = kTickOuter + 0.002;
+constexpr qreal kTachoBandOuter = kFaceRadius - 0.003;
 
 QPointF onDial(QPointF centre, qreal radius, qreal degrees) {
     const qreal a = degrees * std::numbers::pi / 180.0;
@@ -335,11 +343,11 @@ void drawTachoDial(QPainter& p, QSize size) {
     const QPointF centre(size.width() / 2.0, size.height() / 2.0);
     const qreal half = size.width() / 2.0;
 
-    // The scale's band: grey over the working range, red over its last quarter.
-    const qreal bandRadius = half * (kTickOuter - 0.012);
+    // The scale's band along the rim: grey over the working range, red over its last quarter.
+    const qreal bandRadius = half * (kTachoBandInner + kTachoBandOuter) / 2;
     const QRectF band(centre.x() - bandRadius, centre.y() - bandRadius, 2 * bandRadius,
                       2 * bandRadius);
-    QPen bandPen(QColor(196, 200, 206), half * 0.024);
+    QPen bandPen(QColor(196, 200, 206), half * (kTachoBandOuter - kTachoBandInner));
     bandPen.setCapStyle(Qt::FlatCap);
     p.setPen(bandPen);
     p.setBrush(Qt::NoBrush);
@@ -348,7 +356,7 @@ void drawTachoDial(QPainter& p, QSize size) {
     p.setPen(bandPen);
     p.drawArc(band, qtArcAngle(60), -60 * 16);
 
-    // The base line the ticks stand on, over the scale's sweep only.
+    // The base line the ticks hang from, over the scale's sweep only.
     const qreal baseRadius = half * kTickOuter;
     p.setPen(QPen(kTickInk, 1.5));
     p.drawArc(
@@ -358,10 +366,10 @@ void drawTachoDial(QPainter& p, QSize size) {
     for (int step = 0; step <= 40; ++step) {
         const qreal degrees = -120.0 + step * 6.0;
         if (step % 5 == 0)
-            drawTick(p, centre, half, degrees, kMajorTick, 4.0,
+            drawTick(p, centre, half, degrees, kTachoMajorTick, 4.0,
                      step == 40 ? kUpperRange : kTickInk);
         else
-            drawTick(p, centre, half, degrees, kMinorTick + 0.01, 1.5, kTickInk);
+            drawTick(p, centre, half, degrees, kTachoMinorTick, 1.5, kTickInk);
     }
     drawCaption(p,
                 QRectF(centre.x() - half * 0.3, centre.y() + half * 0.42, half * 0.6, half * 0.1),
