@@ -4,15 +4,20 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QUrl>
 
 #include "design_fonts.h"
 #include "main_window_fixture.h"
+#include "project_documentation.h"
 #include "radio_group.h"
 #include "status_panels.h"
 
@@ -162,7 +167,7 @@ TEST_F(StartUpTest, HintsStayUpForSevenSeconds) {
          "analogue "
          "outputs are not used than it is recommended to set the outputs as UVW."},
         {"SpeedButtonHide", "Show/Hide settings"},
-        {"Image321", kMakerWebPage},
+        {"Image321", "Opens this tool's documentation (README.md) in your desktop's viewer."},
     };
     for (const auto& c : cases) {
         auto* control = find(c.control);
@@ -363,23 +368,61 @@ public:
     std::vector<QUrl> opened;
 };
 
-TEST_F(StartUpTest, ClickOnTheLogoOpensTheWebPage) {
+TEST_F(StartUpTest, ClickOnTheLogoOpensTheDocumentationBesideTheProgram) {
     startSimulated();
+    const QString readme = QDir(QCoreApplication::applicationDirPath()).filePath("README.md");
+    ASSERT_FALSE(QFile::exists(readme));
     UrlRecorder recorder;
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
     auto* logo = find("Image321");
-    const QPointF inside(10, 10);
-    QMouseEvent press(QEvent::MouseButtonPress, inside, logo->mapToGlobal(inside), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, inside, logo->mapToGlobal(inside),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(logo, &press);
-    QCoreApplication::sendEvent(logo, &release);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    const auto clickLogo = [logo] {
+        const QPointF inside(10, 10);
+        QMouseEvent press(QEvent::MouseButtonPress, inside, logo->mapToGlobal(inside),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, inside, logo->mapToGlobal(inside),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(logo, &press);
+        QCoreApplication::sendEvent(logo, &release);
+    };
+
+    clickLogo();  // no documentation anywhere: nothing to open
+    {
+        QFile file(readme);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    clickLogo();
+    QFile::remove(readme);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 
     ASSERT_EQ(recorder.opened.size(), 1u);
-    EXPECT_EQ(recorder.opened.front(), QUrl(QString::fromLatin1(kMakerWebPage)));
+    EXPECT_EQ(recorder.opened.front(), QUrl::fromLocalFile(readme));
     EXPECT_EQ(find("Image321")->cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST(ProjectDocumentation, IsTheReadmeBesideTheProgramElseTheInstalledOne) {
+    struct Case {
+        const char* what;
+        std::vector<const char*> files;  // under the prefix
+        const char* found;               // nullptr: none
+    };
+    const Case cases[] = {
+        {"beside the program", {"bin/README.md"}, "bin/README.md"},
+        {"installed", {"share/doc/qe7204-tool/README.md"}, "share/doc/qe7204-tool/README.md"},
+        {"both", {"bin/README.md", "share/doc/qe7204-tool/README.md"}, "bin/README.md"},
+        {"neither", {"share/doc/README.md", "README.md"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir prefix;
+        const QDir root(prefix.path());
+        ASSERT_TRUE(root.mkpath("bin"));
+        for (const char* file : c.files) {
+            ASSERT_TRUE(root.mkpath(QFileInfo(root.filePath(file)).path()));
+            QFile made(root.filePath(file));
+            ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+        }
+        const QString found = projectDocumentation(root.filePath("bin"));
+        EXPECT_EQ(found, c.found ? QDir::cleanPath(root.filePath(c.found)) : QString()) << c.what;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include "file_chooser.h"
 #include "main_window_hints.h"
 #include "main_window_layout.h"
+#include "project_documentation.h"
 #include "radio_group.h"
 #include "readout.h"
 #include "right_anchored_label.h"
@@ -64,7 +66,7 @@ MainWindow::MainWindow(AdapterLink& link, chip::DerivedValues& derived, Microsec
     bindControls(buildMainWindowControls(this));
     SpeedButtonHide->setToolTip(QStringLiteral("Show/Hide settings"));
     SpeedButtonHide->setToolTipDuration(kHintDurationMs);
-    Image321->setToolTip(QString::fromLatin1(kMakerWebPage));
+    Image321->setToolTip(QString::fromLatin1(kDocumentationHint));
     Image321->setToolTipDuration(kHintDurationMs);
     setAnaloguePanel(nullptr);
     setFileChooser(nullptr);
@@ -292,7 +294,9 @@ void MainWindow::ButtonLoadDisplaySettingsClick() {
 }
 
 void MainWindow::Image321Click() {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebPage)));
+    // Until the tool has a web page of its own, the logo opens its documentation.
+    const QString readme = projectDocumentation(QCoreApplication::applicationDirPath());
+    if (!readme.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(readme));
 }
 
 void MainWindow::FillHysteresisList() {

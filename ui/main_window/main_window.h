@@ -33,9 +33,6 @@ class RightAnchoredLabel;
 class StatusPanels;
 class ToggleImageButton;
 
-// The project's own web page, opened by a click on the logo.
-inline constexpr const char* kMakerWebPage = "https://qe7204-tool.example.org/";
-
 inline constexpr int kPollIntervalMs = 50;
 inline constexpr int kClientWidth = 784;
 
