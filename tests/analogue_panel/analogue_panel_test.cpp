@@ -4,9 +4,13 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
 
 #include <cmath>
 #include <numbers>
@@ -15,6 +19,7 @@
 #include "dial_scale.h"
 #include "ini_store.h"
 #include "jpeg_image.h"
+#include "message_box_sink.h"
 #include "panel_fixture.h"
 #include "panel_image_files.h"
 #include "window_placement.h"
@@ -398,6 +403,10 @@ TEST(PanelPlacement, CentresTheOuterSizeOverTheMainWindowNoFurtherLeftOrUpThanTh
         {"framed", {100, 200, 800, 576}, {8, 31, 8, 8}, desktop, {167, 132}},
         {"halves towards zero", {0, 100, 801, 577}, {}, desktop, {75, 52}},
         {"kept on the desktop", {0, 0, 400, 300}, {4, 20, 4, 4}, desktop, {0, 0}},
+        // Under openbox: taller than the main window at the top of the screen, the frame's
+        // top (the title bar) stays on the screen.
+        {"title bar on the screen", {0, 0, 786, 556}, {1, 20, 1, 1}, desktop, {67, 0}},
+        {"framed, room above", {200, 300, 786, 556}, {1, 20, 1, 1}, desktop, {267, 231}},
         {"desktop left of the origin", {-1000, 200, 800, 576}, {}, besideALeftScreen, {-925, 151}},
         {"kept right of its left edge",
          {-1280, 200, 400, 576},
@@ -443,6 +452,36 @@ TEST_F(AnaloguePanelTest, TheFirstShowingCentresThePanelOverTheMainWindow) {
         panel->setPanelVisible(true);
         EXPECT_EQ(panel->frameGeometry().topLeft(), desktop.topLeft() + QPoint(10, 20));
     }
+}
+
+// Closes every message box that is up, so a box the test expected to close cannot hang it.
+void closeMessageBoxes() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget)) box->reject();
+}
+
+TEST_F(AnaloguePanelTest, TheToolsMessageBoxesBlockThePanelAlongWithTheMainWindow) {
+    startPanel();
+    window->show();
+    MessageBoxSink boxes(QStringLiteral("QE7204 interface"));
+    boxes.setOwner(window.get());
+    // Shown, hidden and shown again: the panel stays with the main window.
+    for (bool visible : {true, false, true}) panel->setPanelVisible(visible);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
+    EXPECT_EQ(panel->windowHandle()->transientParent(), window->windowHandle());
+
+    const QPoint tacho = tachoButton()->mapTo(panel.get(), tachoButton()->rect().center());
+    bool clickedUnderTheBox = false;
+    QTimer::singleShot(0, [&] {
+        QTest::mouseClick(panel->windowHandle(), Qt::LeftButton, {}, tacho);
+        clickedUnderTheBox = tachoButton()->isChecked();
+        closeMessageBoxes();
+    });
+    boxes.show(MessageKind::Error, "It is not allowed to connected more than one QE7204!");
+    EXPECT_FALSE(clickedUnderTheBox);
+
+    QTest::mouseClick(panel->windowHandle(), Qt::LeftButton, {}, tacho);
+    EXPECT_TRUE(tachoButton()->isChecked()) << "the same click once the box has gone";
 }
 
 class DeactivationTest : public PanelTest, public ::testing::WithParamInterface<bool> {};

@@ -14,7 +14,7 @@
 #include "dial_scale.h"
 #include "ini_store.h"
 #include "jpeg_image.h"
-#include "outer_size.h"
+#include "outer_geometry.h"
 #include "panel_fixture.h"
 #include "recording_sink.h"
 #include "window_layout.h"
@@ -134,6 +134,37 @@ TEST_F(WindowLayoutTest, AnOuterSizeLoadedBeforeTheFirstShowingWaitsForTheFrame)
         window.show();
         waitUntilExposed(window);
         EXPECT_EQ(window.size(), QSize(300, 310)) << c.what;
+    }
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(WindowLayoutTest, APlaceLoadedBeforeTheFirstShowingIsTheFrames) {
+    struct Case {
+        const char* what;
+        bool madeBefore;  // the window exists in the window system, not yet shown
+    };
+    const Case cases[] = {{"not made yet", false}, {"made", true}};
+    for (const Case& c : cases) {
+        QFile::remove(store().iniFilePath);
+        IniStore ini(store().iniFilePath);
+        ASSERT_TRUE(ini.writeInt(store().section, "DisplayLeft", 140));
+        ASSERT_TRUE(ini.writeInt(store().section, "DisplayTop", 150));
+        QWidget window;
+        window.setGeometry(33, 44, 650, 674);
+        if (c.madeBefore) window.winId();
+        const LayoutWindows these{settings, window, *position, *tacho};
+
+        loadWindowLayout(store(), these);
+        // A save in the meantime writes the place the window is about to get.
+        ASSERT_TRUE(ini.writeInt(store().section, "DisplayTop", 0));
+        saveWindowLayout(store(), these, sink);
+        EXPECT_EQ(ini.readInt(store().section, "DisplayTop", -1), 150) << c.what;
+
+        window.show();
+        waitUntilExposed(window);
+        ASSERT_FALSE(frameMarginsOf(window).isNull()) << c.what;
+        EXPECT_EQ(window.frameGeometry().topLeft(), QPoint(140, 150)) << c.what;
+        EXPECT_EQ(window.size(), QSize(650, 674)) << c.what;
     }
     EXPECT_TRUE(sink.shown.empty());
 }

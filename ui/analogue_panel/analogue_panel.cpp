@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QRadioButton>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -14,7 +15,7 @@
 #include "jpeg_image.h"
 #include "main_window.h"
 #include "needle_bitmap.h"
-#include "outer_size.h"
+#include "outer_geometry.h"
 #include "panel_image_files.h"
 #include "rot_layer.h"
 #include "window_placement.h"
@@ -206,25 +207,42 @@ void AnaloguePanel::changeEvent(QEvent* event) {
         FormDeactivate();
 }
 
-void AnaloguePanel::showEvent(QShowEvent* event) {
-    if (!shownBefore_) {
+void AnaloguePanel::setVisible(bool visible) {
+    if (visible && !shownBefore_) {
         shownBefore_ = true;
-        centreOverMainWindow();
+        prepareFirstShowing();
     }
-    QWidget::showEvent(event);
+    if (visible) joinMainWindow();
+    QWidget::setVisible(visible);
+}
+
+void AnaloguePanel::prepareFirstShowing() {
+    // Placed while the window system does not have it yet, so that the window manager puts
+    // the frame's corner, title bar included, where it is asked to (OuterGeometry).
+    centreOverMainWindow();
+    // Made now, so that it joins the main window before the window manager first sees it.
+    create();
+}
+
+void AnaloguePanel::joinMainWindow() {
+    // The panel belongs to the main window's dialogue: its message boxes block both, and
+    // the window manager keeps the panel above it. The simulated adapter's window stays out.
+    QWindow* own = windowHandle();
+    QWindow* main = mainWindow_.windowHandle();
+    if (own && main && own->transientParent() != main) own->setTransientParent(main);
 }
 
 void AnaloguePanel::centreOverMainWindow() {
-    // Being shown for the first time, the panel may not have its frame yet; the main
-    // window's, drawn by the same window system, stands in for it.
+    // Not shown yet, the panel has no frame; the main window's, drawn by the same window
+    // system, stands in for it.
     QMargins frame = frameMarginsOf(*this);
     if (frame.isNull()) frame = frameMarginsOf(mainWindow_);
     // A stored size that waits for the frame is the size the panel is about to get.
-    const OuterSize* stored = OuterSize::find(*this);
-    const QSize inner = stored ? stored->innerSizeWithin(frame) : size();
+    OuterGeometry& outer = OuterGeometry::of(*this);
+    const QSize inner = outer.innerSizeWithin(frame);
     const QRect desktop =
         (mainWindow_.screen() ? mainWindow_.screen() : screen())->virtualGeometry();
-    move(centredFramePosition(mainWindow_.frameGeometry(), inner, frame, desktop));
+    outer.moveTo(centredFramePosition(mainWindow_.frameGeometry(), inner, frame, desktop));
 }
 
 bool AnaloguePanel::isPanelVisible() const {

@@ -50,13 +50,15 @@ public:
     void ImgViewMouseMove(QPoint position);
     void FormDeactivate();
 
+    // The first showing places the panel before the window system gets it (see the .cpp).
+    void setVisible(bool visible) override;
+
     ImageView& imgView() const { return *ImgView; }
     RotLayer& tachoNeedle() const { return *TachoNeedle; }
     RotLayer& positionNeedle() const { return *PositionNeedle; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -74,7 +76,9 @@ private:
     void showDial(const char* fileName, DecodedDial& decodedDial,
                   const std::function<std::vector<DialLabel>(QSize)>& labelsFor);
     QImage loadNeedleImage();
+    void prepareFirstShowing();
     void centreOverMainWindow();
+    void joinMainWindow();
     LayoutStore layoutStore() const;
     LayoutWindows layoutWindows();
 

@@ -1,4 +1,4 @@
-#include "outer_size.h"
+#include "outer_geometry.h"
 
 #include <QEvent>
 #include <QWidget>
@@ -13,42 +13,67 @@ QMargins frameMarginsOf(const QWidget& window) {
             outer.bottom() - inner.bottom()};
 }
 
-OuterSize::OuterSize(QWidget& window) : QObject(&window), window_(window) {
+OuterGeometry::OuterGeometry(QWidget& window) : QObject(&window), window_(window) {
     window_.installEventFilter(this);
     watchWindowHandle();
 }
 
-OuterSize& OuterSize::of(QWidget& window) {
-    if (auto* own = window.findChild<OuterSize*>(QString(), Qt::FindDirectChildrenOnly))
+OuterGeometry& OuterGeometry::of(QWidget& window) {
+    if (auto* own = window.findChild<OuterGeometry*>(QString(), Qt::FindDirectChildrenOnly))
         return *own;
-    return *new OuterSize(window);
+    return *new OuterGeometry(window);
 }
 
-const OuterSize* OuterSize::find(const QWidget& window) {
-    return window.findChild<const OuterSize*>(QString(), Qt::FindDirectChildrenOnly);
+const OuterGeometry* OuterGeometry::find(const QWidget& window) {
+    return window.findChild<const OuterGeometry*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
-void OuterSize::setHeight(int outerHeight) {
+void OuterGeometry::setLeft(int left) {
+    pendingLeft_ = left;
+    applyWhatCan();
+}
+
+void OuterGeometry::setTop(int top) {
+    pendingTop_ = top;
+    applyWhatCan();
+}
+
+void OuterGeometry::moveTo(QPoint frameTopLeft) {
+    pendingLeft_ = frameTopLeft.x();
+    pendingTop_ = frameTopLeft.y();
+    applyWhatCan();
+}
+
+void OuterGeometry::setHeight(int outerHeight) {
     pendingHeight_ = outerHeight;
-    if (frameKnown()) applyPending();
+    applyWhatCan();
 }
 
-void OuterSize::setWidth(int outerWidth) {
+void OuterGeometry::setWidth(int outerWidth) {
     pendingWidth_ = outerWidth;
-    if (frameKnown()) applyPending();
+    applyWhatCan();
 }
 
-QSize OuterSize::current() const {
+QPoint OuterGeometry::position() const {
+    const QPoint framed = window_.frameGeometry().topLeft();
+    return {pendingLeft_.value_or(framed.x()), pendingTop_.value_or(framed.y())};
+}
+
+QSize OuterGeometry::size() const {
     const QSize framed = window_.frameGeometry().size();
     return {pendingWidth_.value_or(framed.width()), pendingHeight_.value_or(framed.height())};
 }
 
-QSize OuterSize::innerSizeWithin(const QMargins& frame) const {
+bool OuterGeometry::isPending() const {
+    return pendingLeft_ || pendingTop_ || pendingWidth_ || pendingHeight_;
+}
+
+QSize OuterGeometry::innerSizeWithin(const QMargins& frame) const {
     return {pendingWidth_ ? *pendingWidth_ - frame.left() - frame.right() : window_.width(),
             pendingHeight_ ? *pendingHeight_ - frame.top() - frame.bottom() : window_.height()};
 }
 
-bool OuterSize::frameKnown() const {
+bool OuterGeometry::frameKnown() const {
     // A window that has been on the screen has its frame (or has shown that it gets none).
     if (exposedBefore_) return true;
     if (!frameMarginsOf(window_).isNull()) return true;
@@ -56,19 +81,37 @@ bool OuterSize::frameKnown() const {
     return handle && handle->isExposed();
 }
 
-void OuterSize::watchWindowHandle() {
+void OuterGeometry::watchWindowHandle() {
     if (QWindow* handle = window_.windowHandle()) handle->installEventFilter(this);
 }
 
-void OuterSize::applyPending() {
-    if (!isPending()) return;
-    const QSize inner = innerSizeWithin(frameMarginsOf(window_));
-    pendingWidth_.reset();
-    pendingHeight_.reset();
-    window_.resize(inner);
+void OuterGeometry::applyWhatCan() {
+    if (frameKnown()) return applyPending();
+    // Not in the window system yet: Qt keeps a position as the frame's and has the window
+    // manager put the frame there when the window is made. The size still waits.
+    if (!window_.testAttribute(Qt::WA_WState_Created) && (pendingLeft_ || pendingTop_)) {
+        const QPoint at = position();
+        pendingLeft_.reset();
+        pendingTop_.reset();
+        window_.move(at);
+    }
 }
 
-bool OuterSize::eventFilter(QObject* watched, QEvent* event) {
+void OuterGeometry::applyPending() {
+    if (!isPending()) return;
+    const QPoint at = position();
+    const bool moves = pendingLeft_ || pendingTop_;
+    const bool resizes = pendingWidth_ || pendingHeight_;
+    const QSize inner = innerSizeWithin(frameMarginsOf(window_));
+    pendingLeft_.reset();
+    pendingTop_.reset();
+    pendingWidth_.reset();
+    pendingHeight_.reset();
+    if (moves) window_.move(at);
+    if (resizes) window_.resize(inner);
+}
+
+bool OuterGeometry::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &window_) {
         // Sent once the window system has been asked to show the window: some platforms
         // know the frame by then, the others tell when they expose the window.

@@ -5,7 +5,7 @@
 
 #include "ini_store.h"
 #include "message_sink.h"
-#include "outer_size.h"
+#include "outer_geometry.h"
 
 namespace qe::ui {
 
@@ -40,40 +40,39 @@ QWidget& windowOf(const LayoutWindows& windows, Window window) {
     return window == Window::Settings ? windows.settings : windows.display;
 }
 
-// Edges and sizes of the window with its frame, as the user sees it on the screen; a size
+// Edges and sizes of the window with its frame, as the user sees it on the screen; a value
 // still waiting for the frame counts as the window's.
 int outerValue(const QWidget& window, Edge edge) {
-    const QRect outer = window.frameGeometry();
-    const OuterSize* size = OuterSize::find(window);
-    const QSize outerSize = size ? size->current() : outer.size();
+    const OuterGeometry* waiting = OuterGeometry::find(window);
+    const QPoint position = waiting ? waiting->position() : window.frameGeometry().topLeft();
+    const QSize size = waiting ? waiting->size() : window.frameGeometry().size();
     switch (edge) {
         case Edge::Top:
-            return outer.top();
+            return position.y();
         case Edge::Left:
-            return outer.left();
+            return position.x();
         case Edge::Height:
-            return outerSize.height();
+            return size.height();
         case Edge::Width:
-            return outerSize.width();
+            return size.width();
     }
     return 0;
 }
 
-// A window's position is its frame's, frame known or not; its size is the inside's.
 void applyOuterValue(QWidget& window, Edge edge, int value) {
-    const QRect outer = window.frameGeometry();
+    OuterGeometry& outer = OuterGeometry::of(window);
     switch (edge) {
         case Edge::Top:
-            window.move(outer.left(), value);
+            outer.setTop(value);
             break;
         case Edge::Left:
-            window.move(value, outer.top());
+            outer.setLeft(value);
             break;
         case Edge::Height:
-            OuterSize::of(window).setHeight(value);
+            outer.setHeight(value);
             break;
         case Edge::Width:
-            OuterSize::of(window).setWidth(value);
+            outer.setWidth(value);
             break;
     }
 }

@@ -31,8 +31,8 @@ void saveWindowLayout(const LayoutStore& store, const LayoutWindows& windows,
                       MessageSink& messages);
 
 // Applies each stored value at once, in the order they are saved; a missing or non-numeric
-// value leaves its property alone. An outer size loaded before a window's first showing
-// waits until its frame is known (OuterSize). The scale is the position scale when "Display"
+// value leaves its property alone. A value that cannot be applied before the window's
+// frame is known waits until then (OuterGeometry). The scale is the position scale when "Display"
 // is missing or reads exactly "position", the tacho scale for any other text.
 void loadWindowLayout(const LayoutStore& store, const LayoutWindows& windows);
 

@@ -98,9 +98,11 @@ int main(int argc, char* argv[]) {
 
     window.show();
 
+    // The simulated adapter's window stands apart from the tool's windows, so that the tool's
+    // message boxes leave it usable; closing the main window alone ends the program.
+    std::unique_ptr<qe::ui::SimulationWindow> desk;
     if (simulation) {
-        // A child of the main window, so closing the main window still ends the program.
-        auto* desk = new qe::ui::SimulationWindow(simulation->adapter(), &window);
+        desk = std::make_unique<qe::ui::SimulationWindow>(simulation->adapter());
         desk->setAttribute(Qt::WA_QuitOnClose, false);
         desk->placeBeside(window);
         desk->show();

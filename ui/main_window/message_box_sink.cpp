@@ -25,6 +25,10 @@ void MessageBoxSink::show(MessageKind kind, const std::string& text) {
     const MessageBoxStyle style = messageBoxStyle(kind, applicationTitle_);
     QMessageBox box(style.icon, style.caption, QString::fromStdString(text), QMessageBox::Ok,
                     owner_.data());
+    // Modal to the tool's own windows (the main window and the panel it keeps above it), not
+    // to the whole program: the simulated adapter's window stays usable while a box is up,
+    // so that what the box complains about can be put right there.
+    if (owner_) box.setWindowModality(Qt::WindowModal);
     // Callers wait for the answer: the poll tick stays inside the box until it is closed.
     box.exec();
 }

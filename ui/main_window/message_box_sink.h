@@ -18,8 +18,10 @@ struct MessageBoxStyle {
 // Plain boxes carry the application title as caption.
 MessageBoxStyle messageBoxStyle(MessageKind kind, const QString& applicationTitle);
 
-// Shows the tool's messages as modal boxes over the main window. Created before the
-// main window (the adapter link needs it), so the owner is handed in once it exists.
+// Shows the tool's messages as modal boxes over the main window, blocking the main window
+// and the windows it keeps above it; other windows of the program (the simulated adapter's)
+// stay usable. Created before the main window (the adapter link needs it), so the owner is
+// handed in once it exists; until then a box blocks the whole program.
 class MessageBoxSink final : public MessageSink {
 public:
     explicit MessageBoxSink(QString applicationTitle);

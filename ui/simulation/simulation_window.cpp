@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "adapter_controls.h"
+#include "beside_placement.h"
 #include "chip_controls.h"
 #include "magnet_controls.h"
 
@@ -77,15 +78,16 @@ void SimulationWindow::placeBeside(const QWidget& mainWindow) {
     const QScreen* screen = mainWindow.screen();
     const QRect desk =
         screen ? screen->availableGeometry() : QRect(main.topLeft(), QSize(1 << 14, 1 << 14));
-    const QSize size = sizeHint().expandedTo(minimumSizeHint());
-
-    QPoint place(main.right() + 1 + kGap, main.top());
-    if (place.x() + size.width() > desk.right()) {
-        place = QPoint(main.left(), main.bottom() + 1 + kGap);
-        if (place.y() + size.height() > desk.bottom())
-            place = QPoint(desk.right() + 1 - size.width(), main.top());
-    }
-    move(place);
+    // This window has no frame yet; the main window's, from the same window manager, stands
+    // in for it (none while that is not known either).
+    const QRect inside = mainWindow.geometry();
+    const QMargins frame(inside.left() - main.left(), inside.top() - main.top(),
+                         main.right() - inside.right(), main.bottom() - inside.bottom());
+    // Sized first: a window given its size only when it is shown loses the meaning of a
+    // position given before, the frame's corner, and the window manager would then put the
+    // inside there with the title bar above it.
+    resize(sizeHint().expandedTo(minimumSizeHint()));
+    move(besideFramePosition(main, size(), frame, desk, kGap));
 }
 
 }  // namespace qe::ui

@@ -24,8 +24,9 @@ public:
     // Brings every read-only figure up to date; a timer calls it while the window is shown.
     void refresh();
 
-    // Puts this window next to `mainWindow` without covering it: to its right when the
-    // screen has room, else below it, else at the screen's right edge.
+    // Puts this window, frame and all, next to `mainWindow` without covering it: to its
+    // right when the screen has room, else below it, else at the screen's right edge.
+    // Called before the window is first shown.
     void placeBeside(const QWidget& mainWindow);
 
 protected:
