@@ -122,7 +122,7 @@ std::uint16_t Qe7204Chip::outputWord(std::uint8_t reg, std::int64_t atNs) {
                 std::floor(std::fabs(magnet_.speed()) / rangeHz * kTachoFullScale);
             const bool overRange = counts >= kTachoFullScale;
             const auto tacho = static_cast<std::uint16_t>(overRange ? kTachoFullScale - 1 : counts);
-            const auto gain = kAgcDisabled.of(words_) ? kFixedGain : magnet_.agcGain();
+            const auto gain = kAgcDisabled.of(words_) ? kFixedGain : magnet_.agcGainAt(atNs);
             return static_cast<std::uint16_t>(tacho | (overRange ? kTachoAlarm : 0) |
                                               (gain << kAgcGainShift));
         }

@@ -2,10 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace qe::sim {
 
 namespace {
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+double finiteOr(double value, double fallback) {
+    return std::isfinite(value) ? value : fallback;
+}
+
 double wrapRevolutions(double revolutions) {
     double wrapped = revolutions - std::floor(revolutions);
     return wrapped >= 1.0 ? 0.0 : wrapped;  // -1e-20 would otherwise wrap to exactly 1.0
@@ -35,7 +42,11 @@ double VirtualMagnet::angleAt(std::int64_t ns) const {
 }
 
 std::uint16_t VirtualMagnet::positionAt(std::int64_t ns) const {
-    const auto counts = static_cast<unsigned>(std::floor(angleAt(ns) * 4096.0));
+    const double angle = angleAt(ns);
+    const double error =
+        eccentricityCounts_ * std::sin(kTwoPi * angle + eccentricityPhaseDeg_ * kTwoPi / 360.0);
+    // The error may carry the position below 0 or past a whole turn: wrap it as the chip would.
+    const auto counts = static_cast<long>(std::floor(angle * 4096.0 + error));
     return static_cast<std::uint16_t>(counts & 0x0FFF);
 }
 
@@ -53,6 +64,21 @@ MagnetStatus VirtualMagnet::status() const {
 std::uint8_t VirtualMagnet::agcGain() const {
     const double gain = std::floor(distanceMm_ / kFullGainMm * 15.0 + 0.5);
     return static_cast<std::uint8_t>(std::clamp(gain, 0.0, 15.0));
+}
+
+std::uint8_t VirtualMagnet::agcGainAt(std::int64_t ns) const {
+    if (agcRipple_ == 0.0) return agcGain();
+    const double gain = agcGain() + agcRipple_ * std::sin(kTwoPi * angleAt(ns));
+    return static_cast<std::uint8_t>(std::clamp(std::floor(gain + 0.5), 0.0, 15.0));
+}
+
+void VirtualMagnet::setEccentricity(double amplitudeCounts, double phaseDegrees) {
+    eccentricityCounts_ = std::clamp(finiteOr(amplitudeCounts, 0.0), -2048.0, 2048.0);
+    eccentricityPhaseDeg_ = finiteOr(phaseDegrees, 0.0);
+}
+
+void VirtualMagnet::setAgcRipple(double amplitudeLevels) {
+    agcRipple_ = std::clamp(finiteOr(amplitudeLevels, 0.0), 0.0, 15.0);
 }
 
 }  // namespace qe::sim

@@ -37,7 +37,8 @@ public:
     void setAngle(double revolutions);
     double angle() const;
     double angleAt(std::int64_t ns) const;
-    // The angle at that time in 4096ths of a revolution, 0..4095.
+    // The angle the chip measures at that time in 4096ths of a revolution, 0..4095: the true
+    // angle plus the error of an off-centre magnet.
     std::uint16_t positionAt(std::int64_t ns) const;
 
     // Negative distances count as touching the chip.
@@ -47,6 +48,16 @@ public:
     MagnetStatus status() const;
     // 0..15, rising with the distance (a weaker field needs more gain).
     std::uint8_t agcGain() const;
+    // The gain at that time, with the once-per-turn ripple of a tilted magnet.
+    std::uint8_t agcGainAt(std::int64_t ns) const;
+
+    // Mounting errors. An off-centre magnet adds amplitude * sin(angle + phase) counts to the
+    // measured position; a tilted one makes the gain ripple by amplitude levels once per turn.
+    void setEccentricity(double amplitudeCounts, double phaseDegrees);
+    double eccentricityCounts() const { return eccentricityCounts_; }
+    double eccentricityPhaseDegrees() const { return eccentricityPhaseDeg_; }
+    void setAgcRipple(double amplitudeLevels);
+    double agcRipple() const { return agcRipple_; }
 
 private:
     Clock& clock_;
@@ -54,6 +65,9 @@ private:
     double baseAngle_ = 0.0;  // revolutions at baseNs_
     std::int64_t baseNs_ = 0;
     double distanceMm_ = kDefaultDistanceMm;
+    double eccentricityCounts_ = 0.0;
+    double eccentricityPhaseDeg_ = 0.0;
+    double agcRipple_ = 0.0;
 };
 
 }  // namespace qe::sim

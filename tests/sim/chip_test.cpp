@@ -108,6 +108,32 @@ TEST(VirtualMagnet, StatusAndGainFollowTheDistance) {
     }
 }
 
+TEST(VirtualMagnet, MountingErrorsFollowTheAngle) {
+    struct Case {
+        double angle;  // revolutions
+        std::uint16_t position;
+        std::uint8_t gain;
+    };
+    // 20 counts off-centre at phase 90 degrees: +20 at angle 0, -20 at half a turn; the gain
+    // (8 at 1.5 mm) ripples by 3 levels, highest a quarter turn in.
+    const Case cases[] = {
+        {0.0, 20, 8}, {1.0 / 6, 692, 11}, {0.5, 2028, 8}, {0.7, 2861, 5}, {0.999, 15, 8},
+    };
+    ManualClock clock;
+    VirtualMagnet magnet(clock);
+    magnet.setEccentricity(20.0, 90.0);
+    magnet.setAgcRipple(3.0);
+    for (const auto& c : cases) {
+        magnet.setAngle(c.angle);
+        EXPECT_EQ(magnet.positionAt(clock.nowNs()), c.position) << c.angle;
+        EXPECT_EQ(magnet.agcGainAt(clock.nowNs()), c.gain) << c.angle;
+    }
+    EXPECT_EQ(magnet.agcGain(), 8) << "the mean gain stays the distance's";
+    magnet.setAgcRipple(20.0);
+    magnet.setAngle(0.25);
+    EXPECT_EQ(magnet.agcGainAt(clock.nowNs()), 15) << "clamped to the chip's range";
+}
+
 TEST(VirtualMagnet, TurnsAtItsSpeedOverTheClock) {
     ManualClock clock;
     VirtualMagnet magnet(clock);
