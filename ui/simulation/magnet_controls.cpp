@@ -64,6 +64,7 @@ MagnetControls::MagnetControls(sim::VirtualMagnet& magnet, QWidget* parent)
     form->addRow(QStringLiteral("Angle:"), makeAngleRow());
     form->addRow(QStringLiteral("Speed:"), makeSpeedRow());
     form->addRow(QStringLiteral("Distance:"), makeDistanceRow());
+    form->addRow(QStringLiteral("Mounting:"), makeMountingRow());
     refresh();
 }
 
@@ -134,6 +135,40 @@ QWidget* MagnetControls::makeDistanceRow() {
     presets->addStretch();
     rows->addLayout(presets);
     return holder;
+}
+
+QWidget* MagnetControls::makeMountingRow() {
+    auto spinBox = [this](const char* name, double maximum, const QString& suffix,
+                          const QString& hint, double value) {
+        auto* box = new QDoubleSpinBox(this);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setRange(0.0, maximum);
+        box->setDecimals(1);
+        box->setSuffix(suffix);
+        box->setKeyboardTracking(false);
+        box->setToolTip(hint);
+        box->setValue(value);
+        connect(box, &QDoubleSpinBox::valueChanged, this, &MagnetControls::applyMounting);
+        return box;
+    };
+    offCentre_ = spinBox("offCentreBox", 200.0, QStringLiteral(" counts off-centre"),
+                         QStringLiteral("An off-centre magnet adds this much error to the "
+                                        "position, once per turn."),
+                         magnet_.eccentricityCounts());
+    offCentrePhase_ = spinBox("offCentrePhaseBox", 359.9, QStringLiteral("°"),
+                              QStringLiteral("Where in the turn the off-centre error is "
+                                             "largest, less 90°."),
+                              magnet_.eccentricityPhaseDegrees());
+    tilt_ = spinBox("tiltBox", 8.0, QStringLiteral(" AGC ripple"),
+                    QStringLiteral("A tilted magnet makes the AGC gain rise and fall by this "
+                                   "many levels once per turn."),
+                    magnet_.agcRipple());
+    return makeRow(this, {offCentre_, offCentrePhase_, tilt_});
+}
+
+void MagnetControls::applyMounting() {
+    magnet_.setEccentricity(offCentre_->value(), offCentrePhase_->value());
+    magnet_.setAgcRipple(tilt_->value());
 }
 
 void MagnetControls::applySpeed(double revolutionsPerSecond) {

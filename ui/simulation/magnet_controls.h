@@ -12,7 +12,7 @@ class QSlider;
 namespace qe::ui {
 
 // The magnet over the simulated chips: its angle (turned by hand while it stands still),
-// its speed and direction, and its distance from the chips.
+// its speed and direction, its distance from the chips, and how badly it is mounted.
 class MagnetControls : public QGroupBox {
     Q_OBJECT
 public:
@@ -25,6 +25,8 @@ private:
     QWidget* makeAngleRow();
     QWidget* makeSpeedRow();
     QWidget* makeDistanceRow();
+    QWidget* makeMountingRow();
+    void applyMounting();
     void applySpeed(double revolutionsPerSecond);
     void applyDistance(int tenthsOfMillimetre);
 
@@ -34,6 +36,9 @@ private:
     QDoubleSpinBox* speed_ = nullptr;
     QSlider* distance_ = nullptr;
     QLabel* distanceText_ = nullptr;
+    QDoubleSpinBox* offCentre_ = nullptr;
+    QDoubleSpinBox* offCentrePhase_ = nullptr;
+    QDoubleSpinBox* tilt_ = nullptr;
 };
 
 }  // namespace qe::ui
