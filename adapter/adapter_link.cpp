@@ -132,14 +132,16 @@ bool AdapterLink::OpenAdapter(std::size_t index) {
 
     // A device already known to fail is tried quietly; only a success is news.
     const bool quiet = contains(failedSerials_, serialText);
-    const auto reportFailure = [&](const char* label, FtStatus status) {
-        if (!quiet) ReportDriverError(messages_, label, status);
+    const auto reportFailure = [&](const char* label, FtStatus status,
+                                   const std::string& advice = {}) {
+        if (!quiet) ReportDriverError(messages_, label, status, advice);
         if (!contains(failedSerials_, serialText)) failedSerials_.push_back(serialText);
     };
 
     const FtStatus opened = driver_.openEx(serial, kOpenBySerialNumber, node.DeviceHandle);
     if (opened != FT_OK) {
-        reportFailure("Open_USB_Device_By_Serial_Number", opened);
+        // A device listed but not allowed to this user: the box also says what to do.
+        reportFailure("Open_USB_Device_By_Serial_Number", opened, driver_.openFailureAdvice());
         return false;
     }
     // Told once it is known whether the device opens, so that a quiet retry stays quiet.

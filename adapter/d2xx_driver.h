@@ -39,6 +39,7 @@ public:
                   std::uint32_t& bytesRead) override;
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;
+    std::string backendOf(const DeviceInfoNode&) const override { return "d2xx"; }
 
 private:
     struct EntryPoints;

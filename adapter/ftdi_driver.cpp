@@ -1,5 +1,6 @@
 #include "ftdi_driver.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -11,6 +12,12 @@ namespace {
 std::string boundedText(const char* text, std::size_t size) {
     return std::string(text, strnlen(text, size));
 }
+
+template <std::size_t N>
+void fillText(char (&dest)[N], const std::string& text) {
+    std::memset(dest, 0, N);
+    std::memcpy(dest, text.data(), std::min(text.size(), N));
+}
 }  // namespace
 
 std::string DeviceInfoNode::serialNumber() const {
@@ -19,6 +26,14 @@ std::string DeviceInfoNode::serialNumber() const {
 
 std::string DeviceInfoNode::description() const {
     return boundedText(Description, sizeof Description);
+}
+
+void DeviceInfoNode::setSerialNumber(const std::string& text) {
+    fillText(SerialNumber, text);
+}
+
+void DeviceInfoNode::setDescription(const std::string& text) {
+    fillText(Description, text);
 }
 
 std::string driverStatusText(FtStatus status) {
@@ -45,9 +60,12 @@ std::string driverStatusText(FtStatus status) {
     return status < texts.size() ? texts[status] : "";
 }
 
-void ReportDriverError(MessageSink& sink, const std::string& label, FtStatus status) {
+void ReportDriverError(MessageSink& sink, const std::string& label, FtStatus status,
+                       const std::string& advice) {
     if (status == FT_OK) return;
-    sink.show(MessageKind::Critical, label + driverStatusText(status));
+    std::string text = label + driverStatusText(status);
+    if (!advice.empty()) text += "\n\n" + advice;
+    sink.show(MessageKind::Critical, text);
 }
 
 }  // namespace qe

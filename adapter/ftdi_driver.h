@@ -45,6 +45,9 @@ struct DeviceInfoNode {
 
     std::string serialNumber() const;  // up to the first NUL, never past the array
     std::string description() const;
+    // As a driver fills them: cut to the array, a NUL after the text only when it fits.
+    void setSerialNumber(const std::string& text);
+    void setDescription(const std::string& text);
 };
 
 // The driver entry points the tool uses, each returning the driver's status.
@@ -74,13 +77,24 @@ public:
                           std::uint32_t& bytesRead) = 0;
     virtual FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) = 0;
     virtual FtStatus purge(FtHandle handle, std::uint32_t mask) = 0;
+
+    // Which backend lists the device ("d2xx", "tty", "libftdi", "sim"); empty when unknown.
+    virtual std::string backendOf(const DeviceInfoNode& node) const {
+        (void)node;
+        return {};
+    }
+    // What the user can do about the last failed openEx, when the driver knows its cause
+    // (no permission to the device); empty otherwise.
+    virtual std::string openFailureAdvice() const { return {}; }
 };
 
 // Text shown after the call's label in a driver error box; empty above 17.
 std::string driverStatusText(FtStatus status);
 
 class MessageSink;
-// Shows "label - text..." in an error box; status 0 shows nothing.
-void ReportDriverError(MessageSink& sink, const std::string& label, FtStatus status);
+// Shows "label - text..." in an error box; status 0 shows nothing. Advice, when given, follows
+// in a paragraph of its own.
+void ReportDriverError(MessageSink& sink, const std::string& label, FtStatus status,
+                       const std::string& advice = {});
 
 }  // namespace qe

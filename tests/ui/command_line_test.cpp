@@ -95,11 +95,48 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"StrayArgument", {"--simulate", "adapter"}, "Unexpected argument 'adapter'."}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(ProgramArguments, DriverChoice) {
+    struct Case {
+        std::vector<const char*> arguments;
+        bool simulate;
+        DriverChoice driver;
+    };
+    const Case cases[] = {
+        {{}, false, DriverChoice::Auto},
+        {{"--driver", "auto"}, false, DriverChoice::Auto},
+        {{"--driver", "d2xx"}, false, DriverChoice::D2xx},
+        {{"--driver=tty"}, false, DriverChoice::Tty},
+        {{"--driver", "libftdi"}, false, DriverChoice::LibFtdi},
+        {{"--driver", "sim", "--chips", "2"}, true, DriverChoice::Auto},
+        {{"--driver", "sim", "--simulate"}, true, DriverChoice::Auto},
+    };
+    for (const Case& c : cases) {
+        CommandLine commandLine;
+        const QStringList arguments = argumentsOf(c.arguments);
+        ASSERT_TRUE(commandLine.parse(arguments)) << commandLine.error().toStdString();
+        EXPECT_EQ(commandLine.options().simulate, c.simulate) << arguments.join(' ').toStdString();
+        EXPECT_EQ(commandLine.options().driver, c.driver) << arguments.join(' ').toStdString();
+    }
+
+    const std::pair<std::vector<const char*>, const char*> refused[] = {
+        {{"--driver", "usb"}, "--driver takes auto|d2xx|tty|libftdi|sim, not 'usb'."},
+        {{"--simulate", "--driver", "tty"},
+         "--simulate is --driver sim; it cannot go with --driver tty."},
+        {{"--driver", "tty", "--chips", "2"}, "--chips and --magnet-speed need --simulate."},
+    };
+    for (const auto& [arguments, error] : refused) {
+        CommandLine commandLine;
+        EXPECT_FALSE(commandLine.parse(argumentsOf(arguments)));
+        EXPECT_EQ(commandLine.error().toStdString(), error);
+    }
+}
+
 TEST(ProgramArguments, HelpAndVersionAreNoted) {
     CommandLine help;
     ASSERT_TRUE(help.parse(argumentsOf({"--help"})));
     EXPECT_TRUE(help.helpRequested());
-    for (const char* listed : {"--simulate", "--chips <N>", "--magnet-speed <RPS>", "--version"})
+    for (const char* listed : {"--simulate", "--chips <N>", "--magnet-speed <RPS>", "--version",
+                               "--driver <auto|d2xx|tty|libftdi|sim>"})
         EXPECT_TRUE(help.helpText().contains(QString::fromUtf8(listed))) << listed;
 
     CommandLine version;

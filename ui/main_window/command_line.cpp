@@ -4,9 +4,22 @@
 
 namespace qe::ui {
 
+namespace {
+// The simulated adapter is chosen here, not in the adapter library below.
+const QString kSimulatedDriver = QStringLiteral("sim");
+
+QString driverNames() {
+    return QString::fromStdString(driverChoiceNames()) + '|' + kSimulatedDriver;
+}
+}  // namespace
+
 CommandLine::CommandLine()
     : help_(parser_.addHelpOption()),
       version_(parser_.addVersionOption()),
+      driver_(QStringLiteral("driver"),
+              QString::fromStdString(driverChoiceHelp()) +
+                  QStringLiteral(" sim is the simulated adapter (--simulate)."),
+              driverNames()),
       simulate_(QStringLiteral("simulate"),
                 QStringLiteral("Run on a simulated adapter with QE7204 chips instead of a real "
                                "adapter, with a window to control the simulation.")),
@@ -22,6 +35,7 @@ CommandLine::CommandLine()
                    QStringLiteral("RPS")) {
     parser_.setApplicationDescription(QStringLiteral(
         "Configures and watches the QE7204 magnetic rotary encoder through its USB adapter."));
+    parser_.addOption(driver_);
     parser_.addOption(simulate_);
     parser_.addOption(chips_);
     parser_.addOption(magnetSpeed_);
@@ -40,7 +54,28 @@ bool CommandLine::parse(const QStringList& arguments) {
         return false;
     }
     options_.simulate = parser_.isSet(simulate_);
-    return readSimulationOptions();
+    return readDriverChoice() && readSimulationOptions();
+}
+
+bool CommandLine::readDriverChoice() {
+    if (!parser_.isSet(driver_)) return true;
+    const QString name = parser_.value(driver_);
+    if (name == kSimulatedDriver) {
+        options_.simulate = true;
+        return true;
+    }
+    const auto choice = driverChoiceFromName(name.toStdString());
+    if (!choice) {
+        error_ = QStringLiteral("--driver takes %1, not '%2'.").arg(driverNames(), name);
+        return false;
+    }
+    if (options_.simulate) {
+        error_ =
+            QStringLiteral("--simulate is --driver sim; it cannot go with --driver %1.").arg(name);
+        return false;
+    }
+    options_.driver = *choice;
+    return true;
 }
 
 bool CommandLine::readSimulationOptions() {

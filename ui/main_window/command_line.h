@@ -6,17 +6,20 @@
 #include <QStringList>
 
 #include "adapter_commands.h"
+#include "driver_choice.h"
 #include "simulation.h"
 
 namespace qe::ui {
 
 // What the program was asked to do.
 struct ProgramOptions {
-    bool simulate = false;  // the simulated adapter instead of the D2XX library
+    bool simulate = false;                     // the simulated adapter instead of a real one
+    DriverChoice driver = DriverChoice::Auto;  // how a real adapter is reached
     sim::SimulationOptions simulation;
 };
 
-// The program's arguments: --help, --version, --simulate and the simulation's settings.
+// The program's arguments: --help, --version, --driver, --simulate and the simulation's
+// settings.
 class CommandLine {
 public:
     // The command line starts with a few chips; the simulation window adds more, up to one
@@ -38,11 +41,13 @@ public:
     const QString& error() const { return error_; }
 
 private:
+    bool readDriverChoice();
     bool readSimulationOptions();
 
     QCommandLineParser parser_;
     QCommandLineOption help_;
     QCommandLineOption version_;
+    QCommandLineOption driver_;
     QCommandLineOption simulate_;
     QCommandLineOption chips_;
     QCommandLineOption magnetSpeed_;

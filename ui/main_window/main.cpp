@@ -7,8 +7,8 @@
 #include "adapter_link.h"
 #include "analogue_panel.h"
 #include "command_line.h"
-#include "d2xx_driver.h"
 #include "design_fonts.h"
+#include "driver_choice.h"
 #include "ini_store.h"
 #include "main_window.h"
 #include "message_box_sink.h"
@@ -73,12 +73,12 @@ int main(int argc, char* argv[]) {
 
     qe::SystemClock clock;
     std::unique_ptr<qe::sim::SimulatedDriver> simulation;
-    std::unique_ptr<qe::D2xxDriver> d2xx;
+    std::unique_ptr<qe::FtdiDriver> realDriver;
     if (options.simulate)
         simulation = qe::sim::makeDefaultSimulation(clock, options.simulation);
     else
-        d2xx = std::make_unique<qe::D2xxDriver>();
-    qe::FtdiDriver& driver = simulation ? static_cast<qe::FtdiDriver&>(*simulation) : *d2xx;
+        realDriver = qe::makeDriver(options.driver);
+    qe::FtdiDriver& driver = simulation ? static_cast<qe::FtdiDriver&>(*simulation) : *realDriver;
 
     qe::RegisterImage image{};
     qe::chip::DerivedValues derived;

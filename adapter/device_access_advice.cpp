@@ -1,0 +1,16 @@
+#include "device_access_advice.h"
+
+namespace qe {
+
+std::string serialPortPermissionAdvice(const std::string& node) {
+    return "This user may not open " + node + ". Install the udev rule " + kUdevRuleName +
+           " (see the README) and plug the adapter in again, or join the group dialout "
+           "(sudo adduser $USER dialout) and log in again.";
+}
+
+std::string usbDevicePermissionAdvice() {
+    return std::string("This user may not open the adapter's USB device. Install the udev rule ") +
+           kUdevRuleName + " (see the README) and plug the adapter in again.";
+}
+
+}  // namespace qe

@@ -1,0 +1,9 @@
+// Qt Serial Port needs an application object for its notifiers.
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
