@@ -40,6 +40,10 @@ public:
                   std::uint32_t& bytesRead) override;
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;
+    std::string backendOf(const DeviceInfoNode& node) const override {
+        return inner_.backendOf(node);
+    }
+    std::string openFailureAdvice() const override { return inner_.openFailureAdvice(); }
 
 private:
     // One trace line; a failed call gets its status appended.
