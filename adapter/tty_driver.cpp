@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include <fcntl.h>
@@ -102,6 +103,27 @@ struct TtyDriver::OpenPort {
     void takeReceived() {
         serial.waitForReadyRead(0);
         serial.clearError();  // "nothing arrived" is not an error here
+    }
+
+    // Waits without naps until the port holds `count` bytes or nsLeft() is no longer
+    // positive; false when the port is gone. Sleeps in poll() until bytes arrive, and looks
+    // through the last part of a millisecond, which poll() cannot wait for.
+    template <typename NsLeft, typename Relax>
+    bool awaitBytes(std::uint32_t count, NsLeft nsLeft, Relax relax) {
+        for (;;) {
+            takeReceived();
+            if (gone()) return false;
+            const std::int64_t leftNs = nsLeft();
+            if (serial.bytesAvailable() >= count || leftNs <= 0) return true;
+            const auto leftMs =
+                static_cast<int>(std::min<std::int64_t>(leftNs / 1'000'000, INT_MAX));
+            if (leftMs > 0) {
+                serial.waitForReadyRead(leftMs);
+                serial.clearError();
+            } else {
+                relax();
+            }
+        }
     }
 };
 
@@ -277,19 +299,6 @@ FtStatus TtyDriver::write(FtHandle handle, const std::uint8_t* data, std::uint32
     return port->gone() ? FT_IO_ERROR : FT_OK;
 }
 
-bool TtyDriver::awaitBytes(OpenPort& port, std::uint32_t count, std::uint32_t waitMs) {
-    QDeadlineTimer deadline(waitMs);
-    for (;;) {
-        port.takeReceived();
-        if (port.gone()) return false;
-        if (port.serial.bytesAvailable() >= count || deadline.hasExpired()) return true;
-        // Returns as soon as anything arrives; a hung-up port returns at once and is seen above.
-        port.serial.waitForReadyRead(
-            static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
-        port.serial.clearError();
-    }
-}
-
 FtStatus TtyDriver::read(FtHandle handle, std::uint8_t* data, std::uint32_t count,
                          std::uint32_t& bytesRead) {
     bytesRead = 0;
@@ -297,7 +306,10 @@ FtStatus TtyDriver::read(FtHandle handle, std::uint8_t* data, std::uint32_t coun
     if (!port) return FT_INVALID_HANDLE;
     if (port->gone()) return FT_IO_ERROR;
     if (count == 0) return FT_OK;
-    if (!awaitBytes(*port, count, orUnset(port->readTimeoutMs))) return FT_IO_ERROR;
+    const QDeadlineTimer deadline(orUnset(port->readTimeoutMs), Qt::PreciseTimer);
+    if (!port->awaitBytes(
+            count, [&] { return deadline.remainingTimeNSecs(); }, [] {}))
+        return FT_IO_ERROR;
     const qint64 got = port->serial.read(reinterpret_cast<char*>(data), count);
     if (got < 0) return FT_IO_ERROR;
     bytesRead = static_cast<std::uint32_t>(got);

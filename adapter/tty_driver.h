@@ -60,9 +60,6 @@ private:
     OpenPort* portOf(FtHandle handle) const;
     bool isOpen(const TtyPort& port) const;
     FtHandle handleOf(const TtyPort& port) const;
-    // Waits without naps until the port holds `count` bytes or waitMs have passed; false when
-    // the port is gone.
-    bool awaitBytes(OpenPort& port, std::uint32_t count, std::uint32_t waitMs);
     void tellOnce(const std::string& key, const std::string& text);
 
     TtyRoots roots_;
