@@ -277,6 +277,17 @@ FtStatus LibFtdiDriver::takeReceived(OpenDevice& open) {
     return statusOfLibFtdi(LibFtdiCall::Read, result);
 }
 
+template <typename TimeIsUp>
+FtStatus LibFtdiDriver::awaitBytes(OpenDevice& open, std::uint32_t count, TimeIsUp timeIsUp) {
+    // No naps: each look waits in the USB transfer itself, which the chip ends at the latest
+    // when its latency timer runs out.
+    while (open.received.size() < count && !timeIsUp()) {
+        const FtStatus status = takeReceived(open);
+        if (status != FT_OK) return status;
+    }
+    return FT_OK;
+}
+
 FtStatus LibFtdiDriver::read(FtHandle handle, std::uint8_t* data, std::uint32_t count,
                              std::uint32_t& bytesRead) {
     bytesRead = 0;
@@ -288,14 +299,11 @@ FtStatus LibFtdiDriver::read(FtHandle handle, std::uint8_t* data, std::uint32_t 
         return statusOfLibFtdi(LibFtdiCall::ModemStatus,
                                ftdi_poll_modem_status(open->context.get(), &modemStatus));
     }
-    // Each look waits on the USB transfer itself, which ends when the chip's latency timer does.
     const auto deadline =
         SteadyClock::now() + std::chrono::milliseconds(orUnset(open->readTimeoutMs));
-    while (open->received.size() < count) {
-        const FtStatus status = takeReceived(*open);
-        if (status != FT_OK) return status;
-        if (SteadyClock::now() >= deadline) break;
-    }
+    const FtStatus status =
+        awaitBytes(*open, count, [&] { return SteadyClock::now() >= deadline; });
+    if (status != FT_OK) return status;
     bytesRead = static_cast<std::uint32_t>(open->received.take(data, count));
     return FT_OK;
 }

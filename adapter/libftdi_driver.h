@@ -56,6 +56,9 @@ private:
     FtHandle handleOf(const UsbFtdiDevice& device) const;
     // Moves what the device has sent into the buffer; the status of the transfer.
     FtStatus takeReceived(OpenDevice& device);
+    // Takes what arrives until the buffer holds `count` bytes or timeIsUp().
+    template <typename TimeIsUp>
+    FtStatus awaitBytes(OpenDevice& open, std::uint32_t count, TimeIsUp timeIsUp);
 
     Context context_;  // for enumeration
     std::vector<UsbFtdiDevice> listed_;

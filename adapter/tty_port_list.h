@@ -34,7 +34,11 @@ struct TtyPort {
 // A sysfs attribute without the newline the kernel ends it with; nothing when unreadable.
 std::optional<std::string> readSysfsAttribute(const std::filesystem::path& path);
 
-// The ttyUSB ports in name order (ttyUSB2 before ttyUSB10). The layout relied on:
+// The ttyUSB ports in name order (ttyUSB2 before ttyUSB10). Read from sysfs rather than
+// through QSerialPortInfo: where udev runs (Debian 12), Qt Serial Port's description() is
+// udev's ID_MODEL, the product string with its blanks turned into '_' ("QE7204_interface"),
+// and only without udev sysfs' raw product string; the roots could not be moved either.
+// The layout relied on:
 // class/tty/ttyUSBn/device links to the port's folder under devices/, which holds
 // latency_timer; its parent is the USB interface and its grandparent the USB device, with
 // idVendor, idProduct, product and serial. A port whose device folder cannot be read is left out.

@@ -7,6 +7,7 @@
 
 #include "adapter_link.h"
 #include "composite_driver.h"
+#include "d2xx_driver.h"
 #include "driver_choice.h"
 #include "recording_sink.h"
 #include "simulated_driver.h"
@@ -131,6 +132,31 @@ TEST_F(CompositeOverSimulations, ConnectionLogicRunsUnchangedOverTheMergedList) 
     EXPECT_EQ(firstDriver->adapter(0).parameters(), 0xF0);
     EXPECT_TRUE(sink.shown.empty());
     std::filesystem::remove(ini);
+}
+
+TEST(CompositeDriver, MissingBackendIsLeftOutQuietly) {
+    ManualClock clock;
+    auto simulation = std::make_unique<sim::SimulatedDriver>(clock);
+    simulation->addAdapter();
+    std::vector<CompositeDriver::Backend> backends;
+    backends.push_back({"d2xx", std::make_unique<D2xxDriver>("libqe7204-no-such-library.so")});
+    backends.push_back({"tty", std::move(simulation)});
+    CompositeDriver composite(std::move(backends));
+    EXPECT_TRUE(composite.hasCreateDeviceInfoList());
+    std::uint32_t count = 0;
+    EXPECT_EQ(composite.createDeviceInfoList(count), FT_OK);
+    EXPECT_EQ(count, 1u);
+
+    std::vector<CompositeDriver::Backend> none;
+    none.push_back({"d2xx", std::make_unique<D2xxDriver>("libqe7204-no-such-library.so")});
+    CompositeDriver nothing(std::move(none));
+    EXPECT_FALSE(nothing.hasCreateDeviceInfoList());
+    RecordingSink sink;
+    RegisterImage image{};
+    AdapterLink link(nothing, clock, sink, image);
+    link.EnumerateDevices();
+    EXPECT_EQ(link.DeviceCount, 0u);
+    EXPECT_TRUE(sink.shown.empty()) << "no library is no failure worth a box";
 }
 
 // A backend that lists one adapter and may not open it, as when the udev rule is missing.
