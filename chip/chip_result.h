@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qe::chip {
+
+// How a chip operation ended. The texts the user is shown for a failure have already gone
+// to the MessageSink at the point of the exchange where the window shows them; `reason`
+// repeats that text (empty when the operation fails silently) for callers that report it
+// their own way, such as a command line.
+enum class Outcome {
+    Done,           // everything the operation set out to do was done
+    InputRefused,   // the value given was not valid; nothing reached the chip
+    NoReply,        // a read got no complete reply
+    WriteRefused,   // the chip refused a write, or its acknowledgement never came
+    NotVerified,    // PROG: the EEPROM read back differs from the working words
+    FileFailed,     // the configuration file could not be read or written
+    NoChip,         // no adapter, or no chip answered the scan
+    TooManyChips,   // more than one chip answered the scan
+};
+
+struct [[nodiscard]] Result {
+    Outcome outcome = Outcome::Done;
+    std::string reason;
+
+    bool ok() const { return outcome == Outcome::Done; }
+
+    static Result done() { return {}; }
+    static Result failed(Outcome outcome, std::string reason = {}) {
+        return {outcome, std::move(reason)};
+    }
+};
+
+// A result that carries a value when the operation succeeded.
+template <typename T>
+struct [[nodiscard]] ValueResult {
+    Result result;
+    T value{};
+
+    bool ok() const { return result.ok(); }
+};
+
+}  // namespace qe::chip

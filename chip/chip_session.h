@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "adapter_link.h"
+#include "chip_result.h"
+#include "message_sink.h"
+#include "register_image.h"
+#include "register_map.h"
+
+namespace qe::chip {
+
+// The chip worked with: its bus address, the register mirror with its derived values, and
+// every operation on its settings. Each operation makes the exchanges of one user action
+// in the designed order and shows its messages through the link's MessageSink at the same
+// point as the window always has; the front end then presents the result (fills the
+// settings panel, moves the focus, prints a line).
+//
+// Operations do not wait for a poll cycle and do not look at the panel's readiness: that
+// is the caller's guard.
+class ChipSession {
+public:
+    explicit ChipSession(AdapterLink& link);
+
+    AdapterLink& link() { return link_; }
+
+    // The chip that every register command addresses (ChipAddress). The connection sets it
+    // when a scan finds one chip; READ, the address change and LOAD follow the chip.
+    std::uint8_t chipAddress() const { return chipAddress_; }
+    void setChipAddress(std::uint8_t address) { chipAddress_ = address; }
+
+    const RegisterImage& image() const { return link_.image(); }
+    DerivedValues& derived() { return derived_; }
+    const DerivedValues& derived() const { return derived_; }
+
+    // RefreshSettingsPanel's exchanges: all registers read into the mirror with the
+    // autonomous power-down mode held off. On success the caller fills the panel.
+    Result refreshSettings();
+
+    // A radio group's choice: the derived value follows `item` first, whatever the chip
+    // makes of it; then the field is changed by read-modify-write. `key` is the register
+    // field's name ("Res", "Sth", ...); an unknown key is refused without an exchange.
+    Result changeSetting(const SettingGroup& group, int item);
+    Result changeSetting(std::string_view key, int item);
+
+    // PROG: working words 48..51 into EEPROM words 0..3, verified. The caller fills the
+    // panel afterwards whatever the outcome.
+    Result programEeprom();
+    // READ: the chip followed to the address its EEPROM holds, all registers read. On
+    // success the caller fills the panel.
+    Result readEeprom();
+
+    // The address change in two steps, so that the field shows the value before the chip
+    // is asked: first the entered text is checked (an empty text means the current
+    // address; a refusal shows its message), then the value is written.
+    ValueResult<std::uint8_t> checkAddress(std::string_view text);
+    Result setAddress(std::uint8_t address);
+
+    // The zero position typed (empty text: 0); a refusal shows its message and writes nothing.
+    Result presetZero(std::string_view text);
+    // The current absolute position made the zero position; value: Zin as the chip now holds
+    // it. A failed output read fails silently; a failed change shows `failureMessage`.
+    ValueResult<std::uint16_t> zeroAtCurrentPosition(std::string_view failureMessage);
+    ValueResult<std::uint16_t> zeroAtCurrentPosition();  // with the "Zero" button's message
+
+    // The hysteresis item chosen; a negative item (text typed, nothing chosen) is refused.
+    Result setHysteresis(int item);
+
+    // LOAD in two steps, as the window fills the panel in between: the file into words
+    // 48..55 of the mirror (a refused file leaves the mirror as it was), then the eight
+    // words into the chip. A refused write ends the second step silently; when all eight
+    // went in, the positions are read again and the caller fills the panel once more.
+    Result loadFile(const std::filesystem::path& path);
+    Result writeLoadedWords();
+    // SAVE: words 48..55 of the mirror into the file; the chip is not asked.
+    Result saveFile(const std::filesystem::path& path) const;
+
+    // The four output words read into the mirror (the live readout's exchange).
+    Result readOutputs();
+
+private:
+    AdapterLink& link_;
+    DerivedValues derived_;
+    std::uint8_t chipAddress_ = 0;
+};
+
+}  // namespace qe::chip
