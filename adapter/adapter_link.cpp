@@ -5,14 +5,10 @@
 #include <QString>
 
 #include "adapter_commands.h"
-#include "ini_store.h"
 
 namespace qe {
 
 namespace {
-
-const QString kIniSection = QStringLiteral("Port Options");
-const QString kIniLastOpened = QStringLiteral("Last Opened");
 
 // What enumeration gives when the library lacks FT_CreateDeviceInfoList.
 constexpr FtStatus kNoDeviceListStatus = FT_DEVICE_NOT_OPENED_FOR_WRITE;
@@ -81,12 +77,10 @@ void AdapterLink::EnumerateDevices() {
                   [this](const std::string& serial) { return !isListed(DeviceInfoList, serial); });
 }
 
-void AdapterLink::ConnectAdapter() {
+AdapterChoice AdapterLink::ConnectAdapter(std::string_view preferredSerial) {
     AdapterHandle = 0;
-    if (IniFilePath.empty()) IniFilePath = defaultIniFilePath().toStdString();
-    IniStore ini(QString::fromStdString(IniFilePath));
-    const QString lastOpened = ini.readString(kIniSection, kIniLastOpened);
-    LastOpenedSerial = lastOpened.toStdString();
+    LastOpenedSerial = std::string(preferredSerial);  // a copy: the view may be of it
+    const QString preferred = QString::fromUtf8(LastOpenedSerial);
 
     // The poll cycle calls this on every tick while no adapter is open, so that an adapter
     // another program lets go of is taken up. A device that cannot be opened is therefore
@@ -105,11 +99,12 @@ void AdapterLink::ConnectAdapter() {
     // device with the same serial number would otherwise be opened too and its handle lost.
     for (std::size_t i = 0; i < DeviceInfoList.size() && AdapterHandle == 0; ++i) {
         const DeviceInfoNode& node = DeviceInfoList[i];
-        if (!isAdapter(node) || QString::fromUtf8(node.serialNumber()) != lastOpened ||
+        if (!isAdapter(node) || QString::fromUtf8(node.serialNumber()) != preferred ||
             !isFree(node))
             continue;
         if (tryToOpen(i)) configureOpenedAdapter();
     }
+    if (AdapterHandle != 0) return AdapterChoice::Preferred;
 
     // Otherwise the first free adapter, which then becomes the one remembered.
     for (std::size_t i = 0; i < DeviceInfoList.size() && AdapterHandle == 0; ++i) {
@@ -117,10 +112,10 @@ void AdapterLink::ConnectAdapter() {
         if (!isAdapter(node) || !isFree(node) || failedNow[i]) continue;
         if (tryToOpen(i)) {
             LastOpenedSerial = node.serialNumber();
-            ini.writeString(kIniSection, kIniLastOpened, QString::fromUtf8(LastOpenedSerial));
             configureOpenedAdapter();
         }
     }
+    return AdapterHandle != 0 ? AdapterChoice::NewlyChosen : AdapterChoice::None;
 }
 
 bool AdapterLink::OpenAdapter(std::size_t index) {
@@ -165,9 +160,9 @@ bool AdapterLink::OpenAdapter(std::size_t index) {
 
 void AdapterLink::configureOpenedAdapter() {
     ReportDriverError(messages_, "FT_SetDataCharacteristics",
-                      driver_.setDataCharacteristics(AdapterHandle, lineSettings.wordLength,
-                                                     lineSettings.stopBits, lineSettings.parity));
-    const FtStatus baud = driver_.setBaudRate(AdapterHandle, lineSettings.baudRate);
+                      driver_.setDataCharacteristics(AdapterHandle, lineSettings_.wordLength,
+                                                     lineSettings_.stopBits, lineSettings_.parity));
+    const FtStatus baud = driver_.setBaudRate(AdapterHandle, lineSettings_.baudRate);
     if (baud != FT_OK) {
         ReportDriverError(messages_, "FT_SetBaudRate", baud);
         return;  // open but not configured; the poll cycle works with it all the same

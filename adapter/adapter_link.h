@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "clock.h"
@@ -36,8 +37,21 @@ enum class WriteReply {
     Missing,  // no adapter, no reply in time, or not the one byte a write gets back
 };
 
+// Which adapter ConnectAdapter opened.
+enum class AdapterChoice {
+    None,         // no adapter could be opened
+    Preferred,    // the one whose serial number the caller asked for
+    NewlyChosen,  // another one: the caller remembers its serial number for next time
+};
+
+namespace test {
+struct AdapterLinkAccess;
+}
+
 // The open adapter and everything said over it: discovery, opening and loss of the
 // adapter, and the byte command protocol of its firmware. One instance, owned by main().
+// The connection state is read through accessors; the chip address is the caller's and
+// comes with each command.
 class AdapterLink {
 public:
     static constexpr std::size_t kBufferSize = 65536;
@@ -46,7 +60,9 @@ public:
 
     // Discovery and connection.
     void EnumerateDevices();
-    void ConnectAdapter();
+    // Opens and configures an adapter: the free one whose serial number is `preferredSerial`,
+    // else the first free one.
+    AdapterChoice ConnectAdapter(std::string_view preferredSerial);
     bool OpenAdapter(std::size_t index);
     bool CheckConnection();
     void CloseAdapter();
@@ -68,17 +84,22 @@ public:
     Clock& clock() { return clock_; }
     MessageSink& messages() { return messages_; }
     RegisterImage& image() { return image_; }
+    const RegisterImage& image() const { return image_; }
 
-    // Connection state, read by the windows.
-    FtHandle AdapterHandle = 0;
-    bool ChipPowered = false;
-    std::vector<std::uint8_t> ChipAddressList;
-    std::uint8_t ChipAddress = 0;
-    std::vector<DeviceInfoNode> DeviceInfoList;
-    std::uint32_t DeviceCount = 0;
-    std::string LastOpenedSerial;
-    std::string IniFilePath;  // set by main(); the ini file that remembers the adapter
-    LineSettings lineSettings;
+    // Connection state.
+    FtHandle adapterHandle() const { return AdapterHandle; }
+    bool adapterOpen() const { return AdapterHandle != 0; }
+    bool chipPowered() const { return ChipPowered; }
+    // The poll cycle forgets the supply state while no adapter is open.
+    void setChipPowered(bool powered) { ChipPowered = powered; }
+    const std::vector<std::uint8_t>& chipAddressList() const { return ChipAddressList; }
+    void clearChipAddressList() { ChipAddressList.clear(); }
+    const std::vector<DeviceInfoNode>& deviceInfoList() const { return DeviceInfoList; }
+    std::uint32_t deviceCount() const { return DeviceCount; }
+    // The serial number of the adapter last asked for or chosen.
+    const std::string& lastOpenedSerial() const { return LastOpenedSerial; }
+    const LineSettings& lineSettings() const { return lineSettings_; }
+    void setLineSettings(const LineSettings& settings) { lineSettings_ = settings; }
 
 private:
     void configureOpenedAdapter();
@@ -110,6 +131,8 @@ private:
     // Yields until the next look at the receive queue, never sleeping past the wait's limit.
     void pauseBetweenLooks(std::uint32_t startTick, std::uint32_t limitMs);
 
+    friend struct test::AdapterLinkAccess;
+
     FtdiDriver& driver_;
     Clock& clock_;
     MessageSink& messages_;
@@ -117,6 +140,14 @@ private:
 
     // Serials of listed devices whose opening failed and was already told (see ConnectAdapter).
     std::vector<std::string> failedSerials_;
+
+    FtHandle AdapterHandle = 0;
+    bool ChipPowered = false;
+    std::vector<std::uint8_t> ChipAddressList;
+    std::vector<DeviceInfoNode> DeviceInfoList;
+    std::uint32_t DeviceCount = 0;
+    std::string LastOpenedSerial;
+    LineSettings lineSettings_;
 
     std::vector<std::uint8_t> TxBuffer;
     std::uint32_t TxCount = 0;  // bytes placed in TxBuffer and not yet taken by the driver

@@ -14,11 +14,14 @@
 #include <string>
 
 #include "adapter_link.h"
+#include "chip_connection.h"
+#include "chip_session.h"
 #include "clock.h"
 #include "main_window.h"
 #include "message_sink.h"
-#include "platform.h"
+#include "microsecond_delay.h"
 #include "register_map.h"
+#include "screen_saver.h"
 #include "simulation.h"
 
 namespace {
@@ -54,9 +57,9 @@ void runEventLoopFor(int milliseconds) {
 struct Tool {
     explicit Tool(const qe::sim::SimulationOptions& options)
         : simulation(qe::sim::makeDefaultSimulation(clock, options)),
-          link(*simulation, clock, sink, image) {
-        link.IniFilePath = iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString();
-    }
+          link(*simulation, clock, sink, image),
+          connection(link, session,
+                     iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()) {}
 
     QTemporaryDir iniFolder;  // nothing remembered between runs
 
@@ -65,15 +68,16 @@ struct Tool {
     CountingSink sink;
     qe::RegisterImage image{};
     qe::AdapterLink link;
-    qe::chip::DerivedValues derived;
+    qe::chip::ChipSession session{link};
+    qe::chip::ChipConnection connection;
     qe::MicrosecondDelay delay{clock};
     qe::DesktopScreenSaver screenSaver;
 };
 
 // Mean time of one ReadOutputRegisters exchange, in ms.
-double meanReplyMs(qe::AdapterLink& link, int samples) {
+double meanReplyMs(qe::chip::ChipSession& session, int samples) {
     const double start = nowSeconds();
-    for (int i = 0; i < samples; ++i) link.ReadOutputRegisters(link.ChipAddress);
+    for (int i = 0; i < samples; ++i) (void)session.readOutputs();
     return (nowSeconds() - start) * 1000.0 / samples;
 }
 
@@ -92,13 +96,13 @@ std::int64_t readoutsBetween(const qe::sim::Transcript& transcript, std::uint8_t
 void BM_ContinuousRefresh(benchmark::State& state) {
     for (auto _ : state) {
         Tool tool(qe::sim::SimulationOptions{.instantReplies = state.range(0) == 0});
-        qe::ui::MainWindow window(tool.link, tool.derived, tool.delay, tool.screenSaver);
+        qe::ui::MainWindow window(tool.session, tool.connection, tool.delay, tool.screenSaver);
         window.startPolling();
         window.show();
         runEventLoopFor(kWarmUpMs);
 
         // The cycle is held while the reply time is measured: the loop is not running.
-        const double replyMs = meanReplyMs(tool.link, kReplySamples);
+        const double replyMs = meanReplyMs(tool.session, kReplySamples);
 
         const std::int64_t fromNs = tool.clock.nowNs();
         const double wallStart = nowSeconds();
@@ -108,8 +112,8 @@ void BM_ContinuousRefresh(benchmark::State& state) {
         const double wall = nowSeconds() - wallStart;
         const std::int64_t toNs = tool.clock.nowNs();
 
-        const auto readouts = static_cast<double>(
-            readoutsBetween(tool.simulation->transcript(), tool.link.ChipAddress, fromNs, toNs));
+        const auto readouts = static_cast<double>(readoutsBetween(
+            tool.simulation->transcript(), tool.session.chipAddress(), fromNs, toNs));
         state.counters["readouts_per_s"] = readouts / wall;
         state.counters["expected_per_s"] = 1000.0 / (kPollPauseMs + replyMs);
         state.counters["reply_ms"] = replyMs;
@@ -130,18 +134,15 @@ BENCHMARK(BM_ContinuousRefresh)
 // which leaves the cost of the protocol code itself.
 void BM_ReadOutputRegisters(benchmark::State& state) {
     Tool tool(qe::sim::SimulationOptions{.instantReplies = state.range(0) == 0});
-    tool.link.lineSettings = {250'000, 8, 2, 0};  // as the main window's start-up sets them
-    tool.link.EnumerateDevices();
-    tool.link.ConnectAdapter();
-    tool.link.PowerOn();
-    if (tool.link.AdapterHandle == 0 || !tool.link.ChipPowered) {
+    tool.connection.startUp();  // as the main window's start-up
+    if (tool.link.adapterHandle() == 0 || !tool.link.chipPowered()) {
         state.SkipWithError("the simulated adapter did not connect");
         return;
     }
     std::int64_t failed = 0;
     const double cpuStart = processCpuSeconds();
     for (auto _ : state)
-        if (!tool.link.ReadOutputRegisters(tool.link.ChipAddress)) ++failed;
+        if (!tool.session.readOutputs().ok()) ++failed;
     const double cpu = processCpuSeconds() - cpuStart;
     state.counters["failed"] = static_cast<double>(failed);
     state.counters["cpu_ms_per_readout"] =

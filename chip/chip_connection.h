@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "adapter_link.h"
@@ -33,6 +34,10 @@ public:
     // address 0 and a mirror of zeros.
     void startUp();
 
+    // One connection attempt: the adapter named in the ini file preferred, the ini file
+    // rewritten when another one is chosen.
+    void connectAdapter();
+
     // The poll cycle's steps.
     void enumerateDevices();
     // While no adapter is open: enumerate and try to connect; still none: supply off.
@@ -59,7 +64,6 @@ public:
     const std::string& adapterSerial() const;
 
 private:
-    void connectAdapter();
     ScanResult adoptScannedChip(int previousAddress);
 
     AdapterLink& link_;

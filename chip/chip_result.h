@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace qe::chip {
 
@@ -10,14 +11,14 @@ namespace qe::chip {
 // repeats that text (empty when the operation fails silently) for callers that report it
 // their own way, such as a command line.
 enum class Outcome {
-    Done,           // everything the operation set out to do was done
-    InputRefused,   // the value given was not valid; nothing reached the chip
-    NoReply,        // a read got no complete reply
-    WriteRefused,   // the chip refused a write, or its acknowledgement never came
-    NotVerified,    // PROG: the EEPROM read back differs from the working words
-    FileFailed,     // the configuration file could not be read or written
-    NoChip,         // no adapter, or no chip answered the scan
-    TooManyChips,   // more than one chip answered the scan
+    Done,          // everything the operation set out to do was done
+    InputRefused,  // the value given was not valid; nothing reached the chip
+    NoReply,       // a read got no complete reply
+    WriteRefused,  // the chip refused a write, or its acknowledgement never came
+    NotVerified,   // PROG: the EEPROM read back differs from the working words
+    FileFailed,    // the configuration file could not be read or written
+    NoChip,        // no adapter, or no chip answered the scan
+    TooManyChips,  // more than one chip answered the scan
 };
 
 struct [[nodiscard]] Result {

@@ -63,7 +63,7 @@ public:
     Result presetZero(std::string_view text);
     // The current absolute position made the zero position; value: Zin as the chip now holds
     // it. A failed output read fails silently; a failed change shows `failureMessage`.
-    ValueResult<std::uint16_t> zeroAtCurrentPosition(std::string_view failureMessage);
+    ValueResult<std::uint16_t> zeroAtCurrentPosition(const char* failureMessage);
     ValueResult<std::uint16_t> zeroAtCurrentPosition();  // with the "Zero" button's message
 
     // The hysteresis item chosen; a negative item (text typed, nothing chosen) is refused.
@@ -76,12 +76,17 @@ public:
     Result loadFile(const std::filesystem::path& path);
     Result writeLoadedWords();
     // SAVE: words 48..55 of the mirror into the file; the chip is not asked.
-    Result saveFile(const std::filesystem::path& path) const;
+    Result saveFile(const std::filesystem::path& path);
 
     // The four output words read into the mirror (the live readout's exchange).
     Result readOutputs();
 
 private:
+    // Shows the message box of the tool's own errors and returns the failure.
+    Result fail(Outcome outcome, const char* message);
+    // Asks again while the chip refuses, up to a bound; the last attempt's reply.
+    WriteReply writeUntilAcknowledged(std::uint8_t reg, std::uint16_t word);
+
     AdapterLink& link_;
     DerivedValues derived_;
     std::uint8_t chipAddress_ = 0;

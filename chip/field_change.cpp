@@ -2,8 +2,7 @@
 
 namespace qe::chip {
 
-FieldChange changeField(AdapterLink& link, Field field, std::uint16_t value) {
-    const std::uint8_t address = link.ChipAddress;
+FieldChange changeField(AdapterLink& link, std::uint8_t address, Field field, std::uint16_t value) {
     const RegisterRead current = link.ReadRegister(address, field.word);
     if (!current) return {};
     const std::uint16_t word = withField(current.word, field, value);

@@ -13,10 +13,10 @@ struct FieldChange {
     explicit operator bool() const { return written; }
 };
 
-// Changes one field in the chip at ChipAddress by read-modify-write: reads the word, writes
+// Changes one field in the chip at `address` by read-modify-write: reads the word, writes
 // it back with the field replaced and every other bit as read, and on success reads it back.
 // Nothing is written unless the word came from the chip. When the read-back is lost, the
 // image takes the word written, which the chip acknowledged.
-FieldChange changeField(AdapterLink& link, Field field, std::uint16_t value);
+FieldChange changeField(AdapterLink& link, std::uint8_t address, Field field, std::uint16_t value);
 
 }  // namespace qe::chip

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "messages.h"
+
 namespace qe::chip {
 
 FileStatus fileStatusForError(int errorNumber) {
@@ -29,17 +31,17 @@ std::string fileStatusText(const FileStatus& status) {
         case FileFault::None:
             return {};
         case FileFault::ReadBeyondEnd:
-            return "Read beyond end of file";
+            return messages::kReadBeyondEnd;
         case FileFault::NotFound:
-            return "File not found";
+            return messages::kFileNotFound;
         case FileFault::AccessDenied:
-            return "File access denied";
+            return messages::kFileAccessDenied;
         case FileFault::DiskFull:
-            return "Disk full";
+            return messages::kDiskFull;
         case FileFault::Other:
             break;
     }
-    return "I/O error " + std::to_string(status.errorNumber);
+    return messages::kIoErrorPrefix + std::to_string(status.errorNumber);
 }
 
 }  // namespace qe::chip

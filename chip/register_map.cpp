@@ -1,5 +1,7 @@
 #include "register_map.h"
 
+#include "messages.h"
+
 #include <array>
 
 namespace qe::chip {
@@ -74,80 +76,72 @@ void updateDerived(DerivedValues& derived, Derived which, std::uint16_t value) {
 const std::vector<SettingGroup>& settingGroups() {
     using enum ItemMapping;
     static const std::vector<SettingGroup> groups{
-        {"RgREG35", fields::Reg35, Inverted, {"3.3 V", "3 V"}, "REG35 change was unsuccessful."},
-        {"RgPdee",
+        {"Reg35", fields::Reg35, Inverted, {"3.3 V", "3 V"}, messages::kReg35Failed},
+        {"Pdee",
          fields::Pdee,
          Flag,
          {"Disabled", "Enabled"},
-         "PDEE change was unsuccessful.",
+         messages::kPdeeFailed,
          Derived::None,
-         {{"RgPDTR", 1}}},
-        {"RgPDTR",
+         {{"Pdtr", 1}}},
+        {"Pdtr",
          fields::Pdtr,
          Identity,
          {"1:128", "1:256", "1:512", "1:1024"},
-         "PDTR change was unsuccessful."},
-        {"RgAGCDis",
-         fields::AGCdis,
-         Flag,
-         {"Enabled", "Disabled"},
-         "AGCdis change was unsuccessful."},
-        {"RgPDint", fields::Pdint, Flag, {"Enabled", "Disabled"}, "PDint change was unsuccessful."},
-        {"RgSign", fields::Sign, Flag, {"CW", "CCW"}, "SIGN change was unsuccessful."},
-        {"RgBufSel",
+         messages::kPdtrFailed},
+        {"AGCdis", fields::AGCdis, Flag, {"Enabled", "Disabled"}, messages::kAgcDisFailed},
+        {"Pdint", fields::Pdint, Flag, {"Enabled", "Disabled"}, messages::kPdintFailed},
+        {"Sign", fields::Sign, Flag, {"CW", "CCW"}, messages::kSignFailed},
+        {"BufSel",
          fields::BufSel,
          Flag,
          {"UVW, tacho dir", "Sinusoidal diff."},
-         "BufSel change was unsuccessful.",
+         messages::kBufSelFailed,
          Derived::None,
-         {{"RgUVW", 0}}},
-        {"RgABRiDis",
-         fields::Abridis,
-         Flag,
-         {"Enabled", "Disabled"},
-         "ABRiDis change was unsuccessful."},
-        {"RgACC",
+         {{"UVW", 0}}},
+        {"Abridis", fields::Abridis, Flag, {"Enabled", "Disabled"}, messages::kAbriDisFailed},
+        {"Res",
          fields::Res,
          Identity,
          {"4096", "2048", "1024", "512", "256", "128", "64", "32"},
-         "Reslution change was unsuccessful.",
+         messages::kResolutionFailed,
          Derived::Resolution},
-        {"RgUVW",
+        {"UVW",
          fields::UVW,
          Identity,
          {"1", "2", "3", "4", "5", "6", "7", "8"},
-         "UVW change was unsuccessful."},
-        {"RgSTH",
+         messages::kUvwFailed},
+        {"Sth",
          fields::Sth,
          Identity,
          {"2048", "1024", "512", "256", "128", "64", "32", "16"},
-         "STH change was unsuccessful.",
+         messages::kSthFailed,
          Derived::TachoRange},
-        {"RgSSI",
+        {"SSIcfg",
          fields::SSIcfg,
          SsiConfig,
          {"Single data, no ring register", "Ring register, position not refreshed",
           "Ring register, position refreshed"},
-         "SSI mode change was unsuccessful."},
-        {"RgDAC",
+         messages::kSsiFailed},
+        {"Dac",
          fields::Dac,
          Identity,
          {"360\u00B0", "180\u00B0", "90\u00B0", "45\u00B0"},
-         "DAC change was unsuccessful."},
-        {"RgDACT",
+         messages::kDacFailed},
+        {"Dact",
          fields::Dact,
          Flag,
          {"Linear voltage", "Tacho"},
-         "DACT change was unsuccessful.",
+         messages::kDactFailed,
          Derived::None,
-         {{"RgDAC", 0}, {"RgSTH", 1}}},
+         {{"Dac", 0}, {"Sth", 1}}},
     };
     return groups;
 }
 
-const SettingGroup* findSettingGroup(const std::string& control) {
+const SettingGroup* findSettingGroup(std::string_view key) {
     for (const SettingGroup& group : settingGroups()) {
-        if (control == group.control) return &group;
+        if (key == group.key) return &group;
     }
     return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "register_image.h"
@@ -106,16 +107,17 @@ enum class Derived { None, Resolution, TachoRange };
 // Sets the derived value that follows `which` from the field value; None changes nothing.
 void updateDerived(DerivedValues& derived, Derived which, std::uint16_t value);
 
-// A radio group whose enabled state follows another group's selection: it is enabled
-// exactly while that group shows `enablingItem`.
+// A setting group whose control is enabled only while another group shows `enablingItem`.
 struct DependentControl {
-    const char* control;
+    const char* key;  // the dependent group's key
     int enablingItem;
 };
 
-// One radio group of the settings panel: the field it changes and how.
+// One setting chosen from a list of items (a radio group of the settings panel): the field
+// it changes and how. The key is the field's name ("Res", "Sth"); front ends map keys to
+// their own controls.
 struct SettingGroup {
-    const char* control;  // object name of the radio group
+    const char* key;
     Field field;
     ItemMapping mapping;
     std::vector<std::string> items;  // item captions, in order
@@ -126,7 +128,7 @@ struct SettingGroup {
 
 // The fourteen radio groups of the settings panel, in panel-fill order.
 const std::vector<SettingGroup>& settingGroups();
-const SettingGroup* findSettingGroup(const std::string& control);
+const SettingGroup* findSettingGroup(std::string_view key);
 
 // The item a group shows for the field's value in the image, and the word that results
 // from choosing an item: the field replaced, every other bit of `word` kept.

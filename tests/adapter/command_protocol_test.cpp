@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "adapter_link.h"
+#include "adapter_link_access.h"
 #include "recording_sink.h"
 #include "scripted_driver.h"
 
@@ -24,7 +25,7 @@ constexpr std::uint16_t kUntouched = 0xBEEF;
 // An adapter link over a scripted driver on a manual clock, with an adapter open.
 struct Rig {
     explicit Rig(std::int64_t startNs = 0) : clock(startNs) {
-        link.AdapterHandle = kOpenHandle;
+        qe::test::AdapterLinkAccess::setAdapterHandle(link, kOpenHandle);
         image.fill(kUntouched);
     }
     ManualClock clock;
@@ -71,11 +72,11 @@ const Operation kOutputs = [](AdapterLink& l) { return l.ReadOutputRegisters(21)
 const Operation kScan = [](AdapterLink& l) { return l.ScanBus(); };
 const Operation kPowerOn = [](AdapterLink& l) {
     l.PowerOn();
-    return l.ChipPowered;
+    return l.chipPowered();
 };
 const Operation kPowerOff = [](AdapterLink& l) {
     l.PowerOff();
-    return l.ChipPowered;
+    return l.chipPowered();
 };
 const Operation kQueryPower = [](AdapterLink& l) { return l.QueryPower(); };
 const Operation kParameters = [](AdapterLink& l) { return l.SetAdapterParameters(15, 0); };
@@ -222,7 +223,7 @@ TEST(CommandReplies, WriteReplyTellsARefusalFromNoAnswer) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        if (!c.adapterOpen) rig.link.AdapterHandle = 0;
+        if (!c.adapterOpen) qe::test::AdapterLinkAccess::setAdapterHandle(rig.link, 0);
         if (c.reply) rig.driver.replyToNextWrite(*c.reply);
         EXPECT_EQ(rig.link.writeRegisterReply(21, 32, 0x1234), c.expected);
     }
@@ -430,10 +431,10 @@ TEST(CommandScan, AddressesUpToTheEndMarker) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        rig.link.ChipAddressList = {0x55};
+        qe::test::AdapterLinkAccess::setChipAddressList(rig.link, {0x55});
         scriptArrivals(rig.driver, c.arrivals);
         EXPECT_EQ(rig.link.ScanBus(), c.result);
-        EXPECT_EQ(rig.link.ChipAddressList, c.list);
+        EXPECT_EQ(rig.link.chipAddressList(), c.list);
         EXPECT_EQ(rig.driver.frames(), std::vector<Bytes>{{88}});
         EXPECT_EQ(rig.driver.count("FT_Purge"), 0);
         // It ends at the first look at or after that time; looks are at most 0.2 ms apart.
@@ -444,11 +445,11 @@ TEST(CommandScan, AddressesUpToTheEndMarker) {
 
 TEST(CommandScan, FailingQueueQueryKeepsTheAddressesCollected) {
     Rig rig;
-    rig.link.ChipAddressList = {0x55};
+    qe::test::AdapterLinkAccess::setChipAddressList(rig.link, {0x55});
     rig.driver.replyToNextWrite({0x12});
     rig.driver.failCallFrom("FT_GetQueueStatus", FT_IO_ERROR, 5 * kMs);
     EXPECT_FALSE(rig.link.ScanBus());
-    EXPECT_EQ(rig.link.ChipAddressList, (std::vector<std::uint8_t>{0x12}));
+    EXPECT_EQ(rig.link.chipAddressList(), (std::vector<std::uint8_t>{0x12}));
     EXPECT_GE(rig.clock.nowNs(), 5 * kMs);
     EXPECT_LT(rig.clock.nowNs(), 5 * kMs + 200'000);
     EXPECT_EQ(rig.driver.count("FT_Purge"), 0);
@@ -470,7 +471,7 @@ TEST(CommandScan, FailingReadEndsTheScanWithOneErrorBox) {
         rig.driver.failCall("FT_Read", FT_IO_ERROR);
         rig.driver.replyToNextWrite(c.reply);
         EXPECT_FALSE(rig.link.ScanBus());
-        EXPECT_TRUE(rig.link.ChipAddressList.empty());
+        EXPECT_TRUE(rig.link.chipAddressList().empty());
         EXPECT_EQ(exchange(rig.driver), c.exchange);
         EXPECT_EQ(rig.sink.texts(), std::vector<std::string>{"FT_Read - General IO error..."});
         EXPECT_EQ(rig.clock.nowNs(), 0);
@@ -499,7 +500,7 @@ TEST(CommandSupply, ChipPoweredFollowsTheQueryAfterSwitching) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        rig.link.ChipPowered = c.poweredBefore;
+        rig.link.setChipPowered(c.poweredBefore);
         rig.driver.replyToNextWrite({});  // the switch frame has no reply
         rig.driver.replyToNextWrite(c.reply, c.replyAfterMs);
         EXPECT_EQ(c.run(rig.link), c.poweredAfter);
@@ -564,7 +565,7 @@ TEST(CommandStaleBytes, EveryAnsweredCommandPurgesThemFirst) {
         for (const auto& line : exchange(clean.driver)) expected.push_back(line);
         EXPECT_EQ(exchange(stale.driver), expected);
         EXPECT_EQ(stale.image, clean.image);
-        EXPECT_EQ(stale.link.ChipAddressList, clean.link.ChipAddressList);
+        EXPECT_EQ(stale.link.chipAddressList(), clean.link.chipAddressList());
         EXPECT_EQ(stale.clock.nowNs(), clean.clock.nowNs());
     }
 }
@@ -756,9 +757,9 @@ TEST(CommandIncompleteReplies, FailedReadNeverReusesAnEarlierReply) {
 
         rig.driver.failCall("FT_Read", FT_IO_ERROR);
         rig.driver.replyToNextWrite(c.reply);
-        rig.link.ChipAddressList.clear();
+        rig.link.clearChipAddressList();
         EXPECT_FALSE(c.run(rig.link));
-        EXPECT_TRUE(rig.link.ChipAddressList.empty());
+        EXPECT_TRUE(rig.link.chipAddressList().empty());
         for (std::size_t reg = 32; reg < 36; ++reg) EXPECT_EQ(rig.image[reg], kUntouched);
         EXPECT_EQ(rig.sink.texts(), std::vector<std::string>{"FT_Read - General IO error..."});
     }
@@ -784,8 +785,8 @@ TEST(CommandWithoutAdapter, NothingIsSentAndEveryOperationFails) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
-        rig.link.AdapterHandle = 0;
-        rig.link.ChipAddressList = {0x12};
+        qe::test::AdapterLinkAccess::setAdapterHandle(rig.link, 0);
+        qe::test::AdapterLinkAccess::setChipAddressList(rig.link, {0x12});
         rig.driver.replyToNextWrite({1, 1});
         EXPECT_FALSE(c.run(rig.link));
         EXPECT_TRUE(rig.driver.calls.empty());
@@ -797,22 +798,22 @@ TEST(CommandWithoutAdapter, NothingIsSentAndEveryOperationFails) {
 
 TEST(CommandWithoutAdapter, ReadGivesZeroScanEmptiesTheListPowerKeepsItsState) {
     Rig rig;
-    rig.link.AdapterHandle = 0;
+    qe::test::AdapterLinkAccess::setAdapterHandle(rig.link, 0);
 
     const RegisterRead read = rig.link.ReadRegister(21, 7);
     EXPECT_EQ(read.word, 0);
     EXPECT_FALSE(read.ok);
 
-    rig.link.ChipAddressList = {0x12, 0x13};
+    qe::test::AdapterLinkAccess::setChipAddressList(rig.link, {0x12, 0x13});
     EXPECT_FALSE(rig.link.ScanBus());
-    EXPECT_TRUE(rig.link.ChipAddressList.empty());
+    EXPECT_TRUE(rig.link.chipAddressList().empty());
 
     for (const bool powered : {false, true}) {
-        rig.link.ChipPowered = powered;
+        rig.link.setChipPowered(powered);
         rig.link.PowerOn();
-        EXPECT_EQ(rig.link.ChipPowered, powered);
+        EXPECT_EQ(rig.link.chipPowered(), powered);
         rig.link.PowerOff();
-        EXPECT_EQ(rig.link.ChipPowered, powered);
+        EXPECT_EQ(rig.link.chipPowered(), powered);
     }
     EXPECT_TRUE(rig.driver.calls.empty());
 }

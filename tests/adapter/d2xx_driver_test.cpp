@@ -2,8 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <QTemporaryDir>
-
 #include <functional>
 #include <string>
 #include <utility>
@@ -195,12 +193,10 @@ TEST(D2xxDriver, MissingLibraryOrEntryPoint) {
         test::RecordingSink sink;
         RegisterImage image{};
         AdapterLink link(driver, clock, sink, image);
-        QTemporaryDir dir;
-        link.IniFilePath = dir.filePath(QStringLiteral("tool.ini")).toStdString();
         link.EnumerateDevices();
-        link.ConnectAdapter();
-        EXPECT_TRUE(link.DeviceInfoList.empty());
-        EXPECT_EQ(link.AdapterHandle, 0u);
+        link.ConnectAdapter({});
+        EXPECT_TRUE(link.deviceInfoList().empty());
+        EXPECT_EQ(link.adapterHandle(), 0u);
         EXPECT_TRUE(sink.shown.empty());
     }
 }
@@ -214,14 +210,12 @@ TEST(D2xxDriver, ConnectsThroughTheLibrary) {
     test::RecordingSink sink;
     RegisterImage image{};
     AdapterLink link(driver, clock, sink, image);
-    QTemporaryDir dir;
-    link.IniFilePath = dir.filePath(QStringLiteral("tool.ini")).toStdString();
-    link.lineSettings = {250000, 8, 2, 0};
+    link.setLineSettings({250000, 8, 2, 0});
 
     link.EnumerateDevices();
-    link.ConnectAdapter();
-    ASSERT_NE(link.AdapterHandle, 0u);
-    EXPECT_EQ(link.LastOpenedSerial, "ABCDEFGHIJKLMNOP");
+    link.ConnectAdapter({});
+    ASSERT_NE(link.adapterHandle(), 0u);
+    EXPECT_EQ(link.lastOpenedSerial(), "ABCDEFGHIJKLMNOP");
     const std::string opening =
         "FT_CreateDeviceInfoList;FT_GetDeviceInfoList;FT_OpenEx(ABCDEFGHIJKLMNOP,1);FT_"
         "SetLatencyTimer(h,16);"

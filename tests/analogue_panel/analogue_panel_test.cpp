@@ -189,14 +189,14 @@ TEST_F(AnaloguePanelTest, SwitchingScalesSwapsTheNeedlesAndDrawsTheDial) {
 
 TEST_F(AnaloguePanelTest, TachoLabelsCarryTheRangeOfTheirDrawing) {
     startPanel();
-    derived.TachoRangeHz = 2048.0;
+    derived().TachoRangeHz = 2048.0;
     tachoButton()->setChecked(true);
     const QImage at2048 =
         expectedDial(folder.path("bckg_tah.jpg"), tachoScaleLabels({640, 640}, 2048.0));
     EXPECT_EQ(dial(), at2048);
 
     // A new range alone does not redraw; SkalaJeTaho does.
-    derived.TachoRangeHz = 16.0;
+    derived().TachoRangeHz = 16.0;
     EXPECT_EQ(dial(), at2048);
     panel->SkalaJeTaho();
     EXPECT_EQ(dial(),
@@ -253,7 +253,7 @@ TEST_F(AnaloguePanelTest, DialsAreRelabelledOnEachDrawingAndAChangedFileIsReadAg
     positionButton()->setChecked(true);
     EXPECT_EQ(dial(), positionDial);
     tachoButton()->setChecked(true);
-    derived.TachoRangeHz = 16.0;
+    derived().TachoRangeHz = 16.0;
     panel->SkalaJeTaho();
     EXPECT_EQ(dial(), tachoDialAt16);
     EXPECT_TRUE(sink.shown.empty());
@@ -318,7 +318,7 @@ TEST_F(AnaloguePanelTest, ABoxDuringThePanelsStartUpRunsNoTickAndTheFirstTickFin
     writeDial(folder.path("bckg_tah.jpg"), {640, 640}, kTachoDialColour);
     writeBytes(folder.path("bckg_pos.jpg"), "GIF89a");
     startSimulated();
-    IniStore ini(QString::fromStdString(link->IniFilePath));
+    IniStore ini(QString::fromStdString(connection->iniFilePath()));
     ASSERT_TRUE(ini.writeString("QE000001", "Display", "tacho"));
     std::vector<bool> timerRunning;
     boxes.whileUp = [&] {

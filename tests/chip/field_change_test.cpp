@@ -43,7 +43,7 @@ TEST(FieldChange, WritesTheFieldIntoTheChipsWordAndKeepsWhatTheChipHolds) {
         LinkRig rig;
         rig.replies(c.replies);
 
-        const FieldChange change = changeField(rig.link, fields::Sth, 7);
+        const FieldChange change = changeField(rig.link, kChip, fields::Sth, 7);
 
         EXPECT_EQ(rig.driver.frames(), c.frames);
         EXPECT_EQ(static_cast<bool>(change), c.written);

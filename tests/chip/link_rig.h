@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "adapter_link.h"
+#include "adapter_link_access.h"
+#include "chip_session.h"
 #include "clock.h"
 #include "recording_sink.h"
 #include "scripted_driver.h"
@@ -15,12 +17,12 @@ using Bytes = std::vector<std::uint8_t>;
 inline constexpr std::uint8_t kChip = 5;
 inline constexpr std::uint16_t kUntouched = 0xBEEF;
 
-// An adapter link with an open adapter over a scripted driver, talking to the chip at
-// address 5; every image word starts as kUntouched.
+// An adapter link with an open adapter over a scripted driver, and a session with the chip
+// at address 5; every image word starts as kUntouched.
 struct LinkRig {
     LinkRig() {
-        link.AdapterHandle = 0x1000;
-        link.ChipAddress = kChip;
+        qe::test::AdapterLinkAccess::setAdapterHandle(link, 0x1000);
+        session.setChipAddress(kChip);
         image.fill(kUntouched);
     }
     // One reply for each frame in turn; an empty one is no reply at all.
@@ -33,6 +35,7 @@ struct LinkRig {
     qe::test::RecordingSink sink;
     RegisterImage image{};
     AdapterLink link{driver, clock, sink, image};
+    ChipSession session{link};
 };
 
 inline Bytes readFrame(std::uint8_t reg) {

@@ -198,7 +198,7 @@ TEST(DerivedValues, UpdateSetsOnlyTheValueThatFollowsTheGroup) {
 // --- the settings panel's groups ----------------------------------------------------------
 
 struct GroupCase {
-    const char* control;
+    const char* key;
     std::uint8_t word;
     std::uint16_t mask;
     std::vector<std::string> items;
@@ -208,76 +208,76 @@ struct GroupCase {
 
 TEST(SettingGroups, TheFourteenGroupsAsDesigned) {
     const std::vector<GroupCase> expected = {
-        {"RgREG35", 48, 0x0100, {"3.3 V", "3 V"}, "REG35 change was unsuccessful.", Derived::None},
-        {"RgPdee",
+        {"Reg35", 48, 0x0100, {"3.3 V", "3 V"}, "REG35 change was unsuccessful.", Derived::None},
+        {"Pdee",
          48,
          0x0200,
          {"Disabled", "Enabled"},
          "PDEE change was unsuccessful.",
          Derived::None},
-        {"RgPDTR",
+        {"Pdtr",
          48,
          0x0C00,
          {"1:128", "1:256", "1:512", "1:1024"},
          "PDTR change was unsuccessful.",
          Derived::None},
-        {"RgAGCDis",
+        {"AGCdis",
          48,
          0x4000,
          {"Enabled", "Disabled"},
          "AGCdis change was unsuccessful.",
          Derived::None},
-        {"RgPDint",
+        {"Pdint",
          48,
          0x8000,
          {"Enabled", "Disabled"},
          "PDint change was unsuccessful.",
          Derived::None},
-        {"RgSign", 49, 0x1000, {"CW", "CCW"}, "SIGN change was unsuccessful.", Derived::None},
-        {"RgBufSel",
+        {"Sign", 49, 0x1000, {"CW", "CCW"}, "SIGN change was unsuccessful.", Derived::None},
+        {"BufSel",
          49,
          0x4000,
          {"UVW, tacho dir", "Sinusoidal diff."},
          "BufSel change was unsuccessful.",
          Derived::None},
-        {"RgABRiDis",
+        {"Abridis",
          49,
          0x8000,
          {"Enabled", "Disabled"},
          "ABRiDis change was unsuccessful.",
          Derived::None},
-        {"RgACC",
+        {"Res",
          51,
          0x0007,
          {"4096", "2048", "1024", "512", "256", "128", "64", "32"},
          "Reslution change was unsuccessful.",
          Derived::Resolution},
-        {"RgUVW",
+        {"UVW",
          51,
          0x0038,
          {"1", "2", "3", "4", "5", "6", "7", "8"},
          "UVW change was unsuccessful.",
          Derived::None},
-        {"RgSTH",
+        {"Sth",
          51,
          0x01C0,
          {"2048", "1024", "512", "256", "128", "64", "32", "16"},
          "STH change was unsuccessful.",
          Derived::TachoRange},
-        {"RgSSI",
+        {"SSIcfg",
          51,
          0x1800,
          {"Single data, no ring register", "Ring register, position not refreshed",
           "Ring register, position refreshed"},
          "SSI mode change was unsuccessful.",
          Derived::None},
-        {"RgDAC",
+        {"Dac",
          51,
          0x6000,
          {"360\u00B0", "180\u00B0", "90\u00B0", "45\u00B0"},
          "DAC change was unsuccessful.",
          Derived::None},
-        {"RgDACT",
+        {"Dact",
          51,
          0x8000,
          {"Linear voltage", "Tacho"},
@@ -289,27 +289,27 @@ TEST(SettingGroups, TheFourteenGroupsAsDesigned) {
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const GroupCase& e = expected[i];
         const SettingGroup& g = groups[i];
-        SCOPED_TRACE(e.control);
-        EXPECT_STREQ(g.control, e.control);
+        SCOPED_TRACE(e.key);
+        EXPECT_STREQ(g.key, e.key);
         EXPECT_EQ(g.field.word, e.word);
         EXPECT_EQ(g.field.mask(), e.mask);
         EXPECT_EQ(g.items, e.items);
         EXPECT_STREQ(g.failureMessage, e.failure);
         EXPECT_EQ(g.derived, e.derived);
-        EXPECT_EQ(findSettingGroup(e.control), &g);
+        EXPECT_EQ(findSettingGroup(e.key), &g);
     }
-    EXPECT_EQ(findSettingGroup("RgNothing"), nullptr);
+    EXPECT_EQ(findSettingGroup("Nothing"), nullptr);
 }
 
 TEST(SettingGroups, DegreeSignIsUtf8) {
-    EXPECT_EQ(findSettingGroup("RgDAC")->items[0], std::string("360\xC2\xB0"));
+    EXPECT_EQ(findSettingGroup("Dac")->items[0], std::string("360\xC2\xB0"));
 }
 
 // Every item of every group, written into a word and shown again, comes back as itself,
 // and every item of a group writes a different value.
 TEST(SettingGroups, EveryItemRoundTripsThroughTheChipWord) {
     for (const SettingGroup& g : settingGroups()) {
-        SCOPED_TRACE(g.control);
+        SCOPED_TRACE(g.key);
         std::set<std::uint16_t> written;
         for (int item = 0; item < static_cast<int>(g.items.size()); ++item) {
             RegisterImage image{};
@@ -322,7 +322,7 @@ TEST(SettingGroups, EveryItemRoundTripsThroughTheChipWord) {
 }
 
 struct ChoiceCase {
-    const char* control;
+    const char* key;
     std::uint16_t word;  // the chip's word before the change
     int shown;           // the item the group shows for it
     int chosen;
@@ -332,17 +332,17 @@ struct ChoiceCase {
 TEST(SettingGroups, ChoosingAnItemRewritesOnlyTheField) {
     const ChoiceCase cases[] = {
         // SSIcfg 2 shows item 0; "Ring register, position refreshed" then writes 3.
-        {"RgSSI", 0x1000, 0, 2, 0x1800},     {"RgSSI", 0xE7FF, 0, 1, 0xEFFF},
-        {"RgREG35", 0x0100, 0, 1, 0x0000},   {"RgREG35", 0x0000, 1, 0, 0x0100},
-        {"RgPDTR", 0x0205, 0, 2, 0x0A05},    {"RgPdee", 0x0205, 1, 0, 0x0005},
-        {"RgSign", 0x2000, 0, 1, 0x3000},    {"RgBufSel", 0x7FFF, 1, 0, 0x3FFF},
-        {"RgACC", 0xFFF8, 0, 7, 0xFFFF},     {"RgSTH", 0x0000, 0, 7, 0x01C0},
-        {"RgDAC", 0x9FFF, 0, 3, 0xFFFF},     {"RgDACT", 0x8000, 1, 0, 0x0000},
-        {"RgABRiDis", 0x0000, 0, 1, 0x8000},
+        {"SSIcfg", 0x1000, 0, 2, 0x1800},  {"SSIcfg", 0xE7FF, 0, 1, 0xEFFF},
+        {"Reg35", 0x0100, 0, 1, 0x0000},   {"Reg35", 0x0000, 1, 0, 0x0100},
+        {"Pdtr", 0x0205, 0, 2, 0x0A05},    {"Pdee", 0x0205, 1, 0, 0x0005},
+        {"Sign", 0x2000, 0, 1, 0x3000},    {"BufSel", 0x7FFF, 1, 0, 0x3FFF},
+        {"Res", 0xFFF8, 0, 7, 0xFFFF},     {"Sth", 0x0000, 0, 7, 0x01C0},
+        {"Dac", 0x9FFF, 0, 3, 0xFFFF},     {"Dact", 0x8000, 1, 0, 0x0000},
+        {"Abridis", 0x0000, 0, 1, 0x8000},
     };
     for (const ChoiceCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.control << " item " << c.chosen);
-        const SettingGroup* g = findSettingGroup(c.control);
+        SCOPED_TRACE(testing::Message() << c.key << " item " << c.chosen);
+        const SettingGroup* g = findSettingGroup(c.key);
         ASSERT_NE(g, nullptr);
         RegisterImage image{};
         image[g->field.word] = c.word;
@@ -359,12 +359,12 @@ struct DependentCase {
 
 TEST(SettingGroups, DependentControlsFollowTheSelection) {
     const DependentCase cases[] = {
-        {"RgPdee", 0, {{"RgPDTR", false}}},
-        {"RgPdee", 1, {{"RgPDTR", true}}},
-        {"RgBufSel", 0, {{"RgUVW", true}}},
-        {"RgBufSel", 1, {{"RgUVW", false}}},
-        {"RgDACT", 0, {{"RgDAC", true}, {"RgSTH", false}}},
-        {"RgDACT", 1, {{"RgDAC", false}, {"RgSTH", true}}},
+        {"Pdee", 0, {{"Pdtr", false}}},
+        {"Pdee", 1, {{"Pdtr", true}}},
+        {"BufSel", 0, {{"UVW", true}}},
+        {"BufSel", 1, {{"UVW", false}}},
+        {"Dact", 0, {{"Dac", true}, {"Sth", false}}},
+        {"Dact", 1, {{"Dac", false}, {"Sth", true}}},
     };
     for (const DependentCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.group << " item " << c.item);
@@ -372,7 +372,7 @@ TEST(SettingGroups, DependentControlsFollowTheSelection) {
         ASSERT_NE(g, nullptr);
         ASSERT_EQ(g->dependents.size(), c.enabled.size());
         for (std::size_t i = 0; i < c.enabled.size(); ++i) {
-            EXPECT_EQ(g->dependents[i].control, c.enabled[i].first);
+            EXPECT_EQ(g->dependents[i].key, c.enabled[i].first);
             EXPECT_EQ(dependentEnabled(g->dependents[i], c.item), c.enabled[i].second);
         }
     }

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "link_rig.h"
-#include "zero_at_current_position.h"
 
 namespace qe::chip::test {
 namespace {
@@ -53,7 +52,8 @@ TEST(ZeroAtCurrentPosition, WritesAbsPosAsZinAndReportsOnlyAFailedChange) {
         LinkRig rig;
         rig.replies(c.replies);
 
-        EXPECT_EQ(zeroAtCurrentPosition(rig.link, kFailed), c.zin);
+        const auto zin = rig.session.zeroAtCurrentPosition(kFailed);
+        EXPECT_EQ(zin.ok() ? std::optional<std::uint16_t>(zin.value) : std::nullopt, c.zin);
 
         EXPECT_EQ(rig.driver.frames(), c.frames);
         EXPECT_EQ(rig.sink.texts(), c.messages);

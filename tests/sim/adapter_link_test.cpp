@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -20,22 +19,16 @@ using Texts = std::vector<std::string>;
 class LinkOnSimulation : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        iniPath = std::filesystem::path(::testing::TempDir()) /
-                  (std::string("sim_") + info->test_suite_name() + "_" + info->name() + ".ini");
-        std::filesystem::remove(iniPath);
-        link.IniFilePath = iniPath.string();
-        link.lineSettings = {250'000, 8, 2, 0};
+        link.setLineSettings({250'000, 8, 2, 0});
         adapter.magnet().setAngle(1000 / 4096.0);
     }
-    void TearDown() override { std::filesystem::remove(iniPath); }
 
     void connect() {
         link.EnumerateDevices();
-        link.ConnectAdapter();
-        ASSERT_NE(link.AdapterHandle, 0u);
+        link.ConnectAdapter({});
+        ASSERT_NE(link.adapterHandle(), 0u);
         link.PowerOn();
-        ASSERT_TRUE(link.ChipPowered);
+        ASSERT_TRUE(link.chipPowered());
         driver->transcript().clear();
         sink.clear();
     }
@@ -49,16 +42,15 @@ protected:
     qe::test::RecordingSink sink;
     RegisterImage image{};
     AdapterLink link{*driver, clock, sink, image};
-    std::filesystem::path iniPath;
 };
 
 TEST_F(LinkOnSimulation, ConnectsOpensConfiguresAndPowersTheChip) {
     link.EnumerateDevices();
-    link.ConnectAdapter();
+    link.ConnectAdapter({});
     link.PowerOn();
-    EXPECT_NE(link.AdapterHandle, 0u);
-    EXPECT_TRUE(link.ChipPowered);
-    EXPECT_EQ(link.LastOpenedSerial, "QE000001");
+    EXPECT_NE(link.adapterHandle(), 0u);
+    EXPECT_TRUE(link.chipPowered());
+    EXPECT_EQ(link.lastOpenedSerial(), "QE000001");
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(driver->transcript().texts(),
               (Texts{"enumerate", "open", "latency 16", "bitmode 0 0", "data 8 2 0", "baud 250000",
@@ -102,14 +94,14 @@ TEST_F(LinkOnSimulation, EveryOperationWithinItsTimeLimit) {
         {"PowerOff",
          [](AdapterLink& l) {
              l.PowerOff();
-             return !l.ChipPowered;
+             return !l.chipPowered();
          },
          20,
          {"power off", "power query"}},
         {"PowerOn",
          [](AdapterLink& l) {
              l.PowerOn();
-             return l.ChipPowered;
+             return l.chipPowered();
          },
          20,
          {"power on", "power query"}},
@@ -123,7 +115,7 @@ TEST_F(LinkOnSimulation, EveryOperationWithinItsTimeLimit) {
     }
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(adapter.parameters(), 0x34);
-    EXPECT_EQ(link.ChipAddressList, std::vector<std::uint8_t>{0});
+    EXPECT_EQ(link.chipAddressList(), std::vector<std::uint8_t>{0});
 }
 
 TEST_F(LinkOnSimulation, ReadsLandInTheImage) {
@@ -163,7 +155,7 @@ TEST_F(LinkOnSimulation, AddressChangeTakesEffectAtOnce) {
     EXPECT_EQ(link.ReadRegister(0x00, 48).word, 0xFFFF) << "nobody answers at the old address";
     EXPECT_FALSE(link.WriteRegister(0, 50, 1));
     ASSERT_TRUE(link.ScanBus());
-    EXPECT_EQ(link.ChipAddressList, std::vector<std::uint8_t>{0x15});
+    EXPECT_EQ(link.chipAddressList(), std::vector<std::uint8_t>{0x15});
     EXPECT_EQ(driver->transcript().frames(),
               (Texts{"W 0 48 0x0115", "R 21 48", "R 0 48", "W 0 50 0x0001", "scan"}));
 }
@@ -185,7 +177,7 @@ TEST_F(LinkOnSimulation, ScanFindsZeroOneOrTwoChips) {
         c.change(adapter);
         const auto start = clock.nowNs();
         EXPECT_EQ(link.ScanBus(), c.result);
-        EXPECT_EQ(link.ChipAddressList, c.addresses);
+        EXPECT_EQ(link.chipAddressList(), c.addresses);
         EXPECT_LT(elapsedMsSince(start), 20) << "the end marker comes with the reply";
     }
 }
@@ -193,9 +185,9 @@ TEST_F(LinkOnSimulation, ScanFindsZeroOneOrTwoChips) {
 TEST_F(LinkOnSimulation, UnpoweredChipIsSilent) {
     connect();
     link.PowerOff();
-    EXPECT_FALSE(link.ChipPowered);
+    EXPECT_FALSE(link.chipPowered());
     EXPECT_FALSE(link.ScanBus());
-    EXPECT_TRUE(link.ChipAddressList.empty());
+    EXPECT_TRUE(link.chipAddressList().empty());
     EXPECT_FALSE(link.WriteRegister(0, 49, 1));
     EXPECT_EQ(link.ReadRegister(0, 48).word, 0xFFFF);
 }
@@ -312,7 +304,7 @@ TEST_F(LinkOnSimulation, StrayByteBeforeAFrameIsDropped) {
     connect();
     const std::uint8_t noise[] = {0x41};
     std::uint32_t written = 0;
-    ASSERT_EQ(driver->write(link.AdapterHandle, noise, 1, written), FT_OK);
+    ASSERT_EQ(driver->write(link.adapterHandle(), noise, 1, written), FT_OK);
     EXPECT_TRUE(link.ReadOutputRegisters(0));
     EXPECT_EQ(driver->transcript().texts({Transcript::Kind::Frame, Transcript::Kind::Note}),
               (Texts{"dropped 0x41", "readOutputs 0"}));
@@ -323,21 +315,21 @@ TEST_F(LinkOnSimulation, UnplugLosesTheAdapterAndReplugFindsItAgain) {
     adapter.unplug();
     const auto start = clock.nowNs();
     EXPECT_FALSE(link.CheckConnection());
-    EXPECT_EQ(link.AdapterHandle, 0u);
+    EXPECT_EQ(link.adapterHandle(), 0u);
     EXPECT_FALSE(link.ReadOutputRegisters(0));
     EXPECT_FALSE(link.ScanBus());
     EXPECT_EQ(clock.nowNs(), start) << "every command fails at once";
     link.EnumerateDevices();
-    EXPECT_EQ(link.DeviceCount, 0u);
-    link.ConnectAdapter();
-    EXPECT_EQ(link.AdapterHandle, 0u);
+    EXPECT_EQ(link.deviceCount(), 0u);
+    link.ConnectAdapter({});
+    EXPECT_EQ(link.adapterHandle(), 0u);
 
     adapter.replug();
     link.EnumerateDevices();
-    link.ConnectAdapter();
-    EXPECT_NE(link.AdapterHandle, 0u);
+    link.ConnectAdapter({});
+    EXPECT_NE(link.adapterHandle(), 0u);
     EXPECT_TRUE(link.CheckConnection());
-    EXPECT_FALSE(link.ChipPowered) << "the supply starts off after re-plugging";
+    EXPECT_FALSE(link.chipPowered()) << "the supply starts off after re-plugging";
     link.PowerOn();
     EXPECT_TRUE(link.ScanBus());
     EXPECT_TRUE(sink.shown.empty());
@@ -370,14 +362,13 @@ TEST_F(LinkOnSimulation, FailingDriverCallsWhileConnecting) {
     };
     for (const auto& c : cases) {
         link.CloseAdapter();
-        std::filesystem::remove(iniPath);  // each case starts as a first run
         adapter.clearFaults();
         sink.clear();
         c.arm(adapter);
         link.EnumerateDevices();
-        link.ConnectAdapter();
+        link.ConnectAdapter({});
         EXPECT_EQ(sink.texts(), c.messages) << c.name;
-        EXPECT_EQ(link.AdapterHandle != 0, c.opened) << c.name;
+        EXPECT_EQ(link.adapterHandle() != 0, c.opened) << c.name;
     }
 }
 
@@ -388,10 +379,10 @@ TEST_F(LinkOnSimulation, OpensAnAdapterWhoseSerialFillsItsArray) {
     for (int run = 0; run < 2; ++run) {  // the second run finds it by the remembered serial
         link.CloseAdapter();
         link.EnumerateDevices();
-        link.ConnectAdapter();
-        EXPECT_NE(link.AdapterHandle, 0u) << run;
-        EXPECT_EQ(link.AdapterHandle, fullLength.handle()) << run;
-        EXPECT_EQ(link.LastOpenedSerial, serial) << run;
+        link.ConnectAdapter(std::string(link.lastOpenedSerial()));
+        EXPECT_NE(link.adapterHandle(), 0u) << run;
+        EXPECT_EQ(link.adapterHandle(), fullLength.handle()) << run;
+        EXPECT_EQ(link.lastOpenedSerial(), serial) << run;
     }
     EXPECT_TRUE(sink.shown.empty());
 }

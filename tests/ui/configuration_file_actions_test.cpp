@@ -207,7 +207,7 @@ TEST_F(ConfigurationFileActionsTest, LoadOfAnotherAddressFollowsTheChipThere) {
     EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0205", "W 5 49 0x1800", "W 5 50 0x0005",
                                    "W 5 51 0x8047", "W 5 52 0x0000", "W 5 53 0x0000",
                                    "W 5 54 0x0000", "W 5 55 0x0000", "R 5 32", "R 5 33"}));
-    EXPECT_EQ(link->ChipAddress, 5);
+    EXPECT_EQ(session->chipAddress(), 5);
     EXPECT_EQ(chip().address(), 5);
     EXPECT_EQ(workingWords(),
               (std::vector<std::uint16_t>{0x0205, 0x1800, 0x0005, 0x8047, 0, 0, 0, 0}));
@@ -222,7 +222,7 @@ TEST_F(ConfigurationFileActionsTest, LoadOfAnotherAddressWhoseWordIsRefusedStays
     load(fileWith(kExampleFile));
 
     EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0205"}));
-    EXPECT_EQ(link->ChipAddress, 0);
+    EXPECT_EQ(session->chipAddress(), 0);
     EXPECT_EQ(chip().address(), 0);
     EXPECT_TRUE(sink.shown.empty());
 }

@@ -243,14 +243,14 @@ protected:
 };
 
 TEST_F(ScriptedReadTest, ReadFollowsTheChipToTheAddressStoredInTheEeprom) {
-    link->ChipAddress = 5;
+    session->setChipAddress(5);
     replies({{0x01, 0x05}, {0x01, 0x09}, {1}, allRegisters(0x0109)});
 
     window->BtnReadClick();
 
     EXPECT_EQ(scripted->frames(),
               (ByteFrames{{89, 11, 48}, {89, 11, 0}, {89, 10, 0, 0x01, 0x09}, {87, 18}}));
-    EXPECT_EQ(link->ChipAddress, 9);
+    EXPECT_EQ(session->chipAddress(), 9);
     EXPECT_EQ(find<QLineEdit>("EdNaslovCipa")->text(), "9");
     EXPECT_TRUE(sink.shown.empty());
 }
@@ -271,7 +271,7 @@ class ReadFailureTest : public ScriptedReadTest,
 
 TEST_P(ReadFailureTest, ReportsTheReadingAsUnsuccessfulAndWritesOnlyWordsTheChipReported) {
     const ReadFailureCase& c = GetParam();
-    link->ChipAddress = 5;
+    session->setChipAddress(5);
     replies(c.replies);
     const std::string addressBefore = find<QLineEdit>("EdNaslovCipa")->text().toStdString();
 
@@ -279,7 +279,7 @@ TEST_P(ReadFailureTest, ReportsTheReadingAsUnsuccessfulAndWritesOnlyWordsTheChip
 
     EXPECT_EQ(scripted->frames(), c.frames);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{kReadingFailed});
-    EXPECT_EQ(link->ChipAddress, c.addressAfter);
+    EXPECT_EQ(session->chipAddress(), c.addressAfter);
     EXPECT_EQ(find<QLineEdit>("EdNaslovCipa")->text().toStdString(), addressBefore)
         << "the panel is not refilled";
     EXPECT_TRUE(find<QPushButton>("BtnRead")->isEnabled());

@@ -85,7 +85,7 @@ TEST_P(AddressTest, ChecksTheTextAndWritesTheAddressIntoTheChipsWord) {
     EXPECT_EQ(newFrames(), c.frames);
     EXPECT_EQ(sink.shown, errors(c.messages));
     EXPECT_EQ(field("EdNaslovCipa")->text(), c.fieldAfter);
-    EXPECT_EQ(link->ChipAddress, c.addressAfter);
+    EXPECT_EQ(session->chipAddress(), c.addressAfter);
     EXPECT_EQ(chip().address(), c.addressAfter);
     if (!c.messages.empty()) {
         EXPECT_EQ(window->focusWidget(), field("EdNaslovCipa"));
@@ -144,7 +144,7 @@ TEST_F(EnteredSettingTest, AFailedAddressChangeKeepsTheOldAddressAndTheNewText) 
         EXPECT_EQ(newFrames(), c.frames);
         EXPECT_EQ(sink.shown, errors({kAddressFailed}));
         EXPECT_EQ(field("EdNaslovCipa")->text(), "7");
-        EXPECT_EQ(link->ChipAddress, 0);
+        EXPECT_EQ(session->chipAddress(), 0);
         EXPECT_EQ(image[48], 0x0100);
         EXPECT_EQ(window->focusWidget(), field("EdNaslovCipa"));
         adapter().clearFaults();
@@ -163,7 +163,7 @@ TEST_F(EnteredSettingTest, PressingTheButtonWhileTheFieldHasTheFocusChangesTheAd
     button->click();
 
     EXPECT_EQ(newFrames(), (Frames{"R 0 48", "W 0 48 0x0107", "R 7 48", "W 7 48 0x0107"}));
-    EXPECT_EQ(link->ChipAddress, 7);
+    EXPECT_EQ(session->chipAddress(), 7);
 }
 
 TEST_F(EnteredSettingTest, LosingTheFocusToAnotherWindowOrByBeingDisabledIsNoExit) {
@@ -231,7 +231,7 @@ TEST_F(EnteredSettingTest, AnExitThatKeepsTheFocusRunsNoExitOfTheFieldClickedInt
         EXPECT_EQ(newFrames(), c.frames);
         EXPECT_EQ(sink.shown, errors({c.message}));
         EXPECT_EQ(window->focusWidget(), field(c.from));
-        EXPECT_EQ(link->ChipAddress, 0);
+        EXPECT_EQ(session->chipAddress(), 0);
         adapter().clearFaults();
     }
 }
@@ -272,7 +272,7 @@ TEST_F(EnteredSettingTest, EnteredSettingsTalkToNoChipDuringAnUnfinishedPollTick
     }
     window->PollBusy = false;
     EXPECT_EQ(field("EdNaslovCipa")->text(), "007");
-    EXPECT_EQ(link->ChipAddress, 0);
+    EXPECT_EQ(session->chipAddress(), 0);
 }
 
 // --- zero position ------------------------------------------------------------------------

@@ -65,8 +65,8 @@ class ReadoutTableTest : public LiveReadoutTest,
 
 TEST_P(ReadoutTableTest, ShowsTheQuantitiesInTheirTextsAndColours) {
     const ReadoutCase& c = GetParam();
-    derived = c.derived;
-    link->ChipAddress = 21;
+    derived() = c.derived;
+    session->setChipAddress(21);
     chooseDegrees(c.degrees);
 
     refreshWith(c.words);
@@ -135,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LiveReadoutTest, PositionLabelsTakeTheirTextsWidthAndKeepTheirRightEdge) {
-    derived = kFullResolution;
+    derived() = kFullResolution;
     refreshWithCounts(1024);
     const struct {
         const char* label;
@@ -152,7 +152,7 @@ TEST_F(LiveReadoutTest, PositionLabelsTakeTheirTextsWidthAndKeepTheirRightEdge) 
 TEST_F(LiveReadoutTest, AFailedReadBlanksTheTextsButKeepsColoursCompactDisplayAndNeedles) {
     FakePanel panel;
     window->setAnaloguePanel(&panel);
-    derived = kFullResolution;
+    derived() = kFullResolution;
     refreshWith({0x8000 | 2048, 100, 0, 0});
     ASSERT_EQ(colour("LblPosRel"), kRed);
     panel.calls.clear();
@@ -172,7 +172,7 @@ TEST_F(LiveReadoutTest, AFailedReadBlanksTheTextsButKeepsColoursCompactDisplayAn
 }
 
 TEST_F(LiveReadoutTest, SwitchingTheDisplayModeReformatsTheLastValuesWithoutAnExchange) {
-    derived = {1024, 10, 2048.0};
+    derived() = {1024, 10, 2048.0};
     refreshWithCounts(1024);
     scripted->calls.clear();
 
@@ -203,14 +203,14 @@ TEST_F(LiveReadoutTest, RefreshButtonReadsOnceAndFollowsContinuously) {
 TEST_F(LiveReadoutTest, NeedlesFollowPositionAndSpeedWhateverTheMode) {
     FakePanel panel;
     window->setAnaloguePanel(&panel);
-    derived = {32, 5, 16.0};
+    derived() = {32, 5, 16.0};
     chooseDegrees(true);
     refreshWith({1024, 0, 0, 512});
     EXPECT_EQ(panel.needles, (std::pair<double, double>{0.25, 0.5}));
 }
 
 TEST_F(LiveReadoutTest, WakesARunningScreenSaverWhenThePositionMovedMoreThanTenCounts) {
-    derived = kFullResolution;
+    derived() = kFullResolution;
     screenSaver.running = true;
     window->LastWakePosition = 100;
     const struct {
@@ -235,7 +235,7 @@ TEST_F(LiveReadoutTest, WakesARunningScreenSaverWhenThePositionMovedMoreThanTenC
 }
 
 TEST_F(LiveReadoutTest, WakeUpThresholdIsInCountsOfTheSelectedResolution) {
-    derived = {32, 5, 2048.0};
+    derived() = {32, 5, 2048.0};
     screenSaver.running = true;
     refreshWithCounts(1408);  // 11 counts of 32
     EXPECT_EQ(screenSaver.wakeUps, 1);

@@ -13,14 +13,19 @@
 #include <vector>
 
 #include "adapter_link.h"
+#include "adapter_link_access.h"
 #include "analogue_panel_view.h"
+#include "chip_connection.h"
+#include "chip_session.h"
 #include "clock.h"
 #include "main_window.h"
-#include "platform.h"
+#include "microsecond_delay.h"
 #include "recording_sink.h"
 #include "register_map.h"
+#include "screen_saver.h"
 #include "scripted_driver.h"
 #include "simulation.h"
+#include "version.h"
 
 namespace qe::ui::test {
 
@@ -96,18 +101,21 @@ protected:
         scripted = std::make_unique<qe::test::ScriptedDriver>(clock);
         start(*scripted);
         // An adapter that answers whatever the test queues.
-        link->AdapterHandle = 0x1000;
+        qe::test::AdapterLinkAccess::setAdapterHandle(*link, 0x1000);
         scripted->calls.clear();
     }
 
     void start(FtdiDriver& driver) {
         link = std::make_unique<AdapterLink>(driver, clock, boxes, image);
-        link->IniFilePath = iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString();
+        session = std::make_unique<chip::ChipSession>(*link);
+        connection = std::make_unique<chip::ChipConnection>(
+            *link, *session, iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString());
         // The poll timer stays still until a test starts it (startPolling) or ticks by hand.
-        window = std::make_unique<MainWindow>(*link, derived, delay, screenSaver);
+        window = std::make_unique<MainWindow>(*session, *connection, delay, screenSaver);
     }
 
     sim::SimulatedAdapter& adapter() { return simulation->adapter(); }
+    chip::DerivedValues& derived() { return session->derived(); }
     sim::Transcript& transcript() { return simulation->transcript(); }
 
     // One tick at that time on the manual clock; the real-time timer stays still in tests.
@@ -159,7 +167,8 @@ protected:
     ModalBoxes boxes{sink};
     RegisterImage image{};
     std::unique_ptr<AdapterLink> link;
-    chip::DerivedValues derived;
+    std::unique_ptr<chip::ChipSession> session;
+    std::unique_ptr<chip::ChipConnection> connection;
     MicrosecondDelay delay{clock};
     FakeScreenSaver screenSaver;
     QTemporaryDir iniDir;

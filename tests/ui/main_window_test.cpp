@@ -41,14 +41,14 @@ TEST_F(StartUpTest, ConnectsPowersTheChipAndSetsTheInitialState) {
 
     EXPECT_EQ(transcript().frames(),
               (std::vector<std::string>{"params 0xF0", "power query", "power on", "power query"}));
-    EXPECT_EQ(link->lineSettings.baudRate, 250'000u);
-    EXPECT_EQ(link->lineSettings.wordLength, 8);
-    EXPECT_EQ(link->lineSettings.stopBits, 2);
-    EXPECT_EQ(link->lineSettings.parity, 0);
-    EXPECT_NE(link->AdapterHandle, 0u);
-    EXPECT_TRUE(link->ChipPowered);
-    EXPECT_TRUE(link->ChipAddressList.empty());
-    EXPECT_EQ(link->ChipAddress, 0);
+    EXPECT_EQ(link->lineSettings().baudRate, 250'000u);
+    EXPECT_EQ(link->lineSettings().wordLength, 8);
+    EXPECT_EQ(link->lineSettings().stopBits, 2);
+    EXPECT_EQ(link->lineSettings().parity, 0);
+    EXPECT_NE(link->adapterHandle(), 0u);
+    EXPECT_TRUE(link->chipPowered());
+    EXPECT_TRUE(link->chipAddressList().empty());
+    EXPECT_EQ(session->chipAddress(), 0);
     EXPECT_EQ(image, RegisterImage{});
     EXPECT_TRUE(window->PanelReady);
     EXPECT_EQ(window->LastSecondTick, static_cast<std::uint32_t>(kStartMs - 10'000));
@@ -69,8 +69,8 @@ TEST_F(StartUpTest, WithoutAnAdapterSendsNothingAndDoesNotPowerOn) {
     start(*simulation);
 
     EXPECT_TRUE(transcript().frames().empty());
-    EXPECT_EQ(link->AdapterHandle, 0u);
-    EXPECT_FALSE(link->ChipPowered);
+    EXPECT_EQ(link->adapterHandle(), 0u);
+    EXPECT_FALSE(link->chipPowered());
 }
 
 TEST_F(StartUpTest, NoTickRunsInsideTheMessageBoxesOfStartUp) {

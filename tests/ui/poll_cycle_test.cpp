@@ -174,7 +174,7 @@ TEST_F(PollCycleTest, FirstScanReadsTheChipAndTheSameAddressAgainReadsNothing) {
     const auto first = newFrames();
     EXPECT_EQ(countOf(first, "readAll 0"), 1);
     expectSettings(true);
-    EXPECT_EQ(link->ChipAddressList, std::vector<std::uint8_t>{0});
+    EXPECT_EQ(link->chipAddressList(), std::vector<std::uint8_t>{0});
 
     tickWithScan();
     const auto second = newFrames();
@@ -191,7 +191,7 @@ TEST_F(PollCycleTest, AChipAtANewAddressBecomesTheChipAndIsReadOnce) {
     transcript().clear();
 
     tickWithScan();
-    EXPECT_EQ(link->ChipAddress, 6);
+    EXPECT_EQ(session->chipAddress(), 6);
     const auto frames = newFrames();
     EXPECT_EQ(countOf(frames, "R 6 48"), 1);
     EXPECT_EQ(countOf(frames, "readAll 6"), 1);
@@ -214,7 +214,7 @@ TEST_F(PollCycleTest, TwoChipsAreRefusedAndWhenOneIsLeftItIsReadAgain) {
     EXPECT_EQ(sink.shown[0].second, kTooManyChips);
     expectSettings(false);
     EXPECT_TRUE(enabled("BtnOFF"));
-    EXPECT_EQ(link->ChipAddress, 0);
+    EXPECT_EQ(session->chipAddress(), 0);
     auto frames = newFrames();
     EXPECT_EQ(countOf(frames, "readAll 0"), 0);
     EXPECT_EQ(countOf(frames, "readOutputs 0"), 1)
@@ -240,7 +240,7 @@ TEST_F(PollCycleTest, AFailedScanDisablesTheSettingsAndTheReturningChipIsReadAga
 
     tickWithScan();
     expectSettings(false);
-    EXPECT_EQ(link->ChipAddress, 0);
+    EXPECT_EQ(session->chipAddress(), 0);
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(dependentGroupsEnabled(), (std::vector<bool>{false, false, false, false}));
 
@@ -261,15 +261,15 @@ TEST_F(PollCycleTest, ALostConnectionComesBackWithTheOldChipAndNoReRead) {
 
     adapter().failCall("FT_Read", FT_IO_ERROR);
     tickWithoutScan();
-    EXPECT_EQ(link->AdapterHandle, 0u);
+    EXPECT_EQ(link->adapterHandle(), 0u);
     EXPECT_EQ(statusText(0), "Interface not connected");
-    EXPECT_TRUE(link->ChipPowered) << "kept until the next tick";
+    EXPECT_TRUE(link->chipPowered()) << "kept until the next tick";
     for (const char* label : kReadoutLabels) EXPECT_EQ(find<QLabel>(label)->text(), "...") << label;
 
     adapter().failCall("FT_Read", FT_OK);
     transcript().clear();
     tickWithoutScan();
-    EXPECT_NE(link->AdapterHandle, 0u);
+    EXPECT_NE(link->adapterHandle(), 0u);
     EXPECT_EQ(statusText(1), "Chip is powered");
     expectSettings(true);
     EXPECT_EQ(dependentGroupsEnabled(), (std::vector<bool>{false, false, false, false}));
@@ -285,7 +285,7 @@ TEST_F(PollCycleTest, AnUnpluggedAdapterIsFoundAgainUnpowered) {
     adapter().unplug();
     tickWithoutScan();
     tickWithoutScan();
-    EXPECT_FALSE(link->ChipPowered);
+    EXPECT_FALSE(link->chipPowered());
     EXPECT_EQ(statusText(0), "Interface not connected");
 
     adapter().replug();
@@ -366,7 +366,7 @@ TEST_F(PollCycleTest, PowerOffSwitchesTheSupplyOffAndBlanksTheReadout) {
     clickPowerOff();
 
     EXPECT_EQ(transcript().frames(), (std::vector<std::string>{"power off", "power query"}));
-    EXPECT_FALSE(link->ChipPowered);
+    EXPECT_FALSE(link->chipPowered());
     for (const char* label : kReadoutLabels) EXPECT_EQ(find<QLabel>(label)->text(), "...") << label;
 }
 
@@ -399,8 +399,8 @@ TEST_P(PowerOnTest, SwitchesOnScansAndReadsASingleChip) {
 
     EXPECT_EQ(transcript().frames(), c.frames);
     EXPECT_EQ(sink.texts(), c.messages);
-    EXPECT_EQ(link->ChipAddress, c.chipAddress);
-    EXPECT_TRUE(link->ChipPowered);
+    EXPECT_EQ(session->chipAddress(), c.chipAddress);
+    EXPECT_TRUE(link->chipPowered());
     EXPECT_TRUE(enabled("BtnON"));
 }
 
@@ -462,7 +462,7 @@ TEST_F(PollCycleTest, PowerOnDuringAnUnfinishedTickTalksToNoChip) {
     find<QPushButton>("BtnON")->click();
 
     EXPECT_TRUE(transcript().frames().empty());
-    EXPECT_FALSE(link->ChipPowered);
+    EXPECT_FALSE(link->chipPowered());
     EXPECT_TRUE(enabled("BtnON"));
 }
 

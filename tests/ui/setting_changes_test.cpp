@@ -4,6 +4,7 @@
 #include <set>
 
 #include "chip_actions_fixture.h"
+#include "setting_controls.h"
 
 namespace qe::ui::test {
 namespace {
@@ -80,7 +81,7 @@ TEST_P(GroupChangeTest, ARefusedWriteShowsTheGroupsMessageAndLeavesTheChipsWord)
                                         "W 0 " + std::to_string(c.word) + " " + hex(c.written)}));
     EXPECT_EQ(chip().workingWord(c.word), c.chipWord);
     EXPECT_EQ(image[c.word], c.chipWord);
-    EXPECT_EQ(sink.shown, errors({chip::findSettingGroup(c.control)->failureMessage}));
+    EXPECT_EQ(sink.shown, errors({settingGroupForControl(c.control)->failureMessage}));
     EXPECT_EQ(group(c.control)->itemIndex(), c.item) << "the choice is not turned back";
 }
 
@@ -91,7 +92,7 @@ TEST_P(GroupChangeTest, AWordTheChipDidNotReportIsNeverWritten) {
 
     EXPECT_EQ(newFrames(), std::vector<std::string>{"R 0 " + std::to_string(c.word)});
     EXPECT_EQ(chip().workingWord(c.word), c.chipWord);
-    EXPECT_EQ(sink.shown, errors({chip::findSettingGroup(c.control)->failureMessage}));
+    EXPECT_EQ(sink.shown, errors({settingGroupForControl(c.control)->failureMessage}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Groups, GroupChangeTest, ::testing::ValuesIn(kGroupCases),
@@ -104,7 +105,7 @@ TEST_F(ChipActionsTest, EveryGroupOnThePanelIsCovered) {
     std::set<std::string> covered;
     for (const GroupCase& c : kGroupCases) covered.insert(c.control);
     for (const auto& setting : chip::settingGroups())
-        EXPECT_TRUE(covered.contains(setting.control)) << setting.control;
+        EXPECT_TRUE(covered.contains(settingControlName(setting.key))) << setting.key;
 }
 
 // --- side effects -----------------------------------------------------------------------
@@ -129,18 +130,18 @@ TEST_P(SideEffectTest, StandsWhateverTheOutcomeOfTheWrite) {
     const SideEffectCase& c = GetParam();
     showItem(c.control, c.from);
     for (const auto& [name, enabled] : c.enabled) find(name)->setEnabled(!enabled);
-    derived = {1, 1, 1.0};
+    derived() = {1, 1, 1.0};
     for (std::uint8_t reg : {48, 49, 51}) adapter().refuseWritesTo(reg);
 
     group(c.control)->setItemIndex(c.to);
 
     for (const auto& [name, enabled] : c.enabled)
         EXPECT_EQ(find(name)->isEnabled(), enabled) << name;
-    EXPECT_EQ(derived.ResolutionCounts, c.derived.ResolutionCounts);
-    EXPECT_EQ(derived.ResolutionBits, c.derived.ResolutionBits);
-    EXPECT_EQ(derived.TachoRangeHz, c.derived.TachoRangeHz);
+    EXPECT_EQ(derived().ResolutionCounts, c.derived.ResolutionCounts);
+    EXPECT_EQ(derived().ResolutionBits, c.derived.ResolutionBits);
+    EXPECT_EQ(derived().TachoRangeHz, c.derived.TachoRangeHz);
     EXPECT_EQ(sink.texts(),
-              std::vector<std::string>{chip::findSettingGroup(c.control)->failureMessage});
+              std::vector<std::string>{settingGroupForControl(c.control)->failureMessage});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -185,7 +186,7 @@ TEST_F(ChipActionsTest, ANewTachoRangeRedrawsThePanelsTachoScaleOnlyWhenShownAnd
         group("RgSTH")->setItemIndex(7);
 
         EXPECT_EQ(panel.tachoScaleDrawings, c.drawings);
-        EXPECT_EQ(derived.TachoRangeHz, 16.0) << "drawn for the new range";
+        EXPECT_EQ(derived().TachoRangeHz, 16.0) << "drawn for the new range";
         window->setAnaloguePanel(nullptr);
         adapter().clearFaults();
     }

@@ -6,6 +6,7 @@
 
 #include "main_window_fixture.h"
 #include "radio_group.h"
+#include "setting_controls.h"
 
 namespace qe::ui::test {
 namespace {
@@ -37,7 +38,7 @@ TEST_F(SettingsPanelTest, ReadsWordFortyEightThenEverythingWhenPowerDownModeIsOf
     chip[48] = 0x0103;
     scripted->replyToNextWrite(wordBytes(chip[48]));
     scripted->replyToNextWrite(allRegisterBytes(chip));
-    link->ChipAddress = 3;
+    session->setChipAddress(3);
 
     window->RefreshSettingsPanel();
 
@@ -82,7 +83,7 @@ TEST_P(FailedRefreshTest, ShowsTheMessageAndLeavesThePanelAndTheChipAsTheyWere) 
     window->PanelReady = false;  // selected as a fill would, so that no setting handler acts
     group("RgACC")->setItemIndex(2);
     window->PanelReady = true;
-    derived = {1024, 10, 512.0};
+    derived() = {1024, 10, 512.0};
 
     window->RefreshSettingsPanel();
 
@@ -90,7 +91,7 @@ TEST_P(FailedRefreshTest, ShowsTheMessageAndLeavesThePanelAndTheChipAsTheyWere) 
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"The reading was unsuccessful."});
     EXPECT_EQ(sink.shown[0].first, MessageKind::Error);
     EXPECT_EQ(group("RgACC")->itemIndex(), 2);
-    EXPECT_EQ(derived.ResolutionCounts, 1024);
+    EXPECT_EQ(derived().ResolutionCounts, 1024);
     EXPECT_EQ(image[48], GetParam().word48);
 }
 
@@ -190,15 +191,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SettingsPanelTest, FillSetsTheDerivedValuesFromTheShownSelection) {
     image[51] = 0x0007;
     window->FillSettingsPanel();
-    EXPECT_EQ(derived.ResolutionCounts, 32);
-    EXPECT_EQ(derived.ResolutionBits, 5);
-    EXPECT_EQ(derived.TachoRangeHz, 2048.0);
+    EXPECT_EQ(derived().ResolutionCounts, 32);
+    EXPECT_EQ(derived().ResolutionBits, 5);
+    EXPECT_EQ(derived().TachoRangeHz, 2048.0);
 
     image[51] = 7 << 6 | 2;
     window->FillSettingsPanel();
-    EXPECT_EQ(derived.ResolutionCounts, 1024);
-    EXPECT_EQ(derived.ResolutionBits, 10);
-    EXPECT_EQ(derived.TachoRangeHz, 16.0);
+    EXPECT_EQ(derived().ResolutionCounts, 1024);
+    EXPECT_EQ(derived().ResolutionBits, 10);
+    EXPECT_EQ(derived().TachoRangeHz, 16.0);
 }
 
 TEST_F(SettingsPanelTest, FillShowsTheControlsInTheDesignedOrder) {
@@ -211,8 +212,8 @@ TEST_F(SettingsPanelTest, FillShowsTheControlsInTheDesignedOrder) {
     QObject::connect(find<QComboBox>("cbHysteresis"), &QComboBox::currentIndexChanged, window.get(),
                      note("cbHysteresis"));
     for (const auto& setting : chip::settingGroups())
-        QObject::connect(group(setting.control), &RadioGroup::clicked, window.get(),
-                         note(setting.control));
+        QObject::connect(group(settingControlName(setting.key)), &RadioGroup::clicked, window.get(),
+                         note(settingControlName(setting.key)));
     // Every control gets a value other than the one it shows.
     image[48] = 0x0205;
     image[49] = 0x0123;
@@ -229,7 +230,7 @@ TEST_F(SettingsPanelTest, FillShowsTheControlsInTheDesignedOrder) {
 TEST_F(SettingsPanelTest, SelectionsRaisedByTheFillSeeThePanelNotReady) {
     std::vector<bool> readySeen;
     for (const auto& setting : chip::settingGroups())
-        QObject::connect(group(setting.control), &RadioGroup::clicked, window.get(),
+        QObject::connect(group(settingControlName(setting.key)), &RadioGroup::clicked, window.get(),
                          [&] { readySeen.push_back(window->PanelReady); });
     image[48] = 0x0205;
     image[51] = 0x8007;

@@ -14,6 +14,7 @@
 #include "image_view.h"
 #include "jpeg_image.h"
 #include "main_window.h"
+#include "messages.h"
 #include "needle_bitmap.h"
 #include "outer_geometry.h"
 #include "panel_image_files.h"
@@ -30,8 +31,6 @@ constexpr int kPanelClientHeight = 674;
 constexpr int kPanel1Height = 20;
 constexpr int kDesignFontPixels = 11;  // Tahoma 8 pt at 96 dpi
 
-const char* const kZeroChangeFailed = "The zero position change was unsuccessful.";
-
 QRadioButton* makeRadioButton(QWidget* parent, const char* name, const QString& caption,
                               QRect bounds) {
     auto* button = new QRadioButton(caption, parent);
@@ -42,9 +41,13 @@ QRadioButton* makeRadioButton(QWidget* parent, const char* name, const QString& 
 
 }  // namespace
 
-AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, AdapterLink& link,
-                             const chip::DerivedValues& derived)
-    : QWidget(nullptr, Qt::Tool), mainWindow_(mainWindow), link_(link), derived_(derived) {
+AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, const chip::ChipConnection& connection,
+                             MessageSink& messages, const chip::DerivedValues& derived)
+    : QWidget(nullptr, Qt::Tool),
+      mainWindow_(mainWindow),
+      connection_(connection),
+      messages_(messages),
+      derived_(derived) {
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QStringLiteral("Analogue panel"));
     // The main window alone decides when the program ends.
@@ -111,8 +114,7 @@ QImage AnaloguePanel::loadNeedleImage() {
     QImageReader reader(path);
     QImage image = reader.read();
     // A needle that cannot be read leaves the layers empty; the panel works on without it.
-    if (image.isNull())
-        link_.messages().show(MessageKind::Exception, reader.errorString().toStdString());
+    if (image.isNull()) messages_.show(MessageKind::Exception, reader.errorString().toStdString());
     return image;
 }
 
@@ -141,7 +143,7 @@ void AnaloguePanel::showDial(const char* fileName, DecodedDial& decodedDial,
             QImage cleared(ImgView->bitmap().size(), QImage::Format_RGB32);
             cleared.fill(Qt::black);
             ImgView->setBitmap(cleared);
-            link_.messages().show(MessageKind::Exception, decoded.error.toStdString());
+            messages_.show(MessageKind::Exception, decoded.error.toStdString());
             return;
         }
         decodedDial = {path, file.lastModified(), file.size(), decoded.image};
@@ -192,7 +194,7 @@ void AnaloguePanel::ImgViewMouseDown(Qt::MouseButton button, QPoint position) {
     if (!inZeroZone(ImgView->size(), position)) return;
 
     // The main window's "Zero" exchange, which also shows the new zero in its field.
-    mainWindow_.ZeroAtCurrentPosition(kZeroChangeFailed);
+    mainWindow_.ZeroAtCurrentPosition(chip::messages::kZeroFailed);
 }
 
 void AnaloguePanel::FormDeactivate() {
@@ -258,8 +260,8 @@ void AnaloguePanel::repaintPanel() {
 }
 
 LayoutStore AnaloguePanel::layoutStore() const {
-    return {QString::fromStdString(link_.IniFilePath),
-            QString::fromStdString(link_.LastOpenedSerial)};
+    return {QString::fromStdString(connection_.iniFilePath()),
+            QString::fromStdString(connection_.adapterSerial())};
 }
 
 LayoutWindows AnaloguePanel::layoutWindows() {
@@ -271,7 +273,7 @@ void AnaloguePanel::LoadWindowLayout() {
 }
 
 void AnaloguePanel::SaveWindowLayout() {
-    saveWindowLayout(layoutStore(), layoutWindows(), link_.messages());
+    saveWindowLayout(layoutStore(), layoutWindows(), messages_);
 }
 
 }  // namespace qe::ui

@@ -8,9 +8,10 @@
 #include <functional>
 #include <vector>
 
-#include "adapter_link.h"
 #include "analogue_panel_view.h"
+#include "chip_connection.h"
 #include "dial_scale.h"
+#include "message_sink.h"
 #include "register_map.h"
 #include "window_layout.h"
 
@@ -30,7 +31,8 @@ public:
     static constexpr int kTachoNeedleAlpha = 150;
     static constexpr int kPositionNeedleAlpha = 190;
 
-    AnaloguePanel(MainWindow& mainWindow, AdapterLink& link, const chip::DerivedValues& derived);
+    AnaloguePanel(MainWindow& mainWindow, const chip::ChipConnection& connection,
+                  MessageSink& messages, const chip::DerivedValues& derived);
     ~AnaloguePanel() override;
 
     // AnaloguePanelView.
@@ -83,7 +85,8 @@ private:
     LayoutWindows layoutWindows();
 
     MainWindow& mainWindow_;
-    AdapterLink& link_;
+    const chip::ChipConnection& connection_;
+    MessageSink& messages_;
     const chip::DerivedValues& derived_;
     bool shownBefore_ = false;
     DecodedDial positionDial_;

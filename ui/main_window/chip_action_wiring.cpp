@@ -5,12 +5,13 @@
 #include "focus_exit_watcher.h"
 #include "main_window.h"
 #include "radio_group.h"
+#include "setting_controls.h"
 
 namespace qe::ui {
 
 void MainWindow::connectChipActions() {
     for (const chip::SettingGroup& group : chip::settingGroups())
-        if (RadioGroup* control = radioGroup(QString::fromLatin1(group.control)))
+        if (RadioGroup* control = radioGroup(QString::fromLatin1(settingControlName(group.key))))
             connect(control, &RadioGroup::clicked, this,
                     [this, &group](int item) { RadioGroupClick(group, item); });
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "register_map.h"
+#include "setting_controls.h"
 
 namespace qe::ui {
 
@@ -11,10 +12,10 @@ namespace {
 
 using A = ControlAction;
 
-bool followsAnotherGroup(std::string_view control) {
+bool followsAnotherGroup(std::string_view key) {
     for (const chip::SettingGroup& group : chip::settingGroups())
         for (const chip::DependentControl& dependent : group.dependents)
-            if (dependent.control == control) return true;
+            if (dependent.key == key) return true;
     return false;
 }
 
@@ -22,8 +23,8 @@ bool followsAnotherGroup(std::string_view control) {
 std::vector<const char*> radioGroups(bool followingAnother) {
     std::vector<const char*> controls;
     for (const chip::SettingGroup& group : chip::settingGroups())
-        if (followsAnotherGroup(group.control) == followingAnother)
-            controls.push_back(group.control);
+        if (followsAnotherGroup(group.key) == followingAnother)
+            controls.push_back(settingControlName(group.key));
     return controls;
 }
 

@@ -40,13 +40,13 @@ QString text(const std::string& utf8) {
 
 void MainWindow::RefreshReadout() {
     const ChipExchangeGuard exchange(chipExchanges_);
-    if (!link_.ReadOutputRegisters(link_.ChipAddress)) {
+    if (!session_.readOutputs().ok()) {
         // Colours, the compact display and the needles keep what they showed.
         blankReadout();
         LblPosRel->repaint();
         return;
     }
-    const chip::Readout readout = chip::decodeReadout(link_.image(), derived_);
+    const chip::Readout readout = chip::decodeReadout(session_.image(), session_.derived());
     showReadout(readout, Fill::Live);
     wakeScreenSaver(readout.counts);
 }
@@ -85,7 +85,7 @@ void MainWindow::showDisplayModeTexts(const chip::Readout& readout, int degreesD
         LblPosRel->setAnchoredText(text(chip::degreesText(readout, degreesDecimals)));
         LabelPOSdeg->setAnchoredText(LblPosRel->text());
         LabelPOSInc->setAnchoredText(
-            text(chip::countsOfRangeText(readout, derived_.ResolutionCounts)));
+            text(chip::countsOfRangeText(readout, session_.derived().ResolutionCounts)));
     }
 }
 
@@ -105,7 +105,8 @@ void MainWindow::RbdegreesClick() {
 }
 
 void MainWindow::showDisplayMode() {
-    showDisplayModeTexts(chip::decodeReadout(link_.image(), derived_), kLiveDegreesDecimals);
+    showDisplayModeTexts(chip::decodeReadout(session_.image(), session_.derived()),
+                         kLiveDegreesDecimals);
 }
 
 void MainWindow::CbBeriSkozClick() {

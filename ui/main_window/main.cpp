@@ -6,17 +6,21 @@
 
 #include "adapter_link.h"
 #include "analogue_panel.h"
+#include "chip_connection.h"
+#include "chip_session.h"
 #include "command_line.h"
 #include "design_fonts.h"
 #include "driver_choice.h"
 #include "ini_store.h"
 #include "main_window.h"
 #include "message_box_sink.h"
-#include "platform.h"
+#include "microsecond_delay.h"
 #include "register_image.h"
 #include "register_map.h"
+#include "screen_saver.h"
 #include "simulation.h"
 #include "simulation_window.h"
+#include "version.h"
 
 namespace {
 
@@ -81,18 +85,18 @@ int main(int argc, char* argv[]) {
     qe::FtdiDriver& driver = simulation ? static_cast<qe::FtdiDriver&>(*simulation) : *realDriver;
 
     qe::RegisterImage image{};
-    qe::chip::DerivedValues derived;
     qe::ui::MessageBoxSink messages(kApplicationTitle);
     qe::AdapterLink link(driver, clock, messages, image);
-    link.IniFilePath = qe::defaultIniFilePath().toStdString();
+    qe::chip::ChipSession session(link);
+    qe::chip::ChipConnection connection(link, session, qe::defaultIniFilePath().toStdString());
     qe::MicrosecondDelay delay(clock);
     qe::DesktopScreenSaver screenSaver;
 
-    qe::ui::MainWindow window(link, derived, delay, screenSaver);
+    qe::ui::MainWindow window(session, connection, delay, screenSaver);
     messages.setOwner(&window);
 
     // The analogue panel comes right after the main window and starts hidden.
-    qe::ui::AnaloguePanel panel(window, link, derived);
+    qe::ui::AnaloguePanel panel(window, connection, messages, session.derived());
     window.setAnaloguePanel(&panel);
     window.startPolling();
 

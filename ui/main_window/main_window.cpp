@@ -24,6 +24,7 @@
 #include "right_anchored_label.h"
 #include "status_panels.h"
 #include "toggle_image_button.h"
+#include "version.h"
 
 namespace qe::ui {
 
@@ -46,12 +47,13 @@ T* typed(const QHash<QString, QWidget*>& made, const char* name) {
 
 }  // namespace
 
-MainWindow::MainWindow(AdapterLink& link, chip::DerivedValues& derived, MicrosecondDelay& delay,
-                       ScreenSaver& screenSaver, QWidget* parent)
+MainWindow::MainWindow(chip::ChipSession& session, chip::ChipConnection& connection,
+                       MicrosecondDelay& delay, ScreenSaver& screenSaver, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      link_(link),
-      derived_(derived),
+      session_(session),
+      connection_(connection),
+      clock_(session.link().clock()),
       delay_(delay),
       screenSaver_(screenSaver) {
     registerDesignFonts();
@@ -154,16 +156,9 @@ void MainWindow::FormCreate() {
     setClientHeight(fullHeight());
 
     // The first tick does the once-a-second work at once.
-    LastSecondTick = link_.clock().tickCount() - 10'000u;
+    LastSecondTick = clock_.tickCount() - 10'000u;
     delay_.CalibrateDelay();
-    link_.lineSettings = LineSettings{250'000, 8, 2, 0};
-    if (link_.driver().hasCreateDeviceInfoList()) link_.EnumerateDevices();
-    link_.ConnectAdapter();
-    if (link_.AdapterHandle != 0) link_.PowerOn();
-
-    link_.ChipAddressList.clear();
-    link_.ChipAddress = 0;
-    link_.image().fill(0);
+    connection_.startUp();
     PanelReady = true;
 
     StBar1->setPanelText(
@@ -182,9 +177,7 @@ void MainWindow::FormClose() {
     // No tick may talk to the adapter once it is closed.
     closed_ = true;
     Timer1->stop();
-    if (link_.AdapterHandle == 0) return;
-    link_.PowerOff();
-    link_.CloseAdapter();
+    connection_.shutDown();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -272,10 +265,10 @@ void MainWindow::SpeedButtonHideMouseEnter() {
 }
 
 void MainWindow::cbDisplayClick() {
-    if (link_.ChipPowered) RefreshReadout();
+    if (connection_.chipPowered()) RefreshReadout();
     if (panel_) {
         panel_->LoadWindowLayout();
-        link_.clock().sleepMs(10);
+        clock_.sleepMs(10);
         panel_->repaintPanel();
         panel_->setPanelVisible(cbDisplay->isChecked());
         panel_->LoadWindowLayout();

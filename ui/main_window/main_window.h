@@ -4,13 +4,17 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
-#include "adapter_link.h"
+#include "chip_connection.h"
+#include "chip_session.h"
+#include "clock.h"
 #include "control_states.h"
-#include "platform.h"
+#include "microsecond_delay.h"
 #include "register_map.h"
+#include "screen_saver.h"
 
 class QCheckBox;
 class QComboBox;
@@ -41,8 +45,8 @@ inline constexpr int kClientWidth = 784;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    MainWindow(AdapterLink& link, chip::DerivedValues& derived, MicrosecondDelay& delay,
-               ScreenSaver& screenSaver, QWidget* parent = nullptr);
+    MainWindow(chip::ChipSession& session, chip::ChipConnection& connection,
+               MicrosecondDelay& delay, ScreenSaver& screenSaver, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The analogue panel, once it exists; without one "Show Display" stays off.
@@ -129,20 +133,17 @@ private:
     void onceASecond();
     void showDisplayState(DisplayState state);
     bool scanStep();
-    // One chip on the bus becomes the chip worked with, its settings shown when
-    // `refreshPanel`; more than one is refused with a message, and then false.
-    bool adoptScannedChip(bool refreshPanel);
     void applySettingsStep(bool operable);
     void blankReadout();
 
     // Chip configuration steps.
     void connectChipActions();
-    // The derived value and the dependent groups' enabled state follow the group's item.
-    void showGroupItem(const chip::SettingGroup& group, int item);
-    bool programEeprom();
-    void readEeprom();
+    // The dependent groups' enabled state follows the group's item.
+    void showDependents(const chip::SettingGroup& group, int item);
     void changeAddress();
     void presetZero();
+    // Input refused: the control set back to what the chip holds, the focus back in it.
+    void setBackAndFocus(QWidget& control, const std::function<void()>& setBack);
 
     // Readout.
     enum class Fill { Live, FromMirror };
@@ -153,8 +154,9 @@ private:
 
     QWidget* control(const char* name) const;
 
-    AdapterLink& link_;
-    chip::DerivedValues& derived_;
+    chip::ChipSession& session_;
+    chip::ChipConnection& connection_;
+    Clock& clock_;
     MicrosecondDelay& delay_;
     ScreenSaver& screenSaver_;
     AnaloguePanelView* panel_ = nullptr;

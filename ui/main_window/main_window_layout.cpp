@@ -19,6 +19,7 @@
 #include "readout_colours.h"
 #include "register_map.h"
 #include "right_anchored_label.h"
+#include "setting_controls.h"
 #include "status_panels.h"
 #include "toggle_image_button.h"
 
@@ -469,7 +470,7 @@ protected:
 
 QStringList settingItems(const char* control) {
     QStringList items;
-    if (const auto* group = chip::findSettingGroup(control))
+    if (const auto* group = settingGroupForControl(control))
         for (const auto& item : group->items) items << QString::fromStdString(item);
     return items;
 }

@@ -14,16 +14,8 @@
 namespace qe::ui {
 
 namespace {
-
 constexpr std::uint32_t kOnceASecondMs = 1000;
-
-const char* const kTooManyChips = "It is not allowed to connected more than one QE7204!";
-
-int singleAddressOrNone(const std::vector<std::uint8_t>& addresses) {
-    return addresses.size() == 1 ? addresses.front() : -1;
 }
-
-}  // namespace
 
 void MainWindow::Timer1Timer() {
     Timer1->stop();
@@ -36,20 +28,17 @@ void MainWindow::Timer1Timer() {
     PollBusy = true;
 
     onceASecond();
-    if (link_.AdapterHandle == 0) {
-        link_.EnumerateDevices();
-        link_.ConnectAdapter();
-    }
-    if (link_.AdapterHandle == 0) link_.ChipPowered = false;
+    connection_.connectIfNeeded();
 
-    const DisplayState state = displayStateFor(link_.CheckConnection(), link_.ChipPowered);
+    const DisplayState state =
+        displayStateFor(connection_.checkConnection(), connection_.chipPowered());
     showDisplayState(state);
     bool ready = state == DisplayState::Powered;
-    if (ready && link_.clock().tickCount() % 1000 < static_cast<std::uint32_t>(Timer1->interval()))
+    if (ready && clock_.tickCount() % 1000 < static_cast<std::uint32_t>(Timer1->interval()))
         ready = scanStep();
-    applySettingsStep(ready && link_.ChipAddressList.size() == 1);
+    applySettingsStep(ready && connection_.oneChip());
 
-    if (link_.ChipPowered && CbBeriSkoz->isChecked()) RefreshReadout();
+    if (connection_.chipPowered() && CbBeriSkoz->isChecked()) RefreshReadout();
 
     PollBusy = false;
     if (!closed_) Timer1->start();
@@ -58,11 +47,11 @@ void MainWindow::Timer1Timer() {
 void MainWindow::onceASecond() {
     // Elapsed time in unsigned arithmetic, so that neither a small tick count after boot
     // nor the wrap of the 32-bit count stops the work.
-    if (link_.clock().tickCount() - LastSecondTick <= kOnceASecondMs) return;
+    if (clock_.tickCount() - LastSecondTick <= kOnceASecondMs) return;
     // A changed mark runs the box's click behaviour, as a user's click would.
     cbDisplay->setChecked(panel_ && panel_->isPanelVisible());
-    link_.EnumerateDevices();
-    LastSecondTick = link_.clock().tickCount();
+    connection_.enumerateDevices();
+    LastSecondTick = clock_.tickCount();
 }
 
 void MainWindow::showDisplayState(DisplayState state) {
@@ -78,22 +67,9 @@ void MainWindow::showDisplayState(DisplayState state) {
 
 // Returns whether the settings may stay operable after the scan.
 bool MainWindow::scanStep() {
-    const int previousAddress = singleAddressOrNone(link_.ChipAddressList);
-    if (!link_.ScanBus()) return false;
-    return adoptScannedChip(singleAddressOrNone(link_.ChipAddressList) != previousAddress);
-}
-
-bool MainWindow::adoptScannedChip(bool refreshPanel) {
-    const auto& found = link_.ChipAddressList;
-    if (found.size() > 1) {
-        link_.messages().show(MessageKind::Error, kTooManyChips);
-        return false;
-    }
-    if (found.size() == 1) {
-        link_.ChipAddress = found.front();
-        if (refreshPanel) RefreshSettingsPanel();
-    }
-    return true;
+    const chip::ScanResult scan = connection_.scan();
+    if (scan.ok() && scan.newChip) RefreshSettingsPanel();
+    return scan.ok();
 }
 
 void MainWindow::applySettingsStep(bool operable) {
@@ -110,16 +86,15 @@ void MainWindow::BtnONClick() {
     BtnON->setEnabled(false);
     if (WaitPollIdle()) {
         const ChipExchangeGuard exchange(chipExchanges_);
-        link_.PowerOn();
-        // PowerOn has just asked the adapter; its answer is in ChipPowered.
-        if (link_.ChipPowered && link_.ScanBus()) adoptScannedChip(/*refreshPanel=*/true);
+        // One chip answering is read again, at its old address or not.
+        if (connection_.powerOn().ok()) RefreshSettingsPanel();
     }
     BtnON->setEnabled(true);
 }
 
 void MainWindow::BtnOFFClick() {
     const ChipExchangeGuard exchange(chipExchanges_);
-    link_.PowerOff();
+    connection_.powerOff();
     blankReadout();
     LblPosRel->repaint();
 }

@@ -2,7 +2,6 @@
 // by read-modify-write, the moment the user chooses an item.
 #include "analogue_panel_view.h"
 #include "chip_exchange_guard.h"
-#include "field_change.h"
 #include "main_window.h"
 
 namespace qe::ui {
@@ -13,13 +12,9 @@ void MainWindow::RadioGroupClick(const chip::SettingGroup& group, int item) {
     if (!WaitPollIdle()) return;
     const ChipExchangeGuard exchange(chipExchanges_);
 
-    // What the panel now shows follows the choice whatever the chip makes of it.
-    showGroupItem(group, item);
-
-    if (!chip::changeField(link_, group.field, chip::valueForItem(group.mapping, item))) {
-        link_.messages().show(MessageKind::Error, group.failureMessage);
-        return;
-    }
+    // The dependent groups follow the choice whatever the chip makes of it.
+    showDependents(group, item);
+    if (!session_.changeSetting(group, item).ok()) return;
     if (group.derived == chip::Derived::TachoRange && panel_ && panel_->showsTachoScale())
         panel_->SkalaJeTaho();
 }

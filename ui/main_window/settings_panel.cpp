@@ -2,23 +2,21 @@
 // every control from the register mirror.
 #include <QComboBox>
 #include <QLineEdit>
-#include <optional>
 #include <string_view>
 
 #include "chip_exchange_guard.h"
 #include "main_window.h"
-#include "power_down_pause.h"
 #include "radio_group.h"
 #include "readout.h"
-#include "settings_messages.h"
+#include "setting_controls.h"
 
 namespace qe::ui {
 
 namespace {
 
 // A control that shows a field's value: an edit field in decimal, the combo box as the item
-// the value names. It is filled just before the radio group `before`; the radio groups are
-// filled in their own order.
+// the value names. It is filled just before the setting group `before`; the radio groups
+// are filled in their own order.
 struct ValueFill {
     const char* control;
     chip::Field field;
@@ -26,9 +24,9 @@ struct ValueFill {
 };
 
 constexpr ValueFill kValueFills[] = {
-    {"EdNaslovCipa", chip::fields::ADDR, "RgREG35"},
-    {"EdPosZ", chip::fields::Zin, "RgSign"},
-    {"cbHysteresis", chip::fields::Hyst, "RgUVW"},
+    {"EdNaslovCipa", chip::fields::ADDR, "Reg35"},
+    {"EdPosZ", chip::fields::Zin, "Sign"},
+    {"cbHysteresis", chip::fields::Hyst, "UVW"},
 };
 
 void showValue(QWidget* control, std::uint16_t value) {
@@ -42,43 +40,35 @@ void showValue(QWidget* control, std::uint16_t value) {
 
 void MainWindow::RefreshSettingsPanel() {
     const ChipExchangeGuard exchange(chipExchanges_);
-    const std::uint8_t address = link_.ChipAddress;
-
-    // Only a word that came from the chip goes back to it.
-    const std::optional<std::uint16_t> modeWord = chip::pausePowerDown(link_, address);
-    const bool read = link_.ReadAllRegisters(address);
-    // After a failure the chip's setting stays as the user had it, and the mirror with it.
-    if (modeWord) chip::resumePowerDown(link_, address, read, *modeWord);
-    if (!read) {
-        link_.messages().show(MessageKind::Error, kReadingFailed);
-        return;
-    }
-    FillSettingsPanel();
+    if (session_.refreshSettings().ok()) FillSettingsPanel();
 }
 
 void MainWindow::FillSettingsPanel() {
-    const auto& image = link_.image();
+    const auto& image = session_.image();
     PanelReady = false;  // the selections below raise clicks that must not write
 
     for (const chip::SettingGroup& group : chip::settingGroups()) {
         for (const ValueFill& value : kValueFills)
-            if (std::string_view(value.before) == group.control)
+            if (std::string_view(value.before) == group.key)
                 showValue(control(value.control), chip::fieldValue(image, value.field));
-        if (RadioGroup* radio = radioGroup(QString::fromLatin1(group.control))) {
+        if (RadioGroup* radio = radioGroup(QString::fromLatin1(settingControlName(group.key)))) {
             radio->setItemIndex(chip::itemShown(group, image));
-            showGroupItem(group, radio->itemIndex());
+            const int item = radio->itemIndex();
+            if (item >= 0)
+                chip::updateDerived(session_.derived(), group.derived,
+                                    chip::valueForItem(group.mapping, item));
+            showDependents(group, item);
         }
     }
 
-    showReadout(chip::decodeReadout(image, derived_), Fill::FromMirror);
+    showReadout(chip::decodeReadout(image, session_.derived()), Fill::FromMirror);
     PanelReady = true;
 }
 
-void MainWindow::showGroupItem(const chip::SettingGroup& group, int item) {
-    if (item >= 0)
-        chip::updateDerived(derived_, group.derived, chip::valueForItem(group.mapping, item));
+void MainWindow::showDependents(const chip::SettingGroup& group, int item) {
     for (const auto& dependent : group.dependents)
-        if (RadioGroup* dependentGroup = radioGroup(QString::fromLatin1(dependent.control)))
+        if (RadioGroup* dependentGroup =
+                radioGroup(QString::fromLatin1(settingControlName(dependent.key))))
             dependentGroup->setEnabled(chip::dependentEnabled(dependent, item));
 }
 

@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "clock.h"
-#include "platform.h"
+#include "microsecond_delay.h"
+#include "screen_saver.h"
 #include "screen_saver_activity.h"
+#include "version.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>

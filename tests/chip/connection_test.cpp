@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "adapter_link.h"
+#include "chip_connection.h"
+#include "chip_session.h"
 #include "recording_sink.h"
 #include "scripted_driver.h"
 
@@ -55,14 +57,13 @@ DeviceInfoNode node(const Device& device) {
     return n;
 }
 
-// One adapter link over a scripted driver, with its ini file in a fresh folder.
+// One adapter link over a scripted driver, and the connection that remembers the adapter
+// in its ini file in a fresh folder.
 class Rig {
 public:
     Rig() {
         EXPECT_TRUE(dir.isValid());
-        iniPath = dir.filePath(QStringLiteral("qe7204-tool.ini"));
-        link.IniFilePath = iniPath.toStdString();
-        link.lineSettings = {250000, 8, 2, 0};
+        link.setLineSettings({250000, 8, 2, 0});
     }
 
     void attach(const std::vector<Device>& devices) {
@@ -78,7 +79,7 @@ public:
     void enumerateAndConnect() {
         link.EnumerateDevices();
         driver.calls.clear();
-        link.ConnectAdapter();
+        connection.connectAdapter();
     }
 
     void writeIni(const std::string& contents) {
@@ -124,12 +125,14 @@ public:
     }
 
     QTemporaryDir dir;
-    QString iniPath;
+    QString iniPath = dir.filePath(QStringLiteral("qe7204-tool.ini"));
     ManualClock clock;
     ScriptedDriver driver{clock};
     RecordingSink sink;
     RegisterImage image{};
     AdapterLink link{driver, clock, sink, image};
+    chip::ChipSession session{link};
+    chip::ChipConnection connection{link, session, iniPath.toStdString()};
 };
 
 // --- finding and preferring the adapter ------------------------------------------------
@@ -222,9 +225,9 @@ TEST(Connection, FindsAndPrefersTheAdapter) {
         Trace expected;
         for (const std::string& serial : c.opened) expected = expected + openAndConfigure(serial);
         EXPECT_EQ(r.trace(), expected);
-        EXPECT_EQ(r.link.AdapterHandle != 0, !c.opened.empty());
-        EXPECT_EQ(r.link.ChipPowered, !c.opened.empty());
-        EXPECT_EQ(r.link.LastOpenedSerial, c.lastOpened);
+        EXPECT_EQ(r.link.adapterHandle() != 0, !c.opened.empty());
+        EXPECT_EQ(r.link.chipPowered(), !c.opened.empty());
+        EXPECT_EQ(r.link.lastOpenedSerial(), c.lastOpened);
         EXPECT_EQ(r.iniContents(), c.iniAfter);
         EXPECT_TRUE(r.sink.shown.empty());
     }
@@ -235,9 +238,9 @@ TEST(Connection, TheAdapterIsTheHandleWrittenIntoItsNode) {
     r.attach({{"A1", kAdapter}, {"A2", kAdapter}});
     r.scriptAdapterReplies();
     r.enumerateAndConnect();
-    EXPECT_EQ(r.link.AdapterHandle, kFirstHandle);
-    EXPECT_EQ(r.link.DeviceInfoList[0].DeviceHandle, kFirstHandle);
-    EXPECT_EQ(r.link.DeviceInfoList[1].DeviceHandle, 0u);
+    EXPECT_EQ(r.link.adapterHandle(), kFirstHandle);
+    EXPECT_EQ(r.link.deviceInfoList()[0].DeviceHandle, kFirstHandle);
+    EXPECT_EQ(r.link.deviceInfoList()[1].DeviceHandle, 0u);
 }
 
 // The serial goes to the driver as a terminated text even when it fills all 16 bytes.
@@ -323,8 +326,8 @@ TEST(Connection, DriverFailuresWhileOpeningAndConfiguring) {
 
         EXPECT_EQ(r.sink.shown, c.messages);
         EXPECT_EQ(r.trace(), c.trace);
-        EXPECT_EQ(r.link.AdapterHandle != 0, c.adapterOpen);
-        EXPECT_EQ(r.link.DeviceInfoList[0].DeviceHandle != 0, c.adapterOpen);
+        EXPECT_EQ(r.link.adapterHandle() != 0, c.adapterOpen);
+        EXPECT_EQ(r.link.deviceInfoList()[0].DeviceHandle != 0, c.adapterOpen);
         EXPECT_EQ(r.iniContents(), c.iniAfter);
     }
 }
@@ -334,8 +337,8 @@ TEST(Connection, BaudRateFailureLeavesTheSupplyStateAlone) {
     r.attach({{"A1", kAdapter}});
     r.driver.failCall("FT_SetBaudRate", FT_INVALID_BAUD_RATE);
     r.enumerateAndConnect();
-    EXPECT_NE(r.link.AdapterHandle, 0u);
-    EXPECT_FALSE(r.link.ChipPowered);
+    EXPECT_NE(r.link.adapterHandle(), 0u);
+    EXPECT_FALSE(r.link.chipPowered());
     EXPECT_TRUE(r.driver.frames().empty());
 }
 
@@ -352,7 +355,7 @@ TEST(Connection, FailedOpenOfTheRememberedAdapterFallsBackToAnother) {
         {MessageKind::Plain, "Port can not be opened"}};
     EXPECT_EQ(r.sink.shown, expected);
     EXPECT_EQ(r.trace(), Trace{"FT_OpenEx A2 by 1"} + openAndConfigure("A1"));
-    EXPECT_EQ(r.link.LastOpenedSerial, "A1");
+    EXPECT_EQ(r.link.lastOpenedSerial(), "A1");
     EXPECT_EQ(r.iniContents(), "[Port Options]\nLast Opened=A1\n");
 }
 
@@ -405,7 +408,7 @@ TEST(Connection, FailingDeviceIsToldOnceWhileItStaysListed) {
             const auto tick = [&r] {
                 r.driver.calls.clear();
                 r.sink.clear();
-                r.link.ConnectAdapter();
+                r.connection.connectAdapter();
             };
             // The scripted driver keeps listing a closed device as open; the vendor's lists it
             // free.
@@ -420,7 +423,7 @@ TEST(Connection, FailingDeviceIsToldOnceWhileItStaysListed) {
             EXPECT_EQ(r.sink.shown, c.boxesOnFailure);
             EXPECT_EQ(r.driver.count("FT_OpenEx"), 1)
                 << "failed in the first pass, not tried in the second";
-            EXPECT_EQ(r.link.AdapterHandle, 0u);
+            EXPECT_EQ(r.link.adapterHandle(), 0u);
             const std::vector<std::string> attempt = r.driver.callNames();
 
             for (int i = 0; i < 2; ++i) {
@@ -429,7 +432,7 @@ TEST(Connection, FailingDeviceIsToldOnceWhileItStaysListed) {
                 tick();
                 EXPECT_EQ(r.driver.callNames(), attempt);
                 EXPECT_TRUE(r.sink.shown.empty());
-                EXPECT_EQ(r.link.AdapterHandle, 0u);
+                EXPECT_EQ(r.link.adapterHandle(), 0u);
             }
 
             r.driver.devices.clear();
@@ -448,8 +451,8 @@ TEST(Connection, FailingDeviceIsToldOnceWhileItStaysListed) {
             tick();
             EXPECT_EQ(r.trace(), openAndConfigure("A1"));
             EXPECT_EQ(r.sink.shown, c.boxesOnOpening);
-            EXPECT_NE(r.link.AdapterHandle, 0u);
-            EXPECT_TRUE(r.link.ChipPowered);
+            EXPECT_NE(r.link.adapterHandle(), 0u);
+            EXPECT_TRUE(r.link.chipPowered());
             EXPECT_EQ(r.iniContents(), kRemembered);
 
             r.link.CloseAdapter();
@@ -474,13 +477,13 @@ TEST(Connection, OpenAdapterResult) {
     }
 
     EXPECT_TRUE(r.link.OpenAdapter(0));
-    EXPECT_EQ(r.link.AdapterHandle, kFirstHandle);
+    EXPECT_EQ(r.link.adapterHandle(), kFirstHandle);
     r.link.CloseAdapter();
 
     r.driver.failCall("FT_SetBitMode", FT_IO_ERROR);
     EXPECT_FALSE(r.link.OpenAdapter(0));
-    EXPECT_EQ(r.link.AdapterHandle, 0u);
-    EXPECT_EQ(r.link.DeviceInfoList[0].DeviceHandle, 0u);
+    EXPECT_EQ(r.link.adapterHandle(), 0u);
+    EXPECT_EQ(r.link.deviceInfoList()[0].DeviceHandle, 0u);
 }
 
 // --- enumeration -----------------------------------------------------------------------------
@@ -490,11 +493,11 @@ TEST(Connection, EnumerationCopiesTheDriversList) {
     r.attach({{"A1", kAdapter}, {"FT9", "Other", 0x55}});
     r.link.EnumerateDevices();
     EXPECT_EQ(r.trace(), (Trace{"FT_CreateDeviceInfoList 0", "FT_GetDeviceInfoList 2"}));
-    ASSERT_EQ(r.link.DeviceCount, 2u);
-    ASSERT_EQ(r.link.DeviceInfoList.size(), 2u);
-    EXPECT_EQ(r.link.DeviceInfoList[0].serialNumber(), "A1");
-    EXPECT_EQ(r.link.DeviceInfoList[1].description(), "Other");
-    EXPECT_EQ(r.link.DeviceInfoList[1].DeviceHandle, 0x55u);
+    ASSERT_EQ(r.link.deviceCount(), 2u);
+    ASSERT_EQ(r.link.deviceInfoList().size(), 2u);
+    EXPECT_EQ(r.link.deviceInfoList()[0].serialNumber(), "A1");
+    EXPECT_EQ(r.link.deviceInfoList()[1].description(), "Other");
+    EXPECT_EQ(r.link.deviceInfoList()[1].DeviceHandle, 0x55u);
     EXPECT_TRUE(r.sink.shown.empty());
 }
 
@@ -503,12 +506,12 @@ TEST(Connection, WithoutTheLibraryThereAreNoDevicesAndNoMessage) {
     r.attach({{"A1", kAdapter}});
     r.driver.libraryPresent = false;
     r.link.EnumerateDevices();
-    r.link.ConnectAdapter();
+    r.connection.connectAdapter();
     EXPECT_TRUE(r.driver.calls.empty());
     EXPECT_TRUE(r.sink.shown.empty());
-    EXPECT_EQ(r.link.DeviceCount, 0u);
-    EXPECT_TRUE(r.link.DeviceInfoList.empty());
-    EXPECT_EQ(r.link.AdapterHandle, 0u);
+    EXPECT_EQ(r.link.deviceCount(), 0u);
+    EXPECT_TRUE(r.link.deviceInfoList().empty());
+    EXPECT_EQ(r.link.adapterHandle(), 0u);
     EXPECT_EQ(r.iniContents(), std::nullopt);
 }
 
@@ -543,9 +546,9 @@ TEST(Connection, EnumerationFailures) {
         EXPECT_EQ(r.sink.shown, c.messages);
         if (std::string(c.call) == "FT_CreateDeviceInfoList") {
             // Nothing new to go by: the list stays as it was.
-            ASSERT_EQ(r.link.DeviceInfoList.size(), 1u);
-            EXPECT_EQ(r.link.DeviceInfoList[0].serialNumber(), "A1");
-            EXPECT_EQ(r.link.DeviceCount, 1u);
+            ASSERT_EQ(r.link.deviceInfoList().size(), 1u);
+            EXPECT_EQ(r.link.deviceInfoList()[0].serialNumber(), "A1");
+            EXPECT_EQ(r.link.deviceCount(), 1u);
         }
     }
 }
@@ -563,7 +566,7 @@ TEST(Connection, CheckConnectionWhileTheAdapterAnswers) {
     r.driver.calls.clear();
     EXPECT_TRUE(r.link.CheckConnection());
     EXPECT_EQ(r.trace(), Trace{"FT_Read 0"});
-    EXPECT_EQ(r.link.AdapterHandle, kFirstHandle);
+    EXPECT_EQ(r.link.adapterHandle(), kFirstHandle);
 }
 
 TEST(Connection, LostAdapterIsClosedSilentlyAndCommandsFailAtOnce) {
@@ -571,7 +574,7 @@ TEST(Connection, LostAdapterIsClosedSilentlyAndCommandsFailAtOnce) {
     r.attach({{"A1", kAdapter}});
     r.scriptAdapterReplies();
     r.enumerateAndConnect();
-    ASSERT_EQ(r.link.AdapterHandle, kFirstHandle);
+    ASSERT_EQ(r.link.adapterHandle(), kFirstHandle);
     r.driver.calls.clear();
     r.driver.failCall("FT_Read", FT_IO_ERROR);
     r.driver.failCall("FT_Close", FT_INVALID_HANDLE);
@@ -580,8 +583,8 @@ TEST(Connection, LostAdapterIsClosedSilentlyAndCommandsFailAtOnce) {
 
     EXPECT_EQ(r.trace(), (Trace{"FT_Read 0", "FT_Close 4096"}));
     EXPECT_TRUE(r.sink.shown.empty());
-    EXPECT_EQ(r.link.AdapterHandle, 0u);
-    EXPECT_EQ(r.link.DeviceInfoList[0].DeviceHandle, 0u);
+    EXPECT_EQ(r.link.adapterHandle(), 0u);
+    EXPECT_EQ(r.link.deviceInfoList()[0].DeviceHandle, 0u);
 
     r.driver.calls.clear();
     EXPECT_FALSE(r.link.CheckConnection());
@@ -601,9 +604,9 @@ TEST(Connection, LostAdapterIsClosedSilentlyAndCommandsFailAtOnce) {
     r.driver.failCall("FT_Read", FT_OK);
     r.driver.failCall("FT_Close", FT_OK);
     r.scriptAdapterReplies();
-    r.link.ConnectAdapter();
+    r.connection.connectAdapter();
     EXPECT_EQ(r.trace(), openAndConfigure("A1"));
-    EXPECT_EQ(r.link.AdapterHandle, kFirstHandle + 1);
+    EXPECT_EQ(r.link.adapterHandle(), kFirstHandle + 1);
 }
 
 TEST(Connection, CloseAdapter) {
@@ -618,16 +621,16 @@ TEST(Connection, CloseAdapter) {
     r.link.CloseAdapter();
     EXPECT_EQ(r.trace(), Trace{"FT_Close 4096"});
     EXPECT_TRUE(r.sink.shown.empty());
-    EXPECT_EQ(r.link.AdapterHandle, 0u);
+    EXPECT_EQ(r.link.adapterHandle(), 0u);
 
     r.scriptAdapterReplies();
-    r.link.ConnectAdapter();
+    r.connection.connectAdapter();
     r.driver.calls.clear();
     r.driver.failCall("FT_Close", FT_INVALID_HANDLE);
     r.link.CloseAdapter();
     EXPECT_EQ(r.trace(), Trace{"FT_Close 4097"});
     EXPECT_EQ(r.sink.shown, (Messages{{MessageKind::Critical, "FT_Close - Invalid handle..."}}));
-    EXPECT_EQ(r.link.AdapterHandle, 0u);
+    EXPECT_EQ(r.link.adapterHandle(), 0u);
 }
 
 // --- the supply state read while connecting ---------------------------------------------------
@@ -651,10 +654,10 @@ TEST(Connection, ChipPoweredComesFromTheSupplyQuery) {
         r.attach({{"A1", kAdapter}});
         r.driver.replyToNextWrite({240});
         r.driver.replyToNextWrite(c.reply, c.afterMs);
-        r.link.ChipPowered = !c.powered;
+        r.link.setChipPowered(!c.powered);
         r.enumerateAndConnect();
-        EXPECT_NE(r.link.AdapterHandle, 0u);
-        EXPECT_EQ(r.link.ChipPowered, c.powered);
+        EXPECT_NE(r.link.adapterHandle(), 0u);
+        EXPECT_EQ(r.link.chipPowered(), c.powered);
     }
 }
 

@@ -1,0 +1,233 @@
+#include "chip_session.h"
+
+#include <algorithm>
+
+#include "configuration_file.h"
+#include "entered_number.h"
+#include "field_change.h"
+#include "messages.h"
+#include "power_down_pause.h"
+
+namespace qe::chip {
+
+namespace {
+
+using fields::ADDR;
+using fields::Hyst;
+using fields::Zin;
+
+constexpr std::uint8_t kModeWord = fields::Pdee.word;  // 48
+constexpr std::uint8_t kStoredModeWord = 0;            // its EEPROM copy
+constexpr std::size_t kProgrammedWords = 4;
+constexpr std::size_t kComparedWords = 8;
+// The chip may refuse a write while it wakes up, so a refusal is worth asking again, a few
+// times. No answer at all means the adapter or the chip has gone: each further attempt would
+// only wait out the adapter's time-limit again.
+constexpr int kWriteAttempts = 10;
+
+}  // namespace
+
+ChipSession::ChipSession(AdapterLink& link) : link_(link) {}
+
+Result ChipSession::fail(Outcome outcome, const char* message) {
+    link_.messages().show(MessageKind::Error, message);
+    return Result::failed(outcome, message);
+}
+
+WriteReply ChipSession::writeUntilAcknowledged(std::uint8_t reg, std::uint16_t word) {
+    WriteReply reply = WriteReply::Refused;
+    for (int attempt = 0; attempt < kWriteAttempts && reply == WriteReply::Refused; ++attempt)
+        reply = link_.writeRegisterReply(chipAddress_, reg, word);
+    return reply;
+}
+
+Result ChipSession::refreshSettings() {
+    const std::uint8_t address = chipAddress_;
+    // Only a word that came from the chip goes back to it.
+    const std::optional<std::uint16_t> modeWord = pausePowerDown(link_, address);
+    const bool read = link_.ReadAllRegisters(address);
+    // After a failure the chip's setting stays as the user had it, and the mirror with it.
+    if (modeWord) resumePowerDown(link_, address, read, *modeWord);
+    if (!read) return fail(Outcome::NoReply, messages::kReadingFailed);
+    return Result::done();
+}
+
+Result ChipSession::changeSetting(const SettingGroup& group, int item) {
+    const std::uint16_t value = valueForItem(group.mapping, item);
+    // The derived value follows the choice whatever the chip makes of it.
+    if (item >= 0) updateDerived(derived_, group.derived, value);
+    if (!changeField(link_, chipAddress_, group.field, value))
+        return fail(Outcome::WriteRefused, group.failureMessage);
+    return Result::done();
+}
+
+Result ChipSession::changeSetting(std::string_view key, int item) {
+    const SettingGroup* group = findSettingGroup(key);
+    if (!group) return Result::failed(Outcome::InputRefused, "no setting " + std::string(key));
+    return changeSetting(*group, item);
+}
+
+Result ChipSession::programEeprom() {
+    auto& image = link_.image();
+    const bool pdeeWasOn = powerDownOn(image[kModeWord]);
+    bool pdeeSwitchedOff = false;  // the chip may hold the mode off and has to get it back
+    const auto failWith = [&](Outcome outcome, const char* message) {
+        if (pdeeSwitchedOff) {
+            // The mirror as the chip now holds it; the chip gets the user's mode back.
+            image[kModeWord] = withPowerDown(image[kModeWord], false);
+            resumePowerDown(link_, chipAddress_, false, withPowerDown(image[kModeWord], true));
+        }
+        return fail(outcome, message);
+    };
+    // Writes the mirror's word 48 to that register.
+    const auto store = [&](std::uint8_t reg) {
+        return writeUntilAcknowledged(reg, image[kModeWord]) == WriteReply::Acknowledged;
+    };
+
+    if (pdeeWasOn) {
+        const std::uint16_t off = withPowerDown(image[kModeWord], false);
+        const WriteReply reply = writeUntilAcknowledged(kModeWord, off);
+        // Only a refusal tells that the chip kept the mode on; without an answer it may not have.
+        pdeeSwitchedOff = reply != WriteReply::Refused;
+        if (reply != WriteReply::Acknowledged)
+            return failWith(Outcome::WriteRefused, messages::kCannotWriteEeprom);
+        image[kModeWord] = off;
+    }
+
+    for (std::uint8_t i = 0; i < kProgrammedWords; ++i)
+        if (!link_.WriteRegister(chipAddress_, i, image[kFirstWorkingWord + i]))
+            return failWith(Outcome::WriteRefused, messages::kCannotWriteEeprom);
+
+    // Only words that really came back from the chip can prove the EEPROM right.
+    const bool verified = link_.ReadAllRegisters(chipAddress_) &&
+                          std::equal(image.begin(), image.begin() + kComparedWords,
+                                     image.begin() + kFirstWorkingWord);
+    if (!verified) return failWith(Outcome::NotVerified, messages::kNotCorrectlyWritten);
+
+    if (pdeeWasOn) {
+        // The EEPROM stores the mode on; the working register gets it back last.
+        image[kModeWord] = withPowerDown(image[kModeWord], true);
+        if (!store(kStoredModeWord))
+            return failWith(Outcome::WriteRefused, messages::kCannotWriteEeprom);
+        image[kModeWord] = withPowerDown(image[kModeWord], false);
+        if (!store(kModeWord)) return failWith(Outcome::WriteRefused, messages::kCannotWriteEeprom);
+        link_.ReadRegister(chipAddress_, kStoredModeWord);
+        image[kModeWord] = withPowerDown(image[kModeWord], true);
+        if (!store(kModeWord)) return failWith(Outcome::WriteRefused, messages::kCannotWriteEeprom);
+    }
+    return Result::done();
+}
+
+Result ChipSession::readEeprom() {
+    const std::uint8_t address = chipAddress_;
+    const std::optional<std::uint16_t> working = pausePowerDown(link_, address);
+    const auto failed = [&] {
+        // The chip may still be at its old address; if not, nobody takes this write.
+        if (working) resumePowerDown(link_, address, false, *working);
+        return fail(Outcome::NoReply, messages::kReadingFailed);
+    };
+    if (!working) return failed();
+
+    // Word 0 is written back only as the chip reported it.
+    const RegisterRead stored = link_.ReadRegister(address, kStoredModeWord);
+    if (!stored) return failed();
+    link_.WriteRegister(address, kStoredModeWord, stored.word);
+    chipAddress_ = static_cast<std::uint8_t>(fieldValue(stored.word, ADDR));
+
+    if (!link_.ReadAllRegisters(chipAddress_)) return failed();
+    resumePowerDown(link_, chipAddress_, true, *working);
+    return Result::done();
+}
+
+ValueResult<std::uint8_t> ChipSession::checkAddress(std::string_view text) {
+    const EnteredNumber entered = parseEntered(text);
+    if (!entered.digitsOnly) return {fail(Outcome::InputRefused, messages::kNumbersOnly)};
+    const unsigned value = entered.empty ? chipAddress_ : entered.value;
+    if (value > ADDR.maxValue()) return {fail(Outcome::InputRefused, messages::kAddressRange)};
+    return {Result::done(), static_cast<std::uint8_t>(value)};
+}
+
+Result ChipSession::setAddress(std::uint8_t address) {
+    if (address > ADDR.maxValue()) return fail(Outcome::InputRefused, messages::kAddressRange);
+    // The chip answers at its new address as soon as it has it, so the word is not read back.
+    const RegisterRead current = link_.ReadRegister(chipAddress_, ADDR.word);
+    const std::uint16_t word = withField(current.word, ADDR, address);
+    if (current && link_.WriteRegister(chipAddress_, ADDR.word, word)) {
+        link_.image()[ADDR.word] = word;
+        chipAddress_ = address;
+        return Result::done();
+    }
+    return fail(Outcome::WriteRefused, messages::kAddressFailed);
+}
+
+Result ChipSession::presetZero(std::string_view text) {
+    const EnteredNumber entered = parseEntered(text);
+    if (!entered.digitsOnly) return fail(Outcome::InputRefused, messages::kNumbersOnly);
+    if (entered.value > Zin.maxValue()) return fail(Outcome::InputRefused, messages::kZeroRange);
+    if (!changeField(link_, chipAddress_, Zin, static_cast<std::uint16_t>(entered.value)))
+        return fail(Outcome::WriteRefused, messages::kZeroFailed);
+    return Result::done();
+}
+
+ValueResult<std::uint16_t> ChipSession::zeroAtCurrentPosition() {
+    return zeroAtCurrentPosition(messages::kZeroHereFailed);
+}
+
+ValueResult<std::uint16_t> ChipSession::zeroAtCurrentPosition(const char* failureMessage) {
+    // Without a position there is nothing to make the zero, and nothing to say.
+    if (!link_.ReadOutputRegisters(chipAddress_)) return {Result::failed(Outcome::NoReply)};
+    const FieldChange change =
+        changeField(link_, chipAddress_, Zin, fieldValue(link_.image(), fields::AbsPos));
+    if (!change) return {fail(Outcome::WriteRefused, failureMessage)};
+    return {Result::done(), fieldValue(change.word, Zin)};
+}
+
+Result ChipSession::setHysteresis(int item) {
+    // Only one of the items counts; text typed into the box is none.
+    if (item < 0 || item > Hyst.maxValue())
+        return fail(Outcome::InputRefused, messages::kNumbersOnly);
+    if (!changeField(link_, chipAddress_, Hyst, static_cast<std::uint16_t>(item)))
+        return fail(Outcome::WriteRefused, messages::kHysteresisFailed);
+    return Result::done();
+}
+
+Result ChipSession::loadFile(const std::filesystem::path& path) {
+    const FileStatus status = loadConfigurationFile(path, link_.image());
+    if (status) return Result::done();
+    const std::string text = fileStatusText(status);
+    link_.messages().show(MessageKind::Exception, text);
+    return Result::failed(Outcome::FileFailed, text);
+}
+
+Result ChipSession::writeLoadedWords() {
+    const auto& image = link_.image();
+    // All eight words go to the chip, those the file did not supply as the mirror had them.
+    // A refused write ends the load without a message.
+    for (std::uint8_t reg = kFirstFileWord; reg < kFirstFileWord + kFileWords; ++reg) {
+        if (!link_.WriteRegister(chipAddress_, reg, image[reg]))
+            return Result::failed(Outcome::WriteRefused);
+        // The chip answers at the address in word 48 from the moment it has it.
+        if (reg == ADDR.word)
+            chipAddress_ = static_cast<std::uint8_t>(fieldValue(image[reg], ADDR));
+    }
+    // Fresh positions for the readout part of the fill.
+    link_.ReadRegister(chipAddress_, fields::RelPos.word);
+    link_.ReadRegister(chipAddress_, fields::AbsPos.word);
+    return Result::done();
+}
+
+Result ChipSession::saveFile(const std::filesystem::path& path) {
+    // The mirror as it stands; the chip is not asked.
+    const FileStatus status = saveConfigurationFile(path, link_.image());
+    if (status) return Result::done();
+    const std::string text = fileStatusText(status);
+    link_.messages().show(MessageKind::Exception, text);
+    return Result::failed(Outcome::FileFailed, text);
+}
+
+Result ChipSession::readOutputs() {
+    if (!link_.ReadOutputRegisters(chipAddress_)) return Result::failed(Outcome::NoReply);
+    return Result::done();
+}
+
+}  // namespace qe::chip
