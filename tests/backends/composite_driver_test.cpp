@@ -120,18 +120,14 @@ TEST_F(CompositeOverSimulations, ConnectionLogicRunsUnchangedOverTheMergedList) 
     RecordingSink sink;
     RegisterImage image{};
     AdapterLink link(*composite, clock, sink, image);
-    const auto ini = std::filesystem::path(::testing::TempDir()) / "composite_connect.ini";
-    std::filesystem::remove(ini);
-    link.IniFilePath = ini.string();
-    link.lineSettings = {250'000, 8, 2, 0};
+    link.setLineSettings({250'000, 8, 2, 0});
     link.EnumerateDevices();
-    EXPECT_EQ(link.DeviceCount, 2u);
-    link.ConnectAdapter();
-    ASSERT_NE(link.AdapterHandle, 0u);
-    EXPECT_EQ(link.LastOpenedSerial, "QE000001");
+    EXPECT_EQ(link.deviceCount(), 2u);
+    link.ConnectAdapter({});
+    ASSERT_NE(link.adapterHandle(), 0u);
+    EXPECT_EQ(link.lastOpenedSerial(), "QE000001");
     EXPECT_EQ(firstDriver->adapter(0).parameters(), 0xF0);
     EXPECT_TRUE(sink.shown.empty());
-    std::filesystem::remove(ini);
 }
 
 TEST(CompositeDriver, MissingBackendIsLeftOutQuietly) {
@@ -202,18 +198,15 @@ TEST(PermissionMessage, ListedAdapterThatMayNotBeOpenedSaysWhatToDoOnce) {
     RecordingSink sink;
     RegisterImage image{};
     AdapterLink link(composite, clock, sink, image);
-    const auto ini = std::filesystem::path(::testing::TempDir()) / "permission_message.ini";
-    link.IniFilePath = ini.string();
 
     for (int tick = 0; tick < 3; ++tick) {
         link.EnumerateDevices();
-        link.ConnectAdapter();
+        link.ConnectAdapter({});
     }
-    EXPECT_EQ(link.AdapterHandle, 0u);
+    EXPECT_EQ(link.adapterHandle(), 0u);
     EXPECT_EQ(sink.texts(), (Texts{"Open_USB_Device_By_Serial_Number - Device not opened...\n\n"
                                    "Install the udev rule.",
                                    "Port can not be opened"}));
-    std::filesystem::remove(ini);
 }
 
 TEST(DriverChoice, NamesOfTheBackends) {

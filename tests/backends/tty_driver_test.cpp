@@ -98,25 +98,23 @@ TEST_F(TtyDriverTest, WholeProtocolThroughTheAdapterLink) {
     RegisterImage image{};
     SystemClock clock;
     AdapterLink link(driver, clock, sink, image);
-    const fs::path ini = tree.root() / "tool.ini";
-    link.IniFilePath = ini.string();
-    link.lineSettings = {250'000, 8, 2, 0};
+    link.setLineSettings({250'000, 8, 2, 0});
 
     link.EnumerateDevices();
-    link.ConnectAdapter();
-    ASSERT_NE(link.AdapterHandle, 0u);
-    EXPECT_EQ(link.LastOpenedSerial, "QE000001");
+    link.ConnectAdapter({});
+    ASSERT_NE(link.adapterHandle(), 0u);
+    EXPECT_EQ(link.lastOpenedSerial(), "QE000001");
     EXPECT_EQ(fileText(tree.latencyTimer(portName)), "16\n");
     EXPECT_EQ(adapter.parameters(), 0xF0);
     EXPECT_EQ(adapter.frames(), (Texts{"params 0xF0", "power query"}));
 
     adapter.clearFrames();
     link.PowerOn();
-    EXPECT_TRUE(link.ChipPowered);
+    EXPECT_TRUE(link.chipPowered());
     EXPECT_TRUE(adapter.supplyOn());
     EXPECT_TRUE(link.CheckConnection());
     EXPECT_TRUE(link.ScanBus());
-    EXPECT_EQ(link.ChipAddressList, std::vector<std::uint8_t>{0});
+    EXPECT_EQ(link.chipAddressList(), std::vector<std::uint8_t>{0});
     EXPECT_TRUE(link.WriteRegister(0, 49, 0x0205));
     EXPECT_EQ(link.ReadRegister(0, 49).word, 0x0205);
     EXPECT_TRUE(link.WriteRegister(0, 3, 0x1234)) << "an EEPROM word, acknowledged after its write";
@@ -126,14 +124,14 @@ TEST_F(TtyDriverTest, WholeProtocolThroughTheAdapterLink) {
     EXPECT_TRUE(link.ReadOutputRegisters(0));
     EXPECT_FALSE(link.SetAdapterParameters(16, 0));
     link.PowerOff();
-    EXPECT_FALSE(link.ChipPowered);
+    EXPECT_FALSE(link.chipPowered());
     EXPECT_EQ(adapter.frames(),
               (Texts{"power on", "power query", "scan", "W 0 49 0x0205", "R 0 49", "W 0 3 0x1234",
                      "readAll 0", "readOutputs 0", "power off", "power query"}));
     EXPECT_EQ(sink.texts(), Texts{"Parameters are not OK"});
 
     link.CloseAdapter();
-    EXPECT_EQ(link.AdapterHandle, 0u);
+    EXPECT_EQ(link.adapterHandle(), 0u);
 }
 
 TEST_F(TtyDriverTest, ClearsWhatWaitsInEitherDirection) {
@@ -172,11 +170,10 @@ TEST_F(TtyDriverTest, UnpluggedPortGivesTheIoErrorStatus) {
     RegisterImage image{};
     SystemClock clock;
     AdapterLink link(driver, clock, sink, image);
-    link.IniFilePath = (tree.root() / "tool.ini").string();
-    link.lineSettings = {250'000, 8, 2, 0};
+    link.setLineSettings({250'000, 8, 2, 0});
     link.EnumerateDevices();
-    link.ConnectAdapter();
-    const FtHandle handle = link.AdapterHandle;
+    link.ConnectAdapter({});
+    const FtHandle handle = link.adapterHandle();
     ASSERT_NE(handle, 0u);
 
     adapter.unplug();
@@ -187,7 +184,7 @@ TEST_F(TtyDriverTest, UnpluggedPortGivesTheIoErrorStatus) {
     EXPECT_EQ(driver.write(handle, buffer.data(), 2, count), FT_IO_ERROR);
     EXPECT_EQ(count, 0u);
     EXPECT_FALSE(link.CheckConnection());
-    EXPECT_EQ(link.AdapterHandle, 0u);
+    EXPECT_EQ(link.adapterHandle(), 0u);
     EXPECT_FALSE(link.ReadOutputRegisters(0));
     EXPECT_TRUE(sink.shown.empty()) << "a lost adapter is shown in the status bar, not in boxes";
 }
