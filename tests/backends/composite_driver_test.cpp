@@ -151,7 +151,7 @@ TEST(CompositeDriver, MissingBackendIsLeftOutQuietly) {
     RegisterImage image{};
     AdapterLink link(nothing, clock, sink, image);
     link.EnumerateDevices();
-    EXPECT_EQ(link.DeviceCount, 0u);
+    EXPECT_EQ(link.deviceCount(), 0u);
     EXPECT_TRUE(sink.shown.empty()) << "no library is no failure worth a box";
 }
 
