@@ -123,13 +123,11 @@ private:
         bool queueFailed = false;
         std::uint32_t elapsedMs = 0;
     };
-    // Looks at the receive queue until it holds `expected` bytes or more than limitMs
-    // have passed since `startTick`, yielding briefly between looks.
-    Wait awaitReply(std::uint32_t expected, std::uint32_t limitMs, std::uint32_t startTick);
+    // Waits until the receive queue holds `expected` bytes or the tick count has moved more
+    // than limitMs past the tick of startNs (a reading of clock_).
+    Wait awaitReply(std::uint32_t expected, std::uint32_t limitMs, std::int64_t startNs);
     // Builds the frame in TxBuffer and sends it.
     void sendCommand(std::initializer_list<std::uint8_t> frame);
-    // Yields until the next look at the receive queue, never sleeping past the wait's limit.
-    void pauseBetweenLooks(std::uint32_t startTick, std::uint32_t limitMs);
 
     friend struct test::AdapterLinkAccess;
 

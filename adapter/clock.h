@@ -16,6 +16,9 @@ public:
     // One look of a busy wait; the system clock does nothing, a manual clock moves on 1 us
     // so that a spin on it ends.
     virtual void relax() {}
+    // True when time passes by itself, as it does for the system's steady clock: a driver may
+    // then block on the system's own timed waits instead of sleeping on this clock.
+    virtual bool runsInRealTime() const { return false; }
 
     // Milliseconds truncated to 32 bits; wraps like a system tick count.
     std::uint32_t tickCount() { return static_cast<std::uint32_t>(nowNs() / 1'000'000); }
@@ -26,6 +29,7 @@ class SystemClock final : public Clock {
 public:
     std::int64_t nowNs() override;
     void sleepNs(std::int64_t ns) override;
+    bool runsInRealTime() const override { return true; }
 };
 
 // Advances only when told to, or when somebody sleeps on it.

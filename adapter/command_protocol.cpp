@@ -20,14 +20,18 @@ constexpr std::uint32_t kOutputsLimitMs = 20;
 constexpr std::uint32_t kAdapterReplyLimitMs = 20;
 constexpr std::uint32_t kScanLimitMs = 1000;
 
-// Pause between looks at the receive queue: short enough for millisecond limits, long
-// enough that watching the chip does not keep a core busy. Close to a wait's limit the
-// looks go on without sleeping, since a sleep that overshoots would let a reply that came
-// in time count as late. The kernel adds its timer slack (50 us by default on Linux) to
-// every sleep, so asking for 150 us keeps each pause within 0.2 ms.
-constexpr std::int64_t kQueueLookPauseNs = 150'000;
-constexpr std::int64_t kNoSleepBeforeLimitNs = 200'000;
 constexpr std::int64_t kNsPerMs = 1'000'000;
+
+// The tick count of a clock reading, truncated to 32 bits like Clock::tickCount().
+std::uint32_t tickAt(std::int64_t ns) {
+    return static_cast<std::uint32_t>(ns / kNsPerMs);
+}
+
+// The first instant at which the tick count has moved more than limitMs past the tick of
+// startNs: a wait with that limit ends there.
+std::int64_t limitPassesAt(std::int64_t startNs, std::uint32_t limitMs) {
+    return (startNs / kNsPerMs + limitMs + 1) * kNsPerMs;
+}
 
 std::uint16_t wordAt(const std::vector<std::uint8_t>& bytes, std::size_t index) {
     return static_cast<std::uint16_t>(bytes[2 * index] << 8 | bytes[2 * index + 1]);
@@ -89,30 +93,21 @@ void AdapterLink::sendCommand(std::initializer_list<std::uint8_t> frame) {
     SendFrame(TxCount);
 }
 
-void AdapterLink::pauseBetweenLooks(std::uint32_t startTick, std::uint32_t limitMs) {
-    const std::int64_t now = clock_.nowNs();
-    // Unsigned 32-bit difference: the tick count may wrap during the wait.
-    const std::uint32_t elapsedMs = static_cast<std::uint32_t>(now / kNsPerMs) - startTick;
-    if (elapsedMs > limitMs) return;  // the next look ends the wait
-    const std::int64_t untilLimitPassesNs =
-        static_cast<std::int64_t>(limitMs - elapsedMs + 1) * kNsPerMs - now % kNsPerMs;
-    if (untilLimitPassesNs > kNoSleepBeforeLimitNs)
-        clock_.sleepNs(kQueueLookPauseNs);
-    else
-        clock_.relax();
-}
-
 AdapterLink::Wait AdapterLink::awaitReply(std::uint32_t expected, std::uint32_t limitMs,
-                                          std::uint32_t startTick) {
+                                          std::int64_t startNs) {
+    const std::int64_t deadlineNs = limitPassesAt(startNs, limitMs);
     Wait wait;
     for (;;) {
-        if (QueryRxQueue() != FT_OK) {
+        std::uint32_t waiting = 0;
+        if (driver_.waitForReceived(AdapterHandle, expected, deadlineNs, clock_, waiting) !=
+            FT_OK) {
             wait.queueFailed = true;
             return wait;
         }
-        wait.elapsedMs = clock_.tickCount() - startTick;
+        RxQueueBytes = waiting;
+        // Unsigned 32-bit difference: the tick count may wrap during the wait.
+        wait.elapsedMs = clock_.tickCount() - tickAt(startNs);
         if (RxQueueBytes >= expected || wait.elapsedMs > limitMs) return wait;
-        pauseBetweenLooks(startTick, limitMs);
     }
 }
 
@@ -127,7 +122,7 @@ WriteReply AdapterLink::writeRegisterReply(std::uint8_t chipAddress, std::uint8_
     if (AdapterHandle == 0 || !purgeStaleBytes()) return WriteReply::Missing;
     sendCommand({kCmdRegister, busByte(chipAddress, false), reg,
                  static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)});
-    const std::uint32_t start = clock_.tickCount();
+    const std::int64_t start = clock_.nowNs();
     if (reg < kEepromWordCount) clock_.sleepMs(kEepromWriteMs);
     if (awaitReply(1, kWriteAckLimitMs, start).queueFailed) return WriteReply::Missing;
     if (ReadReply(RxQueueBytes).count == 1)
@@ -140,8 +135,7 @@ WriteReply AdapterLink::writeRegisterReply(std::uint8_t chipAddress, std::uint8_
 RegisterRead AdapterLink::ReadRegister(std::uint8_t chipAddress, std::uint8_t reg) {
     if (AdapterHandle == 0 || !purgeStaleBytes()) return {};
     sendCommand({kCmdRegister, busByte(chipAddress, true), reg});
-    if (awaitReply(kRegisterWordBytes, kRegisterReadLimitMs, clock_.tickCount()).queueFailed)
-        return {};
+    if (awaitReply(kRegisterWordBytes, kRegisterReadLimitMs, clock_.nowNs()).queueFailed) return {};
     // Only what has arrived is read: a driver read of more may never return when no read
     // time-out could be set on the adapter.
     const std::uint32_t waiting = RxQueueBytes;
@@ -161,7 +155,7 @@ bool AdapterLink::ReadAllRegisters(std::uint8_t chipAddress) {
     if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
     constexpr std::uint32_t replyBytes = kRegisterWordBytes * kRegisterCount;
     sendCommand({kCmdReadAll, busByte(chipAddress, false)});
-    const Wait wait = awaitReply(replyBytes, kReadAllLimitMs, clock_.tickCount());
+    const Wait wait = awaitReply(replyBytes, kReadAllLimitMs, clock_.nowNs());
     if (wait.queueFailed) return false;
     const std::uint32_t got = ReadReply(RxQueueBytes).count;
     if (got != replyBytes) PurgeRx();
@@ -175,7 +169,7 @@ bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
     if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
     constexpr std::uint32_t replyBytes = kRegisterWordBytes * kOutputWordCount;
     sendCommand({kCmdReadOutputs, busByte(chipAddress, false)});
-    if (awaitReply(replyBytes, kOutputsLimitMs, clock_.tickCount()).queueFailed) return false;
+    if (awaitReply(replyBytes, kOutputsLimitMs, clock_.nowNs()).queueFailed) return false;
     if (RxQueueBytes != replyBytes) {
         PurgeRx();
         PurgeTx();
@@ -194,7 +188,7 @@ bool AdapterLink::ScanBus() {
     ChipAddressList.clear();
     if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
     sendCommand({kCmdScanBus});
-    const std::uint32_t start = clock_.tickCount();
+    const std::int64_t startNs = clock_.nowNs();
     for (;;) {
         if (QueryRxQueue() != FT_OK) return false;
         const Reply reply = ReadReply(RxQueueBytes);
@@ -210,8 +204,12 @@ bool AdapterLink::ScanBus() {
                 ChipAddressList.push_back(RxBuffer[i]);
         }
         if (endSeen) return !ChipAddressList.empty();
-        if (clock_.tickCount() - start > kScanLimitMs) return false;
-        pauseBetweenLooks(start, kScanLimitMs);
+        if (clock_.tickCount() - tickAt(startNs) > kScanLimitMs) return false;
+        // Everything waiting was read: the next look is worth making once more has come.
+        std::uint32_t waiting = 0;
+        if (driver_.waitForReceived(AdapterHandle, 1, limitPassesAt(startNs, kScanLimitMs), clock_,
+                                    waiting) != FT_OK)
+            return false;
     }
 }
 
@@ -230,7 +228,7 @@ void AdapterLink::PowerOff() {
 bool AdapterLink::QueryPower() {
     if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
     sendCommand({kCmdAdapter, kSubQuerySupply, 0});
-    const Wait wait = awaitReply(1, kAdapterReplyLimitMs, clock_.tickCount());
+    const Wait wait = awaitReply(1, kAdapterReplyLimitMs, clock_.nowNs());
     if (wait.queueFailed) return false;
     const std::uint32_t got = ReadReply(RxQueueBytes).count;
     return got >= 1 && RxBuffer[0] != 0 && wait.elapsedMs <= kAdapterReplyLimitMs;
@@ -245,7 +243,7 @@ bool AdapterLink::SetAdapterParameters(unsigned high, unsigned low) {
     if (!purgeStaleBytes()) return false;
     const auto parameters = static_cast<std::uint8_t>(high << 4 | low);
     sendCommand({kCmdAdapter, kSubParameters, parameters});
-    if (awaitReply(1, kAdapterReplyLimitMs, clock_.tickCount()).queueFailed) return false;
+    if (awaitReply(1, kAdapterReplyLimitMs, clock_.nowNs()).queueFailed) return false;
     if (RxQueueBytes != 1 || ReadReply(1).count != 1) {
         PurgeRx();
         return false;

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "clock.h"
+#include "d2xx_receive_event.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -22,6 +25,9 @@ using ULONG = std::uint32_t;
 using UCHAR = unsigned char;
 using FT_HANDLE = void*;
 using FT_STATUS = ULONG;
+
+constexpr DWORD FT_EVENT_RXCHAR = 1;
+constexpr DWORD kNoEvents = 0;
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define QE_D2XX_API __stdcall
@@ -98,6 +104,7 @@ struct D2xxDriver::EntryPoints {
     using Read = FT_STATUS QE_D2XX_API(FT_HANDLE, void*, DWORD, DWORD*);
     using GetQueueStatus = FT_STATUS QE_D2XX_API(FT_HANDLE, DWORD*);
     using Purge = FT_STATUS QE_D2XX_API(FT_HANDLE, ULONG);
+    using SetEventNotification = FT_STATUS QE_D2XX_API(FT_HANDLE, DWORD, void*);
 
     explicit EntryPoints(void* library)
         : createDeviceInfoList(lookUp<CreateDeviceInfoList>(library, "FT_CreateDeviceInfoList")),
@@ -113,7 +120,8 @@ struct D2xxDriver::EntryPoints {
           write(lookUp<Write>(library, "FT_Write")),
           read(lookUp<Read>(library, "FT_Read")),
           getQueueStatus(lookUp<GetQueueStatus>(library, "FT_GetQueueStatus")),
-          purge(lookUp<Purge>(library, "FT_Purge")) {}
+          purge(lookUp<Purge>(library, "FT_Purge")),
+          setEventNotification(lookUp<SetEventNotification>(library, "FT_SetEventNotification")) {}
 
     CreateDeviceInfoList* createDeviceInfoList;
     GetDeviceInfoList* getDeviceInfoList;
@@ -128,6 +136,7 @@ struct D2xxDriver::EntryPoints {
     Read* read;
     GetQueueStatus* getQueueStatus;
     Purge* purge;
+    SetEventNotification* setEventNotification;
 };
 
 namespace {
@@ -159,6 +168,8 @@ D2xxDriver::D2xxDriver(const std::string& libraryName)
     : library_(openLibrary(libraryName)), entries_(std::make_unique<EntryPoints>(library_)) {}
 
 D2xxDriver::~D2xxDriver() {
+    // The library must not signal an event that is gone; handles still open stay open.
+    while (!events_.empty()) stopArrivalNotification(events_.begin()->first);
     entries_.reset();
     if (library_) closeLibrary(library_);
 }
@@ -202,11 +213,15 @@ FtStatus D2xxDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& hand
     FT_HANDLE opened = nullptr;
     // The library takes a non-const pointer but only reads the serial number or description.
     const FtStatus status = call(entries_->openEx, const_cast<void*>(arg), flags, &opened);
-    if (status == FT_OK) handle = fromD2xx(opened);
+    if (status == FT_OK) {
+        handle = fromD2xx(opened);
+        startArrivalNotification(handle);
+    }
     return status;
 }
 
 FtStatus D2xxDriver::close(FtHandle handle) {
+    stopArrivalNotification(handle);
     return call(entries_->close, toD2xx(handle));
 }
 
@@ -261,6 +276,47 @@ FtStatus D2xxDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) {
 
 FtStatus D2xxDriver::purge(FtHandle handle, std::uint32_t mask) {
     return call(entries_->purge, toD2xx(handle), ULONG{mask});
+}
+
+void D2xxDriver::startArrivalNotification(FtHandle handle) {
+    // The same value as a handle lost earlier: that one's registration went with it.
+    if (const auto old = events_.find(handle); old != events_.end()) {
+        retired_.push_back(std::move(old->second));
+        events_.erase(old);
+    }
+    if (!entries_->setEventNotification) return;
+    auto event = std::make_unique<D2xxReceiveEvent>();
+    if (entries_->setEventNotification(toD2xx(handle), FT_EVENT_RXCHAR,
+                                       event->notificationParameter()) == FT_OK)
+        events_[handle] = std::move(event);
+}
+
+void D2xxDriver::stopArrivalNotification(FtHandle handle) {
+    const auto it = events_.find(handle);
+    if (it == events_.end()) return;
+    entries_->setEventNotification(toD2xx(handle), kNoEvents, it->second->notificationParameter());
+    events_.erase(it);
+}
+
+bool D2xxDriver::notifiesArrivals(FtHandle handle) const {
+    return events_.count(handle) != 0;
+}
+
+FtStatus D2xxDriver::waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
+                                     Clock& clock, std::uint32_t& rxBytes) {
+    const auto it = events_.find(handle);
+    // The library's signals come in real time; a manual clock only moves by the looks.
+    if (it == events_.end() || !clock.runsInRealTime())
+        return FtdiDriver::waitForReceived(handle, count, deadlineNs, clock, rxBytes);
+    // A signal may come before the wait, or stand for several arrivals: the queue decides.
+    D2xxReceiveEvent::Lock lock(*it->second);
+    for (;;) {
+        const FtStatus status = getQueueStatus(handle, rxBytes);
+        if (status != FT_OK || rxBytes >= count) return status;
+        const std::int64_t untilDeadlineNs = deadlineNs - clock.nowNs();
+        if (untilDeadlineNs <= 0) return FT_OK;
+        lock.waitFor(untilDeadlineNs);
+    }
 }
 
 }  // namespace qe

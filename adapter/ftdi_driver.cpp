@@ -4,11 +4,21 @@
 #include <array>
 #include <cstring>
 
+#include "clock.h"
 #include "message_sink.h"
 
 namespace qe {
 
 namespace {
+
+// Pause between looks at the receive queue: short enough for millisecond limits, long enough
+// that waiting does not keep a core busy. Close to the deadline the looks go on without
+// sleeping, since a sleep that overshoots would let bytes that came in time count as late.
+// The kernel adds its timer slack (50 us by default on Linux) to every sleep, so asking for
+// 150 us keeps each pause within 0.2 ms.
+constexpr std::int64_t kQueueLookPauseNs = 150'000;
+constexpr std::int64_t kNoSleepBeforeDeadlineNs = 200'000;
+
 std::string boundedText(const char* text, std::size_t size) {
     return std::string(text, strnlen(text, size));
 }
@@ -58,6 +68,20 @@ std::string driverStatusText(FtStatus status) {
         " - Other error ...",
     };
     return status < texts.size() ? texts[status] : "";
+}
+
+FtStatus FtdiDriver::waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
+                                     Clock& clock, std::uint32_t& rxBytes) {
+    for (;;) {
+        const FtStatus status = getQueueStatus(handle, rxBytes);
+        if (status != FT_OK || rxBytes >= count) return status;
+        const std::int64_t untilDeadlineNs = deadlineNs - clock.nowNs();
+        if (untilDeadlineNs <= 0) return FT_OK;
+        if (untilDeadlineNs > kNoSleepBeforeDeadlineNs)
+            clock.sleepNs(kQueueLookPauseNs);
+        else
+            clock.relax();
+    }
 }
 
 void ReportDriverError(MessageSink& sink, const std::string& label, FtStatus status,

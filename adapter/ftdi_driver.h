@@ -5,6 +5,8 @@
 
 namespace qe {
 
+class Clock;
+
 // Status of a driver call; 0 is success. The values are the D2XX ones.
 using FtStatus = std::uint32_t;
 
@@ -86,6 +88,12 @@ public:
     // What the user can do about the last failed openEx, when the driver knows its cause
     // (no permission to the device); empty otherwise.
     virtual std::string openFailureAdvice() const { return {}; }
+    // Blocks until at least `count` bytes wait in the receive queue or `clock` has reached
+    // deadlineNs, whichever comes first, and gives the queue length last seen in rxBytes. A
+    // failed look at the queue ends the wait with that status. This one looks at the queue
+    // every 0.2 ms or sooner; drivers that are told when bytes arrive wait for that instead.
+    virtual FtStatus waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
+                                     Clock& clock, std::uint32_t& rxBytes);
 };
 
 // Text shown after the call's label in a driver error box; empty above 17.

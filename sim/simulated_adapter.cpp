@@ -1,6 +1,7 @@
 #include "simulated_adapter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace qe::sim {
@@ -32,7 +33,7 @@ void SimulatedAdapter::unplug() {
     if (!plugged_) return;
     plugged_ = false;
     firmware_.restart();  // the adapter is powered from USB
-    rx_.clear();
+    changeRx([](ReceiveQueue& rx) { rx.clear(); });
     log(Transcript::Kind::Note, "unplugged");
 }
 
@@ -97,7 +98,7 @@ FtStatus SimulatedAdapter::open(FtHandle newHandle) {
     if (status == FT_OK && handle_ != 0) status = FT_DEVICE_NOT_OPENED;  // opened already
     if (status == FT_OK) {
         handle_ = newHandle;
-        rx_.clear();
+        changeRx([](ReceiveQueue& rx) { rx.clear(); });
         latencyMs_ = kDefaultLatencyMs;
         timeouts_ = {};
     }
@@ -108,7 +109,7 @@ FtStatus SimulatedAdapter::open(FtHandle newHandle) {
 FtStatus SimulatedAdapter::close(FtHandle handle) {
     if (auto status = admit(handle, "FT_Close", "close"); status != FT_OK) return status;
     handle_ = 0;
-    rx_.clear();
+    changeRx([](ReceiveQueue& rx) { rx.clear(); });
     logCall("close", FT_OK);
     return FT_OK;
 }
@@ -211,7 +212,7 @@ FtStatus SimulatedAdapter::read(FtHandle handle, std::uint8_t* data, std::uint32
         until = rx_.arrivalOf(rx_.size());  // no time-out: nothing more than what is in flight
     }
     if (until && *until > now) clock_.sleepNs(*until - now);
-    bytesRead = rx_.take(data, count, clock_.nowNs());
+    changeRx([&](ReceiveQueue& rx) { bytesRead = rx.take(data, count, clock_.nowNs()); });
     return FT_OK;
 }
 
@@ -222,13 +223,28 @@ FtStatus SimulatedAdapter::getQueueStatus(FtHandle handle, std::uint32_t& rxByte
     return FT_OK;
 }
 
+FtStatus SimulatedAdapter::waitForReceived(FtHandle handle, std::uint32_t count,
+                                           std::int64_t deadlineNs, std::uint32_t& rxBytes) {
+    if (auto status = admit(handle, "FT_GetQueueStatus", "queue"); status != FT_OK) return status;
+    std::unique_lock lock(rxMutex_);
+    for (;;) {
+        const std::int64_t now = clock_.nowNs();
+        rxBytes = rx_.arrivedBy(now);
+        if (rxBytes >= count || now >= deadlineNs) return FT_OK;
+        std::int64_t wakeNs = deadlineNs;
+        if (const auto arrival = rx_.arrivalOf(count)) wakeNs = std::min(wakeNs, *arrival);
+        rxChanged_.wait_until(
+            lock, std::chrono::steady_clock::now() + std::chrono::nanoseconds(wakeNs - now));
+    }
+}
+
 FtStatus SimulatedAdapter::purge(FtHandle handle, std::uint32_t mask) {
     std::string text = "purge";
     if (mask & kPurgeRx) text += " rx";
     if (mask & kPurgeTx) text += " tx";
     if (auto status = admit(handle, "FT_Purge", text); status != FT_OK) return status;
     // Frames reach the firmware as they are written, so there is no transmit queue to empty.
-    if (mask & kPurgeRx) rx_.dropArrived(clock_.nowNs());
+    if (mask & kPurgeRx) changeRx([&](ReceiveQueue& rx) { rx.dropArrived(clock_.nowNs()); });
     logCall(text, FT_OK);
     return FT_OK;
 }
@@ -269,8 +285,17 @@ void SimulatedAdapter::deliver(AdapterFirmware::Reply reply) {
     const auto t = timing();
     // The serial line carries one reply after the other.
     const auto start = std::max(reply.readyNs + faults.delayNs, rxLineFreeNs_);
-    rx_.schedule(bytes, start, t);
+    changeRx([&](ReceiveQueue& rx) { rx.schedule(bytes, start, t); });
     rxLineFreeNs_ = start + static_cast<std::int64_t>(bytes.size()) * t.byteNs;
+}
+
+template <typename Change>
+void SimulatedAdapter::changeRx(Change change) {
+    {
+        const std::lock_guard lock(rxMutex_);
+        change(rx_);
+    }
+    rxChanged_.notify_all();
 }
 
 void SimulatedAdapter::log(Transcript::Kind kind, std::string text) {

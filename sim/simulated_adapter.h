@@ -1,8 +1,10 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -111,6 +113,10 @@ public:
                   std::uint32_t& bytesRead);
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes);
     FtStatus purge(FtHandle handle, std::uint32_t mask);
+    // Blocks, in real time, until `count` bytes have become visible in the receive queue or
+    // the clock reaches deadlineNs. Only for a clock that runs by itself.
+    FtStatus waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
+                             std::uint32_t& rxBytes);
 
 private:
     // How bytes go over the serial line; a freshly plugged adapter starts with these.
@@ -135,6 +141,9 @@ private:
     // Status of a call with that handle before it does anything; logs failures.
     FtStatus admit(FtHandle handle, const char* call, const std::string& text);
     void deliver(AdapterFirmware::Reply reply);
+    // Every change of the receive queue goes through here, so that a waiter hears of it.
+    template <typename Change>
+    void changeRx(Change change);
     void log(Transcript::Kind kind, std::string text);
     void logCall(const std::string& text, FtStatus status);
     // Bytes the current write may take; arming a next-write cut is used up here.
@@ -149,6 +158,11 @@ private:
     ChipBus bus_;
     AdapterFirmware firmware_;
     ReceiveQueue rx_;
+    // Signalled when the receive queue gains or loses bytes (it changes under the mutex).
+    // Between signals a waiter knows from the latency model when the byte it waits for
+    // becomes visible, and sleeps until then.
+    std::mutex rxMutex_;
+    std::condition_variable rxChanged_;
 
     bool plugged_ = true;
     bool instant_ = false;

@@ -160,4 +160,14 @@ FtStatus SimulatedDriver::purge(FtHandle handle, std::uint32_t mask) {
     return route(handle, [&](SimulatedAdapter& a) { return a.purge(handle, mask); });
 }
 
+FtStatus SimulatedDriver::waitForReceived(FtHandle handle, std::uint32_t count,
+                                          std::int64_t deadlineNs, Clock& clock,
+                                          std::uint32_t& rxBytes) {
+    if (&clock != &clock_ || !clock.runsInRealTime())
+        return FtdiDriver::waitForReceived(handle, count, deadlineNs, clock, rxBytes);
+    return route(handle, [&](SimulatedAdapter& a) {
+        return a.waitForReceived(handle, count, deadlineNs, rxBytes);
+    });
+}
+
 }  // namespace qe::sim

@@ -61,6 +61,11 @@ public:
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;
     std::string backendOf(const DeviceInfoNode&) const override { return "sim"; }
+    // On the real clock the thread sleeps until the awaited byte is due, by the adapter's
+    // latency model; on a manual clock it looks at the queue like any driver, so that time
+    // moves exactly as in tests that script it.
+    FtStatus waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
+                             Clock& clock, std::uint32_t& rxBytes) override;
 
 private:
     std::vector<SimulatedAdapter*> pluggedAdapters() const;

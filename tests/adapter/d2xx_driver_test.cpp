@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "adapter_link.h"
+#include "clock.h"
 #include "d2xx_driver.h"
 #include "recording_sink.h"
 
@@ -231,6 +232,137 @@ TEST(D2xxDriver, ConnectsThroughTheLibrary) {
     link.CloseAdapter();
     EXPECT_EQ(log.text(), "FT_Read(h,0);FT_Close(h);");
     EXPECT_TRUE(sink.shown.empty());
+}
+
+// --- Arrival notification ---------------------------------------------------------------------
+
+// The fake library with FT_SetEventNotification, and its receive queue.
+class EventsLibrary : public FakeLog {
+public:
+    static constexpr const char* kName = "libftd2xx_events.so";
+    EventsLibrary() : FakeLog(kName), library_(dlopen(kName, RTLD_NOW)) {
+        arriveNow_ =
+            reinterpret_cast<void (*)(std::uint32_t)>(dlsym(library_, "fake_d2xx_arrive_now"));
+        arriveAfter_ = reinterpret_cast<void (*)(std::uint32_t, unsigned)>(
+            dlsym(library_, "fake_d2xx_arrive_after"));
+        failNotification_ = reinterpret_cast<void (*)(FtStatus)>(
+            dlsym(library_, "fake_d2xx_fail_event_notification"));
+        queueLooks_ = reinterpret_cast<unsigned (*)()>(dlsym(library_, "fake_d2xx_queue_looks"));
+    }
+    ~EventsLibrary() {
+        reset();  // joins the threads still to deliver
+        dlclose(library_);
+    }
+
+    void arriveNow(std::uint32_t bytes) { arriveNow_(bytes); }
+    void arriveAfter(std::uint32_t bytes, unsigned ms) { arriveAfter_(bytes, ms); }
+    void failNotification(FtStatus status) { failNotification_(status); }
+    unsigned queueLooks() const { return queueLooks_(); }
+
+private:
+    void* library_;
+    void (*arriveNow_)(std::uint32_t) = nullptr;
+    void (*arriveAfter_)(std::uint32_t, unsigned) = nullptr;
+    void (*failNotification_)(FtStatus) = nullptr;
+    unsigned (*queueLooks_)() = nullptr;
+};
+
+constexpr std::int64_t kMs = 1'000'000;
+// Far beyond any arrival in these tests: a wait that reaches it missed its signal.
+constexpr std::int64_t kFarDeadlineNs = 60'000 * kMs;
+
+struct OpenedThroughEvents : ::testing::Test {
+    void SetUp() override {
+        ASSERT_EQ(driver.openEx("ABCDEFGHIJKLMNOP", kOpenBySerialNumber, handle), FT_OK);
+        library.reset();
+    }
+    EventsLibrary library;
+    D2xxDriver driver{EventsLibrary::kName};
+    FtHandle handle = 0;
+};
+
+TEST(D2xxArrivalNotification, RegisteredForEachOpenedHandleAndReleasedBeforeClosing) {
+    EventsLibrary library;
+    D2xxDriver driver(EventsLibrary::kName);
+    FtHandle handle = 0;
+    ASSERT_EQ(driver.openEx("ABCDEFGHIJKLMNOP", kOpenBySerialNumber, handle), FT_OK);
+    EXPECT_TRUE(driver.notifiesArrivals(handle));
+    // The library gives out the same handle again, as after a handle lost without closing.
+    ASSERT_EQ(driver.openEx("ABCDEFGHIJKLMNOP", kOpenBySerialNumber, handle), FT_OK);
+    EXPECT_TRUE(driver.notifiesArrivals(handle));
+    EXPECT_EQ(driver.close(handle), FT_OK);
+    EXPECT_FALSE(driver.notifiesArrivals(handle));
+    EXPECT_EQ(library.text(),
+              "FT_OpenEx(ABCDEFGHIJKLMNOP,1);FT_SetEventNotification(h,1);"
+              "FT_OpenEx(ABCDEFGHIJKLMNOP,1);FT_SetEventNotification(h,1);"
+              "FT_SetEventNotification(h,0);FT_Close(h);");
+}
+
+TEST_F(OpenedThroughEvents, WaitSleepsUntilTheLibrarySignals) {
+    SystemClock clock;
+    const std::int64_t deadline = clock.nowNs() + kFarDeadlineNs;
+    library.arriveAfter(3, 5);  // part of the reply: one signal, not enough
+    library.arriveAfter(5, 30);
+    std::uint32_t waiting = 0;
+    EXPECT_EQ(driver.waitForReceived(handle, 8, deadline, clock, waiting), FT_OK);
+    EXPECT_EQ(waiting, 8u);
+    EXPECT_LT(clock.nowNs(), deadline) << "the signal was missed";
+    // A look before the first wait and one after each signal, where looking every 0.2 ms
+    // would have made some 150.
+    EXPECT_LE(library.queueLooks(), 5u);
+}
+
+TEST_F(OpenedThroughEvents, BytesSignalledBeforeTheWaitEndItAtOnce) {
+    SystemClock clock;
+    library.arriveNow(2);
+    std::uint32_t waiting = 0;
+    EXPECT_EQ(driver.waitForReceived(handle, 1, clock.nowNs() + kFarDeadlineNs, clock, waiting),
+              FT_OK);
+    EXPECT_EQ(waiting, 2u);
+    EXPECT_EQ(library.queueLooks(), 1u);
+}
+
+TEST_F(OpenedThroughEvents, WaitWithoutBytesLastsToItsDeadline) {
+    SystemClock clock;
+    const std::int64_t deadline = clock.nowNs() + 30 * kMs;
+    std::uint32_t waiting = 99;
+    EXPECT_EQ(driver.waitForReceived(handle, 1, deadline, clock, waiting), FT_OK);
+    EXPECT_EQ(waiting, 0u);
+    EXPECT_GE(clock.nowNs(), deadline);
+}
+
+// A manual clock moves only by the waiter's own sleeps, so the looks go on as usual and the
+// wait ends exactly at its deadline.
+TEST_F(OpenedThroughEvents, ManualClockKeepsTheLooks) {
+    ManualClock clock;
+    std::uint32_t waiting = 99;
+    EXPECT_EQ(driver.waitForReceived(handle, 1, 5 * kMs, clock, waiting), FT_OK);
+    EXPECT_EQ(waiting, 0u);
+    EXPECT_EQ(clock.nowNs(), 5 * kMs);
+    EXPECT_GT(library.queueLooks(), 25u);
+}
+
+// A library that refuses the notification is asked once, and its queue is looked at instead.
+TEST(D2xxArrivalNotification, RefusedNotificationFallsBackToLooks) {
+    EventsLibrary library;
+    library.failNotification(FT_NOT_SUPPORTED);
+    D2xxDriver driver(EventsLibrary::kName);
+    FtHandle handle = 0;
+    ASSERT_EQ(driver.openEx("ABCDEFGHIJKLMNOP", kOpenBySerialNumber, handle), FT_OK);
+    EXPECT_FALSE(driver.notifiesArrivals(handle));
+    EXPECT_EQ(library.text(), "FT_OpenEx(ABCDEFGHIJKLMNOP,1);FT_SetEventNotification(h,1);");
+
+    SystemClock clock;
+    library.arriveAfter(8, 20);
+    std::uint32_t waiting = 0;
+    EXPECT_EQ(driver.waitForReceived(handle, 8, clock.nowNs() + kFarDeadlineNs, clock, waiting),
+              FT_OK);
+    EXPECT_EQ(waiting, 8u);
+    EXPECT_GT(library.queueLooks(), 5u);
+
+    library.reset();
+    EXPECT_EQ(driver.close(handle), FT_OK);
+    EXPECT_EQ(library.text(), "FT_Close(h);") << "nothing to release";
 }
 
 }  // namespace

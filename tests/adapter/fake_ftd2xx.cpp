@@ -1,10 +1,22 @@
 // A stand-in for the vendor's D2XX library with its C entry points, for loading tests.
 // Every call is appended to a log that the test reads through fake_d2xx_log(). Built once
-// complete and once without FT_CreateDeviceInfoList (FAKE_D2XX_WITHOUT_CREATE).
+// complete, once without FT_CreateDeviceInfoList (FAKE_D2XX_WITHOUT_CREATE), and once with
+// FT_SetEventNotification (FAKE_D2XX_WITH_EVENTS): that one has a receive queue which the
+// test fills, now or later from a thread of the library's own, and signals the registered
+// event the way the vendor's reader thread does.
 
 #include <cstdint>
 #include <cstring>
 #include <string>
+
+#ifdef FAKE_D2XX_WITH_EVENTS
+#include <pthread.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+#endif
 
 using DWORD = std::uint32_t;
 using ULONG = std::uint32_t;
@@ -37,6 +49,36 @@ void log(const std::string& entry) {
     callLog += entry + ";";
 }
 
+#ifdef FAKE_D2XX_WITH_EVENTS
+// The caller's EVENT_HANDLE.
+struct EventHandle {
+    pthread_cond_t eCondVar;
+    pthread_mutex_t eMutex;
+    int iVar;
+};
+
+std::mutex queueMutex;
+DWORD queued = 0;  // guarded by queueMutex
+// Held while the event is signalled, so that once notification stops the event is free to go.
+std::mutex signalMutex;
+EventHandle* registered = nullptr;  // guarded by signalMutex
+FT_STATUS eventNotificationStatus = 0;
+std::vector<std::thread> arrivals;
+
+// Bytes reach the queue first, then the event is signalled under its mutex.
+void arrive(DWORD bytes) {
+    {
+        const std::lock_guard lock(queueMutex);
+        queued += bytes;
+    }
+    const std::lock_guard lock(signalMutex);
+    if (!registered) return;
+    pthread_mutex_lock(&registered->eMutex);
+    pthread_cond_signal(&registered->eCondVar);
+    pthread_mutex_unlock(&registered->eMutex);
+}
+#endif
+
 }  // namespace
 
 extern "C" {
@@ -45,8 +87,50 @@ const char* fake_d2xx_log() {
     return callLog.c_str();
 }
 void fake_d2xx_reset() {
+#ifdef FAKE_D2XX_WITH_EVENTS
+    for (auto& thread : arrivals) thread.join();
+    arrivals.clear();
+    const std::lock_guard lock(queueMutex);
+    queued = 0;
+    eventNotificationStatus = 0;
+#endif
     callLog.clear();
 }
+
+#ifdef FAKE_D2XX_WITH_EVENTS
+// Bytes that arrive at once, before anybody waits for them.
+void fake_d2xx_arrive_now(DWORD bytes) {
+    arrive(bytes);
+}
+// Bytes that arrive later, from a thread of the library's own. The log stays the test
+// thread's: this thread writes none of it.
+void fake_d2xx_arrive_after(DWORD bytes, unsigned milliseconds) {
+    arrivals.emplace_back([bytes, milliseconds] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        arrive(bytes);
+    });
+}
+// Every later FT_SetEventNotification answers this status.
+void fake_d2xx_fail_event_notification(FT_STATUS status) {
+    eventNotificationStatus = status;
+}
+// Queue looks made so far.
+unsigned fake_d2xx_queue_looks() {
+    unsigned looks = 0;
+    for (auto at = callLog.find("FT_GetQueueStatus"); at != std::string::npos;
+         at = callLog.find("FT_GetQueueStatus", at + 1))
+        ++looks;
+    return looks;
+}
+
+FT_STATUS FT_SetEventNotification(FT_HANDLE handle, DWORD mask, void* param) {
+    log(std::string("FT_SetEventNotification(") + name(handle) + "," + std::to_string(mask) + ")");
+    if (eventNotificationStatus != 0) return eventNotificationStatus;
+    const std::lock_guard lock(signalMutex);
+    registered = (mask & 1) ? static_cast<EventHandle*>(param) : nullptr;
+    return 0;
+}
+#endif
 
 #ifndef FAKE_D2XX_WITHOUT_CREATE
 FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevs) {
@@ -144,7 +228,12 @@ FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead)
 
 FT_STATUS FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) {
     log(std::string("FT_GetQueueStatus(") + name(handle) + ")");
+#ifdef FAKE_D2XX_WITH_EVENTS
+    const std::lock_guard lock(queueMutex);
+    *rxBytes = queued;
+#else
     *rxBytes = 7;
+#endif
     return 0;
 }
 

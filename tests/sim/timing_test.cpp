@@ -124,5 +124,35 @@ TEST_F(Timing, ReceivePurgeKeepsBytesStillInFlight) {
     EXPECT_EQ(arrived(), Bytes{});
 }
 
+// On the real clock a wait for bytes sleeps until the latency model makes them visible, not a
+// moment less, and without bytes it lasts to its deadline.
+TEST(TimingOnTheRealClock, WaitEndsWhenTheAwaitedByteIsVisible) {
+    SystemClock clock;
+    SimulatedDriver driver(clock);
+    SimulatedAdapter& adapter = driver.addAdapter();
+    adapter.addChip(0);
+    FtHandle handle = 0;
+    ASSERT_EQ(driver.openEx("QE000001", kOpenBySerialNumber, handle), FT_OK);
+    const std::uint8_t frame[] = {'V', 0};
+    std::uint32_t written = 0;
+    ASSERT_EQ(driver.write(handle, frame, 2, written), FT_OK);
+    const std::int64_t sentAt = clock.nowNs();
+    const std::int64_t farDeadline = sentAt + 60'000 * kMs;
+
+    std::uint32_t waiting = 0;
+    EXPECT_EQ(driver.waitForReceived(handle, 8, farDeadline, clock, waiting), FT_OK);
+    EXPECT_EQ(waiting, 8u);
+    EXPECT_GE(clock.nowNs() - sentAt, 16 * kMs) << "before the latency timer ran out";
+    EXPECT_LT(clock.nowNs(), farDeadline);
+
+    const std::int64_t deadline = clock.nowNs() + 5 * kMs;
+    EXPECT_EQ(driver.waitForReceived(handle, 9, deadline, clock, waiting), FT_OK);
+    EXPECT_EQ(waiting, 8u);
+    EXPECT_GE(clock.nowNs(), deadline);
+
+    adapter.unplug();
+    EXPECT_EQ(driver.waitForReceived(handle, 1, farDeadline, clock, waiting), FT_IO_ERROR);
+}
+
 }  // namespace
 }  // namespace qe::sim::test
