@@ -143,4 +143,12 @@ FtStatus TracingDriver::purge(FtHandle handle, std::uint32_t mask) {
     return status;
 }
 
+FtStatus TracingDriver::waitForReceived(FtHandle handle, std::uint32_t count,
+                                        std::int64_t deadlineNs, Clock& clock,
+                                        std::uint32_t& rxBytes) {
+    const FtStatus status = inner_.waitForReceived(handle, count, deadlineNs, clock, rxBytes);
+    if (status != FT_OK) line("queue status", status);
+    return status;
+}
+
 }  // namespace qe

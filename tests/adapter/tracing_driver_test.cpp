@@ -117,5 +117,23 @@ TEST_F(TracingDriverTest, TellsFailedCallsWithTheirStatus) {
                      }));
 }
 
+TEST_F(TracingDriverTest, WaitsForRepliesThroughTheInnerDriverTellingOnlyFailures) {
+    ASSERT_EQ(tracer.openEx("QE000001", kOpenBySerialNumber, handle), FT_OK);
+    lines.clear();
+    const std::int64_t start = clock.nowNs();
+    inner.arriveAt(start + 3'000'000, {1, 2, 3, 4, 5, 6, 7, 8});
+    std::uint32_t queued = 0;
+    EXPECT_EQ(tracer.waitForReceived(handle, 8, start + 20'000'000, clock, queued), FT_OK);
+    EXPECT_EQ(queued, 8u);
+    EXPECT_GE(clock.nowNs(), start + 3'000'000);
+    EXPECT_LT(clock.nowNs(), start + 20'000'000);
+    EXPECT_TRUE(lines.empty());
+
+    inner.failCall("FT_GetQueueStatus", FT_IO_ERROR);
+    EXPECT_EQ(tracer.waitForReceived(handle, 8, start + 40'000'000, clock, queued), FT_IO_ERROR);
+    EXPECT_EQ(lines,
+              std::vector<std::string>{"     3.000 queue status: status 4 (General IO error)"});
+}
+
 }  // namespace
 }  // namespace qe
