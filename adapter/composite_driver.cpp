@@ -204,6 +204,14 @@ FtStatus CompositeDriver::purge(FtHandle handle, std::uint32_t mask) {
     return route(handle, [&](FtdiDriver& driver, FtHandle h) { return driver.purge(h, mask); });
 }
 
+FtStatus CompositeDriver::waitForReceived(FtHandle handle, std::uint32_t count,
+                                          std::int64_t deadlineNs, Clock& clock,
+                                          std::uint32_t& rxBytes) {
+    return route(handle, [&](FtdiDriver& driver, FtHandle h) {
+        return driver.waitForReceived(h, count, deadlineNs, clock, rxBytes);
+    });
+}
+
 std::string CompositeDriver::backendOf(const DeviceInfoNode& node) const {
     for (const Listed& listed : listed_)
         if (listed.node.serialNumber() == node.serialNumber() &&

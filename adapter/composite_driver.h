@@ -49,6 +49,9 @@ public:
                   std::uint32_t& bytesRead) override;
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;
+    // The backend's own wait, which may sleep until bytes arrive.
+    FtStatus waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
+                             Clock& clock, std::uint32_t& rxBytes) override;
     // The name of the backend that listed the device in the last enumeration.
     std::string backendOf(const DeviceInfoNode& node) const override;
     std::string openFailureAdvice() const override { return openFailureAdvice_; }
