@@ -186,6 +186,7 @@ TEST_F(TtyDriverTest, UnpluggedPortGivesTheIoErrorStatus) {
     EXPECT_FALSE(link.CheckConnection());
     EXPECT_EQ(link.adapterHandle(), 0u);
     EXPECT_FALSE(link.ReadOutputRegisters(0));
+    EXPECT_EQ(driver.close(handle), FT_INVALID_HANDLE) << "the connection check let go of it";
     EXPECT_TRUE(sink.shown.empty()) << "a lost adapter is shown in the status bar, not in boxes";
 }
 
