@@ -9,6 +9,7 @@
 #include <chrono>
 #include <optional>
 
+#include "clock.h"
 #include "device_access_advice.h"
 #include "receive_buffer.h"
 #include "tty_port_list.h"
@@ -307,6 +308,20 @@ FtStatus LibFtdiDriver::read(FtHandle handle, std::uint8_t* data, std::uint32_t 
         awaitBytes(*open, count, [&] { return SteadyClock::now() >= deadline; });
     if (status != FT_OK) return status;
     bytesRead = static_cast<std::uint32_t>(open->received.take(data, count));
+    return FT_OK;
+}
+
+FtStatus LibFtdiDriver::waitForReceived(FtHandle handle, std::uint32_t count,
+                                        std::int64_t deadlineNs, Clock& clock,
+                                        std::uint32_t& rxBytes) {
+    OpenDevice* open = deviceOf(handle);
+    if (!open) return FT_INVALID_HANDLE;
+    // At least one look, so that what has come is counted even at the deadline.
+    FtStatus status = takeReceived(*open);
+    if (status == FT_OK)
+        status = awaitBytes(*open, count, [&] { return clock.nowNs() >= deadlineNs; });
+    if (status != FT_OK) return status;
+    rxBytes = static_cast<std::uint32_t>(open->received.size());
     return FT_OK;
 }
 

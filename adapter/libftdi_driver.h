@@ -42,6 +42,9 @@ public:
     // one latency timer period when nothing has come.
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;
+    // Waits in the USB transfers themselves, without naps between looks.
+    FtStatus waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
+                             Clock& clock, std::uint32_t& rxBytes) override;
     std::string backendOf(const DeviceInfoNode&) const override { return "libftdi"; }
     std::string openFailureAdvice() const override { return openFailureAdvice_; }
 

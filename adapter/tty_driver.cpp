@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "clock.h"
 #include "device_access_advice.h"
 
 namespace qe {
@@ -313,6 +314,17 @@ FtStatus TtyDriver::read(FtHandle handle, std::uint8_t* data, std::uint32_t coun
     const qint64 got = port->serial.read(reinterpret_cast<char*>(data), count);
     if (got < 0) return FT_IO_ERROR;
     bytesRead = static_cast<std::uint32_t>(got);
+    return FT_OK;
+}
+
+FtStatus TtyDriver::waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
+                                    Clock& clock, std::uint32_t& rxBytes) {
+    OpenPort* port = portOf(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    const bool present = port->awaitBytes(
+        count, [&] { return deadlineNs - clock.nowNs(); }, [&] { clock.relax(); });
+    if (!present) return FT_IO_ERROR;
+    rxBytes = static_cast<std::uint32_t>(port->serial.bytesAvailable());
     return FT_OK;
 }
 

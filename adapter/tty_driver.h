@@ -48,6 +48,9 @@ public:
                   std::uint32_t& bytesRead) override;
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;
+    // Sleeps in poll() until bytes arrive, instead of looking at the queue again and again.
+    FtStatus waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
+                             Clock& clock, std::uint32_t& rxBytes) override;
     std::string backendOf(const DeviceInfoNode&) const override { return "tty"; }
     std::string openFailureAdvice() const override { return openFailureAdvice_; }
 

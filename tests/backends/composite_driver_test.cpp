@@ -109,6 +109,21 @@ TEST_F(CompositeOverSimulations, OpensThroughTheListingBackendAndRoutesItsHandle
     EXPECT_EQ(enumerate()[1].DeviceHandle, 0u);
 }
 
+TEST_F(CompositeOverSimulations, WaitForBytesGoesToTheBackendOfTheHandle) {
+    enumerate();
+    FtHandle two = 0;
+    ASSERT_EQ(composite->openEx("QE000002", kOpenBySerialNumber, two), FT_OK);
+    const std::uint8_t query[] = {'Z', 4, 0};
+    std::uint32_t written = 0;
+    ASSERT_EQ(composite->write(two, query, 3, written), FT_OK);
+    std::uint32_t waiting = 0;
+    EXPECT_EQ(composite->waitForReceived(two, 1, clock.nowNs() + 20'000'000, clock, waiting),
+              FT_OK);
+    EXPECT_EQ(waiting, 1u);
+    EXPECT_EQ(composite->waitForReceived(two + 1, 1, clock.nowNs(), clock, waiting),
+              FT_INVALID_HANDLE);
+}
+
 TEST_F(CompositeOverSimulations, DeviceNotListedIsLookedForInEveryBackend) {
     FtHandle handle = 0;
     EXPECT_EQ(composite->openEx("QE000002", kOpenBySerialNumber, handle), FT_OK);

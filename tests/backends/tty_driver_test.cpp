@@ -165,6 +165,24 @@ TEST_F(TtyDriverTest, ReadWaitsForItsBytesOrItsTimeOut) {
     EXPECT_EQ(read(handle, 4), Bytes{1}) << "fewer bytes than asked after the time-out";
 }
 
+TEST_F(TtyDriverTest, WaitsForBytesUntilTheyComeOrTheDeadline) {
+    const FtHandle handle = open();
+    SystemClock clock;
+    std::uint32_t waiting = 99;
+    // Nothing asked: the wait ends at its deadline with the queue as it is.
+    EXPECT_EQ(driver.waitForReceived(handle, 1, clock.nowNs() + 20'000'000, clock, waiting), FT_OK);
+    EXPECT_EQ(waiting, 0u);
+    send(handle, {'Z', 4, 0});
+    send(handle, {'Z', 4, 0});
+    EXPECT_EQ(driver.waitForReceived(handle, 2, clock.nowNs() + 2'000'000'000, clock, waiting),
+              FT_OK);
+    EXPECT_EQ(waiting, 2u);
+    adapter.unplug();
+    EXPECT_EQ(driver.waitForReceived(handle, 3, clock.nowNs() + 2'000'000'000, clock, waiting),
+              FT_IO_ERROR);
+    EXPECT_EQ(driver.waitForReceived(0x5555, 1, clock.nowNs(), clock, waiting), FT_INVALID_HANDLE);
+}
+
 TEST_F(TtyDriverTest, UnpluggedPortGivesTheIoErrorStatus) {
     RecordingSink sink;
     RegisterImage image{};
