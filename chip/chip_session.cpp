@@ -45,10 +45,9 @@ Result ChipSession::refreshSettings() {
     const std::uint8_t address = chipAddress_;
     // Only a word that came from the chip goes back to it.
     const std::optional<std::uint16_t> modeWord = pausePowerDown(link_, address);
-    const bool read = link_.ReadAllRegisters(address);
-    // After a failure the chip's setting stays as the user had it, and the mirror with it.
-    if (modeWord) resumePowerDown(link_, address, read, *modeWord);
-    if (!read) return fail(Outcome::NoReply, messages::kReadingFailed);
+    // A chip that has just failed gets no further write: the mode stays off in it.
+    if (!link_.ReadAllRegisters(address)) return fail(Outcome::NoReply, messages::kReadingFailed);
+    if (modeWord) resumePowerDown(link_, address, true, *modeWord);
     return Result::done();
 }
 
@@ -70,13 +69,11 @@ Result ChipSession::changeSetting(std::string_view key, int item) {
 Result ChipSession::programEeprom() {
     auto& image = link_.image();
     const bool pdeeWasOn = powerDownOn(image[kModeWord]);
-    bool pdeeSwitchedOff = false;  // the chip may hold the mode off and has to get it back
+    bool pdeeSwitchedOff = false;  // the chip may hold the mode off from here on
+    // A chip that has just failed gets no further write: the mode stays off in it, and the
+    // mirror, and so the panel, say so.
     const auto failWith = [&](Outcome outcome, const char* message) {
-        if (pdeeSwitchedOff) {
-            // The mirror as the chip now holds it; the chip gets the user's mode back.
-            image[kModeWord] = withPowerDown(image[kModeWord], false);
-            resumePowerDown(link_, chipAddress_, false, withPowerDown(image[kModeWord], true));
-        }
+        if (pdeeSwitchedOff) image[kModeWord] = withPowerDown(image[kModeWord], false);
         return fail(outcome, message);
     };
     // Writes the mirror's word 48 to that register.
@@ -121,11 +118,8 @@ Result ChipSession::programEeprom() {
 Result ChipSession::readEeprom() {
     const std::uint8_t address = chipAddress_;
     const std::optional<std::uint16_t> working = pausePowerDown(link_, address);
-    const auto failed = [&] {
-        // The chip may still be at its old address; if not, nobody takes this write.
-        if (working) resumePowerDown(link_, address, false, *working);
-        return fail(Outcome::NoReply, messages::kReadingFailed);
-    };
+    // A chip that has just failed gets no further write: the mode stays off in it.
+    const auto failed = [&] { return fail(Outcome::NoReply, messages::kReadingFailed); };
     if (!working) return failed();
 
     // Word 0 is written back only as the chip reported it.
@@ -192,8 +186,15 @@ Result ChipSession::setHysteresis(int item) {
 }
 
 Result ChipSession::loadFile(const std::filesystem::path& path) {
-    const FileStatus status = loadConfigurationFile(path, link_.image());
-    if (status) return Result::done();
+    // Read into a copy: a refused file must leave the mirror as it was, or the next PROG
+    // would put the words read before the error into the chip.
+    RegisterImage loaded = link_.image();
+    const FileStatus status = loadConfigurationFile(path, loaded);
+    if (status) {
+        std::copy_n(loaded.begin() + kFirstFileWord, kFileWords,
+                    link_.image().begin() + kFirstFileWord);
+        return Result::done();
+    }
     const std::string text = fileStatusText(status);
     link_.messages().show(MessageKind::Exception, text);
     return Result::failed(Outcome::FileFailed, text);

@@ -276,9 +276,10 @@ INSTANTIATE_TEST_SUITE_P(
         LengthCase{
             "EmptyWritesTheMirrorBack", 0, {0x0100, 0, 0x0001, 0x01C0, 0, 0, 0, 0}, true, nullptr},
         LengthCase{"FourBytes", 4, {0x0100, 0x0022, 0x0001, 0x01C0, 0, 0, 0, 0}, true, nullptr},
+        // A refused file leaves the mirror as it was, so that no later PROG stores its words.
         LengthCase{"FifteenBytes",
                    15,
-                   {0x0100, 0x0022, 0x0033, 0x0044, 0x0055, 0x0066, 0x0077, 0},
+                   {0x0100, 0, 0x0001, 0x01C0, 0, 0, 0, 0},
                    false,
                    "Read beyond end of file"},
         LengthCase{"SeventeenBytesOnlySixteenRead",

@@ -71,7 +71,8 @@ struct ProgFailureCase {
     std::uint8_t refusedRegister;
     Frames frames;
     const char* message;
-    std::uint16_t eeprom2;  // what EEPROM word 2 holds afterwards
+    std::uint16_t eeprom2;      // what EEPROM word 2 holds afterwards
+    std::uint16_t word48After;  // in the chip and the mirror afterwards
 };
 
 void PrintTo(const ProgFailureCase& c, std::ostream* out) {
@@ -81,8 +82,9 @@ void PrintTo(const ProgFailureCase& c, std::ostream* out) {
 class ProgFailureTest : public EepromTest, public ::testing::WithParamInterface<ProgFailureCase> {};
 
 // The message, a panel filled from the mirror, the button left to the poll cycle, and the
-// user's power-down mode back in the working register.
-TEST_P(ProgFailureTest, ReportsFillsThePanelAndKeepsThePowerDownModeAsTheUserHadIt) {
+// power-down mode as the chip now holds it: off once it was switched off, with no further
+// write to the chip that failed.
+TEST_P(ProgFailureTest, ReportsFillsThePanelAndLeavesThePowerDownModeAsTheChipHoldsIt) {
     const ProgFailureCase& c = GetParam();
     chipHolds({{48, c.word48}, {53, c.word53}, {50, 0x0042}});
     adapter().refuseWritesTo(c.refusedRegister);
@@ -94,9 +96,9 @@ TEST_P(ProgFailureTest, ReportsFillsThePanelAndKeepsThePowerDownModeAsTheUserHad
     EXPECT_EQ(sink.shown, errors({c.message}));
     EXPECT_FALSE(button("BtnProg")->isEnabled());
     EXPECT_EQ(chip().eepromWord(2), c.eeprom2);
-    EXPECT_EQ(chip().workingWord(48), c.word48);
-    EXPECT_EQ(image[48], c.word48);
-    EXPECT_EQ(group("RgPdee")->itemIndex(), (c.word48 & 0x0200) ? 1 : 0)
+    EXPECT_EQ(chip().workingWord(48), c.word48After);
+    EXPECT_EQ(image[48], c.word48After);
+    EXPECT_EQ(group("RgPdee")->itemIndex(), (c.word48After & 0x0200) ? 1 : 0)
         << "the panel shows the mirror";
 }
 
@@ -109,15 +111,16 @@ INSTANTIATE_TEST_SUITE_P(
                         2,
                         {"W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042"},
                         kCannotWrite,
-                        0x0001},
-        ProgFailureCase{
-            "EepromWriteRefusedWithPowerDownOn",
-            0x0300,
-            0,
-            2,
-            {"W 0 48 0x0100", "W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042", "W 0 48 0x0300"},
-            kCannotWrite,
-            0x0001},
+                        0x0001,
+                        0x0100},
+        ProgFailureCase{"EepromWriteRefusedWithPowerDownOn",
+                        0x0300,
+                        0,
+                        2,
+                        {"W 0 48 0x0100", "W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042"},
+                        kCannotWrite,
+                        0x0001,
+                        0x0100},
         // Only four words are written, yet all eight are compared.
         ProgFailureCase{
             "WorkingWordsBeyondTheFourDiffer",
@@ -126,18 +129,20 @@ INSTANTIATE_TEST_SUITE_P(
             99,
             {"W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042", "W 0 3 0x01C0", "readAll 0"},
             kNotCorrectlyWritten,
-            0x0042},
+            0x0042,
+            0x0100},
         ProgFailureCase{"WorkingWordsDifferWithPowerDownOn",
                         0x0300,
                         0x1234,
                         99,
                         {"W 0 48 0x0100", "W 0 0 0x0100", "W 0 1 0x0000", "W 0 2 0x0042",
-                         "W 0 3 0x01C0", "readAll 0", "W 0 48 0x0300"},
+                         "W 0 3 0x01C0", "readAll 0"},
                         kNotCorrectlyWritten,
-                        0x0042},
+                        0x0042,
+                        0x0100},
         // The chip never takes the mode off: a bounded number of tries, then nothing else.
         ProgFailureCase{"PowerDownModeCannotBeSwitchedOff", 0x0300, 0, 48,
-                        Frames(10, "W 0 48 0x0100"), kCannotWrite, 0x0001}),
+                        Frames(10, "W 0 48 0x0100"), kCannotWrite, 0x0001, 0x0300}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A refusal is asked again up to the bound, each time at once; a write that gets no answer
@@ -149,17 +154,17 @@ TEST_F(EepromTest, ProgStopsRetryingAtTheBoundOrAtOnceWithoutAnAnswer) {
         Frames frames;
         std::int64_t minMs;
         std::int64_t maxMs;
-        std::uint16_t chip48;  // the chip's word 48 afterwards
+        std::uint16_t chip48;  // the chip's word 48 afterwards, and the mirror's
     } cases[] = {
         {"refused every time", [](sim::SimulatedAdapter& a) { a.refuseWritesTo(48); },
          Frames(10, "W 0 48 0x0100"), 0, 2000 - 1, 0x0300},
-        // The chip may have taken the word (here it did), so the mode is put back.
+        // The chip may have taken the word (here it did): the mirror takes the mode off too.
         {"no answer",
          [](sim::SimulatedAdapter& a) { a.loseNextReply(); },
-         {"W 0 48 0x0100", "W 0 48 0x0300"},
+         {"W 0 48 0x0100"},
          2000,
          2 * 2000 - 1,
-         0x0300},
+         0x0100},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -175,7 +180,7 @@ TEST_F(EepromTest, ProgStopsRetryingAtTheBoundOrAtOnceWithoutAnAnswer) {
         EXPECT_EQ(newFrames(), c.frames);
         EXPECT_EQ(sink.shown, errors({kCannotWrite}));
         EXPECT_EQ(chip().workingWord(48), c.chip48);
-        EXPECT_EQ(image[48], 0x0300);
+        EXPECT_EQ(image[48], c.chip48);
         EXPECT_EQ(eeprom(), (std::vector<std::uint16_t>{0x0100, 0, 0x0001, 0x01C0, 0, 0, 0, 0}));
         adapter().clearFaults();
     }
@@ -287,26 +292,25 @@ TEST_P(ReadFailureTest, ReportsTheReadingAsUnsuccessfulAndWritesOnlyWordsTheChip
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ReadFailureTest,
-    ::testing::Values(
-        ReadFailureCase{"WorkingWordNotReported", {}, {{89, 11, 48}}, 5},
-        // Never write EEPROM word 0 with a value that did not come from it.
-        ReadFailureCase{
-            "StoredWordNotReported", {{0x01, 0x05}, {}}, {{89, 11, 48}, {89, 11, 0}}, 5},
-        ReadFailureCase{
-            "StoredWordNotReportedWithPowerDownOn",
-            {{0x03, 0x05}, {1}, {}, {1}},
-            {{89, 11, 48}, {89, 10, 48, 0x01, 0x05}, {89, 11, 0}, {89, 10, 48, 0x03, 0x05}},
-            5},
-        // The address stored in the EEPROM is kept; the mode goes back where the chip was.
-        ReadFailureCase{"FullReadFailsWithPowerDownOn",
-                        {{0x03, 0x05}, {1}, {0x01, 0x09}, {1}, {}, {1}},
-                        {{89, 11, 48},
-                         {89, 10, 48, 0x01, 0x05},
-                         {89, 11, 0},
-                         {89, 10, 0, 0x01, 0x09},
-                         {87, 18},
-                         {89, 10, 48, 0x03, 0x05}},
-                        9}),
+    ::testing::Values(ReadFailureCase{"WorkingWordNotReported", {}, {{89, 11, 48}}, 5},
+                      // Never write EEPROM word 0 with a value that did not come from it.
+                      ReadFailureCase{"StoredWordNotReported",
+                                      {{0x01, 0x05}, {}},
+                                      {{89, 11, 48}, {89, 11, 0}},
+                                      5},
+                      ReadFailureCase{"StoredWordNotReportedWithPowerDownOn",
+                                      {{0x03, 0x05}, {1}, {}},
+                                      {{89, 11, 48}, {89, 10, 48, 0x01, 0x05}, {89, 11, 0}},
+                                      5},
+                      // The address stored in the EEPROM is kept; the mode stays off in the chip.
+                      ReadFailureCase{"FullReadFailsWithPowerDownOn",
+                                      {{0x03, 0x05}, {1}, {0x01, 0x09}, {1}, {}},
+                                      {{89, 11, 48},
+                                       {89, 10, 48, 0x01, 0x05},
+                                       {89, 11, 0},
+                                       {89, 10, 0, 0x01, 0x09},
+                                       {87, 18}},
+                                      9}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class ScriptedProgTest : public ScriptedReadTest {
@@ -354,7 +358,9 @@ TEST_F(ScriptedProgTest, ARefusedWriteOfThePowerDownModeIsAskedAgainUntilTheChip
 
 // After the EEPROM is verified, the mode goes into EEPROM word 0 and back into the working
 // register; a failure there ends PROG with the mode put back into the working register.
-TEST_F(ScriptedProgTest, AFailureWhileStoringThePowerDownModeIsReportedAndTheModePutBack) {
+// The chip that failed gets no further write; the mirror shows the mode off, as the chip
+// holds it in its working register.
+TEST_F(ScriptedProgTest, AFailureWhileStoringThePowerDownModeIsReportedWithNoFurtherWrite) {
     const struct {
         const char* name;
         std::vector<std::vector<std::uint8_t>> replies;  // after the verification
@@ -375,16 +381,14 @@ TEST_F(ScriptedProgTest, AFailureWhileStoringThePowerDownModeIsReportedAndTheMod
         image[48] = 0x0300;
         replyUntilVerified();
         replies(c.replies);
-        scripted->replyToNextWrite({1});  // the mode put back
 
         window->BtnProgClick();
 
         ByteFrames expected = progUntilVerified();
         expected.insert(expected.end(), c.frames.begin(), c.frames.end());
-        expected.push_back(write(48, 0x0300));
         EXPECT_EQ(scripted->frames(), expected);
         EXPECT_EQ(sink.texts(), std::vector<std::string>{kCannotWrite});
-        EXPECT_EQ(image[48], 0x0300);
+        EXPECT_EQ(image[48], 0x0100);
         EXPECT_FALSE(find<QPushButton>("BtnProg")->isEnabled());
     }
 }
