@@ -15,6 +15,8 @@ std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock,
     for (int address = 0; address < chips; ++address)
         adapter.addChip(static_cast<std::uint8_t>(address));
     adapter.magnet().setSpeed(options.revolutionsPerSecond);
+    adapter.magnet().setEccentricity(options.offCentreCounts, options.offCentrePhaseDeg);
+    adapter.magnet().setAgcRipple(options.tiltAgcLevels);
     return driver;
 }
 
