@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "clock.h"
 #include "simulated_driver.h"
@@ -10,6 +11,11 @@ namespace qe::sim {
 // Fastest turn of the magnet offered, either way: beyond the widest tacho range, to see it
 // saturate.
 inline constexpr double kMaxMagnetSpeedRps = 2500.0;
+
+// Largest mounting errors the command lines take: a magnet a quarter turn off at most, and
+// a ripple over the whole AGC range.
+inline constexpr double kMaxOffCentreCounts = 1024.0;
+inline constexpr double kMaxTiltAgcLevels = 15.0;
 
 // What `--simulate` puts on the desk.
 struct SimulationOptions {
@@ -21,6 +27,13 @@ struct SimulationOptions {
     double offCentrePhaseDeg = 0.0;
     double tiltAgcLevels = 0.0;
 };
+
+struct SimulationOptions;
+// "COUNTS" or "COUNTS,PHASE" (degrees), as --magnet-off-centre takes it; false when the text
+// is not that or out of range, and the options are left as they were.
+bool parseOffCentre(std::string_view text, SimulationOptions& options);
+// AGC levels, as --magnet-tilt takes it.
+bool parseTilt(std::string_view text, SimulationOptions& options);
 
 // One "QE7204 interface" adapter (serial "QE000001") with its chips and a turning magnet.
 std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock,

@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "--magnet-speed takes turns per second from -2500 to 2500, not '2500.5'."},
         RefusedCase{"SimulationWithoutSimulate",
                     {"--chips", "2"},
-                    "--chips and --magnet-speed need --simulate."},
+                    "--chips and the --magnet options need --simulate."},
         RefusedCase{"StrayArgument", {"--simulate", "adapter"}, "Unexpected argument 'adapter'."}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -122,7 +122,7 @@ TEST(ProgramArguments, DriverChoice) {
         {{"--driver", "usb"}, "--driver takes auto|d2xx|tty|libftdi|sim, not 'usb'."},
         {{"--simulate", "--driver", "tty"},
          "--simulate is --driver sim; it cannot go with --driver tty."},
-        {{"--driver", "tty", "--chips", "2"}, "--chips and --magnet-speed need --simulate."},
+        {{"--driver", "tty", "--chips", "2"}, "--chips and the --magnet options need --simulate."},
     };
     for (const auto& [arguments, error] : refused) {
         CommandLine commandLine;
@@ -131,12 +131,51 @@ TEST(ProgramArguments, DriverChoice) {
     }
 }
 
+TEST(ProgramArguments, MagnetMountingErrors) {
+    CommandLine mounted;
+    ASSERT_TRUE(mounted.parse(argumentsOf(
+        {"--simulate", "--magnet-off-centre", "20,90", "--magnet-tilt=3", "--magnet-speed", "1"})))
+        << mounted.error().toStdString();
+    const sim::SimulationOptions& o = mounted.options().simulation;
+    EXPECT_DOUBLE_EQ(o.offCentreCounts, 20.0);
+    EXPECT_DOUBLE_EQ(o.offCentrePhaseDeg, 90.0);
+    EXPECT_DOUBLE_EQ(o.tiltAgcLevels, 3.0);
+
+    CommandLine countsOnly;
+    ASSERT_TRUE(countsOnly.parse(argumentsOf({"--simulate", "--magnet-off-centre=12.5"})));
+    EXPECT_DOUBLE_EQ(countsOnly.options().simulation.offCentreCounts, 12.5);
+    EXPECT_DOUBLE_EQ(countsOnly.options().simulation.offCentrePhaseDeg, 0.0);
+    EXPECT_DOUBLE_EQ(countsOnly.options().simulation.tiltAgcLevels, 0.0);
+
+    const char* offCentreError =
+        "--magnet-off-centre takes COUNTS from 0 to 1024, optionally followed by ,PHASE in "
+        "degrees, not '%1'.";
+    const std::pair<std::vector<const char*>, QString> refused[] = {
+        {{"--simulate", "--magnet-off-centre", "-1"}, QString(offCentreError).arg("-1")},
+        {{"--simulate", "--magnet-off-centre", "1025"}, QString(offCentreError).arg("1025")},
+        {{"--simulate", "--magnet-off-centre", "20,"}, QString(offCentreError).arg("20,")},
+        {{"--simulate", "--magnet-off-centre", "20,east"}, QString(offCentreError).arg("20,east")},
+        {{"--simulate", "--magnet-off-centre", "nan"}, QString(offCentreError).arg("nan")},
+        {{"--simulate", "--magnet-tilt", "16"},
+         "--magnet-tilt takes AGC levels from 0 to 15, not '16'."},
+        {{"--simulate", "--magnet-tilt", "1 "},
+         "--magnet-tilt takes AGC levels from 0 to 15, not '1 '."},
+        {{"--magnet-tilt", "3"}, "--chips and the --magnet options need --simulate."},
+    };
+    for (const auto& [arguments, error] : refused) {
+        CommandLine commandLine;
+        EXPECT_FALSE(commandLine.parse(argumentsOf(arguments)));
+        EXPECT_EQ(commandLine.error(), error);
+    }
+}
+
 TEST(ProgramArguments, HelpAndVersionAreNoted) {
     CommandLine help;
     ASSERT_TRUE(help.parse(argumentsOf({"--help"})));
     EXPECT_TRUE(help.helpRequested());
-    for (const char* listed : {"--simulate", "--chips <N>", "--magnet-speed <RPS>", "--version",
-                               "--driver <auto|d2xx|tty|libftdi|sim>"})
+    for (const char* listed : {"--simulate", "--chips <N>", "--magnet-speed <RPS>",
+                               "--magnet-off-centre <COUNTS[,PHASE]>", "--magnet-tilt <LEVELS>",
+                               "--version", "--driver <auto|d2xx|tty|libftdi|sim>"})
         EXPECT_TRUE(help.helpText().contains(QString::fromUtf8(listed))) << listed;
 
     CommandLine version;

@@ -32,13 +32,25 @@ CommandLine::CommandLine()
                    QStringLiteral("With --simulate: turns of the magnet per second, negative for "
                                   "the other direction, 0 to stand still (default %1).")
                        .arg(sim::SimulationOptions{}.revolutionsPerSecond),
-                   QStringLiteral("RPS")) {
+                   QStringLiteral("RPS")),
+      magnetOffCentre_(QStringLiteral("magnet-off-centre"),
+                       QStringLiteral("With --simulate: the magnet off-centre by COUNTS (0 to %1), "
+                                      "its error once per turn at PHASE degrees (default 0).")
+                           .arg(sim::kMaxOffCentreCounts),
+                       QStringLiteral("COUNTS[,PHASE]")),
+      magnetTilt_(QStringLiteral("magnet-tilt"),
+                  QStringLiteral("With --simulate: the magnet tilted, its AGC rippling once per "
+                                 "turn by LEVELS (0 to %1).")
+                      .arg(sim::kMaxTiltAgcLevels),
+                  QStringLiteral("LEVELS")) {
     parser_.setApplicationDescription(QStringLiteral(
         "Configures and watches the QE7204 magnetic rotary encoder through its USB adapter."));
     parser_.addOption(driver_);
     parser_.addOption(simulate_);
     parser_.addOption(chips_);
     parser_.addOption(magnetSpeed_);
+    parser_.addOption(magnetOffCentre_);
+    parser_.addOption(magnetTilt_);
 }
 
 bool CommandLine::parse(const QStringList& arguments) {
@@ -79,9 +91,10 @@ bool CommandLine::readDriverChoice() {
 }
 
 bool CommandLine::readSimulationOptions() {
-    const bool simulationSet = parser_.isSet(chips_) || parser_.isSet(magnetSpeed_);
+    const bool simulationSet = parser_.isSet(chips_) || parser_.isSet(magnetSpeed_) ||
+                               parser_.isSet(magnetOffCentre_) || parser_.isSet(magnetTilt_);
     if (simulationSet && !options_.simulate) {
-        error_ = QStringLiteral("--chips and --magnet-speed need --simulate.");
+        error_ = QStringLiteral("--chips and the --magnet options need --simulate.");
         return false;
     }
     if (parser_.isSet(chips_)) {
@@ -107,6 +120,22 @@ bool CommandLine::readSimulationOptions() {
             return false;
         }
         options_.simulation.revolutionsPerSecond = speed;
+    }
+    if (parser_.isSet(magnetOffCentre_) &&
+        !sim::parseOffCentre(parser_.value(magnetOffCentre_).toStdString(), options_.simulation)) {
+        error_ = QStringLiteral(
+                     "--magnet-off-centre takes COUNTS from 0 to %1, optionally "
+                     "followed by ,PHASE in degrees, not '%2'.")
+                     .arg(sim::kMaxOffCentreCounts)
+                     .arg(parser_.value(magnetOffCentre_));
+        return false;
+    }
+    if (parser_.isSet(magnetTilt_) &&
+        !sim::parseTilt(parser_.value(magnetTilt_).toStdString(), options_.simulation)) {
+        error_ = QStringLiteral("--magnet-tilt takes AGC levels from 0 to %1, not '%2'.")
+                     .arg(sim::kMaxTiltAgcLevels)
+                     .arg(parser_.value(magnetTilt_));
+        return false;
     }
     return true;
 }

@@ -51,6 +51,8 @@ private:
     QCommandLineOption simulate_;
     QCommandLineOption chips_;
     QCommandLineOption magnetSpeed_;
+    QCommandLineOption magnetOffCentre_;
+    QCommandLineOption magnetTilt_;
     ProgramOptions options_;
     QString error_;
 };
