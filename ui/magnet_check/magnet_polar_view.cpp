@@ -19,15 +19,15 @@ constexpr double kSmallestErrorRange = 1.0;  // counts either way, so a perfect 
 QValueAxis* angleAxis() {
     auto* axis = new QValueAxis;
     axis->setRange(0, 360);
-    axis->setTickCount(9);  // every 45 degrees
-    axis->setLabelFormat(QStringLiteral("%.0f\u00B0"));
+    axis->setTickCount(9);                         // every 45 degrees
+    axis->setLabelFormat(QStringLiteral("%.0f"));  // degrees; the format takes no degree sign
     return axis;
 }
 
 // One chart with one series of points on an angle and a radius axis; the chart view owns
 // both.
-QScatterSeries* addChart(QHBoxLayout* layout, const QString& title, const QString& unit,
-                         QColor colour, QValueAxis* radius) {
+QScatterSeries* addChart(QHBoxLayout* layout, const QString& title, QColor colour,
+                         QValueAxis* radius) {
     auto* chart = new QPolarChart;
     chart->setTitle(title);
     chart->legend()->hide();
@@ -38,7 +38,6 @@ QScatterSeries* addChart(QHBoxLayout* layout, const QString& title, const QStrin
     series->setBorderColor(colour);
     chart->addSeries(series);
     chart->addAxis(angleAxis(), QPolarChart::PolarOrientationAngular);
-    radius->setTitleText(unit);
     chart->addAxis(radius, QPolarChart::PolarOrientationRadial);
     for (QAbstractAxis* axis : chart->axes()) series->attachAxis(axis);
     auto* view = new QChartView(chart);
@@ -57,10 +56,9 @@ MagnetPolarView::MagnetPolarView(QWidget* parent) : QWidget(parent), errorRadius
     agcRadius->setRange(0, kAgcLevels);
     agcRadius->setTickCount(5);
     agcRadius->setLabelFormat(QStringLiteral("%.0f"));
-    agc_ = addChart(layout, tr("AGC"), tr("level"), QColor(0, 110, 200), agcRadius);
+    agc_ = addChart(layout, tr("AGC level"), QColor(0, 110, 200), agcRadius);
     errorRadius_->setLabelFormat(QStringLiteral("%.0f"));
-    error_ =
-        addChart(layout, tr("Position error"), tr("counts"), QColor(200, 40, 40), errorRadius_);
+    error_ = addChart(layout, tr("Position error in counts"), QColor(200, 40, 40), errorRadius_);
     clear();
 }
 
