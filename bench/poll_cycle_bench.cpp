@@ -1,78 +1,30 @@
 // What watching the chip costs: the main window's real poll cycle with continuous refresh on
-// the simulated adapter (16 ms USB latency) and the real clock, in an offscreen event loop.
+// the simulated adapter (16 ms USB latency) and the real clock, in an offscreen event loop,
+// with the analogue panel closed or open.
 #include <benchmark/benchmark.h>
 #include <QApplication>
-#include <QEventLoop>
-#include <QTemporaryDir>
-#include <QTimer>
+#include <QDir>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <string>
 
-#include "adapter_link.h"
-#include "chip_connection.h"
-#include "chip_session.h"
-#include "clock.h"
+#include "analogue_panel.h"
+#include "bench_support.h"
 #include "main_window.h"
-#include "message_sink.h"
-#include "microsecond_delay.h"
-#include "register_map.h"
-#include "screen_saver.h"
-#include "simulation.h"
 
 namespace {
 
+using qe::bench::nowSeconds;
+using qe::bench::ProcessUsage;
+using qe::bench::runEventLoopFor;
+using qe::bench::Tool;
+
 constexpr double kPollPauseMs = 50.0;
 constexpr int kWarmUpMs = 1500;  // start-up reads every setting; not part of watching
-constexpr int kWatchMs = 5000;
+constexpr int kWatchMs = 10000;
 constexpr int kReplySamples = 20;
-
-// Counts boxes instead of showing them: a modal box would stop the loop being measured.
-class CountingSink final : public qe::MessageSink {
-public:
-    void show(qe::MessageKind, const std::string&) override { ++shown; }
-    int shown = 0;
-};
-
-double processCpuSeconds() {
-    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-}
-
-double nowSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-void runEventLoopFor(int milliseconds) {
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// The simulated desk and the tool over it, wired as main() wires them.
-struct Tool {
-    explicit Tool(const qe::sim::SimulationOptions& options)
-        : simulation(qe::sim::makeDefaultSimulation(clock, options)),
-          link(*simulation, clock, sink, image),
-          connection(link, session,
-                     iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()) {}
-
-    QTemporaryDir iniFolder;  // nothing remembered between runs
-
-    qe::SystemClock clock;
-    std::unique_ptr<qe::sim::SimulatedDriver> simulation;
-    CountingSink sink;
-    qe::RegisterImage image{};
-    qe::AdapterLink link;
-    qe::chip::ChipSession session{link};
-    qe::chip::ChipConnection connection;
-    qe::MicrosecondDelay delay{clock};
-    qe::DesktopScreenSaver screenSaver;
-};
 
 // Mean time of one ReadOutputRegisters exchange, in ms.
 double meanReplyMs(qe::chip::ChipSession& session, int samples) {
@@ -91,14 +43,25 @@ std::int64_t readoutsBetween(const qe::sim::Transcript& transcript, std::uint8_t
         });
 }
 
-// With the adapter's latency (arg 1) the figures are the tool's; without it (arg 0) they
-// show what the tick itself costs, apart from waiting for replies.
+// latency:1 has the adapter's 16 ms latency, the tool's figures; latency:0 answers at once and
+// shows what the tick itself costs. panel:1 opens the analogue panel ("Show Display"), whose
+// needle then turns with the simulated magnet. looks:1 awaits replies by looking at the queue
+// every 0.2 ms, as drivers without arrival events do, for comparison.
 void BM_ContinuousRefresh(benchmark::State& state) {
     for (auto _ : state) {
-        Tool tool(qe::sim::SimulationOptions{.instantReplies = state.range(0) == 0});
+        Tool tool(qe::sim::SimulationOptions{.instantReplies = state.range(0) == 0},
+                  state.range(2) != 0);
         qe::ui::MainWindow window(tool.session, tool.connection, tool.delay, tool.screenSaver);
+        std::unique_ptr<qe::ui::AnaloguePanel> panel;
+        if (state.range(1) != 0) {
+            panel = std::make_unique<qe::ui::AnaloguePanel>(window, tool.connection, tool.sink,
+                                                            tool.session.derived());
+            window.setAnaloguePanel(panel.get());
+        }
         window.startPolling();
         window.show();
+        // Shown as by "Show Display"; the poll cycle then keeps the box checked.
+        if (panel) panel->setPanelVisible(true);
         runEventLoopFor(kWarmUpMs);
 
         // The cycle is held while the reply time is measured: the loop is not running.
@@ -106,26 +69,34 @@ void BM_ContinuousRefresh(benchmark::State& state) {
 
         const std::int64_t fromNs = tool.clock.nowNs();
         const double wallStart = nowSeconds();
-        const double cpuStart = processCpuSeconds();
+        const ProcessUsage before = ProcessUsage::now();
         runEventLoopFor(kWatchMs);
-        const double cpu = processCpuSeconds() - cpuStart;
+        const ProcessUsage after = ProcessUsage::now();
         const double wall = nowSeconds() - wallStart;
         const std::int64_t toNs = tool.clock.nowNs();
 
         const auto readouts = static_cast<double>(readoutsBetween(
             tool.simulation->transcript(), tool.session.chipAddress(), fromNs, toNs));
+        const double expected = 1000.0 / (kPollPauseMs + replyMs);
         state.counters["readouts_per_s"] = readouts / wall;
-        state.counters["expected_per_s"] = 1000.0 / (kPollPauseMs + replyMs);
+        state.counters["expected_per_s"] = expected;
+        state.counters["readouts_percent"] = 100.0 * readouts / wall / expected;
         state.counters["reply_ms"] = replyMs;
-        state.counters["cpu_percent"] = 100.0 * cpu / wall;
+        state.counters["cpu_percent"] = 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall;
+        state.counters["wakeups_per_s"] =
+            static_cast<double>(after.contextSwitches - before.contextSwitches) / wall;
+        state.counters["panel_shown"] = panel && panel->isPanelVisible() ? 1 : 0;
         state.counters["message_boxes"] = tool.sink.shown;
         window.close();
     }
 }
 BENCHMARK(BM_ContinuousRefresh)
-    ->ArgName("latency")
-    ->Arg(1)
-    ->Arg(0)
+    ->ArgNames({"latency", "panel", "looks"})
+    ->Args({1, 0, 0})
+    ->Args({1, 1, 0})
+    ->Args({1, 0, 1})
+    ->Args({1, 1, 1})
+    ->Args({0, 0, 0})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
@@ -140,10 +111,10 @@ void BM_ReadOutputRegisters(benchmark::State& state) {
         return;
     }
     std::int64_t failed = 0;
-    const double cpuStart = processCpuSeconds();
+    const double cpuStart = ProcessUsage::now().cpuSeconds;
     for (auto _ : state)
         if (!tool.session.readOutputs().ok()) ++failed;
-    const double cpu = processCpuSeconds() - cpuStart;
+    const double cpu = ProcessUsage::now().cpuSeconds - cpuStart;
     state.counters["failed"] = static_cast<double>(failed);
     state.counters["cpu_ms_per_readout"] =
         benchmark::Counter(cpu * 1000.0, benchmark::Counter::kAvgIterations);
@@ -159,6 +130,8 @@ BENCHMARK(BM_ReadOutputRegisters)
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The panel finds its dial and needle images in the current directory.
+    QDir::setCurrent(QStringLiteral(QE7204_ASSETS_DIR));
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
