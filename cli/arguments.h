@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qe::cli {
+
+// The options that hold for every command; they come before the command's name.
+struct GlobalOptions {
+    bool simulate = false;
+    std::string serial;  // empty: the first free adapter
+    std::optional<int> address;
+    bool json = false;
+    bool trace = false;
+    std::string driver;  // empty: the default driver
+    // The simulated bench (with --simulate).
+    std::string simState;  // file that keeps the simulated chips from one run to the next
+    std::optional<int> simChips;
+    std::optional<double> magnetSpeed;
+};
+
+struct Arguments {
+    GlobalOptions options;
+    bool help = false;
+    bool version = false;
+    std::string command;            // empty with --help or --version alone
+    std::vector<std::string> rest;  // the command's own arguments
+};
+
+// Splits the program's arguments (without the program name) into the global options,
+// the command and its arguments. On a mistake returns the one-line reason.
+struct ParsedArguments {
+    Arguments arguments;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+ParsedArguments parseArguments(const std::vector<std::string>& args);
+
+// The highest number of simulated chips that --chips accepts.
+inline constexpr int kMaxSimulatedChips = 4;
+
+// Whole numbers as typed on a command line: decimal, or hexadecimal after "0x".
+std::optional<long long> parseInteger(const std::string& text);
+
+}  // namespace qe::cli

@@ -1,0 +1,103 @@
+#include "exit_status.h"
+
+#include "command.h"
+
+namespace qe::cli {
+
+int Invocation::fail(const std::string& reason) const {
+    environment.err << "qe7204ctl: " << reason << '\n';
+    return kExitFailure;
+}
+
+std::string expectNoArguments(const std::vector<std::string>& args) {
+    return args.empty() ? std::string() : "unexpected argument '" + args.front() + "'";
+}
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> table{
+        {"list", "list",
+         "List the attached QE7204 adapters: serial number, open or free, description.",
+         "Lists every FTDI device whose description holds \"QE7204 interface\", one per line:\n"
+         "serial number, \"free\" or \"open\" (taken by another program) and the description.\n"
+         "Exits with 1 when there is none. Does not open an adapter.",
+         prepareList},
+        {"scan", "scan", "Switch the chip supply on and list the chip addresses on the bus.",
+         "Opens the adapter, switches the chip supply on as the tool does at start-up and\n"
+         "scans the bus: one chip address per line. Several chips are listed, not refused.\n"
+         "Exits with 1 when no chip answers.",
+         prepareScan},
+        {"power", "power on|off", "Switch the chip supply on or off.",
+         "\"power on\" switches the supply on, scans the bus and, when one chip answers, reads\n"
+         "its registers, as the \"Power ON\" button does. \"power off\" switches it off. Every\n"
+         "other command switches the supply on and leaves it on.",
+         preparePower},
+        {"show", "show", "Show every field of the working registers beside its EEPROM copy.",
+         "Reads all registers and lists each field of the working registers 48..51 by name,\n"
+         "with its value as the settings panel shows it, beside the same field in the EEPROM\n"
+         "words 0..3; then the raw working words 48..55 beside EEPROM words 0..7. Lines whose\n"
+         "two sides differ start with '*'.",
+         prepareShow},
+        {"get", "get [--value] FIELD", "Print one field of the working registers.",
+         "Prints the field as the settings panel shows it (\"1024\", \"Tacho\"), or with\n"
+         "--value its number in the register. FIELD is a field name in any letter case.",
+         prepareGet},
+        {"set", "set FIELD=VALUE...", "Change fields of the working registers.",
+         "Each change is written at once, in the order given, by read-modify-write; the EEPROM\n"
+         "keeps its words until prog. VALUE is one of the panel's texts (Res=1024, Sth=16,\n"
+         "Dact=Tacho, Dac=90) or the field's raw value (Pdtr=2, UVW=0x1). ADDR, Zin and Hyst\n"
+         "take numbers, as the address, zero and hysteresis commands do. Every value is\n"
+         "checked before the first one is written. Stops at the first change the chip refuses.",
+         prepareSet},
+        {"address", "address N", "Give the chip a new bus address (0..127).",
+         "Writes the address into the working register 48; the chip answers at it at once.\n"
+         "Run prog to keep it over a power cycle.",
+         prepareAddress},
+        {"zero", "zero N|--current",
+         "Set the zero position (0..4095), or make the current position zero.",
+         "\"zero N\" writes N as the zero position; \"zero --current\" takes the absolute\n"
+         "position the chip reports now.",
+         prepareZero},
+        {"hysteresis", "hysteresis N", "Set the digital hysteresis (0..127 counts of 4096).", "",
+         prepareHysteresis},
+        {"prog", "prog", "Store the working settings in the EEPROM and verify them.",
+         "Writes working words 48..51 into EEPROM words 0..3, reads all registers back and\n"
+         "compares EEPROM words 0..7 with working words 48..55, as PROG does. Exits with 1\n"
+         "when a write is refused or the comparison finds a difference.",
+         prepareProg},
+        {"read-eeprom", "read-eeprom",
+         "Bring the settings stored in the EEPROM back, as READ does.",
+         "The chip is followed to the address stored in its EEPROM and all registers are read.",
+         prepareReadEeprom},
+        {"save", "save FILE.qcf", "Save the chip's working words 48..55 into a configuration file.",
+         "", prepareSave},
+        {"load", "load FILE.qcf", "Write a configuration file into the chip's working registers.",
+         "The file is read first; a file that cannot be read leaves the chip untouched. Words\n"
+         "the file does not hold (a short file) are written back as the chip had them. The\n"
+         "EEPROM keeps its words until prog.",
+         prepareLoad},
+        {"decode", "decode FILE.qcf", "Show every field held in a configuration file.",
+         "Needs no adapter.", prepareDecode},
+        {"diff", "diff FILE.qcf [FILE2.qcf]",
+         "Compare a configuration file with the chip, or two files.",
+         "Prints the fields and words that differ. Exits with 0 when there is none and with 3\n"
+         "when there are. With one file the chip's working registers are read; words a short\n"
+         "file lacks count as the chip's, as load would leave them.",
+         prepareDiff},
+        {"watch", "watch [--interval MS] [--count N] [--csv FILE|-]", "Log the live readout.",
+         "Reads the output registers every 50 ms (--interval), N times (--count; default until\n"
+         "Ctrl-C) and prints position, speed, magnet status and AGC level, one line per\n"
+         "reading (one JSON object per line with --json). --csv writes the readings to FILE\n"
+         "(- for standard output) with a header line and ISO-8601 time stamps. Ctrl-C stops\n"
+         "it cleanly; what was read is flushed.",
+         prepareWatch},
+    };
+    return table;
+}
+
+const Command* findCommand(std::string_view name) {
+    for (const Command& command : commands())
+        if (name == command.name) return &command;
+    return nullptr;
+}
+
+}  // namespace qe::cli

@@ -1,0 +1,233 @@
+// watch: the live readout, logged.
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+
+#include "command.h"
+#include "readout.h"
+#include "readout_csv_writer.h"
+#include "readout_sample.h"
+#include "recording_output.h"
+#include "register_map.h"
+#include "stream_recording_output.h"
+
+namespace qe::cli {
+
+namespace {
+
+constexpr int kDefaultIntervalMs = 50;  // the window's poll period
+constexpr long long kMaxIntervalMs = 24LL * 3600 * 1000;
+constexpr long long kMaxCount = 1LL << 40;
+// Ctrl-C is looked at this often while waiting for the next reading.
+constexpr std::int64_t kStopLookNs = 20'000'000;
+
+struct WatchOptions {
+    int intervalMs = kDefaultIntervalMs;
+    std::optional<long long> count;
+    std::optional<std::string> csv;  // "-": standard output
+};
+
+// Where the readings go.
+class ReadingLog {
+public:
+    virtual ~ReadingLog() = default;
+    // False when the log cannot take more.
+    virtual bool reading(const chip::ReadoutSample& sample) = 0;
+    virtual bool gap(chip::WallTime time) = 0;
+    // The reason when the log could not be completed, else empty.
+    virtual std::string finish(long long readings) = 0;
+};
+
+// One line per reading on standard output: the window's texts separated by tabs, or one
+// JSON object.
+class LineLog final : public ReadingLog {
+public:
+    explicit LineLog(Output& output) : output_(output) {}
+
+    bool reading(const chip::ReadoutSample& sample) override {
+        const chip::Readout& r = sample.readout;
+        const std::string time = chip::isoTimeText(sample.wallTime);
+        if (output_.json())
+            output_.jsonLine({{"time", jsonText(time)},
+                              {"ok", true},
+                              {"counts", r.counts},
+                              {"resolution", sample.resolutionCounts},
+                              {"degrees", r.degrees},
+                              {"absolute", r.absolute},
+                              {"hz", r.hertz},
+                              {"rpm", r.rpm},
+                              {"magnetStatus", r.magnetStatus},
+                              {"magnet", jsonText(chip::magnetStatusText(r.magnetStatus))},
+                              {"agcPercent", r.agcPercent},
+                              {"relPosAlarm", r.relPosAlarm},
+                              {"absPosAlarm", r.absPosAlarm},
+                              {"tachoAlarm", r.tachoAlarm}});
+        else
+            output_.line(time + "\t" + chip::countsText(r) + "\t" + chip::degreesText(r) + "\t" +
+                         chip::absoluteText(r) + "\t" + chip::tachoText(r) + "\t" +
+                         chip::magnetStatusText(r.magnetStatus) + "\t" + chip::agcText(r));
+        output_.flush();
+        return bool(output_.stream());
+    }
+
+    // A reading without a reply shows as the window shows it: "...".
+    bool gap(chip::WallTime time) override {
+        const std::string text = chip::isoTimeText(time);
+        if (output_.json())
+            output_.jsonLine({{"time", jsonText(text)}, {"ok", false}});
+        else
+            output_.line(text + "\t...");
+        output_.flush();
+        return bool(output_.stream());
+    }
+
+    std::string finish(long long) override {
+        output_.flush();
+        return output_.stream() ? std::string() : "standard output cannot be written";
+    }
+
+private:
+    Output& output_;
+};
+
+// The recording's CSV: a comment line, the column names, one row per reading; a reading
+// without a reply is a gap in the rows.
+class CsvLog final : public ReadingLog {
+public:
+    CsvLog(std::unique_ptr<chip::RecordingOutput> file, std::string path, Output& output)
+        : writer_(std::move(file)), path_(std::move(path)), output_(output) {}
+
+    bool start(const chip::RecordingSource& source) { return writer_.start(source); }
+    bool reading(const chip::ReadoutSample& sample) override { return writer_.append(sample); }
+    bool gap(chip::WallTime) override { return !writer_.failed(); }
+
+    std::string finish(long long readings) override {
+        if (!writer_.finish()) return path_ + ": " + writer_.error();
+        if (path_ == "-") return {};
+        const auto rows = static_cast<long long>(writer_.rowCount());
+        if (output_.json())
+            output_.document({{"csv", jsonText(path_)}, {"readings", readings}, {"rows", rows}});
+        else
+            output_.line(std::to_string(rows) + " readouts written to " + path_);
+        return {};
+    }
+
+    const std::string& error() const { return writer_.error(); }
+
+private:
+    chip::ReadoutCsvWriter writer_;
+    std::string path_;
+    Output& output_;
+};
+
+chip::DerivedValues derivedFrom(const RegisterImage& image) {
+    chip::DerivedValues derived;
+    chip::updateDerived(derived, chip::Derived::Resolution,
+                        chip::fieldValue(image, chip::fields::Res));
+    chip::updateDerived(derived, chip::Derived::TachoRange,
+                        chip::fieldValue(image, chip::fields::Sth));
+    return derived;
+}
+
+// Waits until `deadlineNs` on the environment's clock, in steps short enough for Ctrl-C.
+void waitUntil(Environment& environment, std::int64_t deadlineNs) {
+    Clock& clock = environment.clock;
+    for (std::int64_t now = clock.nowNs(); now < deadlineNs && !environment.stopRequested;
+         now = clock.nowNs())
+        clock.sleepNs(std::min(deadlineNs - now, kStopLookNs));
+}
+
+std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& options,
+                                    std::string& error) {
+    if (!options.csv) return std::make_unique<LineLog>(call.output);
+    std::unique_ptr<chip::RecordingOutput> file;
+    if (*options.csv == "-") {
+        file = std::make_unique<StreamRecordingOutput>(call.output.stream());
+    } else {
+        file = chip::RecordingFile::create(*options.csv, error);
+        if (!file) {
+            error = *options.csv + ": " + error;
+            return nullptr;
+        }
+    }
+    auto log = std::make_unique<CsvLog>(std::move(file), *options.csv, call.output);
+    Bench& bench = *call.bench;
+    if (!log->start({bench.session().chipAddress(), bench.adapterSerial()})) {
+        error = *options.csv + ": " + log->error();
+        return nullptr;
+    }
+    return log;
+}
+
+int runWatch(Invocation& call, const WatchOptions& options) {
+    Bench& bench = *call.bench;
+    chip::ChipSession& session = bench.session();
+    Environment& environment = call.environment;
+    std::string error;
+    const std::unique_ptr<ReadingLog> log = openLog(call, options, error);
+    if (!log) return call.fail(error);
+
+    const chip::DerivedValues derived = derivedFrom(session.image());
+    const std::int64_t intervalNs = static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
+    long long readings = 0;
+    std::int64_t next = environment.clock.nowNs();
+    bool logging = true;
+    while (logging && !environment.stopRequested && (!options.count || readings < *options.count)) {
+        waitUntil(environment, next);
+        if (environment.stopRequested) break;
+        next = std::max(next + intervalNs, environment.clock.nowNs());
+        const chip::Result read = session.readOutputs();
+        const auto now = std::chrono::system_clock::now();
+        ++readings;
+        if (read.ok()) {
+            logging = log->reading(chip::makeReadoutSample(session.image(), derived,
+                                                           environment.clock.nowNs(), now));
+        } else if (!bench.link().CheckConnection()) {
+            if (std::string unwritten = log->finish(readings); !unwritten.empty())
+                call.fail(unwritten);
+            return call.fail("the adapter stopped answering");
+        } else {
+            logging = log->gap(now);
+        }
+    }
+    bench.messages().clear();  // a reading without a reply is a line of the log, not a message
+    if (std::string unwritten = log->finish(readings); !unwritten.empty())
+        return call.fail(unwritten);
+    return kExitSuccess;
+}
+
+}  // namespace
+
+PreparedCommand prepareWatch(const std::vector<std::string>& args) {
+    WatchOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) return std::nullopt;
+            return args[++i];
+        };
+        if (arg == "--interval" || arg == "--count") {
+            const auto text = value();
+            const auto number = text ? parseInteger(*text) : std::nullopt;
+            const long long maximum = arg == "--interval" ? kMaxIntervalMs : kMaxCount;
+            if (!number || *number < 1 || *number > maximum)
+                return PreparedCommand::usage(arg + " takes a whole number from 1 to " +
+                                              std::to_string(maximum) +
+                                              (text ? ", not '" + *text + "'" : ""));
+            if (arg == "--interval")
+                options.intervalMs = static_cast<int>(*number);
+            else
+                options.count = *number;
+        } else if (arg == "--csv") {
+            options.csv = value();
+            if (!options.csv || options.csv->empty())
+                return PreparedCommand::usage("--csv takes a file name, or - for standard output");
+        } else {
+            return PreparedCommand::usage("watch does not take '" + arg + "'");
+        }
+    }
+    return {{}, Needs::Chip, [options](Invocation& call) { return runWatch(call, options); }};
+}
+
+}  // namespace qe::cli

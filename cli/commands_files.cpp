@@ -1,0 +1,145 @@
+// save, load, decode, diff, prog, read-eeprom: configuration files and the EEPROM.
+
+#include "command.h"
+#include "configuration_reader.h"
+#include "configuration_view.h"
+#include "exit_status.h"
+
+namespace qe::cli {
+
+namespace {
+
+std::string orDefault(const std::string& reason, const std::string& fallback) {
+    return reason.empty() ? fallback : reason;
+}
+
+int reportDone(Invocation& call, const std::string& text, QJsonObject json) {
+    if (call.output.json())
+        call.output.document(json);
+    else
+        call.output.line(text);
+    return kExitSuccess;
+}
+
+// Words a short file lacks stay as the chip has them when the file is loaded.
+ConfigurationWords asLoaded(ConfigurationWords file, const ConfigurationWords& chip) {
+    for (std::size_t i = 0; i < file.size(); ++i)
+        if (!file[i]) file[i] = chip[i];
+    return file;
+}
+
+int printDifferences(Invocation& call, const ConfigurationWords& left, const std::string& leftName,
+                     const ConfigurationWords& right, const std::string& rightName) {
+    const auto rows = configurationRows(left, right);
+    const bool identical =
+        std::none_of(rows.begin(), rows.end(), [](const auto& row) { return row.differs; });
+    if (call.output.json()) {
+        QJsonObject document = configurationJson(rows, "left", "right");
+        document.insert("left", jsonText(leftName));
+        document.insert("right", jsonText(rightName));
+        document.insert("identical", identical);
+        call.output.document(document);
+    } else if (!identical) {
+        printConfiguration(call.output, rows, {"FIELD", leftName, rightName}, true);
+    }
+    return identical ? kExitSuccess : kExitDifferences;
+}
+
+PreparedCommand prepareWithFile(const std::vector<std::string>& args, const char* command,
+                                Needs needs,
+                                std::function<int(Invocation&, const std::string&)> run) {
+    if (args.size() != 1)
+        return PreparedCommand::usage(std::string(command) + " takes one file name");
+    const std::string path = args[0];
+    return {{}, needs, [path, run](Invocation& call) { return run(call, path); }};
+}
+
+}  // namespace
+
+PreparedCommand prepareSave(const std::vector<std::string>& args) {
+    return prepareWithFile(
+        args, "save", Needs::Chip, [](Invocation& call, const std::string& path) {
+            const chip::Result saved = call.bench->session().saveFile(path);
+            if (!saved.ok()) return call.fail(path + ": " + orDefault(saved.reason, "not saved"));
+            return reportDone(call, "saved " + path, {{"saved", jsonText(path)}});
+        });
+}
+
+PreparedCommand prepareLoad(const std::vector<std::string>& args) {
+    if (args.size() != 1) return PreparedCommand::usage("load takes one file name");
+    const std::string path = args[0];
+    if (const ConfigurationFileContent file = readConfigurationFile(path); !file.ok())
+        return PreparedCommand::fileFault(file.error);
+    return {{}, Needs::Chip, [path](Invocation& call) {
+                chip::ChipSession& session = call.bench->session();
+                if (chip::Result read = session.loadFile(path); !read.ok())
+                    return call.fail(path + ": " + orDefault(read.reason, "not read"));
+                if (chip::Result written = session.writeLoadedWords(); !written.ok())
+                    return call.fail(
+                        orDefault(written.reason, "the chip did not take every word of " + path));
+                return reportDone(call,
+                                  "loaded " + path + " into the chip at address " +
+                                      std::to_string(session.chipAddress()),
+                                  {{"loaded", jsonText(path)}, {"chip", session.chipAddress()}});
+            }};
+}
+
+PreparedCommand prepareDecode(const std::vector<std::string>& args) {
+    return prepareWithFile(args, "decode", Needs::Nothing,
+                           [](Invocation& call, const std::string& path) {
+                               const ConfigurationFileContent file = readConfigurationFile(path);
+                               if (!file.ok()) return call.fail(file.error);
+                               const auto rows = configurationRows(file.words);
+                               if (call.output.json())
+                                   call.output.document(configurationJson(rows, "file"));
+                               else
+                                   printConfiguration(call.output, rows, {"FIELD", "VALUE"}, false);
+                               return int{kExitSuccess};
+                           });
+}
+
+PreparedCommand prepareDiff(const std::vector<std::string>& args) {
+    if (args.empty() || args.size() > 2)
+        return PreparedCommand::usage("diff takes one or two file names");
+    std::vector<ConfigurationWords> files;
+    for (const std::string& path : args) {
+        const ConfigurationFileContent file = readConfigurationFile(path);
+        if (!file.ok()) return PreparedCommand::fileFault(file.error);
+        files.push_back(file.words);
+    }
+    const std::vector<std::string> paths = args;
+    if (files.size() == 2)
+        return {{}, Needs::Nothing, [paths, files](Invocation& call) {
+                    return printDifferences(call, files[0], paths[0], files[1], paths[1]);
+                }};
+    return {{}, Needs::Chip, [paths, files](Invocation& call) {
+                const ConfigurationWords chip = workingWords(call.bench->session().image());
+                return printDifferences(call, asLoaded(files[0], chip), paths[0], chip, "chip");
+            }};
+}
+
+PreparedCommand prepareProg(const std::vector<std::string>& args) {
+    if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
+    return {{}, Needs::Chip, [](Invocation& call) {
+                const chip::Result programmed = call.bench->session().programEeprom();
+                if (!programmed.ok())
+                    return call.fail(orDefault(programmed.reason, "the EEPROM was not programmed"));
+                return reportDone(call, "EEPROM programmed and verified",
+                                  {{"programmed", true}, {"verified", true}});
+            }};
+}
+
+PreparedCommand prepareReadEeprom(const std::vector<std::string>& args) {
+    if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
+    return {{}, Needs::Chip, [](Invocation& call) {
+                chip::ChipSession& session = call.bench->session();
+                const chip::Result read = session.readEeprom();
+                if (!read.ok()) return call.fail(orDefault(read.reason, "the EEPROM was not read"));
+                return reportDone(call,
+                                  "settings read from the EEPROM; chip at address " +
+                                      std::to_string(session.chipAddress()),
+                                  {{"chip", session.chipAddress()}});
+            }};
+}
+
+}  // namespace qe::cli

@@ -1,0 +1,168 @@
+// show, get, set, address, zero, hysteresis: the working registers.
+
+#include "command.h"
+#include "configuration_view.h"
+#include "exit_status.h"
+
+namespace qe::cli {
+
+namespace {
+
+struct Change {
+    const WorkingField* field;
+    FieldChoice choice;
+};
+
+// Writes one change through the chip core, as the panel's control for the field does.
+chip::Result apply(chip::ChipSession& session, const Change& change) {
+    switch (change.field->kind) {
+        case FieldKind::Setting:
+            return session.changeSetting(*change.field->group, change.choice.item);
+        case FieldKind::Address: {
+            const auto checked = session.checkAddress(std::to_string(change.choice.value));
+            if (!checked.ok()) return checked.result;
+            return session.setAddress(checked.value);
+        }
+        case FieldKind::ZeroPosition:
+            return session.presetZero(std::to_string(change.choice.value));
+        case FieldKind::Hysteresis:
+            return session.setHysteresis(change.choice.item);
+        case FieldKind::ReadOnly:
+            break;
+    }
+    return chip::Result::failed(chip::Outcome::InputRefused,
+                                std::string(change.field->name) + " is never changed");
+}
+
+// Prints the fields changed as the chip now holds them.
+int applyAll(Invocation& call, const std::vector<Change>& changes) {
+    chip::ChipSession& session = call.bench->session();
+    QJsonObject changed;
+    for (const Change& change : changes) {
+        const chip::Result result = apply(session, change);
+        if (!result.ok())
+            return call.fail(result.reason.empty()
+                                 ? std::string(change.field->name) + " could not be changed"
+                                 : result.reason);
+        const FieldValue now =
+            decodeField(*change.field, session.image()[change.field->field.word]);
+        if (call.output.json())
+            changed.insert(change.field->name,
+                           QJsonObject{{"value", now.value}, {"text", jsonText(now.text)}});
+        else
+            call.output.line(std::string(change.field->name) + "=" + now.text);
+    }
+    if (call.output.json()) call.output.document({{"changed", changed}});
+    return kExitSuccess;
+}
+
+// "NAME=VALUE", or NAME and VALUE apart; the reason when it is not a change.
+Change parseChange(const std::string& name, const std::string& value, std::string& error) {
+    const WorkingField* field = findWorkingField(name);
+    if (!field) {
+        error = "unknown field '" + name + "'; fields: " + fieldNameList();
+        return {};
+    }
+    Change change{field, parseFieldValue(*field, value)};
+    if (!change.choice.ok()) error = change.choice.error;
+    return change;
+}
+
+PreparedCommand prepareChanges(std::vector<Change> changes) {
+    return {{}, Needs::Chip, [changes](Invocation& call) { return applyAll(call, changes); }};
+}
+
+// A command that sets one field from one argument.
+PreparedCommand prepareOne(const char* fieldName, const char* command,
+                           const std::vector<std::string>& args) {
+    if (args.size() != 1) return PreparedCommand::usage(std::string(command) + " takes one number");
+    std::string error;
+    Change change = parseChange(fieldName, args[0], error);
+    if (!error.empty()) return PreparedCommand::usage(error);
+    return prepareChanges({change});
+}
+
+int runShow(Invocation& call) {
+    const RegisterImage& image = call.bench->session().image();
+    const auto rows = configurationRows(workingWords(image), eepromWords(image));
+    if (call.output.json()) {
+        QJsonObject document = configurationJson(rows, "working", "eeprom");
+        document.insert("chip", call.bench->session().chipAddress());
+        call.output.document(document);
+    } else {
+        printConfiguration(call.output, rows, {"FIELD", "WORKING", "EEPROM"}, false);
+    }
+    return kExitSuccess;
+}
+
+int runZeroAtCurrentPosition(Invocation& call) {
+    const auto zero = call.bench->session().zeroAtCurrentPosition();
+    if (!zero.ok())
+        return call.fail(zero.result.reason.empty() ? "the position could not be read"
+                                                    : zero.result.reason);
+    if (call.output.json())
+        call.output.document(
+            {{"changed",
+              QJsonObject{{"Zin", QJsonObject{{"value", zero.value}, {"text", zero.value}}}}}});
+    else
+        call.output.line("Zin=" + std::to_string(zero.value));
+    return kExitSuccess;
+}
+
+}  // namespace
+
+PreparedCommand prepareShow(const std::vector<std::string>& args) {
+    if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
+    return {{}, Needs::Chip, runShow};
+}
+
+PreparedCommand prepareGet(const std::vector<std::string>& args) {
+    const bool raw = !args.empty() && args[0] == "--value";
+    if (args.size() != (raw ? 2u : 1u)) return PreparedCommand::usage("get takes one field name");
+    const WorkingField* field = findWorkingField(args.back());
+    if (!field)
+        return PreparedCommand::usage("unknown field '" + args.back() +
+                                      "'; fields: " + fieldNameList());
+    return {{}, Needs::Chip, [field, raw](Invocation& call) {
+                const FieldValue value =
+                    decodeField(*field, call.bench->session().image()[field->field.word]);
+                if (call.output.json())
+                    call.output.document({{"field", field->name},
+                                          {"value", value.value},
+                                          {"text", jsonText(value.text)}});
+                else
+                    call.output.line(raw ? std::to_string(value.value) : value.text);
+                return int{kExitSuccess};
+            }};
+}
+
+PreparedCommand prepareSet(const std::vector<std::string>& args) {
+    if (args.empty()) return PreparedCommand::usage("set takes FIELD=VALUE");
+    std::vector<Change> changes;
+    for (const std::string& arg : args) {
+        const auto equals = arg.find('=');
+        if (equals == std::string::npos)
+            return PreparedCommand::usage("set takes FIELD=VALUE, not '" + arg + "'");
+        std::string error;
+        Change change = parseChange(arg.substr(0, equals), arg.substr(equals + 1), error);
+        if (!error.empty()) return PreparedCommand::usage(error);
+        changes.push_back(change);
+    }
+    return prepareChanges(changes);
+}
+
+PreparedCommand prepareAddress(const std::vector<std::string>& args) {
+    return prepareOne("ADDR", "address", args);
+}
+
+PreparedCommand prepareZero(const std::vector<std::string>& args) {
+    if (args.size() == 1 && args[0] == "--current")
+        return {{}, Needs::Chip, runZeroAtCurrentPosition};
+    return prepareOne("Zin", "zero", args);
+}
+
+PreparedCommand prepareHysteresis(const std::vector<std::string>& args) {
+    return prepareOne("Hyst", "hysteresis", args);
+}
+
+}  // namespace qe::cli

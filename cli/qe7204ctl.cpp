@@ -1,0 +1,141 @@
+#include "qe7204ctl.h"
+
+#include <sstream>
+
+#include "arguments.h"
+#include "bench.h"
+#include "command.h"
+#include "exit_status.h"
+#include "output.h"
+
+namespace qe::cli {
+
+namespace {
+
+constexpr const char* kProgram = "qe7204ctl";
+
+int usageError(Environment& environment, const std::string& reason) {
+    environment.err << kProgram << ": " << reason << "\nTry '" << kProgram << " --help'.\n";
+    return kExitUsage;
+}
+
+// Brings the adapter and the chip as far as the command needs them.
+chip::Result reach(Bench& bench, Needs needs) {
+    switch (needs) {
+        case Needs::Nothing:
+            break;
+        case Needs::Devices:
+            bench.enumerate();
+            break;
+        case Needs::Adapter:
+            return bench.openAdapter();
+        case Needs::Chip:
+            return bench.openChip();
+    }
+    return chip::Result::done();
+}
+
+int runCommand(const Arguments& arguments, const Command& command, Environment& environment) {
+    const PreparedCommand prepared = command.prepare(arguments.rest);
+    if (!prepared.error.empty()) {
+        if (prepared.errorStatus == kExitUsage) return usageError(environment, prepared.error);
+        environment.err << kProgram << ": " << prepared.error << '\n';
+        return prepared.errorStatus;
+    }
+    Output output(environment.out, arguments.options.json);
+    Invocation call{arguments.options, environment, output, nullptr};
+    if (prepared.needs == Needs::Nothing) return prepared.run(call);
+
+    Bench bench(arguments.options, environment);
+    std::string error;
+    if (!bench.prepare(error)) return call.fail(error);
+    call.bench = &bench;
+    if (const chip::Result reached = reach(bench, prepared.needs); !reached.ok()) {
+        const std::string reason =
+            !reached.reason.empty() ? reached.reason : bench.messages().last();
+        return call.fail(reason.empty() ? "the chip could not be reached" : reason);
+    }
+    const int status = prepared.run(call);
+    output.flush();
+    // What the core told the window's user along the way, when it did not end the command.
+    if (status == kExitSuccess)
+        for (const std::string& text : bench.messages().texts())
+            environment.err << kProgram << ": note: " << text << '\n';
+    return status;
+}
+
+}  // namespace
+
+std::string generalHelp() {
+    std::ostringstream text;
+    text << "Usage: " << kProgram << " [OPTION]... COMMAND [ARGUMENT]...\n"
+         << "Configures and watches the QE7204 magnetic rotary encoder through its USB adapter.\n\n"
+         << "Commands:\n";
+    for (const Command& command : commands()) {
+        std::string synopsis = command.synopsis;
+        synopsis.resize(std::max<std::size_t>(synopsis.size() + 2, 30), ' ');
+        text << "  " << synopsis << command.summary << '\n';
+    }
+    text
+        << "  help COMMAND                More about one command.\n\n"
+        << "Options (before the command):\n"
+        << "  --simulate                  A simulated adapter with a QE7204 instead of a real "
+           "one.\n"
+        << "                              Each run starts a fresh simulated chip, unless:\n"
+        << "  --sim-state FILE            keeps the simulated chips in FILE from run to run.\n"
+        << "  --chips N                   Simulated chips on the bus, 0 to 4 (default 1).\n"
+        << "  --magnet-speed RPS          Turns per second of the simulated magnet (default 0.1).\n"
+        << "  --serial S                  The adapter with serial number S (default: the first).\n"
+        << "  --address A                 The chip at bus address A when several answer.\n"
+        << "  --json                      Results as JSON: one document per command, one object\n"
+        << "                              per line for watch.\n"
+        << "  --trace                     Every frame sent and received, decoded, on stderr.\n"
+        << "  --help                      This help.\n"
+        << "  --version                   The program's version.\n\n"
+        << "Every command but power off switches the chip supply on and leaves it on.\n"
+        << "Exit status: 0 success; 1 the adapter, the chip or a file failed (the reason is on\n"
+        << "stderr); 2 the command line was not understood (nothing was touched); 3 diff found\n"
+        << "differences.\n";
+    return text.str();
+}
+
+std::string commandHelp(const std::string& name) {
+    const Command* command = findCommand(name);
+    if (!command) return {};
+    std::string text = std::string("Usage: ") + kProgram + " [OPTION]... " + command->synopsis +
+                       "\n" + command->summary + "\n";
+    if (*command->details) text += std::string("\n") + command->details + "\n";
+    return text;
+}
+
+int runQe7204ctl(const std::vector<std::string>& args, Environment& environment) {
+    const ParsedArguments parsed = parseArguments(args);
+    if (!parsed.ok()) return usageError(environment, parsed.error);
+    const Arguments& arguments = parsed.arguments;
+    if (arguments.version) {
+        environment.out << kProgram << ' ' << QE7204_VERSION << '\n';
+        return kExitSuccess;
+    }
+    if (arguments.help && arguments.command.empty()) {
+        environment.out << generalHelp();
+        return kExitSuccess;
+    }
+    if (arguments.command == "help" || arguments.help) {
+        const std::string name = arguments.command == "help"
+                                     ? (arguments.rest.empty() ? std::string() : arguments.rest[0])
+                                     : arguments.command;
+        if (name.empty()) {
+            environment.out << generalHelp();
+            return kExitSuccess;
+        }
+        const std::string help = commandHelp(name);
+        if (help.empty()) return usageError(environment, "unknown command '" + name + "'");
+        environment.out << help;
+        return kExitSuccess;
+    }
+    const Command* command = findCommand(arguments.command);
+    if (!command) return usageError(environment, "unknown command '" + arguments.command + "'");
+    return runCommand(arguments, *command, environment);
+}
+
+}  // namespace qe::cli

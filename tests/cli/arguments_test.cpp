@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include "arguments.h"
+#include "field_catalogue.h"
+
+namespace qe::cli {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(Arguments, GlobalOptionsComeBeforeTheCommand) {
+    const ParsedArguments parsed =
+        parseArguments({"--simulate", "--sim-state=/tmp/s", "--chips", "2", "--address", "0x05",
+                        "--json", "--trace", "--serial", "QE000001", "set", "Res=1024", "--json"});
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    const Arguments& a = parsed.arguments;
+    EXPECT_TRUE(a.options.simulate);
+    EXPECT_EQ(a.options.simState, "/tmp/s");
+    EXPECT_EQ(a.options.simChips, 2);
+    EXPECT_EQ(a.options.address, 5);
+    EXPECT_TRUE(a.options.json);
+    EXPECT_TRUE(a.options.trace);
+    EXPECT_EQ(a.options.serial, "QE000001");
+    EXPECT_EQ(a.command, "set");
+    EXPECT_EQ(a.rest, (Args{"Res=1024", "--json"}));  // the command's own, not a global option
+}
+
+TEST(Arguments, MistakesAreReportedInOneLine) {
+    const struct {
+        Args args;
+        const char* error;
+    } cases[] = {
+        {{}, "no command given"},
+        {{"--bogus", "show"}, "unknown option --bogus"},
+        {{"--address"}, "option --address needs a value"},
+        {{"--address", "128", "show"}, "--address takes a chip address from 0 to 127, not '128'"},
+        {{"--address", "-1", "show"}, "--address takes a chip address from 0 to 127, not '-1'"},
+        {{"--chips", "5", "--simulate", "show"},
+         "--chips takes a whole number from 0 to 4, not '5'"},
+        {{"--chips", "2", "show"}, "--sim-state, --chips and --magnet-speed need --simulate"},
+        {{"--simulate", "--magnet-speed", "fast", "show"},
+         "--magnet-speed takes turns per second from -2500 to 2500, not 'fast'"},
+        {{"--json=yes", "show"}, "option --json takes no value"},
+        {{"--serial=", "show"}, "option --serial needs a value"},
+        {{"--simulate", "--driver", "d2xx", "show"},
+         "--simulate and --driver d2xx exclude each other"},
+    };
+    for (const auto& c : cases) {
+        const ParsedArguments parsed = parseArguments(c.args);
+        EXPECT_EQ(parsed.error, c.error);
+    }
+    EXPECT_TRUE(parseArguments({"--help"}).ok());
+    EXPECT_TRUE(parseArguments({"--driver", "sim", "show"}).arguments.options.simulate);
+}
+
+TEST(FieldCatalogue, ValuesAreItemTextsOrRawNumbers) {
+    const struct {
+        const char* field;
+        const char* text;
+        int item;
+        int value;
+    } accepted[] = {
+        {"Res", "1024", 2, 2},
+        {"res", "32", 7, 7},
+        {"Res", "0x2", 2, 2},
+        {"Res", "5", 5, 5},  // no item "5": the raw value
+        {"Sth", "16", 7, 7},
+        {"Dact", "tacho", 1, 1},
+        {"Dact", "Linear voltage", 0, 0},
+        {"Dac", "90", 2, 2},
+        {"Dac", "90\u00B0", 2, 2},
+        {"UVW", "1", 0, 0},  // item text before number
+        {"UVW", "0x1", 1, 1},
+        {"Reg35", "3 V", 1, 0},
+        {"Reg35", "1", 0, 1},
+        {"SSIcfg", "3", 2, 3},
+        {"SSIcfg", "Ring register, position refreshed", 2, 3},
+        {"Pdtr", "1:512", 2, 2},
+        {"Hyst", "127", 127, 127},
+        {"ADDR", "7", -1, 7},
+        {"Zin", "4095", -1, 4095},
+    };
+    for (const auto& c : accepted) {
+        SCOPED_TRACE(std::string(c.field) + "=" + c.text);
+        const WorkingField* field = findWorkingField(c.field);
+        ASSERT_NE(field, nullptr);
+        const FieldChoice choice = parseFieldValue(*field, c.text);
+        ASSERT_TRUE(choice.ok()) << choice.error;
+        EXPECT_EQ(choice.item, c.item);
+        EXPECT_EQ(choice.value, c.value);
+    }
+
+    const struct {
+        const char* field;
+        const char* text;
+        const char* error;
+    } refused[] = {
+        {"SSIcfg", "2",
+         "SSIcfg takes \"Single data, no ring register\", \"Ring register, position not "
+         "refreshed\", \"Ring register, position refreshed\" or a raw value 0, 1, 3, not '2'"},
+        {"Dact", "fast", "Dact takes \"Linear voltage\", Tacho or a raw value 0, 1, not 'fast'"},
+        {"Res", "8",
+         "Res takes 4096, 2048, 1024, 512, 256, 128, 64, 32 or a raw value 0, 1, 2, 3, 4, 5, 6, "
+         "7, not '8'"},
+        {"Zin", "4096", "Zin takes a number from 0 to 4095, not '4096'"},
+        {"ADDR", "12a", "ADDR takes a number from 0 to 127, not '12a'"},
+        {"ADDR", "", "ADDR takes a number from 0 to 127, not ''"},
+        {"Hyst", "-1", "Hyst takes a number from 0 to 127, not '-1'"},
+        {"MONAGC", "1", "MONAGC is shown but never changed"},
+    };
+    for (const auto& c : refused) {
+        const FieldChoice choice = parseFieldValue(*findWorkingField(c.field), c.text);
+        EXPECT_EQ(choice.error, c.error);
+    }
+    EXPECT_EQ(findWorkingField("Speed"), nullptr);
+}
+
+TEST(FieldCatalogue, DecodesAsThePanelShows) {
+    const struct {
+        const char* field;
+        std::uint16_t word;
+        const char* text;
+    } cases[] = {
+        {"Reg35", 0x0100, "3.3 V"},
+        {"Reg35", 0x0000, "3 V"},
+        {"SSIcfg", 0x1000, "Single data, no ring register"},  // value 2 shows as item 0
+        {"Dact", 0x8000, "Tacho"},
+        {"Hyst", 0x000A, "10 (0.88\u00B0)"},
+        {"ADDR", 0x0185, "5"},
+        {"Zin", 0x54D2, "1234"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decodeField(*findWorkingField(c.field), c.word).text, c.text) << c.field;
+    EXPECT_EQ(eepromCopy(chip::fields::Dact).word, 3);
+}
+
+}  // namespace
+}  // namespace qe::cli

@@ -1,0 +1,181 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <regex>
+
+#include "cli_rig.h"
+#include "exit_status.h"
+
+namespace qe::cli::test {
+namespace {
+
+using Args = std::vector<std::string>;
+
+const QJsonObject json(const std::string& text) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
+    return document.object();
+}
+
+class Commands : public CliRig {};
+
+// A fresh simulated chip at address 0 with the typical configuration: 3.3 V, hysteresis 1,
+// resolution 4096, tacho range 16 Hz, linear voltage over 360 degrees.
+TEST_F(Commands, EachCommandOnAFreshSimulatedChip) {
+    const struct {
+        Args args;
+        int status;
+        const char* out;
+    } cases[] = {
+        {{"list"}, kExitSuccess, "QE000001\tfree\tQE7204 interface\n"},
+        {{"scan"}, kExitSuccess, "0\n"},
+        {{"power", "on"}, kExitSuccess, "supply on; chips at 0\n"},
+        {{"power", "off"}, kExitSuccess, "supply off\n"},
+        {{"get", "Res"}, kExitSuccess, "4096\n"},
+        {{"get", "sth"}, kExitSuccess, "16\n"},
+        {{"get", "--value", "Sth"}, kExitSuccess, "7\n"},
+        {{"get", "Hyst"}, kExitSuccess, "1 (0.09\u00B0)\n"},
+        {{"set", "Res=1024", "Sth=0x2", "Dact=Tacho"},
+         kExitSuccess,
+         "Res=1024\nSth=512\nDact=Tacho\n"},
+        {{"set", "SSIcfg=Ring register, position refreshed"},
+         kExitSuccess,
+         "SSIcfg=Ring register, position refreshed\n"},
+        {{"address", "007"}, kExitSuccess, "ADDR=7\n"},
+        {{"zero", "1234"}, kExitSuccess, "Zin=1234\n"},
+        {{"zero", "--current"}, kExitSuccess, "Zin=0\n"},
+        {{"hysteresis", "10"}, kExitSuccess, "Hyst=10 (0.88\u00B0)\n"},
+        {{"prog"}, kExitSuccess, "EEPROM programmed and verified\n"},
+        {{"read-eeprom"}, kExitSuccess, "settings read from the EEPROM; chip at address 0\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        Args args = c.args;
+        args.insert(args.begin(), {"--simulate", "--magnet-speed", "0"});
+        const Run r = run(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST_F(Commands, ShowMarksWhereTheWorkingRegistersDifferFromTheEeprom) {
+    ASSERT_EQ(bench({"set", "Res=1024"}).status, kExitSuccess);
+    const Run shown = bench({"show"});
+    ASSERT_EQ(shown.status, kExitSuccess) << shown.err;
+    EXPECT_NE(shown.out.find("  FIELD    WORKING"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\n  Reg35    3.3 V"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\n* Res      1024"), std::string::npos) << shown.out;
+    EXPECT_TRUE(std::regex_search(shown.out, std::regex("\n\\* word51 +0x01C2 +0x01C0\n")))
+        << shown.out;
+    EXPECT_NE(shown.out.find("\n  word48   0x0100"), std::string::npos) << shown.out;
+
+    const Run asJson = bench({"--json", "show"});
+    ASSERT_EQ(asJson.status, kExitSuccess) << asJson.err;
+    const QJsonObject document = json(asJson.out);
+    const QJsonObject res = document["fields"]["Res"].toObject();
+    EXPECT_EQ(res["working"]["text"].toString(), "1024");
+    EXPECT_EQ(res["working"]["value"].toInt(), 2);
+    EXPECT_EQ(res["eeprom"]["text"].toString(), "4096");
+    EXPECT_TRUE(res["differs"].toBool());
+    EXPECT_FALSE(document["fields"]["Sth"]["differs"].toBool());
+    EXPECT_EQ(document["words"]["51"]["working"]["value"].toInt(), 0x01C2);
+    EXPECT_EQ(document["chip"].toInt(), 0);
+}
+
+TEST_F(Commands, LoadProgVerifySaveCycle) {
+    // A golden configuration made on one chip...
+    ASSERT_EQ(bench({"set", "Res=1024", "Dact=Tacho", "Sth=64", "Sign=CCW"}).status, kExitSuccess);
+    ASSERT_EQ(bench({"hysteresis", "5"}).status, kExitSuccess);
+    ASSERT_EQ(bench({"save", path("golden.qcf")}).out, "saved " + path("golden.qcf") + "\n");
+    std::filesystem::remove(path("bench.state"));
+
+    // ...differs from a fresh chip, goes into it and into its EEPROM...
+    EXPECT_EQ(bench({"diff", path("golden.qcf")}).status, kExitDifferences);
+    EXPECT_EQ(bench({"load", path("golden.qcf")}).out,
+              "loaded " + path("golden.qcf") + " into the chip at address 0\n");
+    EXPECT_EQ(bench({"diff", path("golden.qcf")}).status, kExitSuccess);
+    const Run before = bench({"--json", "show"});
+    EXPECT_TRUE(json(before.out)["fields"]["Res"]["differs"].toBool());
+    EXPECT_EQ(bench({"prog"}).status, kExitSuccess);
+
+    // ...and stays there over a power cycle.
+    EXPECT_EQ(bench({"power", "off"}).status, kExitSuccess);
+    const Run after = bench({"diff", path("golden.qcf")});
+    EXPECT_EQ(after.status, kExitSuccess) << after.out << after.err;
+    EXPECT_EQ(after.out, "");
+    EXPECT_FALSE(json(bench({"--json", "show"}).out)["fields"]["Res"]["differs"].toBool());
+    ASSERT_EQ(bench({"save", path("copy.qcf")}).status, kExitSuccess);
+    EXPECT_EQ(readBytes("copy.qcf"), readBytes("golden.qcf"));
+    EXPECT_EQ(readBytes("golden.qcf"),
+              (std::vector<std::uint8_t>{0x00, 0x01, 0x00, 0x10, 0x05, 0x00, 0x42, 0x81, 0, 0, 0, 0,
+                                         0, 0, 0, 0}));
+}
+
+TEST_F(Commands, DiffAndDecodeOfFiles) {
+    writeBytes("a.qcf", {0x05, 0x02, 0x00, 0x18, 0x05, 0x00, 0x47, 0x80, 0, 0, 0, 0, 0, 0, 0, 0});
+    writeBytes("b.qcf", {0x05, 0x02, 0x00, 0x18, 0x05, 0x00, 0x47, 0x00, 0, 0, 0, 0, 0, 0, 0, 0});
+    writeBytes("short.qcf", {0x05, 0x02});
+
+    const Run decoded = run({"decode", path("a.qcf")});
+    ASSERT_EQ(decoded.status, kExitSuccess) << decoded.err;
+    EXPECT_NE(decoded.out.find("\n  ADDR     5\n"), std::string::npos) << decoded.out;
+    EXPECT_NE(decoded.out.find("\n  Pdee     Enabled\n"), std::string::npos) << decoded.out;
+    EXPECT_NE(decoded.out.find("\n  SSIcfg   Ring register, position not refreshed\n"),
+              std::string::npos)
+        << decoded.out;
+    EXPECT_NE(decoded.out.find("\n  Dact     Tacho\n"), std::string::npos) << decoded.out;
+    EXPECT_NE(decoded.out.find("\n  word51   0x8047\n"), std::string::npos) << decoded.out;
+
+    const Run shortFile = run({"--json", "decode", path("short.qcf")});
+    const QJsonObject shortDocument = json(shortFile.out);
+    EXPECT_EQ(shortDocument["fields"]["ADDR"]["file"]["value"].toInt(), 5);
+    EXPECT_TRUE(shortDocument["fields"]["Zin"]["file"].isNull());
+
+    const Run same = run({"diff", path("a.qcf"), path("a.qcf")});
+    EXPECT_EQ(same.status, kExitSuccess);
+    EXPECT_EQ(same.out, "");
+    const Run differ = run({"diff", path("a.qcf"), path("b.qcf")});
+    EXPECT_EQ(differ.status, kExitDifferences);
+    const std::string a = path("a.qcf");
+    EXPECT_NE(differ.out.find("* Dact     Tacho"), std::string::npos) << differ.out;
+    EXPECT_NE(differ.out.find("* word51   0x8047"), std::string::npos) << differ.out;
+    EXPECT_EQ(differ.out.find("ADDR"), std::string::npos) << differ.out;
+    const QJsonObject diffDocument = json(run({"--json", "diff", a, path("b.qcf")}).out);
+    EXPECT_FALSE(diffDocument["identical"].toBool());
+    EXPECT_EQ(diffDocument["fields"]["Dact"]["right"]["text"].toString(), "Linear voltage");
+    EXPECT_EQ(realDriversMade, 0);  // files alone need no adapter
+}
+
+TEST_F(Commands, WatchLogsTheReadoutAsJsonLines) {
+    const Run watched = run({"--simulate", "--json", "watch", "--count", "3", "--interval", "100"});
+    ASSERT_EQ(watched.status, kExitSuccess) << watched.err;
+    std::istringstream lines(watched.out);
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        const QJsonObject reading = json(line);
+        EXPECT_TRUE(reading["ok"].toBool());
+        EXPECT_EQ(reading["magnet"].toString(), "Magnet in range");
+        EXPECT_EQ(reading["resolution"].toInt(), 4096);
+        EXPECT_TRUE(reading["time"].toString().endsWith('Z'));
+        EXPECT_GE(reading["counts"].toInt(), 0);
+        ++count;
+    }
+    EXPECT_EQ(count, 3);
+}
+
+TEST_F(Commands, TraceTellsEveryFrameOnStandardError) {
+    const Run traced = run({"--simulate", "--trace", "get", "Res"});
+    ASSERT_EQ(traced.status, kExitSuccess);
+    EXPECT_EQ(traced.out, "4096\n");
+    for (const char* expected :
+         {"open by serial \"QE000001\"", "-> 5A 03 FF  power on", "-> 58  scan bus",
+          "<- 00 80  chips 0, end", "-> 57 00  read all registers of chip 0"})
+        EXPECT_NE(traced.err.find(expected), std::string::npos) << expected << "\n" << traced.err;
+}
+
+}  // namespace
+}  // namespace qe::cli::test

@@ -1,0 +1,145 @@
+#include "cli_rig.h"
+#include "exit_status.h"
+
+namespace qe::cli::test {
+namespace {
+
+using Args = std::vector<std::string>;
+
+class ErrorPaths : public CliRig {};
+
+TEST_F(ErrorPaths, UsageErrorsTouchNothing) {
+    const struct {
+        Args args;
+        const char* err;
+    } cases[] = {
+        {{"frobnicate"}, "qe7204ctl: unknown command 'frobnicate'\nTry 'qe7204ctl --help'.\n"},
+        {{"set", "Speed=3"},
+         "qe7204ctl: unknown field 'Speed'; fields: ADDR, Reg35, Pdee, Pdtr, AGCdis, Pdint, Zin, "
+         "Sign, MONAGC, BufSel, Abridis, Hyst, Res, UVW, Sth, SSIcfg, Dac, Dact\n"
+         "Try 'qe7204ctl --help'.\n"},
+        {{"set", "Res=1024", "Dact=Fast"},
+         "qe7204ctl: Dact takes \"Linear voltage\", Tacho or a raw value 0, 1, not 'Fast'\n"
+         "Try 'qe7204ctl --help'.\n"},
+        {{"set", "Res"}, "qe7204ctl: set takes FIELD=VALUE, not 'Res'\nTry 'qe7204ctl --help'.\n"},
+        {{"address", "128"},
+         "qe7204ctl: ADDR takes a number from 0 to 127, not '128'\nTry 'qe7204ctl --help'.\n"},
+        {{"zero", "12a"},
+         "qe7204ctl: Zin takes a number from 0 to 4095, not '12a'\nTry 'qe7204ctl --help'.\n"},
+        {{"power", "up"}, "qe7204ctl: power takes \"on\" or \"off\"\nTry 'qe7204ctl --help'.\n"},
+        {{"watch", "--count", "0"},
+         "qe7204ctl: --count takes a whole number from 1 to 1099511627776, not '0'\n"
+         "Try 'qe7204ctl --help'.\n"},
+        {{"show", "extra"}, "qe7204ctl: unexpected argument 'extra'\nTry 'qe7204ctl --help'.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        for (bool simulated : {false, true}) {
+            Args args = c.args;
+            if (simulated) args.insert(args.begin(), {"--simulate", "--sim-state", path("s")});
+            const Run r = run(args);
+            EXPECT_EQ(r.status, kExitUsage);
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.err, c.err);
+        }
+    }
+    EXPECT_EQ(realDriversMade, 0);
+    EXPECT_FALSE(std::filesystem::exists(path("s")));  // not even a simulated bench was made
+}
+
+TEST_F(ErrorPaths, WhatAProductionScriptMeets) {
+    writeBytes("odd.qcf", std::vector<std::uint8_t>(15, 0));
+    const struct {
+        Args args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"show"}, kExitFailure, "qe7204ctl: no QE7204 adapter found\n"},
+        {{"list"}, kExitFailure, "qe7204ctl: no QE7204 adapter found\n"},
+        {{"--simulate", "--serial", "QE000009", "show"},
+         kExitFailure,
+         "qe7204ctl: no QE7204 adapter with serial number QE000009\n"},
+        {{"--simulate", "--chips", "0", "show"},
+         kExitFailure,
+         "qe7204ctl: no chip answers on the bus\n"},
+        {{"--simulate", "--chips", "2", "prog"},
+         kExitFailure,
+         "qe7204ctl: It is not allowed to connected more than one QE7204! Chips answer at 0, 1; "
+         "choose one with --address.\n"},
+        {{"--simulate", "--address", "9", "show"},
+         kExitFailure,
+         "qe7204ctl: no chip answers at address 9 (chips at 0)\n"},
+        {{"--simulate", "load", path("missing.qcf")},
+         kExitFailure,
+         "qe7204ctl: " + path("missing.qcf") + ": File not found\n"},
+        {{"--simulate", "load", path("odd.qcf")},
+         kExitFailure,
+         "qe7204ctl: " + path("odd.qcf") + ": Read beyond end of file\n"},
+        {{"decode", path("odd.qcf")},
+         kExitFailure,
+         "qe7204ctl: " + path("odd.qcf") + ": Read beyond end of file\n"},
+        {{"--simulate", "--sim-state", path("odd.qcf"), "show"},
+         kExitFailure,
+         "qe7204ctl: " + path("odd.qcf") + " does not hold a simulated bench\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Run r = run(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+TEST_F(ErrorPaths, ASecondChipIsChosenByItsAddress) {
+    const Run r = run({"--simulate", "--chips", "2", "--address", "1", "get", "ADDR"});
+    EXPECT_EQ(r.status, kExitSuccess) << r.err;
+    EXPECT_EQ(r.out, "1\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ErrorPaths, RefusedAndUnverifiedWritesFail) {
+    onSimulation = [](sim::SimulatedDriver& driver) { driver.adapter().refuseWritesTo(1); };
+    const Run refused = run({"--simulate", "prog"});
+    EXPECT_EQ(refused.status, kExitFailure);
+    EXPECT_EQ(refused.err, "qe7204ctl: Can not write to the EEPROM\n");
+
+    onSimulation = [](sim::SimulatedDriver& driver) { driver.adapter().refuseWritesTo(51); };
+    const Run setting = run({"--simulate", "set", "Res=1024"});
+    EXPECT_EQ(setting.status, kExitFailure);
+    EXPECT_EQ(setting.err, "qe7204ctl: Reslution change was unsuccessful.\n");
+
+    // Working words 52..55 that the EEPROM does not hold cannot be verified.
+    onSimulation = nullptr;
+    writeBytes("extra.qcf", {0x00, 0x01, 0x00, 0x00, 0x01, 0x00, 0xC0, 0x01, 0x34, 0x12});
+    ASSERT_EQ(bench({"load", path("extra.qcf")}).status, kExitSuccess);
+    const Run unverified = bench({"prog"});
+    EXPECT_EQ(unverified.status, kExitFailure);
+    EXPECT_EQ(unverified.err, "qe7204ctl: The data was not correctly written to the EEPROM\n");
+}
+
+TEST_F(ErrorPaths, WatchStopsWhenTheAdapterIsGoneAndKeepsWhatItRead) {
+    sim::SimulatedDriver* simulated = nullptr;
+    onSimulation = [&](sim::SimulatedDriver& driver) { simulated = &driver; };
+    int lines = 0;
+    onLine = [&](const std::string&) {
+        if (++lines == 2) simulated->adapter().unplug();
+    };
+    const Run r = run({"--simulate", "watch", "--count", "10"});
+    EXPECT_EQ(r.status, kExitFailure);
+    EXPECT_EQ(r.err, "qe7204ctl: the adapter stopped answering\n");
+    EXPECT_EQ(lines, 2);
+}
+
+TEST_F(ErrorPaths, CtrlCEndsAWatchCleanly) {
+    int lines = 0;
+    onLine = [&](const std::string&) {
+        if (++lines == 3) stop = true;
+    };
+    const Run r = run({"--simulate", "watch"});
+    EXPECT_EQ(r.status, kExitSuccess);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(lines, 3);
+}
+
+}  // namespace
+}  // namespace qe::cli::test
