@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "adapter_commands.h"
+#include "adapter_identity.h"
 
 namespace qe {
 
@@ -20,11 +21,6 @@ constexpr std::uint32_t kReadTimeoutMs = 2000;
 constexpr std::uint32_t kWriteTimeoutMs = 2000;
 constexpr unsigned kAdapterParameterHigh = 15;
 constexpr unsigned kAdapterParameterLow = 0;
-
-bool isAdapter(const DeviceInfoNode& node) {
-    return QString::fromUtf8(node.description())
-        .contains(QLatin1String(kAdapterDescription), Qt::CaseInsensitive);
-}
 
 bool isFree(const DeviceInfoNode& node) {
     return node.DeviceHandle == 0;
@@ -99,7 +95,7 @@ AdapterChoice AdapterLink::ConnectAdapter(std::string_view preferredSerial) {
     // device with the same serial number would otherwise be opened too and its handle lost.
     for (std::size_t i = 0; i < DeviceInfoList.size() && AdapterHandle == 0; ++i) {
         const DeviceInfoNode& node = DeviceInfoList[i];
-        if (!isAdapter(node) || QString::fromUtf8(node.serialNumber()) != preferred ||
+        if (!describesAdapter(node) || QString::fromUtf8(node.serialNumber()) != preferred ||
             !isFree(node))
             continue;
         if (tryToOpen(i)) configureOpenedAdapter();
@@ -109,7 +105,7 @@ AdapterChoice AdapterLink::ConnectAdapter(std::string_view preferredSerial) {
     // Otherwise the first free adapter, which then becomes the one remembered.
     for (std::size_t i = 0; i < DeviceInfoList.size() && AdapterHandle == 0; ++i) {
         const DeviceInfoNode& node = DeviceInfoList[i];
-        if (!isAdapter(node) || !isFree(node) || failedNow[i]) continue;
+        if (!describesAdapter(node) || !isFree(node) || failedNow[i]) continue;
         if (tryToOpen(i)) {
             LastOpenedSerial = node.serialNumber();
             configureOpenedAdapter();

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "adapter_identity.h"
 #include "ini_store.h"
 #include "messages.h"
 
@@ -11,9 +12,6 @@ namespace {
 
 const QString kIniSection = QStringLiteral("Port Options");
 const QString kIniLastOpened = QStringLiteral("Last Opened");
-
-// The line settings of every adapter opened.
-constexpr LineSettings kLineSettings{250'000, 8, 2, 0};
 
 int singleAddressOrNone(const std::vector<std::uint8_t>& addresses) {
     return addresses.size() == 1 ? addresses.front() : -1;
@@ -25,7 +23,7 @@ ChipConnection::ChipConnection(AdapterLink& link, ChipSession& session, std::str
     : link_(link), session_(session), iniFilePath_(std::move(iniFilePath)) {}
 
 void ChipConnection::startUp() {
-    link_.setLineSettings(kLineSettings);
+    link_.setLineSettings(kAdapterLineSettings);
     if (link_.driver().hasCreateDeviceInfoList()) link_.EnumerateDevices();
     connectAdapter();
     if (link_.adapterOpen()) link_.PowerOn();

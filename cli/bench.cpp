@@ -124,9 +124,18 @@ chip::Result Bench::openAdapter() {
     return chip::Result::done();
 }
 
+chip::ScanResult Bench::powerOn() {
+    // The supply counts as off when its report comes late, as it may on a busy computer;
+    // the window shows that and the user presses "Power ON" again. So does this.
+    chip::ScanResult scan = connection_->powerOn();
+    for (int attempt = 1; attempt < kPowerOnAttempts && !link_->chipPowered(); ++attempt)
+        scan = connection_->powerOn();
+    return scan;
+}
+
 chip::Result Bench::openChip() {
     if (chip::Result opened = openAdapter(); !opened.ok()) return opened;
-    const chip::ScanResult scan = connection_->powerOn();
+    const chip::ScanResult scan = powerOn();
     if (chip::Result chosen = chooseChip(scan); !chosen.ok()) return chosen;
     return session_->refreshSettings();
 }

@@ -22,6 +22,8 @@ namespace qe::cli {
 // file for the next run.
 class Bench {
 public:
+    static constexpr int kPowerOnAttempts = 3;
+
     Bench(const GlobalOptions& options, Environment& environment);
     ~Bench();
     Bench(const Bench&) = delete;
@@ -34,6 +36,9 @@ public:
     void enumerate();
     // Opens the adapter (--serial: only that one). No chip is touched.
     chip::Result openAdapter();
+    // "Power ON": the supply switched on and the bus scanned, asked again while the
+    // adapter reports the supply off.
+    chip::ScanResult powerOn();
     // The chip switched on as the window does, the bus scanned, the chip chosen (the only
     // one, or --address among several) and all its registers read into the mirror.
     chip::Result openChip();

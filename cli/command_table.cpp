@@ -84,11 +84,13 @@ const std::vector<Command>& commands() {
          "file lacks count as the chip's, as load would leave them.",
          prepareDiff},
         {"watch", "watch [--interval MS] [--count N] [--csv FILE|-]", "Log the live readout.",
-         "Reads the output registers every 50 ms (--interval), N times (--count; default until\n"
-         "Ctrl-C) and prints position, speed, magnet status and AGC level, one line per\n"
-         "reading (one JSON object per line with --json). --csv writes the readings to FILE\n"
-         "(- for standard output) with a header line and ISO-8601 time stamps. Ctrl-C stops\n"
-         "it cleanly; what was read is flushed.",
+         "Reads the output registers every 50 ms (--interval) and prints position, speed,\n"
+         "magnet status and AGC level, one line per readout (one JSON object per line with\n"
+         "--json), N readouts long (--count; default until Ctrl-C). --csv writes the readouts\n"
+         "to FILE (- for standard output) with a comment line naming the chip and the adapter,\n"
+         "a header line and ISO-8601 time stamps. A read without a reply is a gap: a line\n"
+         "\"...\" (no CSV row); 100 in a row end the watch with status 1. Ctrl-C stops it\n"
+         "cleanly; everything read is written out.",
          prepareWatch},
     };
     return table;

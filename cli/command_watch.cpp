@@ -19,6 +19,8 @@ namespace {
 constexpr int kDefaultIntervalMs = 50;  // the window's poll period
 constexpr long long kMaxIntervalMs = 24LL * 3600 * 1000;
 constexpr long long kMaxCount = 1LL << 40;
+// A reading without a reply is a gap in the log; this many in a row end the watch.
+constexpr int kMaxGapsInARow = 100;
 // Ctrl-C is looked at this often while waiting for the next reading.
 constexpr std::int64_t kStopLookNs = 20'000'000;
 
@@ -171,6 +173,7 @@ int runWatch(Invocation& call, const WatchOptions& options) {
     const chip::DerivedValues derived = derivedFrom(session.image());
     const std::int64_t intervalNs = static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
     long long readings = 0;
+    int gapsInARow = 0;
     std::int64_t next = environment.clock.nowNs();
     bool logging = true;
     while (logging && !environment.stopRequested && (!options.count || readings < *options.count)) {
@@ -179,17 +182,21 @@ int runWatch(Invocation& call, const WatchOptions& options) {
         next = std::max(next + intervalNs, environment.clock.nowNs());
         const chip::Result read = session.readOutputs();
         const auto now = std::chrono::system_clock::now();
-        ++readings;
         if (read.ok()) {
-            logging = log->reading(chip::makeReadoutSample(session.image(), derived,
-                                                           environment.clock.nowNs(), now));
-        } else if (!bench.link().CheckConnection()) {
+            ++readings;
+            gapsInARow = 0;
+            logging = log->reading(
+                chip::makeReadoutSample(session.image(), derived, environment.clock.nowNs(), now));
+            continue;
+        }
+        const bool adapterGone = !bench.link().CheckConnection();
+        if (adapterGone || ++gapsInARow >= kMaxGapsInARow) {
             if (std::string unwritten = log->finish(readings); !unwritten.empty())
                 call.fail(unwritten);
-            return call.fail("the adapter stopped answering");
-        } else {
-            logging = log->gap(now);
+            return call.fail(adapterGone ? "the adapter stopped answering"
+                                         : "the chip stopped answering");
         }
+        logging = log->gap(now);
     }
     bench.messages().clear();  // a reading without a reply is a line of the log, not a message
     if (std::string unwritten = log->finish(readings); !unwritten.empty())
@@ -209,16 +216,16 @@ PreparedCommand prepareWatch(const std::vector<std::string>& args) {
         };
         if (arg == "--interval" || arg == "--count") {
             const auto text = value();
-            const auto number = text ? parseInteger(*text) : std::nullopt;
             const long long maximum = arg == "--interval" ? kMaxIntervalMs : kMaxCount;
-            if (!number || *number < 1 || *number > maximum)
+            const long long number = text ? parseInteger(*text).value_or(0) : 0;
+            if (number < 1 || number > maximum)
                 return PreparedCommand::usage(arg + " takes a whole number from 1 to " +
                                               std::to_string(maximum) +
                                               (text ? ", not '" + *text + "'" : ""));
             if (arg == "--interval")
-                options.intervalMs = static_cast<int>(*number);
+                options.intervalMs = static_cast<int>(number);
             else
-                options.count = *number;
+                options.count = number;
         } else if (arg == "--csv") {
             options.csv = value();
             if (!options.csv || options.csv->empty())

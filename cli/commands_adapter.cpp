@@ -47,7 +47,7 @@ int runScan(Invocation& call) {
     Bench& bench = *call.bench;
     // Scanned on the supply the window switches on at start-up; the one-chip rule does not
     // apply to a list of the chips.
-    (void)bench.connection().powerOn();
+    (void)bench.powerOn();
     bench.messages().clear();
     const auto& chips = bench.connection().chipsFound();
     if (call.output.json())
@@ -61,7 +61,7 @@ int runScan(Invocation& call) {
 
 int runPowerOn(Invocation& call) {
     Bench& bench = *call.bench;
-    const chip::ScanResult scan = bench.connection().powerOn();
+    const chip::ScanResult scan = bench.powerOn();
     if (!bench.link().chipPowered()) return call.fail("the adapter reports the chip supply off");
     if (scan.ok()) {
         if (chip::Result read = bench.session().refreshSettings(); !read.ok())

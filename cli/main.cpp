@@ -30,7 +30,8 @@ int main(int argc, char* argv[]) {
     std::signal(SIGTERM, requestStop);
 
     qe::SystemClock clock;
-    qe::cli::Environment environment{clock, std::cout, std::cerr, stopRequested, realDriver, false, {}};
+    qe::cli::Environment environment{clock,      std::cout, std::cerr, stopRequested,
+                                     realDriver, false,     {}};
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = qe::cli::runQe7204ctl(args, environment);
     std::cout.flush();

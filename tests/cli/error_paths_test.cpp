@@ -130,6 +130,34 @@ TEST_F(ErrorPaths, WatchStopsWhenTheAdapterIsGoneAndKeepsWhatItRead) {
     EXPECT_EQ(lines, 2);
 }
 
+TEST_F(ErrorPaths, AReadWithoutAReplyIsAGapInTheLog) {
+    sim::SimulatedDriver* simulated = nullptr;
+    onSimulation = [&](sim::SimulatedDriver& driver) { simulated = &driver; };
+    std::vector<std::string> lines;
+    onLine = [&](const std::string& line) {
+        lines.push_back(line);
+        if (lines.size() == 1) simulated->adapter().loseNextReply();
+    };
+    const Run r = run({"--simulate", "watch", "--count", "3"});
+    EXPECT_EQ(r.status, kExitSuccess) << r.err;
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(lines[1].ends_with("Z\t...\n")) << lines[1];
+    EXPECT_TRUE(lines[3].ends_with("Magnet in range\t50.0%\n")) << lines[3];
+
+    // Replies that stay away end the watch.
+    lines.clear();
+    onLine = [&](const std::string& line) {
+        lines.push_back(line);
+        simulated->adapter().loseNextReply();
+        if (lines.size() > 200) stop = true;  // never run away
+    };
+    const Run silent = run({"--simulate", "watch"});
+    EXPECT_EQ(silent.status, kExitFailure);
+    EXPECT_EQ(silent.err, "qe7204ctl: the chip stopped answering\n");
+    EXPECT_EQ(lines.size(), 100u);  // one readout, then gaps
+    EXPECT_TRUE(lines.back().ends_with("\t...\n"));
+}
+
 TEST_F(ErrorPaths, CtrlCEndsAWatchCleanly) {
     int lines = 0;
     onLine = [&](const std::string&) {
