@@ -92,7 +92,7 @@ std::string generalHelp() {
         << "  --trace                     Every frame sent and received, decoded, on stderr.\n"
         << "  --help                      This help.\n"
         << "  --version                   The program's version.\n\n"
-        << "Every command but power off switches the chip supply on and leaves it on.\n"
+        << "Commands that talk to the chip switch its supply on and leave it on (not power off).\n"
         << "Exit status: 0 success; 1 the adapter, the chip or a file failed (the reason is on\n"
         << "stderr); 2 the command line was not understood (nothing was touched); 3 diff found\n"
         << "differences.\n";
