@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "driver_choice.h"
 #include "simulation.h"
 
 namespace qe::cli {
@@ -100,10 +101,13 @@ bool parseGlobalOption(OptionReader& option, Arguments& parsed, std::string& err
 }
 
 std::string checkCombinations(const GlobalOptions& o) {
+    if (!o.driver.empty() && o.driver != kSimulatedDriverName && !driverChoiceFromName(o.driver))
+        return "--driver takes " + driverChoiceNames() + "|" + kSimulatedDriverName + ", not '" +
+               o.driver + "'";
     const bool simulationSet = !o.simState.empty() || o.simChips || o.magnetSpeed;
     if (simulationSet && !o.simulate)
         return "--sim-state, --chips and --magnet-speed need --simulate";
-    if (o.simulate && !o.driver.empty() && o.driver != "sim")
+    if (o.simulate && !o.driver.empty() && o.driver != kSimulatedDriverName)
         return "--simulate and --driver " + o.driver + " exclude each other";
     return {};
 }
@@ -145,7 +149,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
         parsed.command = args[i];
         parsed.rest.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
     }
-    if (parsed.options.driver == "sim") parsed.options.simulate = true;
+    if (parsed.options.driver == kSimulatedDriverName) parsed.options.simulate = true;
     result.error = checkCombinations(parsed.options);
     if (result.ok() && parsed.command.empty() && !parsed.help && !parsed.version)
         result.error = "no command given";

@@ -13,7 +13,7 @@ struct GlobalOptions {
     std::optional<int> address;
     bool json = false;
     bool trace = false;
-    std::string driver;  // empty: the default driver
+    std::string driver;  // empty: the default ("auto"); "sim" is --simulate
     // The simulated bench (with --simulate).
     std::string simState;  // file that keeps the simulated chips from one run to the next
     std::optional<int> simChips;
@@ -36,6 +36,9 @@ struct ParsedArguments {
     bool ok() const { return error.empty(); }
 };
 ParsedArguments parseArguments(const std::vector<std::string>& args);
+
+// --driver's name for the simulated adapter; the other names are the real backends'.
+inline constexpr const char* kSimulatedDriverName = "sim";
 
 // The highest number of simulated chips that --chips accepts.
 inline constexpr int kMaxSimulatedChips = 4;

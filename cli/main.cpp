@@ -3,7 +3,9 @@
 #include <iostream>
 #include <memory>
 
-#include "d2xx_driver.h"
+#include <QCoreApplication>
+
+#include "driver_choice.h"
 #include "qe7204ctl.h"
 
 namespace {
@@ -14,17 +16,19 @@ extern "C" void requestStop(int) {
     stopRequested = true;
 }
 
+// The name was checked with the arguments; empty is the default choice.
 std::unique_ptr<qe::FtdiDriver> realDriver(const std::string& name, std::string& error) {
-    if (!name.empty() && name != "d2xx") {
-        error = "unknown driver '" + name + "'; drivers: d2xx, sim";
-        return nullptr;
-    }
-    return std::make_unique<qe::D2xxDriver>();
+    const auto choice = name.empty() ? qe::DriverChoice::Auto : qe::driverChoiceFromName(name);
+    auto driver = choice ? qe::makeDriver(*choice) : nullptr;
+    if (!driver) error = "no driver '" + name + "'";
+    return driver;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // The kernel's serial driver is reached through Qt Serial Port, which needs the application.
+    QCoreApplication application(argc, argv);
     // Ctrl-C ends a watch at its next step, with everything read written out.
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);

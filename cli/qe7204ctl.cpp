@@ -5,6 +5,7 @@
 #include "arguments.h"
 #include "bench.h"
 #include "command.h"
+#include "driver_choice.h"
 #include "exit_status.h"
 #include "output.h"
 
@@ -85,6 +86,8 @@ std::string generalHelp() {
         << "  --sim-state FILE            keeps the simulated chips in FILE from run to run.\n"
         << "  --chips N                   Simulated chips on the bus, 0 to 4 (default 1).\n"
         << "  --magnet-speed RPS          Turns per second of the simulated magnet (default 0.1).\n"
+        << "  --driver NAME               How to reach the adapter: " << driverChoiceNames()
+        << "|sim (default auto).\n"
         << "  --serial S                  The adapter with serial number S (default: the first).\n"
         << "  --address A                 The chip at bus address A when several answer.\n"
         << "  --json                      Results as JSON: one document per command, one object\n"

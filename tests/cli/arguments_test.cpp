@@ -44,6 +44,7 @@ TEST(Arguments, MistakesAreReportedInOneLine) {
         {{"--serial=", "show"}, "option --serial needs a value"},
         {{"--simulate", "--driver", "d2xx", "show"},
          "--simulate and --driver d2xx exclude each other"},
+        {{"--driver", "usb", "show"}, "--driver takes auto|d2xx|tty|libftdi|sim, not 'usb'"},
     };
     for (const auto& c : cases) {
         const ParsedArguments parsed = parseArguments(c.args);
@@ -51,6 +52,7 @@ TEST(Arguments, MistakesAreReportedInOneLine) {
     }
     EXPECT_TRUE(parseArguments({"--help"}).ok());
     EXPECT_TRUE(parseArguments({"--driver", "sim", "show"}).arguments.options.simulate);
+    EXPECT_EQ(parseArguments({"--driver=tty", "show"}).arguments.options.driver, "tty");
 }
 
 TEST(FieldCatalogue, ValuesAreItemTextsOrRawNumbers) {
