@@ -103,7 +103,8 @@ int runZeroAtCurrentPosition(Invocation& call) {
     if (call.output.json())
         call.output.document(
             {{"changed",
-              QJsonObject{{"Zin", QJsonObject{{"value", zero.value}, {"text", zero.value}}}}}});
+              QJsonObject{{"Zin", QJsonObject{{"value", zero.value},
+                                              {"text", jsonText(std::to_string(zero.value))}}}}}});
     else
         call.output.line("Zin=" + std::to_string(zero.value));
     return kExitSuccess;
