@@ -243,12 +243,12 @@ void MagnetCheck::add(const MagnetSample& sample) {
             : unwrapped_.back() + wrappedStep(samples_.back().position, sample.position);
     samples_.push_back(sample);
     unwrapped_.push_back(unwrapped);
+    // Kept as the samples come: the progress is asked after each one.
+    farthestCounts_ = std::max(farthestCounts_, std::abs(unwrapped - unwrapped_.front()));
 }
 
 double MagnetCheck::turnsDone() const {
-    double farthest = 0.0;
-    for (double u : unwrapped_) farthest = std::max(farthest, std::abs(u - unwrapped_.front()));
-    return farthest / kCountsPerTurn;
+    return farthestCounts_ / kCountsPerTurn;
 }
 
 MagnetCheckResult MagnetCheck::result() const {

@@ -109,6 +109,7 @@ private:
     MagnetLimits limits_;
     std::vector<MagnetSample> samples_;
     std::vector<double> unwrapped_;  // position with the turns counted, in counts
+    double farthestCounts_ = 0.0;    // from the first sample, either way
 };
 
 // The report as plain text lines and as one JSON object.
