@@ -82,11 +82,8 @@ bool parseGlobalOption(OptionReader& option, Arguments& parsed, std::string& err
     if (name == "--magnet-speed") {
         const auto value = option.value(error);
         if (!value) return false;
-        char* end = nullptr;
-        errno = 0;
-        const double speed = std::strtod(value->c_str(), &end);
-        if (value->empty() || *end != '\0' || errno != 0 || !std::isfinite(speed) ||
-            std::abs(speed) > sim::kMaxMagnetSpeedRps) {
+        const auto speed = parseDecimal(*value);
+        if (!speed || std::abs(*speed) > sim::kMaxMagnetSpeedRps) {
             error = "--magnet-speed takes turns per second from -" +
                     std::to_string(static_cast<int>(sim::kMaxMagnetSpeedRps)) + " to " +
                     std::to_string(static_cast<int>(sim::kMaxMagnetSpeedRps)) + ", not '" + *value +
@@ -94,6 +91,29 @@ bool parseGlobalOption(OptionReader& option, Arguments& parsed, std::string& err
             return false;
         }
         o.magnetSpeed = speed;
+        return true;
+    }
+    if (name == "--magnet-off-centre" || name == "--magnet-tilt") {
+        const auto value = option.value(error);
+        if (!value) return false;
+        sim::SimulationOptions checked;
+        if (name == "--magnet-off-centre") {
+            if (!sim::parseOffCentre(*value, checked)) {
+                error = "--magnet-off-centre takes COUNTS from 0 to " +
+                        std::to_string(static_cast<int>(sim::kMaxOffCentreCounts)) +
+                        ", optionally followed by ,PHASE in degrees, not '" + *value + "'";
+                return false;
+            }
+            o.magnetOffCentre = *value;
+        } else {
+            if (!sim::parseTilt(*value, checked)) {
+                error = "--magnet-tilt takes AGC levels from 0 to " +
+                        std::to_string(static_cast<int>(sim::kMaxTiltAgcLevels)) + ", not '" +
+                        *value + "'";
+                return false;
+            }
+            o.magnetTilt = *value;
+        }
         return true;
     }
     error = "unknown option " + name;
@@ -104,15 +124,24 @@ std::string checkCombinations(const GlobalOptions& o) {
     if (!o.driver.empty() && o.driver != kSimulatedDriverName && !driverChoiceFromName(o.driver))
         return "--driver takes " + driverChoiceNames() + "|" + kSimulatedDriverName + ", not '" +
                o.driver + "'";
-    const bool simulationSet = !o.simState.empty() || o.simChips || o.magnetSpeed;
+    const bool simulationSet =
+        !o.simState.empty() || o.simChips || o.magnetSpeed || o.magnetOffCentre || o.magnetTilt;
     if (simulationSet && !o.simulate)
-        return "--sim-state, --chips and --magnet-speed need --simulate";
+        return "--sim-state, --chips and the --magnet options need --simulate";
     if (o.simulate && !o.driver.empty() && o.driver != kSimulatedDriverName)
         return "--simulate and --driver " + o.driver + " exclude each other";
     return {};
 }
 
 }  // namespace
+
+std::optional<double> parseDecimal(const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
 
 std::optional<long long> parseInteger(const std::string& text) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');

@@ -18,6 +18,8 @@ struct GlobalOptions {
     std::string simState;  // file that keeps the simulated chips from one run to the next
     std::optional<int> simChips;
     std::optional<double> magnetSpeed;
+    std::optional<std::string> magnetOffCentre;  // COUNTS[,PHASE], checked when parsed
+    std::optional<std::string> magnetTilt;       // AGC levels
 };
 
 struct Arguments {
@@ -42,6 +44,9 @@ inline constexpr const char* kSimulatedDriverName = "sim";
 
 // The highest number of simulated chips that --chips accepts.
 inline constexpr int kMaxSimulatedChips = 4;
+
+// A decimal number as typed on a command line; nothing for text that is not a finite number.
+std::optional<double> parseDecimal(const std::string& text);
 
 // Whole numbers as typed on a command line: decimal, or hexadecimal after "0x".
 std::optional<long long> parseInteger(const std::string& text);

@@ -58,6 +58,8 @@ bool Bench::prepare(std::string& error) {
         simulation.instantReplies = environment_.instantSimulation;
         if (options_.simChips) simulation.chips = *options_.simChips;
         if (options_.magnetSpeed) simulation.revolutionsPerSecond = *options_.magnetSpeed;
+        if (options_.magnetOffCentre) sim::parseOffCentre(*options_.magnetOffCentre, simulation);
+        if (options_.magnetTilt) sim::parseTilt(*options_.magnetTilt, simulation);
         simulation_ = sim::makeDefaultSimulation(environment_.clock, simulation);
         if (!options_.simState.empty()) {
             if (const auto text = readWholeFile(options_.simState)) {

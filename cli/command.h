@@ -74,6 +74,7 @@ PreparedCommand prepareLoad(const std::vector<std::string>& args);
 PreparedCommand prepareDecode(const std::vector<std::string>& args);
 PreparedCommand prepareDiff(const std::vector<std::string>& args);
 PreparedCommand prepareWatch(const std::vector<std::string>& args);
+PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args);
 
 // For commands without arguments.
 std::string expectNoArguments(const std::vector<std::string>& args);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "command.h"
+#include "live_readout.h"
 #include "readout.h"
 #include "readout_csv_writer.h"
 #include "readout_sample.h"
@@ -16,13 +17,9 @@ namespace qe::cli {
 
 namespace {
 
-constexpr int kDefaultIntervalMs = 50;  // the window's poll period
+constexpr int kDefaultIntervalMs = static_cast<int>(kReadoutPeriodNs / 1'000'000);
 constexpr long long kMaxIntervalMs = 24LL * 3600 * 1000;
 constexpr long long kMaxCount = 1LL << 40;
-// A reading without a reply is a gap in the log; this many in a row end the watch.
-constexpr int kMaxGapsInARow = 100;
-// Ctrl-C is looked at this often while waiting for the next reading.
-constexpr std::int64_t kStopLookNs = 20'000'000;
 
 struct WatchOptions {
     int intervalMs = kDefaultIntervalMs;
@@ -122,23 +119,6 @@ private:
     std::string path_;
     Output& output_;
 };
-
-chip::DerivedValues derivedFrom(const RegisterImage& image) {
-    chip::DerivedValues derived;
-    chip::updateDerived(derived, chip::Derived::Resolution,
-                        chip::fieldValue(image, chip::fields::Res));
-    chip::updateDerived(derived, chip::Derived::TachoRange,
-                        chip::fieldValue(image, chip::fields::Sth));
-    return derived;
-}
-
-// Waits until `deadlineNs` on the environment's clock, in steps short enough for Ctrl-C.
-void waitUntil(Environment& environment, std::int64_t deadlineNs) {
-    Clock& clock = environment.clock;
-    for (std::int64_t now = clock.nowNs(); now < deadlineNs && !environment.stopRequested;
-         now = clock.nowNs())
-        clock.sleepNs(std::min(deadlineNs - now, kStopLookNs));
-}
 
 std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& options,
                                     std::string& error) {

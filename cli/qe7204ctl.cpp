@@ -86,6 +86,11 @@ std::string generalHelp() {
         << "  --sim-state FILE            keeps the simulated chips in FILE from run to run.\n"
         << "  --chips N                   Simulated chips on the bus, 0 to 4 (default 1).\n"
         << "  --magnet-speed RPS          Turns per second of the simulated magnet (default 0.1).\n"
+        << "  --magnet-off-centre COUNTS[,PHASE]\n"
+        << "                              The simulated magnet off-centre: COUNTS (0 to 1024)\n"
+        << "                              times sin(angle + PHASE degrees) added to the position.\n"
+        << "  --magnet-tilt LEVELS        The simulated magnet tilted: its AGC ripples once per\n"
+        << "                              turn by LEVELS (0 to 15).\n"
         << "  --driver NAME               How to reach the adapter: " << driverChoiceNames()
         << "|sim (default auto).\n"
         << "  --serial S                  The adapter with serial number S (default: the first).\n"

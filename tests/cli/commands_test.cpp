@@ -203,5 +203,69 @@ TEST_F(Commands, TraceTellsEveryFrameOnStandardError) {
         EXPECT_NE(traced.err.find(expected), std::string::npos) << expected << "\n" << traced.err;
 }
 
+// An off-centre (20 counts) and tilted (AGC 8 rippling by 3) magnet at a steady half turn a
+// second: the check reads at the poll's 50 ms pace and finds both.
+TEST_F(Commands, MagnetCheckFindsTheMountingErrors) {
+    const Args mounted{"--simulate", "--magnet-speed", "0.5", "--magnet-off-centre",
+                       "20,30",      "--magnet-tilt",  "3"};
+    Args asJson = mounted;
+    asJson.insert(asJson.end(), {"magnet-check", "--json"});
+    const Run checked = run(asJson);
+    ASSERT_EQ(checked.status, kExitSuccess) << checked.err;
+    EXPECT_EQ(checked.err, "") << "no progress with --json";
+    const QJsonObject report = json(checked.out);
+    EXPECT_EQ(report["turns"].toInt(), 2);
+    EXPECT_NEAR(report["samples"].toInt(), 81, 1) << "2 turns at 0.5 turns/s, read every 50 ms";
+    EXPECT_NEAR(report["error_first_harmonic_counts"].toDouble(), 20.0, 4.0);
+    EXPECT_NEAR(report["error_first_harmonic_phase_deg"].toDouble(), 30.0, 10.0);
+    EXPECT_LT(report["error_second_harmonic_counts"].toDouble(), 2.0);
+    EXPECT_EQ(report["agc_min"].toInt(), 5);
+    EXPECT_EQ(report["agc_max"].toInt(), 11);
+    EXPECT_NEAR(report["agc_mean"].toDouble(), 8.0, 0.3);
+    EXPECT_NEAR(report["agc_ripple"].toDouble(), 3.0, 0.5);
+    EXPECT_EQ(report["status_counts"]["in_range"].toInt(), report["samples"].toInt());
+    EXPECT_LT(report["speed_variation_percent"].toDouble(), 5.0);
+    EXPECT_EQ(report["verdict"].toString(), "bad");
+
+    Args asText = mounted;
+    asText.insert(asText.end(), {"magnet-check", "--turns", "1"});
+    const Run told = run(asText);
+    ASSERT_EQ(told.status, kExitSuccess) << told.err;
+    EXPECT_EQ(told.err,
+              "turn the shaft through 1 turn\nturned 0.25 of 1 turn\n"
+              "turned 0.50 of 1 turn\nturned 0.75 of 1 turn\nturned 1.00 of 1 turn\n");
+    EXPECT_EQ(told.out.rfind("Verdict: bad\n", 0), 0u) << told.out;
+    EXPECT_NE(told.out.find("AGC: min 5, max 11"), std::string::npos) << told.out;
+}
+
+TEST_F(Commands, MagnetCheckGivesUpAfterItsTimeOut) {
+    const Run standing =
+        run({"--simulate", "--magnet-speed", "0", "magnet-check", "--timeout", "3"});
+    EXPECT_EQ(standing.status, kExitFailure);
+    EXPECT_EQ(standing.out, "");
+    EXPECT_NE(standing.err.find("qe7204ctl: the shaft turned 0.00 of 2 turns in 3 s: turn it "
+                                "further, or allow more time with --timeout\n"),
+              std::string::npos)
+        << standing.err;
+
+    const struct {
+        Args args;
+        const char* error;
+    } refused[] = {
+        {{"--turns", "0"}, "--turns takes a whole number from 1 to 50, not '0'"},
+        {{"--turns"}, "--turns takes a whole number from 1 to 50"},
+        {{"--timeout", "-1"}, "--timeout takes seconds, more than 0 and up to 86400, not '-1'"},
+        {{"--timeout", "soon"}, "--timeout takes seconds, more than 0 and up to 86400, not 'soon'"},
+        {{"--slowly"}, "magnet-check does not take '--slowly'"},
+    };
+    for (const auto& c : refused) {
+        Args args{"--simulate", "magnet-check"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Run r = run(args);
+        EXPECT_EQ(r.status, kExitUsage) << c.error;
+        EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace qe::cli::test

@@ -1,0 +1,130 @@
+// magnet-check: the magnet's mounting judged from the live readout while the shaft turns.
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "command.h"
+#include "live_readout.h"
+#include "magnet_check.h"
+#include "readout.h"
+
+namespace qe::cli {
+
+namespace {
+
+constexpr int kDefaultTurns = 2;
+constexpr int kMaxTurns = 50;
+constexpr double kDefaultTimeoutSeconds = 60.0;
+constexpr double kMaxTimeoutSeconds = 24.0 * 3600.0;
+// Progress is told every quarter turn.
+constexpr double kProgressStepTurns = 0.25;
+
+struct MagnetCheckOptions {
+    int turns = kDefaultTurns;
+    double timeoutSeconds = kDefaultTimeoutSeconds;
+    bool json = false;
+};
+
+std::string turnsText(int turns) {
+    return std::to_string(turns) + (turns == 1 ? " turn" : " turns");
+}
+
+std::string lowerFirst(std::string text) {
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
+
+int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
+    Bench& bench = *call.bench;
+    chip::ChipSession& session = bench.session();
+    Environment& environment = call.environment;
+    Clock& clock = environment.clock;
+    const bool json = options.json || call.output.json();
+
+    const chip::DerivedValues derived = derivedFrom(session.image());
+    chip::MagnetCheck check(options.turns);
+    const std::int64_t startNs = clock.nowNs();
+    const auto timeoutNs = static_cast<std::int64_t>(std::llround(options.timeoutSeconds * 1e9));
+    const std::int64_t deadlineNs = startNs + timeoutNs;
+    const std::string wanted = " of " + turnsText(options.turns);
+    int gapsInARow = 0;
+    int progressTold = 0;
+    std::int64_t next = startNs;
+    if (!json) environment.err << "turn the shaft through " << turnsText(options.turns) << '\n';
+    while (!check.complete()) {
+        if (environment.stopRequested)
+            return call.fail("stopped after " + chip::formatFixed(check.turnsDone(), 2) + wanted);
+        if (clock.nowNs() >= deadlineNs)
+            return call.fail("the shaft turned " + chip::formatFixed(check.turnsDone(), 2) +
+                             wanted + " in " + chip::formatFixed(options.timeoutSeconds, 0) +
+                             " s: turn it further, or allow more time with --timeout");
+        waitUntil(environment, std::min(next, deadlineNs));
+        if (clock.nowNs() < next) continue;  // stopped or timed out while waiting
+        next = std::max(next + kReadoutPeriodNs, clock.nowNs());
+        const std::int64_t askedNs = clock.nowNs();
+        if (!session.readOutputs().ok()) {
+            const bool adapterGone = !bench.link().CheckConnection();
+            if (adapterGone || ++gapsInARow >= kMaxGapsInARow)
+                return call.fail(adapterGone ? "the adapter stopped answering"
+                                             : "the chip stopped answering");
+            continue;
+        }
+        gapsInARow = 0;
+        check.add(chip::magnetSample(chip::decodeReadout(session.image(), derived),
+                                     static_cast<double>(askedNs - startNs) / 1e9));
+        const int steps =
+            static_cast<int>(std::min(check.turnsDone(), 1.0 * options.turns) / kProgressStepTurns);
+        if (!json && steps > progressTold) {
+            progressTold = steps;
+            environment.err << "turned " << chip::formatFixed(steps * kProgressStepTurns, 2)
+                            << wanted << '\n';
+        }
+    }
+    bench.messages().clear();  // a reading without a reply is a gap, not a message
+
+    const chip::MagnetCheckResult result = check.result();
+    if (!result.report) return call.fail(lowerFirst(result.error));
+    if (json)
+        call.output.stream() << chip::magnetReportJson(*result.report);
+    else
+        call.output.stream() << chip::magnetReportText(*result.report);
+    call.output.flush();
+    return call.output.stream() ? kExitSuccess : call.fail("standard output cannot be written");
+}
+
+}  // namespace
+
+PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args) {
+    MagnetCheckOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const std::optional<std::string> text =
+            arg != "--json" && i + 1 < args.size() ? std::optional(args[i + 1]) : std::nullopt;
+        if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--turns") {
+            const long long turns = text ? parseInteger(*text).value_or(0) : 0;
+            if (turns < 1 || turns > kMaxTurns)
+                return PreparedCommand::usage("--turns takes a whole number from 1 to " +
+                                              std::to_string(kMaxTurns) +
+                                              (text ? ", not '" + *text + "'" : ""));
+            options.turns = static_cast<int>(turns);
+            ++i;
+        } else if (arg == "--timeout") {
+            const std::optional<double> seconds = text ? parseDecimal(*text) : std::nullopt;
+            if (!seconds || *seconds <= 0 || *seconds > kMaxTimeoutSeconds)
+                return PreparedCommand::usage("--timeout takes seconds, more than 0 and up to " +
+                                              chip::formatFixed(kMaxTimeoutSeconds, 0) +
+                                              (text ? ", not '" + *text + "'" : ""));
+            options.timeoutSeconds = *seconds;
+            ++i;
+        } else {
+            return PreparedCommand::usage("magnet-check does not take '" + arg + "'");
+        }
+    }
+    return {{}, Needs::Chip, [options](Invocation& call) { return runMagnetCheck(call, options); }};
+}
+
+}  // namespace qe::cli
