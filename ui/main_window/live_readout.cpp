@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <chrono>
 #include <cstdlib>
 
 #include "analogue_panel_view.h"
@@ -44,11 +45,20 @@ void MainWindow::RefreshReadout() {
         // Colours, the compact display and the needles keep what they showed.
         blankReadout();
         LblPosRel->repaint();
+        if (!readouts_.empty()) readouts_.publishFailure(clock_.nowNs());
         return;
     }
     const chip::Readout readout = chip::decodeReadout(session_.image(), session_.derived());
     showReadout(readout, Fill::Live);
     wakeScreenSaver(readout.counts);
+    publishReadout();
+}
+
+void MainWindow::publishReadout() {
+    // Watchers only get what the readout has just read: they never cause an exchange.
+    if (readouts_.empty()) return;
+    readouts_.publish(chip::makeReadoutSample(session_.image(), session_.derived(), clock_.nowNs(),
+                                              std::chrono::system_clock::now()));
 }
 
 void MainWindow::showReadout(const chip::Readout& readout, Fill fill) {

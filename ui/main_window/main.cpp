@@ -15,6 +15,7 @@
 #include "main_window.h"
 #include "message_box_sink.h"
 #include "microsecond_delay.h"
+#include "plot_window.h"
 #include "register_image.h"
 #include "register_map.h"
 #include "screen_saver.h"
@@ -98,6 +99,21 @@ int main(int argc, char* argv[]) {
     // The analogue panel comes right after the main window and starts hidden.
     qe::ui::AnaloguePanel panel(window, connection, messages, session.derived());
     window.setAnaloguePanel(&panel);
+
+    // Beyond the designed windows; none of them keeps the program running on its own.
+    qe::ui::PlotWindow plot(
+        window.readoutStream(), clock,
+        [&session, &connection] {
+            return qe::chip::RecordingSource{session.chipAddress(), connection.adapterSerial()};
+        },
+        messages);
+    plot.setAttribute(Qt::WA_QuitOnClose, false);
+    window.addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"), [&plot] {
+        plot.show();
+        plot.raise();
+        plot.activateWindow();
+    });
+
     window.startPolling();
 
     window.show();

@@ -13,6 +13,7 @@
 #include "clock.h"
 #include "control_states.h"
 #include "microsecond_delay.h"
+#include "readout_stream.h"
 #include "register_map.h"
 #include "screen_saver.h"
 
@@ -54,6 +55,14 @@ public:
     AnaloguePanelView* analoguePanel() const { return panel_; }
 
     RadioGroup* radioGroup(const QString& name) const;
+
+    // Every readout the poll cycle or "Refresh " makes, for windows that watch them; and
+    // the adapter's loss.
+    chip::ReadoutStream& readoutStream() { return readouts_; }
+    // A small button for a window beyond the designed ones, in the free space beside
+    // "Show Display"; the buttons line up from the left in the order they are added.
+    QPushButton* addExtraButton(const QString& text, const QString& objectName,
+                                std::function<void()> clicked);
 
     // Client heights with the settings shown and hidden, computed from the controls.
     int fullHeight() const;
@@ -135,6 +144,7 @@ private:
     bool scanStep();
     void applySettingsStep(bool operable);
     void blankReadout();
+    void publishReadout();
 
     // Chip configuration steps.
     void connectChipActions();
@@ -164,6 +174,9 @@ private:
     int chipExchanges_ = 0;  // handlers between their exchanges with the chip (ChipExchangeGuard)
     QTimer* Timer1 = nullptr;
     QHash<QString, QWidget*> controls_;
+    chip::ReadoutStream readouts_;
+    DisplayState shownState_ = DisplayState::NotConnected;
+    QWidget* extraButtons_ = nullptr;
     // The controls the poll cycle sets on every tick, found once.
     std::vector<BoundControl<DisplayStateRule>> displayStateControls_;
     std::vector<BoundControl<SettingsRule>> settingsControls_;

@@ -63,6 +63,9 @@ void MainWindow::showDisplayState(DisplayState state) {
         applyControlAction(widget, rule->actions[column], continuous);
     // Without an adapter nothing that the readout shows is current.
     if (state == DisplayState::NotConnected) blankReadout();
+    if (state == DisplayState::NotConnected && shownState_ != DisplayState::NotConnected)
+        readouts_.publishAdapterLost();
+    shownState_ = state;
 }
 
 // Returns whether the settings may stay operable after the scan.

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <QAreaSeries>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QValueAxis>
+#include <chrono>
+
+#include "clock.h"
+#include "plot_window.h"
+#include "recording_sink.h"
+#include "time_chart_view.h"
+
+namespace qe::ui {
+namespace {
+
+constexpr std::int64_t kMs = 1'000'000;
+const chip::WallTime kWall{std::chrono::milliseconds(1'796'914'569'000)};
+constexpr double kWallMs = 1'796'914'569'000.0;
+
+class PlotWindowTest : public ::testing::Test {
+protected:
+    PlotWindowTest() {
+        window.resize(900, 700);
+        window.show();
+    }
+
+    // One readout `ms` after the first: absolute position, tacho (of 1024, at 2048 Hz),
+    // AGC gain and magnet status.
+    void feed(std::int64_t ms, int absolute, int tacho = 0, int agc = 8, int status = 0) {
+        RegisterImage image{};
+        image[33] = static_cast<std::uint16_t>(absolute);
+        image[34] = static_cast<std::uint16_t>(status << 13);
+        image[35] = static_cast<std::uint16_t>(tacho | agc << 12);
+        chip::DerivedValues derived;
+        chip::updateDerived(derived, chip::Derived::TachoRange, 0);
+        stream.publish(chip::makeReadoutSample(image, derived, ms * kMs,
+                                               kWall + std::chrono::milliseconds(ms)));
+    }
+
+    template <typename T>
+    T* find(const char* name) {
+        auto* child = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    QList<QPointF> line(PlotWindow::Line which) { return window.line(which)->points(); }
+    static std::vector<double> ys(const QList<QPointF>& points) {
+        std::vector<double> out;
+        for (const QPointF& p : points) out.push_back(p.y());
+        return out;
+    }
+
+    chip::ReadoutStream stream;
+    ManualClock clock;
+    qe::test::RecordingSink messages;
+    PlotWindow window{stream, clock, [] { return chip::RecordingSource{5, "QE42A"}; }, messages};
+};
+
+TEST_F(PlotWindowTest, ShowsWhatItIsFedWithTurnsCountedOrAsRead) {
+    feed(0, 4000, 0, 8);
+    feed(66, 100, 512, 15, 2);
+    feed(132, 300, 1023, 0, 1);
+    window.refresh();
+
+    EXPECT_EQ(ys(line(PlotWindow::Line::Position)), (std::vector<double>{4000, 4196, 4396}));
+    EXPECT_EQ(ys(line(PlotWindow::Line::Speed)), (std::vector<double>{0, 61440, 122760}));
+    EXPECT_EQ(ys(line(PlotWindow::Line::Agc)), (std::vector<double>{50, 100, 0}));
+    EXPECT_EQ(line(PlotWindow::Line::Position)[2].x(), kWallMs + 132);
+
+    // Each status is a band up from one readout to the next that has another status.
+    EXPECT_EQ(window.statusBand(0)->points(),
+              (QList<QPointF>{{kWallMs, 0}, {kWallMs, 1}, {kWallMs + 66, 1}, {kWallMs + 66, 0}}));
+    EXPECT_EQ(window.statusBand(2)->points(),
+              (QList<QPointF>{
+                  {kWallMs + 66, 0}, {kWallMs + 66, 1}, {kWallMs + 132, 1}, {kWallMs + 132, 0}}));
+    EXPECT_TRUE(window.statusBand(3)->points().isEmpty());
+
+    find<QCheckBox>("PlotUnwrapped")->setChecked(false);
+    EXPECT_EQ(ys(line(PlotWindow::Line::Position)), (std::vector<double>{4000, 100, 300}));
+    EXPECT_EQ(window.positionChart()->valueAxis()->max(), 4096);
+}
+
+double axisFromMs(TimeChartView* chart) {
+    return static_cast<double>(chart->timeAxis()->min().toMSecsSinceEpoch());
+}
+double axisToMs(TimeChartView* chart) {
+    return static_cast<double>(chart->timeAxis()->max().toMSecsSinceEpoch());
+}
+
+TEST_F(PlotWindowTest, ScrollsOverTheChosenSpanAndHoldsStillWhilePaused) {
+    for (int i = 0; i <= 1000; ++i) feed(i * 100, i % 4096);  // 100 s
+    window.refresh();
+    EXPECT_EQ(axisToMs(window.positionChart()), kWallMs + 100'000);
+    EXPECT_EQ(axisFromMs(window.positionChart()), kWallMs + 90'000);
+    EXPECT_EQ(line(PlotWindow::Line::Position).size(), 102) << "the span and one point before";
+
+    find<QComboBox>("PlotSpan")->setCurrentIndex(1);
+    EXPECT_EQ(axisFromMs(window.positionChart()), kWallMs + 40'000);
+
+    auto* pause = find<QPushButton>("PlotPause");
+    pause->click();
+    EXPECT_EQ(pause->text(), "Resume");
+    feed(100'100, 5);
+    window.refresh();
+    EXPECT_EQ(axisToMs(window.positionChart()), kWallMs + 100'000) << "held";
+    EXPECT_EQ(line(PlotWindow::Line::Position).last().y(), 1000 % 4096);
+
+    pause->click();
+    EXPECT_EQ(pause->text(), "Pause");
+    EXPECT_EQ(axisToMs(window.positionChart()), kWallMs + 100'100);
+}
+
+TEST_F(PlotWindowTest, ZoomingInTimeOnOneChartPausesAndShowsThatTimeOnAll) {
+    for (int i = 0; i <= 100; ++i) feed(i * 100, 1000 + i);
+    window.refresh();
+    window.positionChart()->setTimeRange(kWallMs + 2'050, kWallMs + 2'950);  // as a drag does
+
+    EXPECT_TRUE(find<QPushButton>("PlotPause")->isChecked());
+    for (TimeChartView* chart : window.findChildren<TimeChartView*>()) {
+        EXPECT_EQ(axisFromMs(chart), kWallMs + 2'050);
+        EXPECT_EQ(axisToMs(chart), kWallMs + 2'950);
+    }
+    // The lines are drawn again for that time, one point beyond each edge.
+    const QList<QPointF> position = line(PlotWindow::Line::Position);
+    EXPECT_EQ(position.first(), QPointF(kWallMs + 2'000, 1020));
+    EXPECT_EQ(position.last(), QPointF(kWallMs + 3'000, 1030));
+    EXPECT_EQ(position.size(), 11);
+}
+
+TEST_F(PlotWindowTest, TheCursorReadsTheNearestReadout) {
+    feed(0, 4000, 0, 8);
+    feed(66, 100, 512, 15, 2);
+    window.refresh();
+    window.setCursorTime(kWallMs + 40);
+    const QString time = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(kWallMs) + 66)
+                             .toString(QStringLiteral("hh:mm:ss.zzz"));
+    EXPECT_EQ(find<QLabel>("PlotCursor")->text(),
+              time + "    position 4196    speed 61440.0 RPM    AGC 100.0%    Magnet too far");
+}
+
+}  // namespace
+}  // namespace qe::ui

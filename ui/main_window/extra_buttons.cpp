@@ -1,0 +1,44 @@
+// Buttons for windows beyond the designed ones. They sit in the strip of the "Show Display"
+// row that no designed control uses, so the designed layout stays as it is.
+#include <QFont>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+#include "main_window.h"
+
+namespace qe::ui {
+
+namespace {
+
+// Between "Show Display" and where "SAVE DISPLAY SETTINGS" appears.
+const QRect kFreeStrip(116, 0, 316, 17);
+constexpr int kButtonPointSize = 7;
+
+}  // namespace
+
+QPushButton* MainWindow::addExtraButton(const QString& text, const QString& objectName,
+                                        std::function<void()> clicked) {
+    if (!extraButtons_) {
+        extraButtons_ = new QWidget(PanelDisplaySettings);
+        extraButtons_->setObjectName(QStringLiteral("ExtraButtons"));
+        extraButtons_->setGeometry(kFreeStrip);
+        auto* layout = new QHBoxLayout(extraButtons_);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(4);
+        layout->addStretch(1);
+        extraButtons_->show();
+    }
+    auto* button = new QPushButton(text, extraButtons_);
+    button->setObjectName(objectName);
+    QFont font = button->font();
+    font.setPointSize(kButtonPointSize);
+    button->setFont(font);
+    button->setFixedHeight(kFreeStrip.height());
+    button->setFocusPolicy(Qt::NoFocus);
+    auto* layout = static_cast<QHBoxLayout*>(extraButtons_->layout());
+    layout->insertWidget(layout->count() - 1, button);  // before the stretch
+    connect(button, &QPushButton::clicked, this, [clicked = std::move(clicked)] { clicked(); });
+    return button;
+}
+
+}  // namespace qe::ui

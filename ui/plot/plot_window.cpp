@@ -1,0 +1,343 @@
+#include "plot_window.h"
+
+#include <QAreaSeries>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "readout.h"
+#include "series_decimation.h"
+#include "time_chart_view.h"
+
+namespace qe::ui {
+
+namespace {
+
+constexpr double kMsPerSecond = 1000.0;
+constexpr double kFullAgcPercent = 100.0;
+constexpr int kStatusCount = 4;
+constexpr int kStatusChartHeight = 100;
+
+const std::array<QColor, kStatusCount> kStatusColours{
+    QColor(46, 160, 67),   // in range
+    QColor(240, 160, 40),  // too close
+    QColor(230, 110, 30),  // too far
+    QColor(210, 30, 30),   // error
+};
+
+QString text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+// A value axis from 0 to a little above the highest value, never empty.
+void fitFromZero(QValueAxis* axis, const QList<QPointF>& points, double atLeast) {
+    double top = atLeast;
+    for (const QPointF& p : points) top = std::max(top, p.y());
+    axis->setRange(0.0, top * 1.1);
+    axis->applyNiceNumbers();
+}
+
+void fitAround(QValueAxis* axis, const QList<QPointF>& points) {
+    if (points.isEmpty()) return;
+    double low = std::numeric_limits<double>::max();
+    double high = std::numeric_limits<double>::lowest();
+    for (const QPointF& p : points) {
+        low = std::min(low, p.y());
+        high = std::max(high, p.y());
+    }
+    const double margin = std::max(16.0, (high - low) * 0.05);
+    axis->setRange(low - margin, high + margin);
+    axis->applyNiceNumbers();
+}
+
+}  // namespace
+
+PlotWindow::PlotWindow(chip::ReadoutStream& stream, Clock& clock, RecordingControl::SourceOf source,
+                       MessageSink& messages, QWidget* parent)
+    : QWidget(parent, Qt::Window), stream_(stream) {
+    setObjectName(QStringLiteral("PlotWindow"));
+    setWindowTitle(QStringLiteral("Plot"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(2);
+    layout->addWidget(buildControls());
+    buildCharts();
+    for (TimeChartView* chart : charts_) layout->addWidget(chart, chart == statusChart_ ? 0 : 1);
+    cursorText_ = new QLabel(this);
+    cursorText_->setObjectName(QStringLiteral("PlotCursor"));
+    cursorText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(cursorText_);
+    resize(900, 720);
+
+    recorder_ = new RecordingControl(record_, stream, clock, std::move(source), messages, this);
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setInterval(kRefreshMs);
+    connect(refreshTimer_, &QTimer::timeout, this, [this] {
+        if (fresh_ && !pause_->isChecked()) refresh();
+    });
+    stream_.add(this);
+}
+
+PlotWindow::~PlotWindow() {
+    stream_.remove(this);
+}
+
+QWidget* PlotWindow::buildControls() {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    span_ = new QComboBox(row);
+    span_->setObjectName(QStringLiteral("PlotSpan"));
+    span_->addItems(
+        {QStringLiteral("Last 10 s"), QStringLiteral("Last 60 s"), QStringLiteral("Last 10 min")});
+    pause_ = new QPushButton(QStringLiteral("Pause"), row);
+    pause_->setObjectName(QStringLiteral("PlotPause"));
+    pause_->setCheckable(true);
+    pause_->setToolTip(QStringLiteral(
+        "Stops the plot where it is; drag across a chart or turn the wheel to zoom in time, "
+        "right-click to zoom out."));
+    unwrap_ = new QCheckBox(QStringLiteral("Count whole turns"), row);
+    unwrap_->setObjectName(QStringLiteral("PlotUnwrapped"));
+    unwrap_->setChecked(true);
+    unwrap_->setToolTip(QStringLiteral(
+        "On: the position goes on past 4095 with every turn. Off: as read, 0 to 4095."));
+    record_ = new QPushButton(row);
+    record_->setObjectName(QStringLiteral("PlotRecord"));
+    layout->addWidget(span_);
+    layout->addWidget(pause_);
+    layout->addWidget(unwrap_);
+    layout->addStretch(1);
+    layout->addWidget(record_);
+
+    connect(span_, &QComboBox::currentIndexChanged, this, &PlotWindow::spanChosen);
+    connect(pause_, &QPushButton::toggled, this, &PlotWindow::pauseToggled);
+    connect(unwrap_, &QCheckBox::toggled, this, [this] { refresh(); });
+    return row;
+}
+
+void PlotWindow::buildCharts() {
+    positionChart_ = new TimeChartView(QStringLiteral("Position (counts)"), this);
+    speedChart_ = new TimeChartView(QStringLiteral("Speed (RPM)"), this);
+    agcChart_ = new TimeChartView(QStringLiteral("AGC level (%)"), this);
+    statusChart_ = new TimeChartView(QStringLiteral("Magnet"), this);
+    charts_ = {positionChart_, speedChart_, agcChart_, statusChart_};
+
+    const auto line = [this](TimeChartView* chart, const char* name) {
+        auto* series = new QLineSeries(this);
+        series->setObjectName(QLatin1String(name));
+        chart->addSeries(series);
+        return series;
+    };
+    position_ = line(positionChart_, "PlotPositionSeries");
+    speed_ = line(speedChart_, "PlotSpeedSeries");
+    agc_ = line(agcChart_, "PlotAgcSeries");
+    agcChart_->valueAxis()->setRange(0.0, kFullAgcPercent);
+
+    for (int status = 0; status < kStatusCount; ++status) {
+        auto* upper = new QLineSeries(this);
+        auto* band = new QAreaSeries(upper);
+        band->setName(text(chip::magnetStatusText(status)));
+        band->setObjectName(QStringLiteral("PlotStatusBand%1").arg(status));
+        band->setColor(kStatusColours[static_cast<std::size_t>(status)]);
+        band->setBorderColor(kStatusColours[static_cast<std::size_t>(status)]);
+        statusChart_->addSeries(band);
+        statusUpper_[static_cast<std::size_t>(status)] = upper;
+    }
+    statusChart_->valueAxis()->setRange(0.0, 1.0);
+    statusChart_->valueAxis()->setLabelsVisible(false);
+    statusChart_->valueAxis()->setGridLineVisible(false);
+
+    statusChart_->chart()->legend()->show();
+    statusChart_->chart()->legend()->setAlignment(Qt::AlignTop);
+    statusChart_->setFixedHeight(kStatusChartHeight);
+
+    for (TimeChartView* chart : charts_) {
+        connect(chart, &TimeChartView::hovered, this, &PlotWindow::setCursorTime);
+
+        connect(chart->timeAxis(), &QDateTimeAxis::rangeChanged, this,
+                [this, chart] { userZoomed(chart); });
+    }
+}
+
+const QLineSeries* PlotWindow::line(Line which) const {
+    switch (which) {
+        case Line::Position:
+            return position_;
+        case Line::Speed:
+            return speed_;
+        case Line::Agc:
+            break;
+    }
+    return agc_;
+}
+
+const QLineSeries* PlotWindow::statusBand(int status) const {
+    return statusUpper_.at(static_cast<std::size_t>(status));
+}
+
+void PlotWindow::readoutArrived(const chip::ReadoutSample& sample) {
+    history_.add(sample);
+    fresh_ = true;
+}
+
+void PlotWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    refreshTimer_->start();
+    refresh();
+}
+
+void PlotWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    refreshTimer_->stop();
+}
+
+bool PlotWindow::unwrapped() const {
+    return unwrap_->isChecked();
+}
+
+void PlotWindow::spanChosen() {
+    pause_->setChecked(false);
+    refresh();
+}
+
+void PlotWindow::pauseToggled(bool paused) {
+    pause_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    if (!paused) refresh();
+}
+
+void PlotWindow::refresh() {
+    fresh_ = false;
+    if (history_.points().empty()) return;
+    if (pause_->isChecked()) {
+        const QDateTimeAxis* axis = positionChart_->timeAxis();
+        drawRange(static_cast<double>(axis->min().toMSecsSinceEpoch()),
+                  static_cast<double>(axis->max().toMSecsSinceEpoch()));
+        return;
+    }
+    const double newest = history_.points().newest().timeMs;
+    const double span =
+        kSpanSeconds[static_cast<std::size_t>(std::max(0, span_->currentIndex()))] * kMsPerSecond;
+    setTimeRange(newest - span, newest);
+    drawRange(newest - span, newest);
+}
+
+void PlotWindow::setTimeRange(double fromMs, double toMs) {
+    settingRange_ = true;
+    for (TimeChartView* chart : charts_) chart->setTimeRange(fromMs, toMs);
+    settingRange_ = false;
+}
+
+// A drag, a wheel turn or a right-click on one chart: all charts show that time and stop
+// following the readouts.
+void PlotWindow::userZoomed(TimeChartView* source) {
+    if (settingRange_) return;
+    const double from = static_cast<double>(source->timeAxis()->min().toMSecsSinceEpoch());
+    const double to = static_cast<double>(source->timeAxis()->max().toMSecsSinceEpoch());
+    setTimeRange(from, to);
+    {
+        const QSignalBlocker quiet(pause_);
+        pause_->setChecked(true);
+        pause_->setText(QStringLiteral("Resume"));
+    }
+    drawRange(from, to);
+}
+
+void PlotWindow::drawRange(double fromMs, double toMs) {
+    const auto& points = history_.points();
+    std::size_t first = history_.firstAtOrAfter(fromMs);
+    if (first > 0) --first;  // the line starts at the chart's edge
+    const std::size_t end = std::min(points.size(), history_.firstAtOrAfter(toMs) + 1);
+    const int columns = positionChart_->plotColumns();
+
+    if (unwrapped()) {
+        decimateInto(buffer_, points, first, end, fromMs, toMs, columns,
+                     [](const PlotPoint& p) { return p.turnsCounts; });
+        position_->replace(buffer_);
+        fitAround(positionChart_->valueAxis(), buffer_);
+    } else {
+        decimateInto(buffer_, points, first, end, fromMs, toMs, columns,
+                     [](const PlotPoint& p) { return double(p.absolute); });
+        position_->replace(buffer_);
+        positionChart_->valueAxis()->setRange(0.0, PlotHistory::kCountsPerTurn);
+    }
+    decimateInto(buffer_, points, first, end, fromMs, toMs, columns,
+                 [](const PlotPoint& p) { return double(p.rpm); });
+    speed_->replace(buffer_);
+    fitFromZero(speedChart_->valueAxis(), buffer_, 10.0);
+    decimateInto(buffer_, points, first, end, fromMs, toMs, columns,
+                 [](const PlotPoint& p) { return double(p.agcPercent); });
+    agc_->replace(buffer_);
+    drawStatusBand(first, end, fromMs, toMs, columns);
+    showCursorText();
+}
+
+// Each status is a band that is up while the magnet had that status. Where a pixel column
+// holds several readouts the worst status of them is shown.
+void PlotWindow::drawStatusBand(std::size_t first, std::size_t end, double fromMs, double toMs,
+                                int columns) {
+    for (auto& list : statusPoints_) list.clear();
+    const auto& points = history_.points();
+    const double perColumn = toMs > fromMs ? (toMs - fromMs) / columns : 1.0;
+    const auto columnOf = [&](double t) { return std::floor((t - fromMs) / perColumn); };
+    std::size_t i = first;
+    int runStatus = -1;
+    double runStart = 0.0;
+    const auto closeRun = [&](double at) {
+        if (runStatus < 0) return;
+        QList<QPointF>& band = statusPoints_[static_cast<std::size_t>(runStatus)];
+        band << QPointF(runStart, 0.0) << QPointF(runStart, 1.0) << QPointF(at, 1.0)
+             << QPointF(at, 0.0);
+    };
+    while (i < end) {
+        const double start = points[i].timeMs;
+        const double column = columnOf(start);
+        int worst = points[i].magnetStatus;
+        for (++i; i < end && columnOf(points[i].timeMs) == column; ++i)
+            worst = std::max(worst, int(points[i].magnetStatus));
+        if (worst != runStatus) {
+            closeRun(start);
+            runStatus = worst;
+            runStart = start;
+        }
+    }
+    closeRun(points[end - 1].timeMs);
+    for (std::size_t s = 0; s < statusUpper_.size(); ++s)
+        statusUpper_[s]->replace(statusPoints_[s]);
+}
+
+void PlotWindow::setCursorTime(double timeMs) {
+    cursorMs_ = timeMs;
+    showCursorText();
+}
+
+void PlotWindow::showCursorText() {
+    for (TimeChartView* chart : charts_) chart->showCursorAt(cursorMs_);
+    const PlotPoint* p = history_.nearest(cursorMs_);
+    if (!p || cursorMs_ == 0.0) {
+        cursorText_->setText(QStringLiteral("Point at a chart to read its values."));
+        return;
+    }
+    const QString time =
+        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(p->timeMs)))
+            .toString(QStringLiteral("hh:mm:ss.zzz"));
+    const double position = unwrapped() ? p->turnsCounts : p->absolute;
+    cursorText_->setText(QStringLiteral("%1    position %2    speed %3 RPM    AGC %4%    %5")
+                             .arg(time, text(chip::formatFixed(position, 0)),
+                                  text(chip::formatFixed(p->rpm, 1)),
+                                  text(chip::formatFixed(p->agcPercent, 1)),
+                                  text(chip::magnetStatusText(p->magnetStatus))));
+}
+
+}  // namespace qe::ui
