@@ -155,6 +155,7 @@ bool AdapterLink::OpenAdapter(std::size_t index) {
 }
 
 void AdapterLink::configureOpenedAdapter() {
+    health_.restart(clock_.nowNs());
     ReportDriverError(messages_, "FT_SetDataCharacteristics",
                       driver_.setDataCharacteristics(AdapterHandle, lineSettings_.wordLength,
                                                      lineSettings_.stopBits, lineSettings_.parity));

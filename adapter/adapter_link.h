@@ -9,6 +9,7 @@
 
 #include "clock.h"
 #include "ftdi_driver.h"
+#include "link_health.h"
 #include "message_sink.h"
 #include "register_image.h"
 
@@ -85,6 +86,8 @@ public:
     MessageSink& messages() { return messages_; }
     RegisterImage& image() { return image_; }
     const RegisterImage& image() const { return image_; }
+    // Replies, time-outs and failed reads since the adapter was last connected.
+    const LinkHealth& health() const { return health_; }
 
     // Connection state.
     FtHandle adapterHandle() const { return AdapterHandle; }
@@ -135,6 +138,7 @@ private:
     Clock& clock_;
     MessageSink& messages_;
     RegisterImage& image_;
+    LinkHealth health_;
 
     // Serials of listed devices whose opening failed and was already told (see ConnectAdapter).
     std::vector<std::string> failedSerials_;

@@ -61,6 +61,7 @@ AdapterLink::Reply AdapterLink::ReadReply(std::uint32_t count) {
     std::uint32_t bytesRead = 0;
     const FtStatus status = driver_.read(AdapterHandle, RxBuffer.data(), count, bytesRead);
     ReportDriverError(messages_, "FT_Read", status);
+    if (status != FT_OK) health_.readFailed();
     return {std::min(bytesRead, count), status != FT_OK};
 }
 
@@ -68,7 +69,10 @@ FtStatus AdapterLink::QueryRxQueue() {
     if (AdapterHandle == 0) return FT_INVALID_HANDLE;
     std::uint32_t waiting = 0;
     const FtStatus status = driver_.getQueueStatus(AdapterHandle, waiting);
-    if (status == FT_OK) RxQueueBytes = waiting;
+    if (status == FT_OK)
+        RxQueueBytes = waiting;
+    else
+        health_.readFailed();
     return status;
 }
 
@@ -101,13 +105,22 @@ AdapterLink::Wait AdapterLink::awaitReply(std::uint32_t expected, std::uint32_t 
         std::uint32_t waiting = 0;
         if (driver_.waitForReceived(AdapterHandle, expected, deadlineNs, clock_, waiting) !=
             FT_OK) {
+            health_.readFailed();
             wait.queueFailed = true;
             return wait;
         }
         RxQueueBytes = waiting;
         // Unsigned 32-bit difference: the tick count may wrap during the wait.
-        wait.elapsedMs = clock_.tickCount() - tickAt(startNs);
-        if (RxQueueBytes >= expected || wait.elapsedMs > limitMs) return wait;
+        const std::int64_t nowNs = clock_.nowNs();
+        wait.elapsedMs = static_cast<std::uint32_t>(nowNs / kNsPerMs) - tickAt(startNs);
+        if (RxQueueBytes >= expected && wait.elapsedMs <= limitMs) {
+            health_.replied(nowNs - startNs);
+            return wait;
+        }
+        if (RxQueueBytes >= expected || wait.elapsedMs > limitMs) {
+            health_.timedOut();
+            return wait;
+        }
     }
 }
 

@@ -430,5 +430,43 @@ TEST_F(LinkOnSimulation, SettingChangeExchangeOrder) {
               (Texts{"R 0 51", "read 2", "W 0 51 0x00C0", "read 1", "R 0 51", "read 2"}));
 }
 
+TEST_F(LinkOnSimulation, HealthCountsRepliesTimeOutsAndFailedReadsSinceConnect) {
+    clock.advanceMs(5'000);
+    const std::int64_t beforeNs = clock.nowNs();
+    connect();
+    const LinkHealth atConnect = link.health();
+    EXPECT_GE(atConnect.connectedAtNs, beforeNs) << "restarted when the adapter was opened";
+    EXPECT_LE(atConnect.connectedAtNs, clock.nowNs());
+    EXPECT_GT(atConnect.replies, 0u) << "the connection's own exchanges count";
+    EXPECT_EQ(atConnect.timeouts, 0u);
+    EXPECT_EQ(atConnect.failedReads, 0u);
+
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(link.ReadOutputRegisters(0));
+    EXPECT_EQ(link.health().replies, atConnect.replies + 3);
+    EXPECT_GT(link.health().meanReplyMs(), 1.0) << "the USB latency is in every reply";
+    EXPECT_GE(link.health().worstReplyMs(), link.health().meanReplyMs());
+
+    adapter.loseNextReply();
+    EXPECT_FALSE(link.ReadOutputRegisters(0));
+    adapter.delayNextReply(50);
+    EXPECT_FALSE(link.ReadOutputRegisters(0));
+    EXPECT_EQ(link.health().timeouts, 2u);
+    EXPECT_EQ(link.health().replies, atConnect.replies + 3);
+
+    adapter.unplug();
+    EXPECT_FALSE(link.ReadOutputRegisters(0));
+    EXPECT_EQ(link.health().failedReads, 1u);
+
+    // Connected again: counted afresh.
+    adapter.replug();
+    link.CheckConnection();
+    link.EnumerateDevices();
+    link.ConnectAdapter();
+    ASSERT_NE(link.AdapterHandle, 0u);
+    EXPECT_EQ(link.health().timeouts, 0u);
+    EXPECT_EQ(link.health().failedReads, 0u);
+    EXPECT_GT(link.health().connectedAtNs, atConnect.connectedAtNs);
+}
+
 }  // namespace
 }  // namespace qe::sim::test

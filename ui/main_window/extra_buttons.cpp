@@ -1,10 +1,12 @@
 // Buttons for windows beyond the designed ones. They sit in the strip of the "Show Display"
 // row that no designed control uses, so the designed layout stays as it is.
+#include <QEvent>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QPushButton>
 
 #include "main_window.h"
+#include "status_panels.h"
 
 namespace qe::ui {
 
@@ -14,7 +16,30 @@ namespace {
 const QRect kFreeStrip(116, 0, 316, 17);
 constexpr int kButtonPointSize = 7;
 
+// Runs a function on a double click anywhere on the watched widget or its panels.
+class DoubleClickWatcher final : public QObject {
+public:
+    DoubleClickWatcher(QWidget* watched, std::function<void()> doubleClicked)
+        : QObject(watched), doubleClicked_(std::move(doubleClicked)) {
+        watched->installEventFilter(this);
+        for (QWidget* child : watched->findChildren<QWidget*>()) child->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonDblClick && doubleClicked_) doubleClicked_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> doubleClicked_;
+};
+
 }  // namespace
+
+void MainWindow::setStatusBarDoubleClick(std::function<void()> doubleClicked) {
+    new DoubleClickWatcher(StBar1, std::move(doubleClicked));
+}
 
 QPushButton* MainWindow::addExtraButton(const QString& text, const QString& objectName,
                                         std::function<void()> clicked) {

@@ -12,10 +12,12 @@
 #include "design_fonts.h"
 #include "driver_choice.h"
 #include "ini_store.h"
+#include "link_health_dialog.h"
 #include "main_window.h"
 #include "message_box_sink.h"
 #include "microsecond_delay.h"
 #include "plot_window.h"
+#include "prog_comparison_window.h"
 #include "register_image.h"
 #include "register_map.h"
 #include "screen_saver.h"
@@ -113,6 +115,32 @@ int main(int argc, char* argv[]) {
         plot.raise();
         plot.activateWindow();
     });
+    qe::ui::LinkHealthDialog linkHealth(window.readoutStream(), [&] {
+        return qe::ui::LinkHealthDialog::Facts{
+            .connected = link.AdapterHandle != 0,
+            .health = link.health(),
+            .nowNs = clock.nowNs(),
+            .backend = simulation ? "Simulated adapter" : "D2XX library",
+            .serial = link.AdapterHandle != 0 ? link.LastOpenedSerial : std::string()};
+    });
+    linkHealth.setAttribute(Qt::WA_QuitOnClose, false);
+    const auto showLinkHealth = [&linkHealth] {
+        linkHealth.show();
+        linkHealth.raise();
+        linkHealth.activateWindow();
+    };
+    window.addExtraButton(QStringLiteral("Link health"), QStringLiteral("BtnLinkHealth"),
+                          showLinkHealth);
+    window.setStatusBarDoubleClick(showLinkHealth);
+    qe::ui::ProgComparisonWindow progComparison(image,
+                                                [&window] { return window.readStoredSettings(); });
+    progComparison.setAttribute(Qt::WA_QuitOnClose, false);
+    window.addExtraButton(QStringLiteral("PROG would change"), QStringLiteral("BtnProgComparison"),
+                          [&progComparison] {
+                              progComparison.show();
+                              progComparison.raise();
+                              progComparison.activateWindow();
+                          });
 
     window.startPolling();
 

@@ -63,6 +63,8 @@ public:
     // "Show Display"; the buttons line up from the left in the order they are added.
     QPushButton* addExtraButton(const QString& text, const QString& objectName,
                                 std::function<void()> clicked);
+    // What a double click on the status bar opens.
+    void setStatusBarDoubleClick(std::function<void()> doubleClicked);
 
     // Client heights with the settings shown and hidden, computed from the controls.
     int fullHeight() const;
@@ -117,6 +119,9 @@ public:
     void ButtonSetHysteresisClick();
     void BtnSaveClick();
     void BtnLoadClick();
+    // Reads EEPROM words 0..3 into the mirror, for comparing them with the working registers;
+    // false when a tick is unfinished or the chip does not answer.
+    bool readStoredSettings();
     // Where SAVE and LOAD ask for a file; nullptr brings back the tool's own dialogs.
     void setFileChooser(FileChooser* chooser);
 

@@ -35,7 +35,10 @@ public:
     void refresh();
 
     static constexpr std::array<int, 3> kSpanSeconds{10, 60, 600};
-    static constexpr int kRefreshMs = 100;
+    // How often the charts are drawn for each span: about as often as the time axis moves by
+    // a few pixels, so a longer span costs no more than a short one.
+    static constexpr std::array<int, 3> kRefreshMs{200, 500, 2000};
+    int refreshMs() const;
 
     const PlotHistory& history() const { return history_; }
     // What the charts show: the three lines, and the band of each magnet status (0..3).

@@ -1,0 +1,115 @@
+// What the plot window adds to watching: readouts at the designed rate (15 a second) fed to
+// a shown plot window that draws ten times a second, offscreen, with ten minutes of readouts
+// behind it. Time is simulated; the CPU time is the process's own.
+#include <benchmark/benchmark.h>
+#include <QApplication>
+#include <QComboBox>
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "clock.h"
+#include "message_sink.h"
+#include "plot_window.h"
+#include "readout_sample.h"
+#include "readout_stream.h"
+
+namespace {
+
+constexpr int kReadoutsPerSecond = 15;  // 50 ms pause plus a 16.5 ms reply
+constexpr double kTurnsPerSecond = 1.5;
+
+class CountingSink final : public qe::MessageSink {
+public:
+    void show(qe::MessageKind, const std::string&) override {}
+};
+
+double processCpuSeconds() {
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
+
+// A magnet turning at 1.5 turns a second, its speed and AGC wobbling a little.
+qe::chip::ReadoutSample readoutAt(std::int64_t ms) {
+    qe::RegisterImage image{};
+    const auto counts = static_cast<std::int64_t>(ms * 4096 * kTurnsPerSecond / 1000);
+    image[33] = static_cast<std::uint16_t>(counts % 4096);
+    image[35] = static_cast<std::uint16_t>((45 + ms / 100 % 3) | (8 + ms / 700 % 2) << 12);
+    qe::chip::DerivedValues derived;
+    qe::chip::updateDerived(derived, qe::chip::Derived::TachoRange, 0);
+    return qe::chip::makeReadoutSample(
+        image, derived, ms * 1'000'000,
+        qe::chip::WallTime{std::chrono::milliseconds(1'796'914'569'000 + ms)});
+}
+
+// One iteration is one drawing: the readouts that arrive until the window draws again, and
+// the drawing. cpu_percent is the CPU time per simulated second, in percent of one core.
+void BM_PlotWindowWatching(benchmark::State& state) {
+    qe::chip::ReadoutStream stream;
+    qe::ManualClock clock;
+    CountingSink sink;
+    qe::ui::PlotWindow plot(
+        stream, clock, [] { return qe::chip::RecordingSource{}; }, sink);
+    plot.resize(900, 720);
+    plot.show();
+    plot.findChild<QComboBox*>(QStringLiteral("PlotSpan"))
+        ->setCurrentIndex(static_cast<int>(state.range(0)));
+
+    const std::int64_t stepMs = 1000 / kReadoutsPerSecond;
+    std::int64_t ms = 0;
+    for (; ms < 600'000; ms += stepMs) stream.publish(readoutAt(ms));
+    plot.refresh();
+    QCoreApplication::processEvents();
+
+    const double cpuStart = processCpuSeconds();
+    for (auto _ : state) {
+        const std::int64_t until = ms + plot.refreshMs();
+        for (; ms < until; ms += stepMs) stream.publish(readoutAt(ms));
+        plot.refresh();
+        QCoreApplication::processEvents();  // the charts paint
+    }
+    const double cpu = processCpuSeconds() - cpuStart;
+    const double simulatedSeconds =
+        static_cast<double>(state.iterations()) * plot.refreshMs() / 1000.0;
+    state.counters["cpu_percent"] = 100.0 * cpu / simulatedSeconds;
+}
+BENCHMARK(BM_PlotWindowWatching)
+    ->ArgName("span")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
+
+// What one readout costs the poll cycle with the plot listening: the sample made from the
+// register mirror and handed to the window, which keeps it.
+void BM_ReadoutToPlot(benchmark::State& state) {
+    qe::chip::ReadoutStream stream;
+    qe::ManualClock clock;
+    CountingSink sink;
+    qe::ui::PlotWindow plot(
+        stream, clock, [] { return qe::chip::RecordingSource{}; }, sink);
+    qe::RegisterImage image{};
+    const qe::chip::DerivedValues derived;
+    std::int64_t ns = 0;
+    for (auto _ : state) {
+        image[33] = static_cast<std::uint16_t>((ns / 1'000'000) % 4096);
+        stream.publish(
+            qe::chip::makeReadoutSample(image, derived, ns, std::chrono::system_clock::now()));
+        ns += 66'000'000;
+    }
+}
+BENCHMARK(BM_ReadoutToPlot)->Unit(benchmark::kNanosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
