@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "adapter_link.h"
 #include "analogue_panel.h"
@@ -58,6 +59,15 @@ std::optional<int> handleArguments(const qe::ui::CommandLine& commandLine, bool 
         return 0;
     }
     return std::nullopt;
+}
+
+// The backend that lists the open adapter ("d2xx", "tty", "libftdi"), else the choice made.
+std::string openBackend(const qe::FtdiDriver& driver, const qe::AdapterLink& link,
+                        qe::DriverChoice choice) {
+    for (const qe::DeviceInfoNode& node : link.DeviceInfoList)
+        if (node.serialNumber() == link.LastOpenedSerial)
+            if (std::string backend = driver.backendOf(node); !backend.empty()) return backend;
+    return qe::driverChoiceName(choice);
 }
 
 }  // namespace
@@ -120,7 +130,8 @@ int main(int argc, char* argv[]) {
             .connected = link.AdapterHandle != 0,
             .health = link.health(),
             .nowNs = clock.nowNs(),
-            .backend = simulation ? "Simulated adapter" : "D2XX library",
+            .backend = simulation ? std::string("simulated adapter")
+                                  : openBackend(driver, link, options.driver),
             .serial = link.AdapterHandle != 0 ? link.LastOpenedSerial : std::string()};
     });
     linkHealth.setAttribute(Qt::WA_QuitOnClose, false);
