@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "adapter_link.h"
+#include "chip_connection.h"
+#include "chip_session.h"
 #include "main_window.h"
 #include "plot_window.h"
 #include "recording_sink.h"
@@ -37,13 +39,14 @@ Watch watchTheChip(bool withPlot) {
         clock, {.chips = 1, .revolutionsPerSecond = 1.5, .instantReplies = true});
     qe::test::RecordingSink boxes;
     RegisterImage image{};
-    chip::DerivedValues derived;
     AdapterLink link(*simulation, clock, boxes, image);
     QTemporaryDir iniDir;
-    link.IniFilePath = iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString();
+    chip::ChipSession session(link);
+    chip::ChipConnection connection(
+        link, session, iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString());
     MicrosecondDelay delay(clock);
     NoScreenSaver screenSaver;
-    MainWindow window(link, derived, delay, screenSaver);
+    MainWindow window(session, connection, delay, screenSaver);
 
     std::unique_ptr<PlotWindow> plot;
     if (withPlot) {

@@ -461,8 +461,8 @@ TEST_F(LinkOnSimulation, HealthCountsRepliesTimeOutsAndFailedReadsSinceConnect) 
     adapter.replug();
     link.CheckConnection();
     link.EnumerateDevices();
-    link.ConnectAdapter();
-    ASSERT_NE(link.AdapterHandle, 0u);
+    link.ConnectAdapter({});
+    ASSERT_TRUE(link.adapterOpen());
     EXPECT_EQ(link.health().timeouts, 0u);
     EXPECT_EQ(link.health().failedReads, 0u);
     EXPECT_GT(link.health().connectedAtNs, atConnect.connectedAtNs);

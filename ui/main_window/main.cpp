@@ -64,8 +64,8 @@ std::optional<int> handleArguments(const qe::ui::CommandLine& commandLine, bool 
 // The backend that lists the open adapter ("d2xx", "tty", "libftdi"), else the choice made.
 std::string openBackend(const qe::FtdiDriver& driver, const qe::AdapterLink& link,
                         qe::DriverChoice choice) {
-    for (const qe::DeviceInfoNode& node : link.DeviceInfoList)
-        if (node.serialNumber() == link.LastOpenedSerial)
+    for (const qe::DeviceInfoNode& node : link.deviceInfoList())
+        if (node.serialNumber() == link.lastOpenedSerial())
             if (std::string backend = driver.backendOf(node); !backend.empty()) return backend;
     return qe::driverChoiceName(choice);
 }
@@ -127,12 +127,12 @@ int main(int argc, char* argv[]) {
     });
     qe::ui::LinkHealthDialog linkHealth(window.readoutStream(), [&] {
         return qe::ui::LinkHealthDialog::Facts{
-            .connected = link.AdapterHandle != 0,
+            .connected = link.adapterOpen(),
             .health = link.health(),
             .nowNs = clock.nowNs(),
             .backend = simulation ? std::string("simulated adapter")
                                   : openBackend(driver, link, options.driver),
-            .serial = link.AdapterHandle != 0 ? link.LastOpenedSerial : std::string()};
+            .serial = link.adapterOpen() ? link.lastOpenedSerial() : std::string()};
     });
     linkHealth.setAttribute(Qt::WA_QuitOnClose, false);
     const auto showLinkHealth = [&linkHealth] {

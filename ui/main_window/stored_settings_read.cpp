@@ -15,7 +15,7 @@ bool MainWindow::readStoredSettings() {
     if (!WaitPollIdle()) return false;
     const ChipExchangeGuard exchange(chipExchanges_);
     for (std::uint8_t word = 0; word < kStoredSettingsWords; ++word)
-        if (!link_.ReadRegister(link_.ChipAddress, word)) return false;
+        if (!session_.link().ReadRegister(session_.chipAddress(), word)) return false;
     return true;
 }
 
