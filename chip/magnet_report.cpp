@@ -17,6 +17,12 @@ double rounded(double value, int decimals) {
     return std::round(value * scale) / scale;
 }
 
+// An angle rounded as the JSON carries it: 359.96 reads 0, not 360.
+double roundedAngle(double degrees) {
+    const double r = rounded(degrees, 1);
+    return r >= 360.0 ? r - 360.0 : r;
+}
+
 std::string countsAndDegrees(double counts) {
     return formatFixed(counts, 1) + " counts (" + formatFixed(countsToDegrees(counts), 2) +
            "\u00B0)";
@@ -42,7 +48,7 @@ std::string magnetReportText(const MagnetReport& r) {
          formatFixed(r.speedVariationPercent, 1) + " %");
     const std::string unreliable = r.accuracyReliable ? "" : " (unreliable: uneven speed)";
     line("Error once per turn: " + countsAndDegrees(r.errorFirst.amplitude) + " at " +
-         formatFixed(r.errorFirst.phaseDeg, 1) + "\u00B0" + unreliable);
+         formatFixed(roundedAngle(r.errorFirst.phaseDeg), 1) + "\u00B0" + unreliable);
     line("Error twice per turn: " + countsAndDegrees(r.errorSecond.amplitude) + unreliable);
     line("Peak error: " + countsAndDegrees(r.errorPeakCounts) + unreliable);
     return text;
@@ -64,7 +70,7 @@ std::string magnetReportJson(const MagnetReport& r) {
     o["agc_max"] = r.agcMax;
     o["agc_mean"] = rounded(r.agcMean, 2);
     o["agc_ripple"] = rounded(r.agcRipple.amplitude, 2);
-    o["agc_ripple_phase_deg"] = rounded(r.agcRipple.phaseDeg, 1);
+    o["agc_ripple_phase_deg"] = roundedAngle(r.agcRipple.phaseDeg);
     o["status_counts"] = status;
     o["out_of_range_angles_deg"] = angles;
     o["speed_rpm"] = rounded(r.speedRpm, 2);
@@ -72,7 +78,7 @@ std::string magnetReportJson(const MagnetReport& r) {
     o["accuracy_reliable"] = r.accuracyReliable;
     o["error_first_harmonic_counts"] = rounded(r.errorFirst.amplitude, 2);
     o["error_first_harmonic_deg"] = rounded(countsToDegrees(r.errorFirst.amplitude), 3);
-    o["error_first_harmonic_phase_deg"] = rounded(r.errorFirst.phaseDeg, 1);
+    o["error_first_harmonic_phase_deg"] = roundedAngle(r.errorFirst.phaseDeg);
     o["error_second_harmonic_counts"] = rounded(r.errorSecond.amplitude, 2);
     o["error_second_harmonic_deg"] = rounded(countsToDegrees(r.errorSecond.amplitude), 3);
     o["error_peak_counts"] = rounded(r.errorPeakCounts, 2);

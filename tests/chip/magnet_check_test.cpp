@@ -216,5 +216,14 @@ TEST(MagnetReport, JsonCarriesTheNamedKeys) {
     EXPECT_NE(text.find("AGC: min 5, max 11"), std::string::npos) << text;
 }
 
+TEST(MagnetReport, APhaseJustBelowAFullTurnReadsZero) {
+    MagnetReport r;
+    r.errorFirst = {20.0, 359.97};
+    r.agcRipple = {3.0, 359.99};
+    EXPECT_NE(magnetReportJson(r).find("\"error_first_harmonic_phase_deg\": 0"), std::string::npos);
+    EXPECT_NE(magnetReportJson(r).find("\"agc_ripple_phase_deg\": 0"), std::string::npos);
+    EXPECT_NE(magnetReportText(r).find("at 0.0\u00B0"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace qe::chip
