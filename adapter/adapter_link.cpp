@@ -59,18 +59,32 @@ void AdapterLink::EnumerateDevices() {
     if (created != FT_OK) {
         // Without the vendor library there is nothing to list, and nothing worth a message.
         if (created != kNoDeviceListStatus)
-            ReportDriverError(messages_, "FT_CreateDeviceInfoList", created);
+            reportEnumerationError("FT_CreateDeviceInfoList", created);
         return;
     }
     DeviceCount = count;
-    DeviceInfoList.resize(DeviceCount);
+    // Never an empty list: its data() may be null, which a library may refuse as a bad
+    // parameter on every enumeration while nothing is attached.
+    DeviceInfoList.resize(std::max<std::uint32_t>(DeviceCount, 1));
     const FtStatus listed = driver_.getDeviceInfoList(DeviceInfoList.data(), DeviceCount);
-    ReportDriverError(messages_, "FT_GetDeviceInfoList", listed);
-    if (listed != FT_OK) return;
-    if (DeviceCount < DeviceInfoList.size()) DeviceInfoList.resize(DeviceCount);
+    DeviceInfoList.resize(std::min<std::size_t>(DeviceCount, DeviceInfoList.size()));
+    if (listed != FT_OK) {
+        reportEnumerationError("FT_GetDeviceInfoList", listed);
+        return;
+    }
+    lastEnumerationError_.reset();
     // An unplugged device may come back mended; its next failure is news again.
     std::erase_if(failedSerials_,
                   [this](const std::string& serial) { return !isListed(DeviceInfoList, serial); });
+}
+
+void AdapterLink::reportEnumerationError(const char* label, FtStatus status) {
+    // Enumeration runs every second and on every tick without an adapter: a failure that
+    // persists would otherwise bring a modal box each time.
+    const EnumerationError error{label, status};
+    if (lastEnumerationError_ == error) return;
+    lastEnumerationError_ = error;
+    ReportDriverError(messages_, label, status);
 }
 
 AdapterChoice AdapterLink::ConnectAdapter(std::string_view preferredSerial) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,6 +107,8 @@ public:
 
 private:
     void configureOpenedAdapter();
+    // Shows a failed enumeration call unless the last enumeration failed the same way.
+    void reportEnumerationError(const char* label, FtStatus status);
 
     // Transport.
     void PutTxByte(std::uint8_t byte);
@@ -140,6 +143,13 @@ private:
     RegisterImage& image_;
     LinkHealth health_;
 
+    struct EnumerationError {
+        std::string label;
+        FtStatus status = FT_OK;
+        bool operator==(const EnumerationError&) const = default;
+    };
+    // The failure of the last enumeration, already told; empty after one that succeeded.
+    std::optional<EnumerationError> lastEnumerationError_;
     // Serials of listed devices whose opening failed and was already told (see ConnectAdapter).
     std::vector<std::string> failedSerials_;
 

@@ -188,7 +188,8 @@ FtStatus D2xxDriver::createDeviceInfoList(std::uint32_t& deviceCount) {
 }
 
 FtStatus D2xxDriver::getDeviceInfoList(DeviceInfoNode* nodes, std::uint32_t& deviceCount) {
-    std::vector<D2xxNode> listed(deviceCount);
+    // At least one node, so that the library is never handed a null list.
+    std::vector<D2xxNode> listed(std::max<std::uint32_t>(deviceCount, 1));
     DWORD count = deviceCount;
     const FtStatus status = call(entries_->getDeviceInfoList, listed.data(), &count);
     if (status != FT_OK) return status;

@@ -12,20 +12,26 @@
 #include "d2xx_driver.h"
 #include "recording_sink.h"
 
-// The fake libraries (libftd2xx.so and libftd2xx_nocreate.so) sit in a folder that this test
-// program's run path names, so they are found by name like an installed library.
+// The fake libraries (libftd2xx.so and libftd2xx_nocreate.so) are loaded by their full path:
+// a sanitizer's dlopen does not search the test program's run path.
 
 namespace qe {
 namespace {
 
-// The call log of the fake library that a driver loaded by that name uses.
+std::string fakeLibrary(const char* fileName = "libftd2xx.so") {
+    return std::string(QE7204_FAKE_D2XX_DIR) + "/" + fileName;
+}
+
+// The call log of the fake library that a driver loaded from that path uses.
 class FakeLog {
 public:
-    explicit FakeLog(const char* library = "libftd2xx.so") : library_(dlopen(library, RTLD_NOW)) {
+    explicit FakeLog(const std::string& library = fakeLibrary())
+        : library_(dlopen(library.c_str(), RTLD_NOW)) {
         EXPECT_NE(library_, nullptr) << dlerror();
         if (!library_) return;
         read_ = reinterpret_cast<const char* (*)()>(dlsym(library_, "fake_d2xx_log"));
         reset_ = reinterpret_cast<void (*)()>(dlsym(library_, "fake_d2xx_reset"));
+        attachNothing_ = reinterpret_cast<void (*)()>(dlsym(library_, "fake_d2xx_attach_nothing"));
         reset();
     }
     ~FakeLog() {
@@ -38,16 +44,21 @@ public:
     void reset() {
         if (reset_) reset_();
     }
+    void attachNothing() {
+        if (attachNothing_) attachNothing_();
+    }
 
 private:
     void* library_;
     const char* (*read_)() = nullptr;
     void (*reset_)() = nullptr;
+    void (*attachNothing_)() = nullptr;
 };
 
-TEST(D2xxDriver, LoadsTheLibraryByNameAndLists) {
+TEST(D2xxDriver, LoadsTheLibraryAndLists) {
+    EXPECT_STREQ(D2xxDriver::defaultLibraryName(), "libftd2xx.so");
     FakeLog log;
-    D2xxDriver driver;
+    D2xxDriver driver(fakeLibrary());
     ASSERT_TRUE(driver.isLoaded());
     EXPECT_TRUE(driver.hasCreateDeviceInfoList());
 
@@ -79,7 +90,7 @@ TEST(D2xxDriver, LoadsTheLibraryByNameAndLists) {
 
 TEST(D2xxDriver, PassesArgumentsAndTheHandleThrough) {
     FakeLog log;
-    D2xxDriver driver;
+    D2xxDriver driver(fakeLibrary());
     FtHandle handle = 0;
     ASSERT_EQ(driver.openEx("ABCDEFGHIJKLMNOP", kOpenBySerialNumber, handle), FT_OK);
     ASSERT_NE(handle, 0u);
@@ -121,7 +132,7 @@ TEST(D2xxDriver, PassesArgumentsAndTheHandleThrough) {
 
 TEST(D2xxDriver, FailedCallsGiveTheLibrarysStatus) {
     FakeLog log;
-    D2xxDriver driver;
+    D2xxDriver driver(fakeLibrary());
     FtHandle handle = 0;
     EXPECT_EQ(driver.openEx("ABSENT", kOpenBySerialNumber, handle), FT_DEVICE_NOT_FOUND);
     EXPECT_EQ(handle, 0u);
@@ -178,7 +189,7 @@ struct MissingLibraryCase {
 TEST(D2xxDriver, MissingLibraryOrEntryPoint) {
     const MissingLibraryCase cases[] = {
         {"libftd2xx_not_installed.so", false},
-        {"libftd2xx_nocreate.so", true},
+        {QE7204_FAKE_D2XX_DIR "/libftd2xx_nocreate.so", true},
     };
     for (const MissingLibraryCase& c : cases) {
         SCOPED_TRACE(c.library);
@@ -202,11 +213,32 @@ TEST(D2xxDriver, MissingLibraryOrEntryPoint) {
     }
 }
 
+// With nothing attached the library is still handed a list, which it would refuse as a bad
+// parameter on every enumeration otherwise.
+TEST(D2xxDriver, ListsNothingAttachedWithoutAnError) {
+    FakeLog log;
+    log.attachNothing();
+    D2xxDriver driver(fakeLibrary());
+    ManualClock clock;
+    test::RecordingSink sink;
+    RegisterImage image{};
+    AdapterLink link(driver, clock, sink, image);
+    for (int tick = 0; tick < 2; ++tick) {
+        link.EnumerateDevices();
+        link.ConnectAdapter({});
+    }
+    EXPECT_EQ(log.text(),
+              "FT_CreateDeviceInfoList;FT_GetDeviceInfoList;"
+              "FT_CreateDeviceInfoList;FT_GetDeviceInfoList;");
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_TRUE(link.deviceInfoList().empty());
+}
+
 // The whole connection through the loaded library: the layout of its device list, the handle
 // it gives out and the line settings all reach it intact.
 TEST(D2xxDriver, ConnectsThroughTheLibrary) {
     FakeLog log;
-    D2xxDriver driver;
+    D2xxDriver driver(fakeLibrary());
     ManualClock clock;
     test::RecordingSink sink;
     RegisterImage image{};
@@ -239,8 +271,8 @@ TEST(D2xxDriver, ConnectsThroughTheLibrary) {
 // The fake library with FT_SetEventNotification, and its receive queue.
 class EventsLibrary : public FakeLog {
 public:
-    static constexpr const char* kName = "libftd2xx_events.so";
-    EventsLibrary() : FakeLog(kName), library_(dlopen(kName, RTLD_NOW)) {
+    static std::string path() { return fakeLibrary("libftd2xx_events.so"); }
+    EventsLibrary() : FakeLog(path()), library_(dlopen(path().c_str(), RTLD_NOW)) {
         arriveNow_ =
             reinterpret_cast<void (*)(std::uint32_t)>(dlsym(library_, "fake_d2xx_arrive_now"));
         arriveAfter_ = reinterpret_cast<void (*)(std::uint32_t, unsigned)>(
@@ -277,13 +309,13 @@ struct OpenedThroughEvents : ::testing::Test {
         library.reset();
     }
     EventsLibrary library;
-    D2xxDriver driver{EventsLibrary::kName};
+    D2xxDriver driver{EventsLibrary::path()};
     FtHandle handle = 0;
 };
 
 TEST(D2xxArrivalNotification, RegisteredForEachOpenedHandleAndReleasedBeforeClosing) {
     EventsLibrary library;
-    D2xxDriver driver(EventsLibrary::kName);
+    D2xxDriver driver(EventsLibrary::path());
     FtHandle handle = 0;
     ASSERT_EQ(driver.openEx("ABCDEFGHIJKLMNOP", kOpenBySerialNumber, handle), FT_OK);
     EXPECT_TRUE(driver.notifiesArrivals(handle));
@@ -346,7 +378,7 @@ TEST_F(OpenedThroughEvents, ManualClockKeepsTheLooks) {
 TEST(D2xxArrivalNotification, RefusedNotificationFallsBackToLooks) {
     EventsLibrary library;
     library.failNotification(FT_NOT_SUPPORTED);
-    D2xxDriver driver(EventsLibrary::kName);
+    D2xxDriver driver(EventsLibrary::path());
     FtHandle handle = 0;
     ASSERT_EQ(driver.openEx("ABCDEFGHIJKLMNOP", kOpenBySerialNumber, handle), FT_OK);
     EXPECT_FALSE(driver.notifiesArrivals(handle));

@@ -37,8 +37,9 @@ struct FakeNode {
 namespace {
 
 std::string callLog;
-int theDevice;     // the handle FT_OpenEx gives out
-int someoneElses;  // the handle of a device listed as already open
+unsigned attachedCount = 2;  // 2: both devices below; 0: nothing attached
+int theDevice;               // the handle FT_OpenEx gives out
+int someoneElses;            // the handle of a device listed as already open
 
 // "h" for the handle handed out, "?" for anything else: shows the pointer came back intact.
 const char* name(FT_HANDLE handle) {
@@ -95,6 +96,10 @@ void fake_d2xx_reset() {
     eventNotificationStatus = 0;
 #endif
     callLog.clear();
+    attachedCount = 2;
+}
+void fake_d2xx_attach_nothing() {
+    attachedCount = 0;
 }
 
 #ifdef FAKE_D2XX_WITH_EVENTS
@@ -135,13 +140,17 @@ FT_STATUS FT_SetEventNotification(FT_HANDLE handle, DWORD mask, void* param) {
 #ifndef FAKE_D2XX_WITHOUT_CREATE
 FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevs) {
     log("FT_CreateDeviceInfoList");
-    *numDevs = 2;
+    *numDevs = attachedCount;
     return 0;
 }
 #endif
 
 FT_STATUS FT_GetDeviceInfoList(FakeNode* dest, DWORD* numDevs) {
     log("FT_GetDeviceInfoList");
+    // Like the vendor's library, a null list is a bad parameter even with nothing attached.
+    if (!dest || !numDevs) return 6;
+    *numDevs = attachedCount;
+    if (attachedCount == 0) return 0;
     // The first node fills both texts to the last byte, with no NUL anywhere.
     std::memset(&dest[0], 0, sizeof dest[0]);
     dest[0].Flags = 0;

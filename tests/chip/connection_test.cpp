@@ -553,6 +553,57 @@ TEST(Connection, EnumerationFailures) {
     }
 }
 
+// Enumeration runs on every tick while no adapter is open: a failure that lasts is told
+// once, until an enumeration succeeds or the failure changes.
+TEST(Connection, LastingEnumerationFailureIsToldOnce) {
+    const auto box = [](const std::string& text) {
+        return Messages{{MessageKind::Critical, text}};
+    };
+    Rig r;
+    const auto enumerate = [&r](int times) {
+        r.sink.clear();
+        for (int i = 0; i < times; ++i) r.link.EnumerateDevices();
+        return r.sink.shown;
+    };
+
+    r.driver.failCall("FT_GetDeviceInfoList", FT_IO_ERROR);
+    EXPECT_EQ(enumerate(5), box("FT_GetDeviceInfoList - General IO error..."));
+    r.driver.failCall("FT_GetDeviceInfoList", FT_INSUFFICIENT_RESOURCES);
+    EXPECT_EQ(enumerate(5), box("FT_GetDeviceInfoList - Insufficient resources..."))
+        << "another status is news";
+    r.driver.failCall("FT_CreateDeviceInfoList", FT_INSUFFICIENT_RESOURCES);
+    EXPECT_EQ(enumerate(5), box("FT_CreateDeviceInfoList - Insufficient resources..."))
+        << "another call is news";
+    r.driver.failCall("FT_CreateDeviceInfoList", FT_OK);
+    EXPECT_EQ(enumerate(1), box("FT_GetDeviceInfoList - Insufficient resources..."));
+
+    r.driver.failCall("FT_GetDeviceInfoList", FT_OK);
+    EXPECT_TRUE(enumerate(3).empty());
+    r.driver.failCall("FT_GetDeviceInfoList", FT_INSUFFICIENT_RESOURCES);
+    EXPECT_EQ(enumerate(3), box("FT_GetDeviceInfoList - Insufficient resources..."))
+        << "after a success the same failure is news again";
+}
+
+// With nothing attached the driver is still handed a list to fill: a library that refuses
+// a null list would otherwise fail every enumeration.
+TEST(Connection, NothingAttachedIsListedWithoutAnError) {
+    Rig r;
+    for (int tick = 0; tick < 3; ++tick) {
+        r.link.EnumerateDevices();
+        r.connection.connectAdapter();
+    }
+    EXPECT_TRUE(r.sink.shown.empty());
+    EXPECT_EQ(r.link.deviceCount(), 0u);
+    EXPECT_TRUE(r.link.deviceInfoList().empty());
+
+    r.attach({{"A1", kAdapter}});
+    r.link.EnumerateDevices();
+    r.driver.devices.clear();
+    r.link.EnumerateDevices();
+    EXPECT_TRUE(r.sink.shown.empty());
+    EXPECT_TRUE(r.link.deviceInfoList().empty()) << "an unplugged adapter leaves the list";
+}
+
 // --- loss and close ------------------------------------------------------------------------
 
 TEST(Connection, CheckConnectionWhileTheAdapterAnswers) {

@@ -68,6 +68,8 @@ FtStatus ScriptedDriver::createDeviceInfoList(std::uint32_t& deviceCount) {
 FtStatus ScriptedDriver::getDeviceInfoList(DeviceInfoNode* nodes, std::uint32_t& deviceCount) {
     auto status = record("FT_GetDeviceInfoList", deviceCount);
     if (status != FT_OK) return status;
+    // As strict as the strictest library: no list is a bad parameter, whatever the count.
+    if (!nodes) return FT_INVALID_PARAMETER;
     const auto n = std::min<std::size_t>(deviceCount, devices.size());
     std::copy_n(devices.begin(), n, nodes);
     deviceCount = static_cast<std::uint32_t>(n);
