@@ -132,6 +132,10 @@ private:
     // Waits until the receive queue holds `expected` bytes or the tick count has moved more
     // than limitMs past the tick of startNs (a reading of clock_).
     Wait awaitReply(std::uint32_t expected, std::uint32_t limitMs, std::int64_t startNs);
+    enum class ScanReply { Incomplete, Complete, Malformed };
+    // Appends the first `count` bytes of RxBuffer to the scanned addresses, up to the end
+    // marker; Malformed when they are not ascending addresses closed by the marker.
+    ScanReply takeScannedAddresses(std::uint32_t count);
     // Builds the frame in TxBuffer and sends it.
     void sendCommand(std::initializer_list<std::uint8_t> frame);
 

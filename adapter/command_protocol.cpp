@@ -10,6 +10,7 @@ namespace qe {
 namespace {
 
 constexpr std::uint32_t kEepromWriteMs = 20;
+constexpr std::uint8_t kSupplyAnswerOn = 1;  // the supply query's answer: 0 off, 1 on
 
 constexpr std::uint32_t kRegisterWordBytes = 2;
 
@@ -197,6 +198,20 @@ bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
     return true;
 }
 
+AdapterLink::ScanReply AdapterLink::takeScannedAddresses(std::uint32_t count) {
+    // The adapter lists the addresses in ascending order and then the end marker, nothing
+    // after it. Bytes that break that order are another command's late reply: taken as
+    // addresses they would make up chips.
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint8_t byte = RxBuffer[i];
+        if (byte >= kScanEndMarker)
+            return i + 1 == count ? ScanReply::Complete : ScanReply::Malformed;
+        if (!ChipAddressList.empty() && byte <= ChipAddressList.back()) return ScanReply::Malformed;
+        ChipAddressList.push_back(byte);
+    }
+    return ScanReply::Incomplete;
+}
+
 bool AdapterLink::ScanBus() {
     ChipAddressList.clear();
     if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
@@ -209,14 +224,12 @@ bool AdapterLink::ScanBus() {
         // A failing read would fail on every later look too, each with its own error box.
         if (reply.failed) return false;
         // Only the bytes this read delivered; anything further in the buffer is old.
-        bool endSeen = false;
-        for (std::uint32_t i = 0; i < reply.count; ++i) {
-            if (RxBuffer[i] >= kScanEndMarker)
-                endSeen = true;
-            else
-                ChipAddressList.push_back(RxBuffer[i]);
+        const ScanReply scanned = takeScannedAddresses(reply.count);
+        if (scanned == ScanReply::Malformed) {
+            PurgeRx();
+            return false;
         }
-        if (endSeen) return !ChipAddressList.empty();
+        if (scanned == ScanReply::Complete) return !ChipAddressList.empty();
         if (clock_.tickCount() - tickAt(startNs) > kScanLimitMs) return false;
         // Everything waiting was read: the next look is worth making once more has come.
         std::uint32_t waiting = 0;
@@ -243,8 +256,16 @@ bool AdapterLink::QueryPower() {
     sendCommand({kCmdAdapter, kSubQuerySupply, 0});
     const Wait wait = awaitReply(1, kAdapterReplyLimitMs, clock_.nowNs());
     if (wait.queueFailed) return false;
-    const std::uint32_t got = ReadReply(RxQueueBytes).count;
-    return got >= 1 && RxBuffer[0] != 0 && wait.elapsedMs <= kAdapterReplyLimitMs;
+    const std::uint32_t waiting = RxQueueBytes;
+    const std::uint32_t got = ReadReply(waiting).count;
+    if (got == 0 && waiting == 0) return false;  // no answer in time
+    // The answer is one byte, 0 or 1. Anything else is another command's late reply, and
+    // the answer may still be on its way.
+    if (got != 1 || waiting != 1 || RxBuffer[0] > kSupplyAnswerOn) {
+        PurgeRx();
+        return false;
+    }
+    return RxBuffer[0] == kSupplyAnswerOn && wait.elapsedMs <= kAdapterReplyLimitMs;
 }
 
 bool AdapterLink::SetAdapterParameters(unsigned high, unsigned low) {
@@ -261,7 +282,10 @@ bool AdapterLink::SetAdapterParameters(unsigned high, unsigned low) {
         PurgeRx();
         return false;
     }
-    return RxBuffer[0] == parameters;
+    if (RxBuffer[0] == parameters) return true;
+    // Not the echo: a late reply to something else, and the echo may still come.
+    PurgeRx();
+    return false;
 }
 
 }  // namespace qe

@@ -184,7 +184,12 @@ TEST(CommandReplies, ResultReadsAndPurgesFollowTheReply) {
         {"outputs, 9 bytes", kOutputs, counting(9), true, false, {outputs, "purge rx", "purge tx"}},
         {"outputs, 7 bytes", kOutputs, counting(7), true, false, {outputs, "purge rx", "purge tx"}},
         {"parameters echoed", kParameters, {240}, true, true, {parameters, "read 1"}},
-        {"parameters echo differs", kParameters, {0x0F}, true, false, {parameters, "read 1"}},
+        {"parameters echo differs",
+         kParameters,
+         {0x0F},
+         true,
+         false,
+         {parameters, "read 1", "purge rx"}},
         {"parameters answered twice",
          kParameters,
          {240, 240},
@@ -195,6 +200,11 @@ TEST(CommandReplies, ResultReadsAndPurgesFollowTheReply) {
         {"supply on", kQueryPower, {1}, true, true, {query, "read 1"}},
         {"supply off", kQueryPower, {0}, true, false, {query, "read 1"}},
         {"supply unanswered", kQueryPower, {}, false, false, {query, "read 0"}},
+        // The supply answer is one byte, 0 or 1: anything else is a late reply to another
+        // command.
+        {"supply answered twice", kQueryPower, {1, 1}, true, false, {query, "read 2", "purge rx"}},
+        {"supply answer 240", kQueryPower, {240}, true, false, {query, "read 1", "purge rx"}},
+        {"supply answer 2", kQueryPower, {2}, true, false, {query, "read 1", "purge rx"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -414,19 +424,27 @@ TEST(CommandScan, AddressesUpToTheEndMarker) {
         std::vector<std::uint8_t> list;
         bool result;
         std::int64_t lastedMs;
+        bool purged = false;
     };
     const Case cases[] = {
         {"one chip", {{0, {0x12, 0xFF}}}, {0x12}, true, 0},
         {"no chip", {{0, {0xFF}}}, {}, false, 0},
         {"two chips, marker 0x80", {{0, {0x12, 0x13, 0x80}}}, {0x12, 0x13}, true, 0},
-        {"address after the marker in the same read",
-         {{0, {0x12, 0xFF, 0x14}}},
-         {0x12, 0x14},
-         true,
-         0},
         {"list over two reads", {{0, {0x12}}, {5, {0x13, 0x80}}}, {0x12, 0x13}, true, 5},
         {"no marker", {{0, {0x12, 0x13}}}, {0x12, 0x13}, false, 1001},
         {"nothing", {}, {}, false, 1001},
+        // Anything but ascending addresses closed by the marker is another command's late
+        // reply: the scan fails at the first byte out of order, with the receive queue purged,
+        // and keeps the addresses before it.
+        {"address after the marker in the same read",
+         {{0, {0x12, 0xFF, 0x14}}},
+         {0x12},
+         false,
+         0,
+         true},
+        {"late output words", {{0, {0x05, 0x12, 0x0A, 0x33, 0x80}}}, {0x05, 0x12}, false, 0, true},
+        {"an address twice", {{0, {0x12}}, {3, {0x12, 0xFF}}}, {0x12}, false, 3, true},
+        {"two markers", {{0, {0x12, 0xFF, 0xFF}}}, {0x12}, false, 0, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -436,7 +454,7 @@ TEST(CommandScan, AddressesUpToTheEndMarker) {
         EXPECT_EQ(rig.link.ScanBus(), c.result);
         EXPECT_EQ(rig.link.chipAddressList(), c.list);
         EXPECT_EQ(rig.driver.frames(), std::vector<Bytes>{{88}});
-        EXPECT_EQ(rig.driver.count("FT_Purge"), 0);
+        EXPECT_EQ(rig.driver.count("FT_Purge"), c.purged ? 1 : 0);
         // It ends at the first look at or after that time; looks are at most 0.2 ms apart.
         EXPECT_GE(rig.clock.nowNs(), c.lastedMs * kMs);
         EXPECT_LT(rig.clock.nowNs(), c.lastedMs * kMs + 200'000);
@@ -585,6 +603,19 @@ TEST(CommandStaleBytes, LatePowerReplyIsNotTakenForTheNextWritesAcknowledgement)
     EXPECT_EQ(exchange(rig.driver),
               (std::vector<std::string>{"write 90 4 0", "read 0", "purge rx", "write 89 0 49 18 52",
                                         "read 1", "write 89 1 49", "read 2"}));
+}
+
+// While connecting, the parameter echo that comes after its 20 ms arrives during the supply
+// query's wait: taken as the supply answer it would show a chip powered whose supply is off.
+TEST(CommandStaleBytes, LateParameterEchoIsNotTakenForTheSupplyAnswer) {
+    Rig rig;
+    rig.driver.replyToNextWrite({240}, 25);
+    EXPECT_FALSE(rig.link.SetAdapterParameters(15, 0));
+    rig.driver.replyToNextWrite({0}, 10);  // the supply is off; its answer follows the echo
+    EXPECT_FALSE(rig.link.QueryPower());
+    EXPECT_EQ(exchange(rig.driver),
+              (std::vector<std::string>{"write 90 2 240", "purge rx", "write 90 4 0", "read 1",
+                                        "purge rx"}));
 }
 
 // --- Adapter parameters --------------------------------------------------------------------

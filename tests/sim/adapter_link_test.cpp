@@ -275,7 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   16,
                   17,
-                  {}},
+                  {"purge rx"}},
         FaultCase{"RegisterReadLost", kLose, kRead, false, 2000, 2001, {"purge rx"}},
         FaultCase{"RegisterReadShort", kShort, kRead, false, 2000, 2001, {"purge rx"}}),
     [](const auto& info) { return std::string(info.param.name); });
