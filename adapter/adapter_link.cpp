@@ -32,6 +32,12 @@ void forgetHandle(std::vector<DeviceInfoNode>& nodes, FtHandle handle) {
         if (node.DeviceHandle == handle) node.DeviceHandle = 0;
 }
 
+std::string serialOf(const std::vector<DeviceInfoNode>& nodes, FtHandle handle) {
+    for (const DeviceInfoNode& node : nodes)
+        if (node.DeviceHandle == handle) return node.serialNumber();
+    return {};
+}
+
 bool contains(const std::vector<std::string>& serials, const std::string& serial) {
     return std::find(serials.begin(), serials.end(), serial) != serials.end();
 }
@@ -95,12 +101,17 @@ AdapterChoice AdapterLink::ConnectAdapter(std::string_view preferredSerial) {
     // The poll cycle calls this on every tick while no adapter is open, so that an adapter
     // another program lets go of is taken up. A device that cannot be opened is therefore
     // tried again and again: its boxes come only with its first failure (see OpenAdapter),
-    // and within one call it is not tried twice.
+    // and within one call it is not tried twice. One whose line cannot be set counts as
+    // failed too (see configureOpenedAdapter).
     std::vector<bool> failedNow(DeviceInfoList.size(), false);
     const auto tryToOpen = [&](std::size_t i) {
         const bool failedBefore = contains(failedSerials_, DeviceInfoList[i].serialNumber());
-        if (OpenAdapter(i)) return true;
-        if (!failedBefore) messages_.show(MessageKind::Plain, "Port can not be opened");
+        if (OpenAdapter(i)) {
+            configureOpenedAdapter();
+            if (AdapterHandle != 0) return true;
+        } else if (!failedBefore) {
+            messages_.show(MessageKind::Plain, "Port can not be opened");
+        }
         failedNow[i] = true;
         return false;
     };
@@ -112,7 +123,7 @@ AdapterChoice AdapterLink::ConnectAdapter(std::string_view preferredSerial) {
         if (!describesAdapter(node) || QString::fromUtf8(node.serialNumber()) != preferred ||
             !isFree(node))
             continue;
-        if (tryToOpen(i)) configureOpenedAdapter();
+        tryToOpen(i);
     }
     if (AdapterHandle != 0) return AdapterChoice::Preferred;
 
@@ -120,10 +131,7 @@ AdapterChoice AdapterLink::ConnectAdapter(std::string_view preferredSerial) {
     for (std::size_t i = 0; i < DeviceInfoList.size() && AdapterHandle == 0; ++i) {
         const DeviceInfoNode& node = DeviceInfoList[i];
         if (!describesAdapter(node) || !isFree(node) || failedNow[i]) continue;
-        if (tryToOpen(i)) {
-            LastOpenedSerial = node.serialNumber();
-            configureOpenedAdapter();
-        }
+        if (tryToOpen(i)) LastOpenedSerial = node.serialNumber();
     }
     return AdapterHandle != 0 ? AdapterChoice::NewlyChosen : AdapterChoice::None;
 }
@@ -162,7 +170,6 @@ bool AdapterLink::OpenAdapter(std::size_t index) {
         return false;
     }
     ReportDriverError(messages_, "FT_SetLatencyTimer ", latency);
-    std::erase(failedSerials_, serialText);
     TxCount = 0;
     AdapterHandle = node.DeviceHandle;
     return true;
@@ -170,14 +177,29 @@ bool AdapterLink::OpenAdapter(std::size_t index) {
 
 void AdapterLink::configureOpenedAdapter() {
     health_.restart(clock_.nowNs());
-    ReportDriverError(messages_, "FT_SetDataCharacteristics",
-                      driver_.setDataCharacteristics(AdapterHandle, lineSettings_.wordLength,
-                                                     lineSettings_.stopBits, lineSettings_.parity));
-    const FtStatus baud = driver_.setBaudRate(AdapterHandle, lineSettings_.baudRate);
-    if (baud != FT_OK) {
-        ReportDriverError(messages_, "FT_SetBaudRate", baud);
-        return;  // open but not configured; the poll cycle works with it all the same
+    // A port left at another word format or speed garbles every exchange until the adapter
+    // is unplugged: a line that cannot be set is a failed open. Its one box, like an open's,
+    // comes only with the device's first failure; the next connection attempt tries again.
+    const std::string serial = serialOf(DeviceInfoList, AdapterHandle);
+    const char* label = "FT_SetDataCharacteristics";
+    FtStatus line = driver_.setDataCharacteristics(AdapterHandle, lineSettings_.wordLength,
+                                                   lineSettings_.stopBits, lineSettings_.parity);
+    if (line == FT_OK) {
+        label = "FT_SetBaudRate";
+        line = driver_.setBaudRate(AdapterHandle, lineSettings_.baudRate);
     }
+    if (line != FT_OK) {
+        if (!contains(failedSerials_, serial)) {
+            ReportDriverError(messages_, label, line);
+            failedSerials_.push_back(serial);
+        }
+        driver_.close(AdapterHandle);  // its status adds nothing to the line's failure
+        forgetHandle(DeviceInfoList, AdapterHandle);
+        AdapterHandle = 0;
+        return;
+    }
+    // Connected: a later failure of this device is news again.
+    std::erase(failedSerials_, serial);
     ReportDriverError(messages_, "FT_SetTimeouts",
                       driver_.setTimeouts(AdapterHandle, kReadTimeoutMs, kWriteTimeoutMs));
     SetAdapterParameters(kAdapterParameterHigh, kAdapterParameterLow);

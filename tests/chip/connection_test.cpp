@@ -292,21 +292,24 @@ TEST(Connection, DriverFailuresWhileOpeningAndConfiguring) {
          {"FT_OpenEx A1 by 1", "FT_SetLatencyTimer 16", "FT_SetBitMode 0/0", "FT_Close 4096"},
          false,
          std::nullopt},
-        {"line settings fail: configuring goes on",
+        // A port left at another format or speed would garble every exchange: a line that
+        // cannot be set is a failed open, with its one box.
+        {"line settings fail: the device is closed again and not made the adapter",
          "FT_SetDataCharacteristics",
          FT_INVALID_PARAMETER,
          {{MessageKind::Critical, "FT_SetDataCharacteristics - Invalid parameter..."}},
-         openAndConfigure("A1"),
-         true,
-         kRemembered},
-        {"baud rate fails: configuring ends there, the adapter stays open",
+         {"FT_OpenEx A1 by 1", "FT_SetLatencyTimer 16", "FT_SetBitMode 0/0",
+          "FT_SetDataCharacteristics 8,2,0", "FT_Close 4096"},
+         false,
+         std::nullopt},
+        {"baud rate fails: the device is closed again and not made the adapter",
          "FT_SetBaudRate",
          FT_INVALID_BAUD_RATE,
          {{MessageKind::Critical, "FT_SetBaudRate - Invalid baud rate..."}},
          {"FT_OpenEx A1 by 1", "FT_SetLatencyTimer 16", "FT_SetBitMode 0/0",
-          "FT_SetDataCharacteristics 8,2,0", "FT_SetBaudRate 250000"},
-         true,
-         kRemembered},
+          "FT_SetDataCharacteristics 8,2,0", "FT_SetBaudRate 250000", "FT_Close 4096"},
+         false,
+         std::nullopt},
         {"time-outs fail: configuring goes on",
          "FT_SetTimeouts",
          FT_INVALID_HANDLE,
@@ -337,7 +340,7 @@ TEST(Connection, BaudRateFailureLeavesTheSupplyStateAlone) {
     r.attach({{"A1", kAdapter}});
     r.driver.failCall("FT_SetBaudRate", FT_INVALID_BAUD_RATE);
     r.enumerateAndConnect();
-    EXPECT_NE(r.link.adapterHandle(), 0u);
+    EXPECT_EQ(r.link.adapterHandle(), 0u);
     EXPECT_FALSE(r.link.chipPowered());
     EXPECT_TRUE(r.driver.frames().empty());
 }
@@ -392,6 +395,16 @@ const FailingDeviceCase kFailingDevices[] = {
       {MessageKind::Critical, "FT_SetBitMode  - General IO error..."},
       {MessageKind::Plain, "Port can not be opened"}},
      {{MessageKind::Critical, "FT_SetLatencyTimer  - Invalid handle..."}}},
+    {"baud rate fails",
+     [](ScriptedDriver& d) { d.failCall("FT_SetBaudRate", FT_INVALID_BAUD_RATE); },
+     [](ScriptedDriver& d) { d.failCall("FT_SetBaudRate", FT_OK); },
+     {{MessageKind::Critical, "FT_SetBaudRate - Invalid baud rate..."}},
+     {}},
+    {"line format fails",
+     [](ScriptedDriver& d) { d.failCall("FT_SetDataCharacteristics", FT_IO_ERROR); },
+     [](ScriptedDriver& d) { d.failCall("FT_SetDataCharacteristics", FT_OK); },
+     {{MessageKind::Critical, "FT_SetDataCharacteristics - General IO error..."}},
+     {}},
 };
 
 // The poll cycle tries to connect on every tick while no adapter is open. A device that keeps
