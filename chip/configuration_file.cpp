@@ -1,28 +1,10 @@
 #include "configuration_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <memory>
+#include <vector>
+
+#include "regular_file.h"
 
 namespace qe::chip {
-
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File openFile(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-    const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
-    return File(::_wfopen(path.c_str(), wideMode.c_str()));
-#else
-    return File(std::fopen(path.c_str(), mode));
-#endif
-}
-
-}  // namespace
 
 ConfigurationBytes encodeConfiguration(const RegisterImage& image) {
     ConfigurationBytes bytes{};
@@ -52,28 +34,18 @@ DecodedConfiguration decodeConfiguration(std::span<const std::uint8_t> bytes,
 }
 
 FileStatus saveConfigurationFile(const std::filesystem::path& path, const RegisterImage& image) {
-    errno = 0;
-    File file = openFile(path, "wb");
-    if (!file) return fileStatusForError(errno);
+    // The old file stays whole until the new one is complete on disk.
     const ConfigurationBytes bytes = encodeConfiguration(image);
-    // A full medium may only show when the buffer is flushed.
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
-        std::fflush(file.get()) != 0)
-        return errno != 0 ? fileStatusForError(errno) : FileStatus{FileFault::DiskFull};
-    if (std::fclose(file.release()) != 0) return fileStatusForError(errno);
+    if (const int error = replaceFileContents(path, bytes)) return fileStatusForError(error);
     return {};
 }
 
 FileStatus loadConfigurationFile(const std::filesystem::path& path, RegisterImage& image) {
-    errno = 0;
-    File file = openFile(path, "r+b");
-    if (!file) return fileStatusForError(errno);
-    ConfigurationBytes bytes{};
-    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
-    const bool readFailed = std::ferror(file.get()) != 0;
-    const int readError = errno;
-    const DecodedConfiguration decoded = decodeConfiguration(std::span(bytes.data(), got), image);
-    if (readFailed) return fileStatusForError(readError);
+    RegularFile file(path, RegularFile::Access::ReadWrite);
+    if (file.error() != 0) return fileStatusForError(file.error());
+    const std::vector<std::uint8_t> bytes = file.read(kConfigurationFileBytes);
+    if (file.error() != 0) return fileStatusForError(file.error());
+    const DecodedConfiguration decoded = decodeConfiguration(bytes, image);
     if (decoded.readBeyondEnd) return {FileFault::ReadBeyondEnd};
     return {};
 }

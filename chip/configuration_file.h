@@ -30,12 +30,14 @@ struct DecodedConfiguration {
 // words past the end keep their values. Bytes past the sixteenth are ignored.
 DecodedConfiguration decodeConfiguration(std::span<const std::uint8_t> bytes, RegisterImage& image);
 
-// Creates or empties the file and writes words 48..55 of the image.
+// Writes words 48..55 of the image as the file's whole contents, replacing the old file in
+// one step. Anything but a regular file is refused.
 FileStatus saveConfigurationFile(const std::filesystem::path& path, const RegisterImage& image);
 
 // Reads the file into words 48..55 of the image. The file is opened for reading and
-// writing, so a file that may not be written is refused. On a read beyond the end the
-// words before it are already in the image.
+// writing, so a file that may not be written is refused; so is anything but a regular file,
+// without waiting on it. On a read beyond the end the words before it are already in the
+// image.
 FileStatus loadConfigurationFile(const std::filesystem::path& path, RegisterImage& image);
 
 }  // namespace qe::chip

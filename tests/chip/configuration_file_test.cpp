@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cerrno>
 #include <filesystem>
@@ -180,10 +187,75 @@ TEST_F(ConfigurationFileTest, SaveIntoAMissingFolderFails) {
               FileStatus{FileFault::NotFound});
 }
 
-TEST_F(ConfigurationFileTest, SaveOnAFullMediumReportsDiskFull) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no full device on this system";
-    EXPECT_EQ(saveConfigurationFile("/dev/full", imageWithWorkingWords(kWorking)),
-              FileStatus{FileFault::DiskFull});
+// Only regular files are opened: a FIFO would block the window thread for ever (reading
+// one waits for a writer, writing one for a reader), and a device is no configuration.
+TEST_F(ConfigurationFileTest, AnythingButARegularFileIsAccessDenied) {
+    const auto fifo = pathOf("pipe.qcf");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    for (const std::filesystem::path& path :
+         {fifo, std::filesystem::path("/dev/null"), std::filesystem::path("/dev/full")}) {
+        SCOPED_TRACE(path.string());
+        if (!std::filesystem::exists(path)) continue;
+        RegisterImage image = markedImage();
+        EXPECT_EQ(loadConfigurationFile(path, image), FileStatus{FileFault::AccessDenied});
+        EXPECT_EQ(image, markedImage());
+        EXPECT_EQ(saveConfigurationFile(path, image), FileStatus{FileFault::AccessDenied});
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo)) << "the FIFO is left as it was";
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+// SAVE writes a new file and renames it over the old one: a write that fails half-way
+// leaves the old file whole, and no temporary file behind.
+TEST_F(ConfigurationFileTest, AFailedSaveKeepsTheOldFile) {
+    const Bytes old = countingBytes(6);
+    const auto path = fileWith(old);
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
+    rlimit limit{}, saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    limit = saved;
+    limit.rlim_cur = 8;  // files may not grow past 8 bytes: the 16-byte write fails
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+
+    const FileStatus status = saveConfigurationFile(path, imageWithWorkingWords(kWorking));
+
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+    EXPECT_EQ(status, (FileStatus{FileFault::Other, EFBIG}));
+    EXPECT_EQ(contentOf(path), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("chip.qcf")});
+}
+
+TEST_F(ConfigurationFileTest, SaveKeepsTheFilesPermissionsAndLinks) {
+    const auto path = fileWith(countingBytes(16));
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write |
+                                           std::filesystem::perms::others_read);
+    const auto link = pathOf("link.qcf");
+    std::filesystem::create_symlink(path, link);
+
+    ASSERT_EQ(saveConfigurationFile(link, imageWithWorkingWords(kWorking)), FileStatus{});
+
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(contentOf(path), kWorkingFile);
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms::owner_read |
+                                                               std::filesystem::perms::owner_write |
+                                                               std::filesystem::perms::others_read);
+}
+
+// A file that may not be written is refused as before, although the folder would let it be
+// replaced.
+TEST_F(ConfigurationFileTest, SaveOverAReadOnlyFileIsAccessDenied) {
+    const auto path = fileWith(countingBytes(16));
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    if (::access(path.c_str(), W_OK) == 0) GTEST_SKIP() << "this user may write read-only files";
+    EXPECT_EQ(saveConfigurationFile(path, imageWithWorkingWords(kWorking)),
+              FileStatus{FileFault::AccessDenied});
+    EXPECT_EQ(contentOf(path), countingBytes(16));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -126,8 +128,13 @@ TEST_F(ConfigurationFileActionsTest, FileErrorsAreShownAsTheFailedOperationsMess
          "File not found"},
         {"load of a folder", &MainWindow::BtnLoadClick, dir.path(),
          "I/O error " + std::to_string(EISDIR)},
-        {"save on a full medium", &MainWindow::BtnSaveClick, "/dev/full", "Disk full"},
+        // Only regular files are opened: a device or a FIFO is refused, never waited on.
+        {"save onto a device", &MainWindow::BtnSaveClick, "/dev/full", "File access denied"},
+        {"load of a device", &MainWindow::BtnLoadClick, "/dev/zero", "File access denied"},
+        {"save onto a FIFO", &MainWindow::BtnSaveClick, pathOf("pipe.qcf"), "File access denied"},
+        {"load of a FIFO", &MainWindow::BtnLoadClick, pathOf("pipe.qcf"), "File access denied"},
     };
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pathOf("pipe.qcf")).constData(), 0666), 0);
     const RegisterImage before = image;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
