@@ -2,11 +2,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <utility>
 #include <vector>
@@ -42,7 +47,24 @@ QString settingsKey(const QString& section, const QString& key) {
 }
 
 bool readLiteralIni(QIODevice& device, QSettings::SettingsMap& map) {
-    QString text = QString::fromUtf8(device.readAll());
+    map = parseIniText(device.readAll());
+    return true;
+}
+
+bool writeLiteralIni(QIODevice& device, const QSettings::SettingsMap& map) {
+    const QByteArray out = iniText(map);
+    return device.write(out) == out.size();
+}
+
+std::filesystem::path localPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+}  // namespace
+
+QSettings::SettingsMap parseIniText(const QByteArray& bytes) {
+    QSettings::SettingsMap map;
+    QString text = QString::fromUtf8(bytes);
     if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
 
     bool inSection = false;  // lines before the first section header belong to none
@@ -66,10 +88,10 @@ bool readLiteralIni(QIODevice& device, QSettings::SettingsMap& map) {
         if (key.isEmpty()) continue;
         map.insert(settingsKey(section, key), line.mid(equals + 1).trimmed());
     }
-    return true;
+    return map;
 }
 
-bool writeLiteralIni(QIODevice& device, const QSettings::SettingsMap& map) {
+QByteArray iniText(const QSettings::SettingsMap& map) {
     // Sections in name order, keys in name order within each.
     std::map<QString, std::vector<std::pair<QString, QString>>> sections;
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
@@ -87,10 +109,8 @@ bool writeLiteralIni(QIODevice& device, const QSettings::SettingsMap& map) {
         for (const auto& [key, value] : entries)
             out += key.toUtf8() + '=' + singleLine(value).toUtf8() + '\n';
     }
-    return device.write(out) == out.size();
+    return out;
 }
-
-}  // namespace
 
 QSettings::Format IniStore::format() {
     static const QSettings::Format registered =
@@ -100,10 +120,43 @@ QSettings::Format IniStore::format() {
 
 IniStore::IniStore(QString filePath) : filePath_(std::move(filePath)) {}
 
+IniStore::Snapshot IniStore::load() const {
+    const std::filesystem::path path = localPath(filePath_);
+    RegularFile file(path, RegularFile::Access::Read);
+    if (file.error() == ENOENT) return {};  // no file yet: every default, silently
+    Snapshot loaded{file.error() == 0 ? std::optional(file.stamp()) : fileStampOf(path), {}, false};
+
+    const char* why = nullptr;
+    std::vector<std::uint8_t> bytes;
+    if (file.notRegular())
+        why = "not a regular file";
+    else if (file.error() != 0)
+        why = std::strerror(file.error());
+    else if (file.stamp().size > kMaxFileBytes)
+        why = "larger than 1 MiB";
+    else if (bytes = file.read(kMaxFileBytes + 1); file.error() != 0)
+        why = std::strerror(file.error());
+    else if (bytes.size() > kMaxFileBytes)  // it grew while being read
+        why = "larger than 1 MiB";
+    if (why) {
+        std::fprintf(stderr, "qe7204-tool: %s: %s; the default settings are used\n",
+                     QFile::encodeName(filePath_).constData(), why);
+        return loaded;
+    }
+    loaded.usable = true;
+    loaded.values = parseIniText(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                            static_cast<qsizetype>(bytes.size())));
+    return loaded;
+}
+
+const IniStore::Snapshot& IniStore::current() const {
+    if (!snapshot_ || snapshot_->stamp != fileStampOf(localPath(filePath_))) snapshot_ = load();
+    return *snapshot_;
+}
+
 QString IniStore::readString(const QString& section, const QString& key,
                              const QString& defaultValue) const {
-    const QSettings settings(filePath_, format());
-    return settings.value(settingsKey(section, key), defaultValue).toString();
+    return current().values.value(settingsKey(section, key), defaultValue).toString();
 }
 
 int IniStore::readInt(const QString& section, const QString& key, int defaultValue) const {
@@ -113,6 +166,8 @@ int IniStore::readInt(const QString& section, const QString& key, int defaultVal
 }
 
 bool IniStore::writeString(const QString& section, const QString& key, const QString& value) {
+    // A file that is not used for reading is not replaced either.
+    if (!current().usable) return false;
     // QSettings writes through a temporary file beside the target; the folder must exist.
     QDir().mkpath(QFileInfo(filePath_).absolutePath());
     QSettings settings(filePath_, format());

@@ -20,7 +20,10 @@ int singleAddressOrNone(const std::vector<std::uint8_t>& addresses) {
 }  // namespace
 
 ChipConnection::ChipConnection(AdapterLink& link, ChipSession& session, std::string iniFilePath)
-    : link_(link), session_(session), iniFilePath_(std::move(iniFilePath)) {}
+    : link_(link),
+      session_(session),
+      iniFilePath_(std::move(iniFilePath)),
+      ini_(QString::fromStdString(iniFilePath_)) {}
 
 void ChipConnection::startUp() {
     link_.setLineSettings(kAdapterLineSettings);
@@ -39,11 +42,10 @@ void ChipConnection::enumerateDevices() {
 
 void ChipConnection::connectAdapter() {
     // Read at every attempt, so that the adapter remembered is always the file's.
-    IniStore ini(QString::fromStdString(iniFilePath_));
-    const std::string preferred = ini.readString(kIniSection, kIniLastOpened).toStdString();
+    const std::string preferred = ini_.readString(kIniSection, kIniLastOpened).toStdString();
     if (link_.ConnectAdapter(preferred) == AdapterChoice::NewlyChosen)
-        ini.writeString(kIniSection, kIniLastOpened,
-                        QString::fromStdString(link_.lastOpenedSerial()));
+        ini_.writeString(kIniSection, kIniLastOpened,
+                         QString::fromStdString(link_.lastOpenedSerial()));
 }
 
 void ChipConnection::connectIfNeeded() {

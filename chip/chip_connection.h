@@ -8,6 +8,7 @@
 #include "adapter_link.h"
 #include "chip_result.h"
 #include "chip_session.h"
+#include "ini_store.h"
 
 namespace qe::chip {
 
@@ -69,6 +70,8 @@ private:
     AdapterLink& link_;
     ChipSession& session_;
     std::string iniFilePath_;
+    // Read at every attempt while no adapter is open; parsed again only when it changes.
+    IniStore ini_;
 };
 
 }  // namespace qe::chip

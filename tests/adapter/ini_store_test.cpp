@@ -2,8 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -185,6 +190,88 @@ TEST(IniStore, WriteThatCannotHappenIsReported) {
     blocker.close();
     IniStore store(dir.filePath(QStringLiteral("blocked/tool.ini")));
     EXPECT_FALSE(store.writeString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("V")));
+}
+
+// --- files that are not used -------------------------------------------------------------
+
+const QString kSection = QStringLiteral("Port Options");
+const QString kKey = QStringLiteral("Last Opened");
+
+// A FIFO, a folder or a file above 1 MiB in place of the ini file reads as empty, is never
+// written, and is told once on stderr however often it is read. Opening a FIFO would block.
+TEST(IniStore, AnythingButASmallRegularFileGivesTheDefaultsAndIsToldOnce) {
+    const std::string entry = "[Port Options]\nLast Opened=A1\n";
+    const struct {
+        const char* name;
+        std::function<void(IniFile&)> make;
+        const char* told;  // empty: the file is used
+    } cases[] = {
+        {"a FIFO",
+         [](IniFile& ini) {
+             ASSERT_EQ(::mkfifo(QFile::encodeName(ini.path).constData(), 0644), 0);
+         },
+         "not a regular file"},
+        {"a folder", [](IniFile& ini) { ASSERT_TRUE(QDir().mkdir(ini.path)); },
+         "not a regular file"},
+        {"one byte above 1 MiB",
+         [&](IniFile& ini) { ini.write(entry + std::string(1024 * 1024 + 1 - entry.size(), ';')); },
+         "larger than 1 MiB"},
+        {"exactly 1 MiB",
+         [&](IniFile& ini) { ini.write(entry + std::string(1024 * 1024 - entry.size(), ';')); },
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        IniFile ini;
+        c.make(ini);
+        const bool used = std::string(c.told).empty();
+
+        testing::internal::CaptureStderr();
+        for (int tick = 0; tick < 3; ++tick)
+            EXPECT_EQ(ini.store.readString(kSection, kKey, QStringLiteral("<default>")),
+                      used ? QStringLiteral("A1") : QStringLiteral("<default>"));
+        EXPECT_EQ(ini.store.writeString(kSection, kKey, QStringLiteral("B2")), used);
+        const std::string told = testing::internal::GetCapturedStderr();
+
+        if (used) {
+            EXPECT_EQ(told, "");
+            continue;
+        }
+        EXPECT_EQ(told, "qe7204-tool: " + ini.path.toStdString() + ": " + c.told +
+                            "; the default settings are used\n");
+        const QFileInfo after(ini.path);
+        EXPECT_FALSE(after.isFile() && after.size() < 1024 * 1024) << "left as it was";
+    }
+}
+
+// The file is parsed once and again only when it changes on disk: a change that keeps its
+// size and time stamp goes unseen, any other is seen at the next read.
+TEST(IniStore, ReadsTheFileAgainOnlyWhenItHasChanged) {
+    IniFile ini;
+    ini.write("[Port Options]\nLast Opened=A1\n");
+    EXPECT_EQ(ini.store.readString(kSection, kKey), QStringLiteral("A1"));
+    const QByteArray path = QFile::encodeName(ini.path);
+    struct stat before {};
+    ASSERT_EQ(::stat(path.constData(), &before), 0);
+
+    // The same size, and the time stamp put back: to the store the file has not changed.
+    QFile file(ini.path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek(27));
+    file.write("B");
+    file.close();
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+    EXPECT_EQ(ini.store.readString(kSection, kKey), QStringLiteral("A1")) << "not parsed again";
+
+    const timespec later[2] = {before.st_atim, {before.st_mtim.tv_sec + 1, before.st_mtim.tv_nsec}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), later, 0), 0);
+    EXPECT_EQ(ini.store.readString(kSection, kKey), QStringLiteral("B1"));
+
+    ini.write("[Port Options]\nLast Opened=C333\n");
+    EXPECT_EQ(ini.store.readString(kSection, kKey), QStringLiteral("C333"));
+    ASSERT_TRUE(QFile::remove(ini.path));
+    EXPECT_EQ(ini.store.readString(kSection, kKey), QString());
 }
 
 // --- where the file lives ----------------------------------------------------------------------
