@@ -12,7 +12,10 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 #include "design_fonts.h"
@@ -227,18 +230,40 @@ TEST_F(AnaloguePanelTest, WithoutImageFilesEverythingButTheDrawingWorks) {
     EXPECT_TRUE(sink.shown.empty());
 }
 
+// A dial that is not there, is no regular file, or claims a picture too large to decode all
+// count as missing: no message, and nothing waits or decodes.
 TEST_F(AnaloguePanelTest, AMissingDialKeepsTheOtherScalesDialButSwapsTheNeedles) {
+    const struct {
+        const char* name;
+        std::function<void(const QString&)> make;
+    } cases[] = {
+        {"missing", [](const QString&) {}},
+        {"FIFO",
+         [](const QString& path) {
+             ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0666), 0);
+         }},
+        {"20000 pixels a side",
+         [](const QString& path) { writeBytes(path, jpegClaimingSize(20000, 20000)); }},
+        {"65500 pixels high",
+         [](const QString& path) { writeBytes(path, jpegClaimingSize(640, 65500)); }},
+    };
     writeDial(folder.path("bckg_pos.jpg"), {640, 640}, kPositionDialColour);
     folder.writeNeedle();
     startSimulated();
     makePanel();
     const QImage positionDial = dial();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(folder.path("bckg_tah.jpg"));
+        c.make(folder.path("bckg_tah.jpg"));
 
-    tachoButton()->setChecked(true);
-    EXPECT_EQ(dial(), positionDial);
-    EXPECT_TRUE(panel->tachoNeedle().isVisible());
-    EXPECT_FALSE(panel->positionNeedle().isVisible());
-    EXPECT_TRUE(sink.shown.empty());
+        tachoButton()->setChecked(true);
+        EXPECT_EQ(dial(), positionDial);
+        EXPECT_TRUE(panel->tachoNeedle().isVisible());
+        EXPECT_FALSE(panel->positionNeedle().isVisible());
+        EXPECT_TRUE(sink.shown.empty());
+        positionButton()->setChecked(true);
+    }
 }
 
 TEST_F(AnaloguePanelTest, DialsAreRelabelledOnEachDrawingAndAChangedFileIsReadAgain) {

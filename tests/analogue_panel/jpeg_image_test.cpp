@@ -1,6 +1,12 @@
 // Decoding the dial files through libjpeg: good, missing and corrupt files.
 #include <gtest/gtest.h>
+#include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
+
+#include <sys/stat.h>
+
+#include <algorithm>
 
 #include "jpeg_image.h"
 #include "panel_test_images.h"
@@ -69,6 +75,71 @@ TEST(JpegImage, BadFilesGiveAMessageInsteadOfEndingTheProgram) {
         EXPECT_TRUE(decoded.error.contains(QString::fromLatin1(c.messagePart)))
             << c.name << ": " << decoded.error.toStdString();
     }
+}
+
+// A header's claim is checked before anything is decoded or allocated for it; a side of
+// 8192 pixels is still decoded (here it fails for want of data, with the decoder's message).
+TEST(JpegImage, PicturesClaimingMoreThanTheLargestSideAreRefusedUnread) {
+    const struct {
+        int width;
+        int height;
+        bool refused;
+    } cases[] = {
+        {20000, 20000, true}, {65500, 65500, true}, {8193, 8, true},
+        {8, 8193, true},      {8192, 8, false},     {8, 8192, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        const QByteArray bytes = jpegClaimingSize(c.width, c.height);
+        ASSERT_FALSE(bytes.isEmpty());
+        const JpegImage decoded = decodeJpeg(bytes);
+        EXPECT_FALSE(decoded.ok());
+        EXPECT_EQ(decoded.tooLarge, c.refused);
+        EXPECT_EQ(decoded.error.isEmpty(), c.refused) << decoded.error.toStdString();
+    }
+}
+
+QByteArray encoded(bool progressive) {
+    QImage picture(96, 96, QImage::Format_RGB32);
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 96; ++x) picture.setPixel(x, y, qRgb(x * 2, y * 2, (x ^ y) & 0xFF));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(progressive);
+    EXPECT_TRUE(writer.write(picture)) << writer.errorString().toStdString();
+    return bytes;
+}
+
+// A file cut anywhere inside its compressed data is damaged, not a dial with a grey part.
+TEST(JpegImage, AFileCutInsideItsScanDataIsNotADial) {
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        const QByteArray whole = encoded(progressive);
+        ASSERT_TRUE(decodeJpeg(whole).ok());
+        const qsizetype scan = whole.indexOf(QByteArray("\xFF\xDA", 2));
+        ASSERT_GT(scan, 0);
+        const qsizetype end = whole.size() - 2;  // the end-of-image marker
+        for (qsizetype cut = scan + 16; cut < end;
+             cut += std::max<qsizetype>(1, (end - scan) / 23)) {
+            SCOPED_TRACE(testing::Message() << "cut at " << cut << " of " << whole.size());
+            const JpegImage decoded = decodeJpeg(whole.left(cut));
+            EXPECT_FALSE(decoded.ok());
+            EXPECT_FALSE(decoded.error.isEmpty());
+        }
+    }
+}
+
+// A FIFO is not opened for reading, which would wait for a writer for ever.
+TEST(JpegImage, AFifoIsNotOpened) {
+    ImageFolder folder;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.path("pipe.jpg")).constData(), 0666), 0);
+    const JpegImage decoded = decodeJpegFile(folder.path("pipe.jpg"));
+    EXPECT_FALSE(decoded.ok());
+    EXPECT_FALSE(decoded.tooLarge);
+    EXPECT_TRUE(decoded.error.contains(QLatin1String("pipe.jpg"))) << decoded.error.toStdString();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <QBuffer>
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -26,6 +27,25 @@ inline QImage testNeedle() {
     needle.fill(Qt::white);
     for (int x = 10; x < 20; ++x) needle.setPixel(x, 2, qRgb(200, 0, 0));
     return needle;
+}
+
+// A small JPEG whose frame header claims width x height pixels; its scan data stays that of
+// the small picture.
+inline QByteArray jpegClaimingSize(int width, int height) {
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "JPG", 90);
+    // The frame header: FF C0, length, precision, then height and width, high byte first.
+    const qsizetype frame = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+    if (frame < 0) return {};
+    bytes[frame + 5] = static_cast<char>(height >> 8);
+    bytes[frame + 6] = static_cast<char>(height & 0xFF);
+    bytes[frame + 7] = static_cast<char>(width >> 8);
+    bytes[frame + 8] = static_cast<char>(width & 0xFF);
+    return bytes;
 }
 
 inline void writeBytes(const QString& path, const QByteArray& bytes) {

@@ -138,6 +138,7 @@ void AnaloguePanel::showDial(const char* fileName, DecodedDial& decodedDial,
     if (decodedDial.image.isNull() || decodedDial.path != path ||
         decodedDial.modified != file.lastModified() || decodedDial.size != file.size()) {
         const JpegImage decoded = decodeJpegFile(path);
+        if (decoded.tooLarge) return;  // as if it were missing: the view stays as it is
         if (!decoded.ok()) {
             decodedDial = {};
             QImage cleared(ImgView->bitmap().size(), QImage::Format_RGB32);

@@ -4,7 +4,12 @@
 #include <QFile>
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "regular_file.h"
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
@@ -32,14 +37,33 @@ struct ErrorManager {
 // Warnings go nowhere; the decoder's default prints them to the console.
 void keepQuiet(j_common_ptr) {}
 
-// A file that ends early would show a half-grey dial: treat it as corrupt.
-void failOnTruncation(j_common_ptr info, int level) {
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) failDecoding(info);
+// A file that ends early, or whose compressed data is damaged, would still decode, with
+// grey or garbled parts filled in: treat it as corrupt.
+void failOnDamage(j_common_ptr info, int level) {
+    if (level >= 0) return;  // trace messages
+    switch (info->err->msg_code) {
+        case JWRN_JPEG_EOF:
+        case JWRN_HIT_MARKER:
+        case JWRN_MUST_RESYNC:
+        case JWRN_HUFF_BAD_CODE:
+        case JWRN_NOT_SEQUENTIAL:
+        case JWRN_BOGUS_PROGRESSION:
+            failDecoding(info);
+        default:
+            break;
+    }
+}
+
+JpegImage refusedForSize() {
+    JpegImage refused;
+    refused.tooLarge = true;
+    return refused;
 }
 
 struct Geometry {
     int width = 0;
     int height = 0;
+    bool tooLarge = false;
 };
 
 bool startDecoding(jpeg_decompress_struct& info, ErrorManager& errors, const QByteArray& bytes,
@@ -48,6 +72,11 @@ bool startDecoding(jpeg_decompress_struct& info, ErrorManager& errors, const QBy
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
                  static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&info, TRUE);
+    if (info.image_width > static_cast<JDIMENSION>(kMaxJpegSide) ||
+        info.image_height > static_cast<JDIMENSION>(kMaxJpegSide)) {
+        geometry.tooLarge = true;
+        return true;
+    }
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
     geometry = {static_cast<int>(info.output_width), static_cast<int>(info.output_height)};
@@ -71,7 +100,7 @@ public:
         info_.err = jpeg_std_error(&errors_.base);
         errors_.base.error_exit = failDecoding;
         errors_.base.output_message = keepQuiet;
-        errors_.base.emit_message = failOnTruncation;
+        errors_.base.emit_message = failOnDamage;
         errors_.message[0] = '\0';
         jpeg_create_decompress(&info_);
     }
@@ -82,6 +111,7 @@ public:
     JpegImage decode(const QByteArray& bytes) {
         Geometry geometry;
         if (!startDecoding(info_, errors_, bytes, geometry)) return failure();
+        if (geometry.tooLarge) return refusedForSize();
         QImage rgb(geometry.width, geometry.height, QImage::Format_RGB888);
         if (rgb.isNull()) return {{}, QStringLiteral("The image is too large.")};
         if (!readRows(info_, errors_, rgb)) return failure();
@@ -97,14 +127,29 @@ private:
 
 }  // namespace
 
-JpegImage decodeJpegFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {{}, QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString())};
-    const QByteArray bytes = file.readAll();
-    if (bytes.isEmpty()) return {{}, QStringLiteral("The file \"%1\" is empty.").arg(path)};
+JpegImage decodeJpeg(const QByteArray& bytes) {
+    if (bytes.isEmpty()) return {{}, QStringLiteral("The image data is empty.")};
     Decompressor decompressor;
     return decompressor.decode(bytes);
+}
+
+JpegImage decodeJpegFile(const QString& path) {
+    RegularFile file(QFile::encodeName(path).toStdString(), RegularFile::Access::Read);
+    if (file.error() != 0) {
+        return {{},
+                QStringLiteral("Cannot open file \"%1\". %2")
+                    .arg(path, QString::fromLocal8Bit(std::strerror(file.error())))};
+    }
+    if (file.stamp().size > static_cast<std::uint64_t>(kMaxJpegFileBytes)) return refusedForSize();
+    const std::vector<std::uint8_t> read = file.read(static_cast<std::size_t>(kMaxJpegFileBytes));
+    if (file.error() != 0) {
+        return {{},
+                QStringLiteral("Cannot read file \"%1\". %2")
+                    .arg(path, QString::fromLocal8Bit(std::strerror(file.error())))};
+    }
+    if (read.empty()) return {{}, QStringLiteral("The file \"%1\" is empty.").arg(path)};
+    return decodeJpeg(QByteArray(reinterpret_cast<const char*>(read.data()),
+                                 static_cast<qsizetype>(read.size())));
 }
 
 }  // namespace qe::ui
