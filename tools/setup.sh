@@ -14,6 +14,10 @@ packages=(
 # A script that sources this one may ask for more in `extra_packages` (./package does).
 packages+=(${extra_packages[@]+"${extra_packages[@]}"})
 
+# The fuzz campaigns (./fuzz.sh) build with clang and its libFuzzer runtime.
+fuzz_packages=(clang libclang-rt-14-dev)
+[[ "${QE7204_FUZZ_SETUP:-}" == "1" ]] && packages+=("${fuzz_packages[@]}")
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -33,12 +37,14 @@ if ((${#missing[@]})); then
 fi
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build="$root/build"
-cmake_args=(-S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+# Another build folder, further CMake options and a single target to build may be given (the
+# sanitizer pass and the fuzz campaigns use them).
+build="${QE7204_BUILD_DIR:-$root/build}"
+cmake_args=(-S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${QE7204_CMAKE_ARGS:-})
 [[ "${CI:-}" == "true" ]] && cmake_args+=(-DQE7204_WERROR=ON)
 # Reuse earlier compilations where ccache is installed (it is optional).
 command -v ccache >/dev/null && cmake_args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 if [[ ! -f "$build/build.ninja" ]] || [[ "${CI:-}" == "true" ]]; then
   cmake "${cmake_args[@]}" >/dev/null
 fi
-cmake --build "$build" -j "$(nproc)"
+cmake --build "$build" -j "$(nproc)" ${QE7204_BUILD_TARGET:+--target "$QE7204_BUILD_TARGET"}
