@@ -59,6 +59,10 @@ void Qe7204Chip::powerDown() {
 
 bool Qe7204Chip::write(std::uint8_t reg, std::uint16_t value) {
     if (!powered_) return false;
+    if (const auto watched = changeableBits_.find(reg); watched != changeableBits_.end()) {
+        const std::uint16_t held = reg < kEepromWordCount ? eeprom_[reg] : words_[reg];
+        if ((value ^ held) & ~watched->second) ++staleWrites_;
+    }
     if (reg < kEepromWordCount) {
         eeprom_[reg] = value;
         return true;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 
 #include "register_image.h"
@@ -50,6 +51,14 @@ public:
     std::uint16_t read(std::uint8_t reg, std::int64_t atNs);
     RegisterImage readAll(std::int64_t atNs);
 
+    // A write to `reg` that changes any bit outside `changeable` was formed from a word the
+    // chip does not hold: a read-modify-write that took a stale or foreign word as this
+    // register's. Such writes are counted (and still done).
+    void watchWrites(std::uint8_t reg, std::uint16_t changeable) {
+        changeableBits_[reg] = changeable;
+    }
+    std::uint64_t staleWrites() const { return staleWrites_; }
+
     // Direct access for tests and the control window; no bus traffic.
     std::uint16_t eepromWord(std::uint8_t index) const;  // index 0..31
     void setEepromWord(std::uint8_t index, std::uint16_t value);
@@ -67,6 +76,8 @@ private:
     RegisterImage words_{};  // working words; the EEPROM range is read from eeprom_
     bool powered_ = false;
     std::optional<std::uint16_t> heldPosition_;  // last position reported, for the hysteresis
+    std::map<std::uint8_t, std::uint16_t> changeableBits_;  // watched registers
+    std::uint64_t staleWrites_ = 0;
 };
 
 }  // namespace qe::sim

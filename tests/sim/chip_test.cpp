@@ -189,6 +189,21 @@ TEST_F(Chip, RefusesWhatItCannotStore) {
     EXPECT_EQ(chip.read(56, 0), 0);
 }
 
+// A watched register counts every write that changes bits outside the field being set:
+// such a word was not formed from the one the chip holds.
+TEST_F(Chip, TellsWritesFormedFromAWordItDoesNotHold) {
+    chip.powerUp();
+    const std::uint16_t held = chip.read(51, 0);
+    chip.watchWrites(51, 0x01C0);
+    EXPECT_TRUE(chip.write(51, static_cast<std::uint16_t>(held ^ 0x0040)));
+    EXPECT_TRUE(chip.write(51, chip.read(51, 0)));
+    EXPECT_EQ(chip.staleWrites(), 0u);
+    EXPECT_TRUE(chip.write(51, static_cast<std::uint16_t>(chip.read(51, 0) ^ 0x0001)));
+    EXPECT_EQ(chip.staleWrites(), 1u) << "a bit outside the field changed";
+    EXPECT_TRUE(chip.write(50, 0x1234));
+    EXPECT_EQ(chip.staleWrites(), 1u) << "other registers are not watched";
+}
+
 TEST_F(Chip, HysteresisHoldsThePositionUntilTheMagnetMovesFurther) {
     chip.powerUp();
     ASSERT_TRUE(chip.write(50, 4));
