@@ -14,6 +14,7 @@
 #include "driver_choice.h"
 #include "ini_store.h"
 #include "link_health_dialog.h"
+#include "magnet_check_dialog.h"
 #include "main_window.h"
 #include "message_box_sink.h"
 #include "microsecond_delay.h"
@@ -125,6 +126,14 @@ int main(int argc, char* argv[]) {
         plot.raise();
         plot.activateWindow();
     });
+    qe::ui::MagnetCheckDialog magnetCheck(window.readoutStream());
+    magnetCheck.setAttribute(Qt::WA_QuitOnClose, false);
+    window.addExtraButton(QStringLiteral("Magnet check"), QStringLiteral("BtnMagnetCheck"),
+                          [&magnetCheck] {
+                              magnetCheck.show();
+                              magnetCheck.raise();
+                              magnetCheck.activateWindow();
+                          });
     qe::ui::LinkHealthDialog linkHealth(window.readoutStream(), [&] {
         return qe::ui::LinkHealthDialog::Facts{
             .connected = link.adapterOpen(),
