@@ -155,7 +155,7 @@ int main(int argc, char* argv[]) {
     qe::ui::ProgComparisonWindow progComparison(image,
                                                 [&window] { return window.readStoredSettings(); });
     progComparison.setAttribute(Qt::WA_QuitOnClose, false);
-    window.addExtraButton(QStringLiteral("PROG would change"), QStringLiteral("BtnProgComparison"),
+    window.addExtraButton(QStringLiteral("PROG diff"), QStringLiteral("BtnProgComparison"),
                           [&progComparison] {
                               progComparison.show();
                               progComparison.raise();
