@@ -3,12 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "install_layout.h"
+
 namespace qe::ui {
 
 QString projectDocumentation(const QString& programFolder) {
-    const QDir folder(programFolder);
-    for (const char* relative : {"README.md", "../share/doc/qe7204-tool/README.md"}) {
-        const QFileInfo candidate(folder.filePath(QString::fromLatin1(relative)));
+    for (const QString& folder : {programFolder, installedDocFolder(programFolder)}) {
+        const QFileInfo candidate(QDir(folder).filePath(QStringLiteral("README.md")));
         if (candidate.isFile()) return QDir::cleanPath(candidate.absoluteFilePath());
     }
     return {};
