@@ -145,5 +145,46 @@ TEST_F(PlotWindowTest, TheCursorReadsTheNearestReadout) {
               time + "    position 4196    speed 61440.0 RPM    AGC 100.0%    Magnet too far");
 }
 
+// The value axes keep their range while they can, but every point drawn is inside it.
+TEST_F(PlotWindowTest, EveryPointStaysOnItsChartWhileTheValuesWander) {
+    for (int i = 0; i <= 600; ++i) {
+        const int step = i < 300 ? i : 600 - i;  // several turns forward, then back
+        feed(i * 100, step * 150 % 4096, i % 50 < 25 ? 15 : 700);
+        window.refresh();
+        for (const auto& [which, chart] :
+             {std::pair{PlotWindow::Line::Position, window.positionChart()},
+              std::pair{PlotWindow::Line::Speed, window.speedChart()}}) {
+            for (const QPointF& p : line(which)) {
+                ASSERT_GE(p.y(), chart->valueAxis()->min()) << "readout " << i;
+                ASSERT_LE(p.y(), chart->valueAxis()->max()) << "readout " << i;
+            }
+        }
+    }
+}
+
+TEST_F(PlotWindowTest, TheChartsShareTheirTimeColumnsToThePixel) {
+    for (int i = 0; i <= 100; ++i) feed(i * 100, 1000 + 40 * i, 100, 8, i / 30);
+    window.refresh();
+    QCoreApplication::processEvents();
+    window.resize(1000, 800);  // the plot areas follow a resize
+    QCoreApplication::processEvents();
+    if (!qEnvironmentVariableIsEmpty("QE7204_PLOT_PNG"))
+        window.grab().save(qEnvironmentVariable("QE7204_PLOT_PNG"));
+
+    const QList<TimeChartView*> charts = window.findChildren<TimeChartView*>();
+    ASSERT_EQ(charts.size(), 4);
+    const auto leftEdge = [this](TimeChartView* chart) {
+        return chart->mapTo(&window, chart->chart()->plotArea().topLeft().toPoint()).x();
+    };
+    for (TimeChartView* chart : charts) {
+        const QRectF area = chart->chart()->plotArea();
+        EXPECT_EQ(leftEdge(chart), leftEdge(charts.first()))
+            << chart->valueAxis()->titleText().toStdString();
+        EXPECT_EQ(area.width(), charts.first()->chart()->plotArea().width());
+        EXPECT_GT(area.width(), 800);
+        EXPECT_GT(area.height(), 30);
+    }
+}
+
 }  // namespace
 }  // namespace qe::ui

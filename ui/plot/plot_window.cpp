@@ -5,8 +5,10 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPen>
@@ -42,25 +44,45 @@ QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
+struct ValueSpan {
+    double low = std::numeric_limits<double>::max();
+    double high = std::numeric_limits<double>::lowest();
+};
+
+ValueSpan spanOf(const QList<QPointF>& points) {
+    ValueSpan span;
+    for (const QPointF& p : points) {
+        span.low = std::min(span.low, p.y());
+        span.high = std::max(span.high, p.y());
+    }
+    return span;
+}
+
+// Relabelling an axis is most of what a chart costs to draw, so the range stays while the
+// values fit in it and fill a fair part of it; otherwise it is fitted anew with room to move.
+void holdOrFit(QValueAxis* axis, ValueSpan values, double margin) {
+    const double shown = axis->max() - axis->min();
+    const bool fits = values.low >= axis->min() && values.high <= axis->max();
+    if (fits && values.high - values.low >= shown / 4) return;
+    axis->setRange(values.low - margin, values.high + margin);
+    axis->applyNiceNumbers();
+}
+
 // A value axis from 0 to a little above the highest value, never empty.
 void fitFromZero(QValueAxis* axis, const QList<QPointF>& points, double atLeast) {
-    double top = atLeast;
-    for (const QPointF& p : points) top = std::max(top, p.y());
-    axis->setRange(0.0, top * 1.1);
+    ValueSpan values = spanOf(points);
+    values.low = 0.0;
+    values.high = std::max(values.high, atLeast);
+    const double top = values.high * 1.25;
+    if (values.high <= axis->max() && axis->max() <= top * 2 && axis->min() == 0.0) return;
+    axis->setRange(0.0, top);
     axis->applyNiceNumbers();
 }
 
 void fitAround(QValueAxis* axis, const QList<QPointF>& points) {
     if (points.isEmpty()) return;
-    double low = std::numeric_limits<double>::max();
-    double high = std::numeric_limits<double>::lowest();
-    for (const QPointF& p : points) {
-        low = std::min(low, p.y());
-        high = std::max(high, p.y());
-    }
-    const double margin = std::max(16.0, (high - low) * 0.05);
-    axis->setRange(low - margin, high + margin);
-    axis->applyNiceNumbers();
+    const ValueSpan values = spanOf(points);
+    holdOrFit(axis, values, std::max(16.0, (values.high - values.low) * 0.25));
 }
 
 }  // namespace
@@ -72,7 +94,7 @@ PlotWindow::PlotWindow(chip::ReadoutStream& stream, Clock& clock, RecordingContr
     setWindowTitle(QStringLiteral("Plot"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
-    layout->setSpacing(2);
+    layout->setSpacing(8);
     layout->addWidget(buildControls());
     buildCharts();
     for (TimeChartView* chart : charts_) layout->addWidget(chart, chart == statusChart_ ? 0 : 1);
@@ -165,15 +187,35 @@ void PlotWindow::buildCharts() {
     statusChart_->valueAxis()->setGridLineVisible(false);
 
     statusChart_->chart()->legend()->show();
-    statusChart_->chart()->legend()->setAlignment(Qt::AlignTop);
+    statusChart_->chart()->legend()->detachFromChart();
+    statusChart_->valueAxis()->setTitleVisible(false);  // too short a chart; the legend says it
     statusChart_->setFixedHeight(kStatusChartHeight);
 
+    alignPlotAreas();
     for (TimeChartView* chart : charts_) {
         connect(chart, &TimeChartView::hovered, this, &PlotWindow::setCursorTime);
 
         connect(chart->timeAxis(), &QDateTimeAxis::rangeChanged, this,
                 [this, chart] { userZoomed(chart); });
     }
+}
+
+// The charts share the bottom chart's time labels: drawing them on every chart took most
+// of the window's time while it scrolls. All plot areas keep the same left and right edge.
+void PlotWindow::alignPlotAreas() {
+    for (TimeChartView* chart : {positionChart_, speedChart_, agcChart_})
+        chart->timeAxis()->setVisible(false);
+    const QValueAxis* values = positionChart_->valueAxis();
+    const QFontMetrics labels(values->labelsFont());
+    const QFontMetrics titles(values->titleFont());
+    const QFontMetrics times(statusChart_->timeAxis()->labelsFont());
+    const int left = labels.horizontalAdvance(QStringLiteral("-00000000")) + titles.height() + 12;
+    const int right = times.horizontalAdvance(QStringLiteral("00:00:00")) / 2 + 4;
+    const int edge = labels.height() / 2 + 2;  // room for half a label at either end
+    for (TimeChartView* chart : {positionChart_, speedChart_, agcChart_})
+        chart->setPlotInsets(QMargins(left, edge, right, edge));
+    const int legend = QFontMetrics(statusChart_->chart()->legend()->font()).height() + 12;
+    statusChart_->setPlotInsets(QMargins(left, legend, right, times.height() + 8));
 }
 
 const QLineSeries* PlotWindow::line(Line which) const {

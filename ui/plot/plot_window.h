@@ -46,6 +46,7 @@ public:
     const QLineSeries* line(Line which) const;
     const QLineSeries* statusBand(int status) const;
     TimeChartView* positionChart() const { return positionChart_; }
+    TimeChartView* speedChart() const { return speedChart_; }
     RecordingControl& recorder() { return *recorder_; }
     // The time shown by the cursor line and text.
     void setCursorTime(double timeMs);
@@ -58,6 +59,7 @@ private:
     void readoutArrived(const chip::ReadoutSample& sample) override;
 
     void buildCharts();
+    void alignPlotAreas();
     QWidget* buildControls();
     void spanChosen();
     void pauseToggled(bool paused);

@@ -4,8 +4,10 @@
 #include <QDateTimeAxis>
 #include <QGraphicsLayout>
 #include <QGraphicsLineItem>
+#include <QLegend>
 #include <QMouseEvent>
 #include <QPen>
+#include <QResizeEvent>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <QXYSeries>
@@ -33,7 +35,7 @@ TimeChartView::TimeChartView(const QString& valueTitle, QWidget* parent)
     c->layout()->setContentsMargins(0, 0, 0, 0);
     c->setBackgroundRoundness(0);
     timeAxis_->setFormat(QStringLiteral("hh:mm:ss"));
-    timeAxis_->setTickCount(7);
+    timeAxis_->setTickCount(6);  // 2 s, 12 s or 2 min apart over the three spans
     valueAxis_->setTitleText(valueTitle);
     valueAxis_->setLabelFormat(QStringLiteral("%.0f"));
     c->addAxis(timeAxis_, Qt::AlignBottom);
@@ -80,6 +82,33 @@ void TimeChartView::showCursorAt(double timeMs) {
 int TimeChartView::plotColumns() const {
     const int columns = static_cast<int>(chart()->plotArea().width());
     return columns > 0 ? columns : 1;
+}
+
+void TimeChartView::setPlotInsets(const QMargins& insets) {
+    insets_ = insets;
+    placePlotArea();
+}
+
+void TimeChartView::placePlotArea() {
+    placePlotArea(chart()->size());
+}
+
+void TimeChartView::placePlotArea(const QSizeF& chartSize) {
+    if (insets_.isNull()) return;
+    chart()->setPlotArea(QRectF(QPointF(0, 0), chartSize).marginsRemoved(insets_.toMarginsF()));
+    // A legend taken off the chart's layout sits in the top margin, over the plot area.
+    QLegend* legend = chart()->legend();
+    if (legend->isVisible() && !legend->isAttachedToChart())
+        legend->setGeometry(QRectF(insets_.left(), 0,
+                                   chartSize.width() - insets_.left() - insets_.right(),
+                                   insets_.top()));
+}
+
+// The plot area is placed before the chart takes its new size, so that the axes are laid
+// out once, for the new area.
+void TimeChartView::resizeEvent(QResizeEvent* event) {
+    placePlotArea(event->size());
+    QChartView::resizeEvent(event);
 }
 
 void TimeChartView::mouseMoveEvent(QMouseEvent* event) {

@@ -26,6 +26,10 @@ public:
     void showCursorAt(double timeMs);
     // Columns the plot area is wide: how many points a line needs at most.
     int plotColumns() const;
+    // Keeps the plot area this far inside the chart's edges, whatever the labels need, so
+    // that charts stacked above each other share their time columns to the pixel and a
+    // relabelled axis moves nothing.
+    void setPlotInsets(const QMargins& insets);
 
 signals:
     // The mouse points at this time.
@@ -34,12 +38,16 @@ signals:
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QDateTimeAxis* timeAxis_;
     QValueAxis* valueAxis_;
     QGraphicsLineItem* cursorLine_ = nullptr;
     QXYSeries* anchor_ = nullptr;  // the first series, whose axes map times to pixels
+    QMargins insets_;
+    void placePlotArea();
+    void placePlotArea(const QSizeF& chartSize);
 };
 
 }  // namespace qe::ui
