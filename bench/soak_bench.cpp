@@ -114,6 +114,8 @@ void BM_PollSoak(benchmark::State& state) {
         Faults faults(adapter);
 
         double startKiB = 0;
+        std::int64_t poweredTicks = 0;
+        std::int64_t powerOns = 0;
         std::int64_t settingChanges = 0;
         std::int64_t changesMade = 0;
         for (std::int64_t tick = 0; tick < ticks; ++tick) {
@@ -121,6 +123,12 @@ void BM_PollSoak(benchmark::State& state) {
             clock.advanceMs(kTickMs);
             faults.beforeTick();
             window.Timer1Timer();
+            // As a user would after putting the cable back: switch the chip on again.
+            if (link.adapterOpen() && !link.chipPowered()) {
+                ++powerOns;
+                window.BtnONClick();
+            }
+            if (link.chipPowered()) ++poweredTicks;
             if (tick % 500 == 250 && link.adapterOpen() && link.chipPowered()) {
                 ++settingChanges;
                 const auto value = static_cast<std::uint16_t>(tick / 500 % 8);
@@ -132,6 +140,8 @@ void BM_PollSoak(benchmark::State& state) {
         state.counters["rss_growth_kib"] = residentKiB() - startKiB;
         state.counters["stale_word_writes"] = static_cast<double>(chip.staleWrites());
         state.counters["faults"] = static_cast<double>(faults.count);
+        state.counters["powered_ticks"] = static_cast<double>(poweredTicks);
+        state.counters["power_ons"] = static_cast<double>(powerOns);
         state.counters["setting_changes"] = static_cast<double>(settingChanges);
         state.counters["changes_made"] = static_cast<double>(changesMade);
         state.counters["message_boxes"] = static_cast<double>(sink.shown);
