@@ -25,6 +25,11 @@ constexpr std::size_t kComparedWords = 8;
 // only wait out the adapter's time-limit again.
 constexpr int kWriteAttempts = 10;
 
+// Why a change failed: a word the chip never reported is no reply; nothing was written then.
+Outcome changeFailure(const FieldChange& change) {
+    return change.wordRead ? Outcome::WriteRefused : Outcome::NoReply;
+}
+
 }  // namespace
 
 ChipSession::ChipSession(AdapterLink& link) : link_(link) {}
@@ -55,8 +60,8 @@ Result ChipSession::changeSetting(const SettingGroup& group, int item) {
     const std::uint16_t value = valueForItem(group.mapping, item);
     // The derived value follows the choice whatever the chip makes of it.
     if (item >= 0) updateDerived(derived_, group.derived, value);
-    if (!changeField(link_, chipAddress_, group.field, value))
-        return fail(Outcome::WriteRefused, group.failureMessage);
+    const FieldChange change = changeField(link_, chipAddress_, group.field, value);
+    if (!change) return fail(changeFailure(change), group.failureMessage);
     return Result::done();
 }
 
@@ -151,15 +156,16 @@ Result ChipSession::setAddress(std::uint8_t address) {
         chipAddress_ = address;
         return Result::done();
     }
-    return fail(Outcome::WriteRefused, messages::kAddressFailed);
+    return fail(current ? Outcome::WriteRefused : Outcome::NoReply, messages::kAddressFailed);
 }
 
 Result ChipSession::presetZero(std::string_view text) {
     const EnteredNumber entered = parseEntered(text);
     if (!entered.digitsOnly) return fail(Outcome::InputRefused, messages::kNumbersOnly);
     if (entered.value > Zin.maxValue()) return fail(Outcome::InputRefused, messages::kZeroRange);
-    if (!changeField(link_, chipAddress_, Zin, static_cast<std::uint16_t>(entered.value)))
-        return fail(Outcome::WriteRefused, messages::kZeroFailed);
+    const FieldChange change =
+        changeField(link_, chipAddress_, Zin, static_cast<std::uint16_t>(entered.value));
+    if (!change) return fail(changeFailure(change), messages::kZeroFailed);
     return Result::done();
 }
 
@@ -172,7 +178,7 @@ ValueResult<std::uint16_t> ChipSession::zeroAtCurrentPosition(const char* failur
     if (!link_.ReadOutputRegisters(chipAddress_)) return {Result::failed(Outcome::NoReply)};
     const FieldChange change =
         changeField(link_, chipAddress_, Zin, fieldValue(link_.image(), fields::AbsPos));
-    if (!change) return {fail(Outcome::WriteRefused, failureMessage)};
+    if (!change) return {fail(changeFailure(change), failureMessage)};
     return {Result::done(), fieldValue(change.word, Zin)};
 }
 
@@ -180,8 +186,9 @@ Result ChipSession::setHysteresis(int item) {
     // Only one of the items counts; text typed into the box is none.
     if (item < 0 || item > Hyst.maxValue())
         return fail(Outcome::InputRefused, messages::kNumbersOnly);
-    if (!changeField(link_, chipAddress_, Hyst, static_cast<std::uint16_t>(item)))
-        return fail(Outcome::WriteRefused, messages::kHysteresisFailed);
+    const FieldChange change =
+        changeField(link_, chipAddress_, Hyst, static_cast<std::uint16_t>(item));
+    if (!change) return fail(changeFailure(change), messages::kHysteresisFailed);
     return Result::done();
 }
 

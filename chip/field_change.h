@@ -9,6 +9,7 @@ namespace qe::chip {
 
 struct FieldChange {
     bool written = false;
+    bool wordRead = false;   // the chip reported its word; without it nothing was written
     std::uint16_t word = 0;  // what the chip now holds, as the image has it
     explicit operator bool() const { return written; }
 };

@@ -16,21 +16,10 @@ constexpr std::uint16_t kModeOn = 0x0205;   // address 5, Pdee on
 constexpr std::uint16_t kModeOff = 0x0005;  // the same word with Pdee off
 constexpr std::uint8_t kStoredAddress = 9;
 
-Bytes word(std::uint16_t value) {
-    return {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)};
-}
-
 // All 56 words zero except working word 48: EEPROM word 0 differs from it.
 Bytes allRegistersWith48(std::uint16_t word48) {
-    Bytes bytes(112, 0);
-    bytes[96] = static_cast<std::uint8_t>(word48 >> 8);
-    bytes[97] = static_cast<std::uint8_t>(word48 & 0xFF);
-    return bytes;
+    return allRegistersReply({{48, word48}});
 }
-
-const Bytes kAck{1};
-const Bytes kRefused{0};
-const Bytes kSilence{};
 
 TEST(PowerDownAfterFailure, StaysOffInTheChipAndTheMirrorWithNoFurtherWrite) {
     const struct {
@@ -44,7 +33,7 @@ TEST(PowerDownAfterFailure, StaysOffInTheChipAndTheMirrorWithNoFurtherWrite) {
     } cases[] = {
         {"refresh, full read fails",
          [](ChipSession& s) { return s.refreshSettings(); },
-         {word(kModeOn), kAck, kSilence},
+         {wordReply(kModeOn), kAck, kSilence},
          {readFrame(48), writeFrame(48, kModeOff), {'W', kChip * 2}},
          messages::kReadingFailed,
          Outcome::NoReply,
@@ -82,7 +71,7 @@ TEST(PowerDownAfterFailure, StaysOffInTheChipAndTheMirrorWithNoFurtherWrite) {
          kChip},
         {"READ, full read fails",
          [](ChipSession& s) { return s.readEeprom(); },
-         {word(kModeOn), kAck, word(0x0209), kAck, kSilence},
+         {wordReply(kModeOn), kAck, wordReply(0x0209), kAck, kSilence},
          {readFrame(48),
           writeFrame(48, kModeOff),
           readFrame(0),

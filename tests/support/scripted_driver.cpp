@@ -40,6 +40,9 @@ int ScriptedDriver::count(const std::string& name) const {
 FtStatus ScriptedDriver::record(const std::string& name, std::uint32_t arg,
                                 std::vector<std::uint8_t> bytes) {
     calls.push_back(Call{name, std::move(bytes), arg, clock_.nowNs()});
+    if (name == "FT_Write" && framesBeforeUnplug_ && (*framesBeforeUnplug_)-- == 0)
+        unplugged_ = true;
+    if (unplugged_) return unplugStatus_;
     if (auto it = failing_.find(name); it != failing_.end() && it->second != FT_OK)
         return it->second;
     if (auto it = failingFrom_.find(name);

@@ -41,6 +41,12 @@ public:
     void failCallAfter(const std::string& name, FtStatus status, int callsThatSucceed) {
         failingAfter_[name] = {status, callsThatSucceed};
     }
+    // The adapter is unplugged as the frame after the first `frames` is sent: that write and
+    // every later call fail with the status, as the vendor's driver fails for a device gone.
+    void unplugAfterFrames(int frames, FtStatus status = FT_IO_ERROR) {
+        framesBeforeUnplug_ = frames;
+        unplugStatus_ = status;
+    }
     // Opening the device with this serial number fails with the status.
     std::map<std::string, FtStatus> openFailures;
     // Each write accepts at most this many bytes.
@@ -94,6 +100,9 @@ private:
     std::deque<std::pair<std::vector<std::uint8_t>, std::int64_t>> pendingReplies_;
     std::deque<Arrival> rx_;  // ordered by arrival time
     std::uint32_t writeLimit_ = UINT32_MAX;
+    std::optional<int> framesBeforeUnplug_;
+    FtStatus unplugStatus_ = FT_OK;
+    bool unplugged_ = false;
     FtHandle nextHandle_ = 0x1000;
 };
 
