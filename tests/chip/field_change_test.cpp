@@ -17,6 +17,7 @@ TEST(FieldChange, WritesTheFieldIntoTheChipsWordAndKeepsWhatTheChipHolds) {
         std::vector<Bytes> replies;
         std::vector<Bytes> frames;
         bool written;
+        bool wordRead;
         std::uint16_t image51;
     } cases[] = {
         // The chip's own word wins over the one written.
@@ -24,19 +25,22 @@ TEST(FieldChange, WritesTheFieldIntoTheChipsWordAndKeepsWhatTheChipHolds) {
          {{0x80, 0x07}, {1}, {0x81, 0xC5}},
          {readFrame(51), writeFrame(51, kWritten), readFrame(51)},
          true,
+         true,
          0x81C5},
         // Acknowledged, so the chip holds the word written.
         {"read-back lost",
          {{0x80, 0x07}, {1}, {}},
          {readFrame(51), writeFrame(51, kWritten), readFrame(51)},
          true,
+         true,
          kWritten},
         {"write refused",
          {{0x80, 0x07}, {0}},
          {readFrame(51), writeFrame(51, kWritten)},
          false,
+         true,
          kHeld},
-        {"word not reported", {{}}, {readFrame(51)}, false, kUntouched},
+        {"word not reported", {{}}, {readFrame(51)}, false, false, kUntouched},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -47,6 +51,7 @@ TEST(FieldChange, WritesTheFieldIntoTheChipsWordAndKeepsWhatTheChipHolds) {
 
         EXPECT_EQ(rig.driver.frames(), c.frames);
         EXPECT_EQ(static_cast<bool>(change), c.written);
+        EXPECT_EQ(change.wordRead, c.wordRead);
         EXPECT_EQ(rig.image[51], c.image51);
         if (c.written) {
             EXPECT_EQ(change.word, c.image51);

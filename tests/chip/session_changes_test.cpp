@@ -5,6 +5,7 @@
 // shows in the frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -130,6 +131,10 @@ TEST(SessionChanges, RefusedEntriesReachNoChip) {
         {"zero position with a sign", [](ChipSession& s) { return s.presetZero("-1"); },
          messages::kNumbersOnly},
         {"zero position 4096", [](ChipSession& s) { return s.presetZero("4096"); },
+         messages::kZeroRange},
+        // Far too many digits for any integer: still too high, never wrapped into range.
+        {"zero position of 24 digits",
+         [](ChipSession& s) { return s.presetZero("100000000000000000000000"); },
          messages::kZeroRange},
         {"hysteresis typed, no item chosen", [](ChipSession& s) { return s.setHysteresis(-1); },
          messages::kNumbersOnly},
