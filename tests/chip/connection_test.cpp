@@ -697,6 +697,51 @@ TEST(Connection, CloseAdapter) {
     EXPECT_EQ(r.link.adapterHandle(), 0u);
 }
 
+// --- start-up and shutdown -------------------------------------------------------------------
+
+// Start-up connects and switches the supply on, and forgets any chip known before; shutdown
+// switches the supply off before it closes the adapter. Without an adapter neither says a word.
+TEST(Connection, StartUpAndShutDown) {
+    for (const bool attached : {true, false}) {
+        SCOPED_TRACE(attached ? "adapter attached" : "no adapter");
+        Rig r;
+        if (attached) r.attach({{"A1", kAdapter}});
+        r.scriptAdapterReplies();
+        r.driver.replyToNextWrite({});  // the supply switched on
+        r.driver.replyToNextWrite({1});
+        r.session.setChipAddress(9);
+        r.image.fill(0xBEEF);
+
+        r.connection.startUp();
+
+        Trace expected{"FT_CreateDeviceInfoList 0",
+                       "FT_GetDeviceInfoList " + std::to_string(attached ? 1 : 0)};
+        if (attached)
+            expected = expected + openAndConfigure("A1") +
+                       Trace{"FT_Write 90 3 255", "FT_Write 90 4 0", "FT_Read 1"};
+        EXPECT_EQ(r.trace(), expected);
+        EXPECT_EQ(r.connection.adapterOpen(), attached);
+        EXPECT_EQ(r.connection.chipPowered(), attached);
+        EXPECT_EQ(r.session.chipAddress(), 0);
+        EXPECT_EQ(r.image, RegisterImage{});
+        EXPECT_TRUE(r.connection.chipsFound().empty());
+        EXPECT_TRUE(r.sink.shown.empty());
+
+        r.driver.calls.clear();
+        r.driver.replyToNextWrite({});  // the supply switched off
+        r.driver.replyToNextWrite({0});
+
+        r.connection.shutDown();
+
+        const Trace offAndClosed{"FT_Write 90 3 0", "FT_Write 90 4 0", "FT_Read 1",
+                                 "FT_Close 4096"};
+        EXPECT_EQ(r.trace(), attached ? offAndClosed : Trace{});
+        EXPECT_FALSE(r.connection.adapterOpen());
+        EXPECT_FALSE(r.connection.chipPowered());
+        EXPECT_TRUE(r.sink.shown.empty());
+    }
+}
+
 // --- the supply state read while connecting ---------------------------------------------------
 
 struct SupplyCase {

@@ -115,6 +115,66 @@ TEST(SessionChanges, ReadModifyWriteAgainstEveryAnswer) {
     }
 }
 
+struct KeyCase {
+    const char* key;
+    int item;
+    std::uint8_t reg;
+    std::uint16_t chipWord;  // every bit outside the field shows whether it is kept
+    std::uint16_t written;
+    const char* message;
+    DerivedValues derived = {};  // after the choice, taken or refused
+};
+
+const KeyCase kKeyCases[] = {
+    {"Reg35", 0, 48, 0x0000, 0x0100, messages::kReg35Failed},  // "3.3 V" sets the bit
+    {"Reg35", 1, 48, 0xFF80, 0xFE80, messages::kReg35Failed},
+    {"Pdee", 1, 48, 0xFD80, 0xFF80, messages::kPdeeFailed},
+    {"Pdtr", 2, 48, 0xF380, 0xFB80, messages::kPdtrFailed},
+    {"AGCdis", 1, 48, 0xBF80, 0xFF80, messages::kAgcDisFailed},
+    {"Pdint", 1, 48, 0x7F80, 0xFF80, messages::kPdintFailed},
+    {"Sign", 1, 49, 0x2ABC, 0x3ABC, messages::kSignFailed},  // MONAGC kept
+    {"BufSel", 1, 49, 0xAFFF, 0xEFFF, messages::kBufSelFailed},
+    {"Abridis", 1, 49, 0x7FFF, 0xFFFF, messages::kAbriDisFailed},
+    {"Res", 5, 51, 0xFFF8, 0xFFFD, messages::kResolutionFailed, {128, 7, 0}},
+    // Nothing chosen writes 0 and leaves the derived values.
+    {"Res", -1, 51, 0x0007, 0x0000, messages::kResolutionFailed},
+    {"UVW", 3, 51, 0xFFC7, 0xFFDF, messages::kUvwFailed},
+    {"Sth", 2, 51, 0xFE3F, 0xFEBF, messages::kSthFailed, {0, 0, 512.0}},
+    {"SSIcfg", 2, 51, 0x0000, 0x1800, messages::kSsiFailed},  // the third item writes 3
+    {"SSIcfg", 1, 51, 0x1000, 0x0800, messages::kSsiFailed},
+    {"Dac", 1, 51, 0x9FFF, 0xBFFF, messages::kDacFailed},
+    {"Dact", 1, 51, 0x7FFF, 0xFFFF, messages::kDactFailed},
+};
+
+// Every setting by its key: the word written, and the setting's own text when the chip
+// refuses it.
+TEST(SessionChanges, EverySettingByItsKey) {
+    for (const KeyCase& c : kKeyCases) {
+        for (const bool refused : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << c.key << " item " << c.item << (refused ? ", refused" : ""));
+            LinkRig rig;
+            rig.replies({wordReply(c.chipWord), refused ? kRefused : kAck, wordReply(c.written)});
+
+            const Result result = rig.session.changeSetting(c.key, c.item);
+
+            std::vector<Bytes> frames{readFrame(c.reg), writeFrame(c.reg, c.written)};
+            if (!refused) frames.push_back(readFrame(c.reg));
+            EXPECT_EQ(rig.driver.frames(), frames);
+            rig.expectEnded(result, refused ? Outcome::WriteRefused : Outcome::Done,
+                            refused ? c.message : nullptr);
+            EXPECT_EQ(rig.image[c.reg], refused ? c.chipWord : c.written);
+            EXPECT_EQ(rig.session.derived().ResolutionCounts, c.derived.ResolutionCounts);
+            EXPECT_EQ(rig.session.derived().ResolutionBits, c.derived.ResolutionBits);
+            EXPECT_EQ(rig.session.derived().TachoRangeHz, c.derived.TachoRangeHz);
+        }
+    }
+    for (const SettingGroup& group : settingGroups())
+        EXPECT_TRUE(std::any_of(std::begin(kKeyCases), std::end(kKeyCases), [&](const KeyCase& c) {
+            return c.key == std::string(group.key);
+        })) << group.key;
+}
+
 // An entry that cannot be a value is refused with its message before any exchange.
 TEST(SessionChanges, RefusedEntriesReachNoChip) {
     const struct {
