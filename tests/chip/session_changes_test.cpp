@@ -73,6 +73,14 @@ const Fault kFaults[] = {
          return std::vector<Bytes>{{static_cast<std::uint8_t>(c.chipWord >> 8)}};
      },
      -1, 1, Outcome::NoReply, MirrorAfter::Untouched},
+    // With a surplus byte nobody can tell which two bytes are the word.
+    {"word with a byte too many",
+     [](const Change& c) {
+         Bytes reply = wordReply(c.chipWord);
+         reply.push_back(0x00);
+         return std::vector<Bytes>{reply};
+     },
+     -1, 1, Outcome::NoReply, MirrorAfter::Untouched},
     {"write refused",
      [](const Change& c) {
          return std::vector<Bytes>{wordReply(c.chipWord), kRefused};
