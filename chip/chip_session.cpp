@@ -1,6 +1,7 @@
 #include "chip_session.h"
 
 #include <algorithm>
+#include <string>
 
 #include "configuration_file.h"
 #include "entered_number.h"
@@ -57,6 +58,10 @@ Result ChipSession::refreshSettings() {
 }
 
 Result ChipSession::changeSetting(const SettingGroup& group, int item) {
+    // Beyond the last item the field would take some other value than the one asked for.
+    if (item >= static_cast<int>(group.items.size()))
+        return Result::failed(Outcome::InputRefused,
+                              std::string(group.key) + " has no item " + std::to_string(item));
     const std::uint16_t value = valueForItem(group.mapping, item);
     // The derived value follows the choice whatever the chip makes of it.
     if (item >= 0) updateDerived(derived_, group.derived, value);

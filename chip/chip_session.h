@@ -42,7 +42,9 @@ public:
 
     // A radio group's choice: the derived value follows `item` first, whatever the chip
     // makes of it; then the field is changed by read-modify-write. `key` is the register
-    // field's name ("Res", "Sth", ...); an unknown key is refused without an exchange.
+    // field's name ("Res", "Sth", ...). An unknown key or an item beyond the group's last
+    // is the caller's mistake: refused without an exchange and without a box. A negative
+    // item is nothing chosen, and writes 0.
     Result changeSetting(const SettingGroup& group, int item);
     Result changeSetting(std::string_view key, int item);
 

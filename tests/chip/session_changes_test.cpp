@@ -221,16 +221,30 @@ TEST(SessionChanges, RefusedEntriesReachNoChip) {
     }
 }
 
-// A key no setting has is the caller's mistake: refused by name, with no box.
-TEST(SessionChanges, UnknownSettingKeyIsRefusedWithoutABox) {
-    LinkRig rig;
+// A key no setting has, or an item beyond a setting's last, is the caller's mistake: refused
+// by name, with no box and no exchange, and the derived values left as they were.
+TEST(SessionChanges, CallersMistakesAreRefusedWithoutABox) {
+    const struct {
+        const char* key;
+        int item;
+        const char* reason;
+    } cases[] = {
+        {"Zin", 1, "no setting Zin"},
+        {"Pdtr", 4, "Pdtr has no item 4"},  // would write 0 into its two bits
+        {"Res", 8, "Res has no item 8"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        LinkRig rig;
 
-    const Result result = rig.session.changeSetting("Zin", 1);
+        const Result result = rig.session.changeSetting(c.key, c.item);
 
-    EXPECT_EQ(result.outcome, Outcome::InputRefused);
-    EXPECT_EQ(result.reason, "no setting Zin");
-    EXPECT_TRUE(rig.sink.shown.empty());
-    EXPECT_TRUE(rig.driver.frames().empty());
+        EXPECT_EQ(result.outcome, Outcome::InputRefused);
+        EXPECT_EQ(result.reason, c.reason);
+        EXPECT_TRUE(rig.sink.shown.empty());
+        EXPECT_TRUE(rig.driver.frames().empty());
+        EXPECT_EQ(rig.session.derived().ResolutionCounts, 0);
+    }
 }
 
 TEST(SessionChanges, TheAddressTextGivesTheValueToWrite) {
