@@ -197,11 +197,11 @@ Result ChipSession::setHysteresis(int item) {
     return Result::done();
 }
 
-Result ChipSession::loadFile(const std::filesystem::path& path) {
+Result ChipSession::loadFile(const std::filesystem::path& path, LoadAccess access) {
     // Read into a copy: a refused file must leave the mirror as it was, or the next PROG
     // would put the words read before the error into the chip.
     RegisterImage loaded = link_.image();
-    const FileStatus status = loadConfigurationFile(path, loaded);
+    const FileStatus status = loadConfigurationFile(path, loaded, access);
     if (status) {
         std::copy_n(loaded.begin() + kFirstFileWord, kFileWords,
                     link_.image().begin() + kFirstFileWord);

@@ -7,6 +7,7 @@
 
 #include "adapter_link.h"
 #include "chip_result.h"
+#include "configuration_file.h"
 #include "message_sink.h"
 #include "register_image.h"
 #include "register_map.h"
@@ -75,7 +76,8 @@ public:
     // 48..55 of the mirror (a refused file leaves the mirror as it was), then the eight
     // words into the chip. A refused write ends the second step silently; when all eight
     // went in, the positions are read again and the caller fills the panel once more.
-    Result loadFile(const std::filesystem::path& path);
+    Result loadFile(const std::filesystem::path& path,
+                    LoadAccess access = LoadAccess::ReadAndWrite);
     Result writeLoadedWords();
     // SAVE: words 48..55 of the mirror into the file; the chip is not asked.
     Result saveFile(const std::filesystem::path& path);

@@ -40,8 +40,10 @@ FileStatus saveConfigurationFile(const std::filesystem::path& path, const Regist
     return {};
 }
 
-FileStatus loadConfigurationFile(const std::filesystem::path& path, RegisterImage& image) {
-    RegularFile file(path, RegularFile::Access::ReadWrite);
+FileStatus loadConfigurationFile(const std::filesystem::path& path, RegisterImage& image,
+                                 LoadAccess access) {
+    RegularFile file(path, access == LoadAccess::ReadOnly ? RegularFile::Access::Read
+                                                          : RegularFile::Access::ReadWrite);
     if (file.error() != 0) return fileStatusForError(file.error());
     const std::vector<std::uint8_t> bytes = file.read(kConfigurationFileBytes);
     if (file.error() != 0) return fileStatusForError(file.error());

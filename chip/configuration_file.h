@@ -34,10 +34,15 @@ DecodedConfiguration decodeConfiguration(std::span<const std::uint8_t> bytes, Re
 // one step. Anything but a regular file is refused.
 FileStatus saveConfigurationFile(const std::filesystem::path& path, const RegisterImage& image);
 
-// Reads the file into words 48..55 of the image. The file is opened for reading and
-// writing, so a file that may not be written is refused; so is anything but a regular file,
+// How a file to load is opened. The window asks for writing too, as it always has, so a
+// file that may not be written is refused there; a script loading a golden file, which is
+// often read-only, only needs to read it.
+enum class LoadAccess { ReadAndWrite, ReadOnly };
+
+// Reads the file into words 48..55 of the image. Anything but a regular file is refused,
 // without waiting on it. On a read beyond the end the words before it are already in the
 // image.
-FileStatus loadConfigurationFile(const std::filesystem::path& path, RegisterImage& image);
+FileStatus loadConfigurationFile(const std::filesystem::path& path, RegisterImage& image,
+                                 LoadAccess access = LoadAccess::ReadAndWrite);
 
 }  // namespace qe::chip

@@ -72,7 +72,9 @@ PreparedCommand prepareLoad(const std::vector<std::string>& args) {
         return PreparedCommand::fileFault(file.error);
     return {{}, Needs::Chip, [path](Invocation& call) {
                 chip::ChipSession& session = call.bench->session();
-                if (chip::Result read = session.loadFile(path); !read.ok())
+                // Only read: golden files are often kept read-only.
+                if (chip::Result read = session.loadFile(path, chip::LoadAccess::ReadOnly);
+                    !read.ok())
                     return call.fail(path + ": " + orDefault(read.reason, "not read"));
                 if (chip::Result written = session.writeLoadedWords(); !written.ok())
                     return call.fail(

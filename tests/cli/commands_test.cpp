@@ -85,6 +85,15 @@ TEST_F(Commands, ShowMarksWhereTheWorkingRegistersDifferFromTheEeprom) {
     EXPECT_EQ(document["chip"].toInt(), 0);
 }
 
+// A golden file may be read-only. The running test program stands in for one: it can be
+// read but not opened for writing, not even by root.
+TEST_F(Commands, LoadsAFileItMayOnlyRead) {
+    const std::filesystem::path readOnly = std::filesystem::read_symlink("/proc/self/exe");
+    const Run loaded = bench({"load", readOnly.string()});
+    EXPECT_EQ(loaded.status, kExitSuccess) << loaded.err;
+    EXPECT_EQ(bench({"diff", readOnly.string()}).status, kExitSuccess);
+}
+
 TEST_F(Commands, LoadProgVerifySaveCycle) {
     // A golden configuration made on one chip...
     ASSERT_EQ(bench({"set", "Res=1024", "Dact=Tacho", "Sth=64", "Sign=CCW"}).status, kExitSuccess);
