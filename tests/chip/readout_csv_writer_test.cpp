@@ -108,8 +108,8 @@ TEST(ReadoutCsvWriter, RowsReachTheOutputOnceTheOldestIsASecondOld) {
     EXPECT_EQ(rec.disk.writes, 2);
     EXPECT_TRUE(
         rec.disk.contents.ends_with("1.000,1024,1024,90,2048,0,512,1024,61440,8,50,0,0,0,"
-                                     "1024,90.00\xC2\xB0,1024 /4096,2048,Magnet in range,"
-                                     "1024.00 Hz / 61440.0 RPM,50.0%\n"));
+                                    "1024,90.00\xC2\xB0,1024 /4096,2048,Magnet in range,"
+                                    "1024.00 Hz / 61440.0 RPM,50.0%\n"));
 
     // Readouts pause: the owner's timer writes the kept row when it is due, not before.
     ASSERT_TRUE(rec.writer->append(sampleAfterMs(1066)));
