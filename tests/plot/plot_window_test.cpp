@@ -132,6 +132,10 @@ TEST_F(PlotWindowTest, ZoomingInTimeOnOneChartPausesAndShowsThatTimeOnAll) {
     EXPECT_EQ(position.first(), QPointF(kWallMs + 2'000, 1020));
     EXPECT_EQ(position.last(), QPointF(kWallMs + 3'000, 1030));
     EXPECT_EQ(position.size(), 11);
+    // Ticks 150 ms apart are told apart by their milliseconds; back at 10 s they are not needed.
+    EXPECT_EQ(window.positionChart()->timeAxis()->format(), "hh:mm:ss.zzz");
+    find<QPushButton>("PlotPause")->click();
+    EXPECT_EQ(window.positionChart()->timeAxis()->format(), "hh:mm:ss");
 }
 
 TEST_F(PlotWindowTest, TheCursorReadsTheNearestReadout) {

@@ -19,6 +19,7 @@ namespace {
 
 constexpr double kWheelStep = 1.25;  // one notch shows 1.25 times less (or more) time
 constexpr double kMinimumSpanMs = 200.0;
+constexpr double kMillisecondLabelsBelowMs = 6000.0;
 constexpr int kMargin = 2;
 
 QDateTime dateTimeOf(double ms) {
@@ -61,6 +62,11 @@ void TimeChartView::addSeries(QAbstractSeries* series) {
 }
 
 void TimeChartView::setTimeRange(double fromMs, double toMs) {
+    // Zoomed in to a few seconds, ticks less than a second apart would all read the same.
+    const QString format = toMs - fromMs < kMillisecondLabelsBelowMs
+                               ? QStringLiteral("hh:mm:ss.zzz")
+                               : QStringLiteral("hh:mm:ss");
+    if (timeAxis_->format() != format) timeAxis_->setFormat(format);
     timeAxis_->setRange(dateTimeOf(fromMs), dateTimeOf(toMs));
 }
 
