@@ -1,12 +1,13 @@
 #include "bench.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "adapter_identity.h"
 #include "desk_snapshot.h"
+#include "regular_file.h"
 #include "simulation.h"
 
 namespace qe::cli {
@@ -20,12 +21,21 @@ std::string addressList(const std::vector<std::uint8_t>& addresses) {
     return text;
 }
 
-std::optional<std::string> readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+// A saved bench is a few hundred bytes.
+constexpr std::size_t kMostBenchStateBytes = 1 << 20;
+
+enum class StateFile { Absent, Read, Unusable };
+
+// Reads a saved bench. Opening never waits: a FIFO, a device or a folder is unusable, as is
+// a file far bigger than any saved bench.
+StateFile readBenchState(const std::string& path, std::string& text) {
+    RegularFile file(path, RegularFile::Access::Read);
+    if (file.error() == ENOENT) return StateFile::Absent;
+    if (file.error() != 0) return StateFile::Unusable;
+    const std::vector<std::uint8_t> bytes = file.read(kMostBenchStateBytes + 1);
+    if (file.error() != 0 || bytes.size() > kMostBenchStateBytes) return StateFile::Unusable;
+    text.assign(bytes.begin(), bytes.end());
+    return StateFile::Read;
 }
 
 // Written beside the file and renamed over it, so that an interrupted run leaves the old state.
@@ -62,14 +72,17 @@ bool Bench::prepare(std::string& error) {
         if (options_.magnetTilt) sim::parseTilt(*options_.magnetTilt, simulation);
         simulation_ = sim::makeDefaultSimulation(environment_.clock, simulation);
         if (!options_.simState.empty()) {
-            if (const auto text = readWholeFile(options_.simState)) {
-                const auto snapshot = sim::parseSnapshot(*text);
-                if (!snapshot) {
-                    error = options_.simState + " does not hold a simulated bench";
-                    return false;
-                }
-                sim::restoreSnapshot(simulation_->adapter(), *snapshot);
+            std::string text;
+            const StateFile state = readBenchState(options_.simState, text);
+            const auto snapshot =
+                state == StateFile::Read ? sim::parseSnapshot(text) : std::nullopt;
+            if (state != StateFile::Absent && !snapshot) {
+                // Left as it is: it may be some other file, named by mistake.
+                error = options_.simState + " does not hold a simulated bench";
+                return false;
             }
+            if (snapshot) sim::restoreSnapshot(simulation_->adapter(), *snapshot);
+            keepState_ = true;
         }
         if (environment_.onSimulation) environment_.onSimulation(*simulation_);
         driver = simulation_.get();
@@ -91,7 +104,7 @@ bool Bench::prepare(std::string& error) {
 }
 
 void Bench::keepSimulatedState() {
-    if (!simulation_ || options_.simState.empty()) return;
+    if (!simulation_ || !keepState_) return;
     const std::string text = sim::snapshotText(sim::takeSnapshot(simulation_->adapter()));
     if (!writeWholeFile(options_.simState, text))
         environment_.err << "qe7204ctl: cannot write " << options_.simState << '\n';

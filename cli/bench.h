@@ -57,6 +57,7 @@ private:
     const GlobalOptions& options_;
     Environment& environment_;
     std::unique_ptr<sim::SimulatedDriver> simulation_;
+    bool keepState_ = false;  // the --sim-state file held a bench, or none was there yet
     std::unique_ptr<FtdiDriver> realDriver_;
     std::unique_ptr<TracingDriver> tracer_;
     RegisterImage image_{};

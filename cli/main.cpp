@@ -12,8 +12,11 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 
-extern "C" void requestStop(int) {
+// The first Ctrl-C (or TERM) asks the command to end at its next step; a second one ends
+// the program at once, whatever it is doing.
+extern "C" void requestStop(int signal) {
     stopRequested = true;
+    std::signal(signal, SIG_DFL);
 }
 
 // The name was checked with the arguments; empty is the default choice.

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include "cli_rig.h"
 #include "exit_status.h"
 
@@ -48,7 +50,11 @@ TEST_F(ErrorPaths, UsageErrorsTouchNothing) {
 }
 
 TEST_F(ErrorPaths, WhatAProductionScriptMeets) {
-    writeBytes("odd.qcf", std::vector<std::uint8_t>(15, 0));
+    const std::vector<std::uint8_t> odd(15, 0x5A);
+    writeBytes("odd.qcf", odd);
+    // Opening a FIFO with no writer would wait for ever; it is no file to read.
+    ASSERT_EQ(::mkfifo(path("pipe.qcf").c_str(), 0600), 0);
+    const std::string denied = "qe7204ctl: " + path("pipe.qcf") + ": File access denied\n";
     const struct {
         Args args;
         int status;
@@ -81,6 +87,12 @@ TEST_F(ErrorPaths, WhatAProductionScriptMeets) {
         {{"--simulate", "--sim-state", path("odd.qcf"), "show"},
          kExitFailure,
          "qe7204ctl: " + path("odd.qcf") + " does not hold a simulated bench\n"},
+        {{"--simulate", "load", path("pipe.qcf")}, kExitFailure, denied},
+        {{"decode", path("pipe.qcf")}, kExitFailure, denied},
+        {{"--simulate", "diff", path("pipe.qcf")}, kExitFailure, denied},
+        {{"--simulate", "--sim-state", path("pipe.qcf"), "show"},
+         kExitFailure,
+         "qe7204ctl: " + path("pipe.qcf") + " does not hold a simulated bench\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -88,6 +100,9 @@ TEST_F(ErrorPaths, WhatAProductionScriptMeets) {
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.err, c.err);
     }
+    // A file named by mistake as the bench state is left as it was.
+    EXPECT_EQ(readBytes("odd.qcf"), odd);
+    EXPECT_TRUE(std::filesystem::is_fifo(path("pipe.qcf")));
 }
 
 TEST_F(ErrorPaths, ASecondChipIsChosenByItsAddress) {
