@@ -33,6 +33,14 @@ DecodedConfiguration decodeConfiguration(std::span<const std::uint8_t> bytes,
     return result;
 }
 
+FileStatus readConfigurationBytes(const std::filesystem::path& path,
+                                  std::vector<std::uint8_t>& bytes) {
+    RegularFile file(path, RegularFile::Access::Read);
+    if (file.error() == 0) bytes = file.read(kConfigurationFileBytes + 1);
+    if (file.error() != 0) return fileStatusForError(file.error());
+    return {};
+}
+
 FileStatus saveConfigurationFile(const std::filesystem::path& path, const RegisterImage& image) {
     // The old file stays whole until the new one is complete on disk.
     const ConfigurationBytes bytes = encodeConfiguration(image);

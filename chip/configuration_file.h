@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <vector>
 
 #include "file_status.h"
 #include "register_image.h"
@@ -44,5 +45,11 @@ enum class LoadAccess { ReadAndWrite, ReadOnly };
 // image.
 FileStatus loadConfigurationFile(const std::filesystem::path& path, RegisterImage& image,
                                  LoadAccess access = LoadAccess::ReadAndWrite);
+
+// The bytes a look at a file needs, without loading it: one more than the format reads, so
+// that a longer file shows. Opened for reading only and never waiting; anything but a
+// regular file is refused.
+FileStatus readConfigurationBytes(const std::filesystem::path& path,
+                                  std::vector<std::uint8_t>& bytes);
 
 }  // namespace qe::chip

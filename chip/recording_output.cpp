@@ -1,5 +1,8 @@
 #include "recording_output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -16,10 +19,18 @@ std::string systemErrorText(int error) {
 }  // namespace
 
 std::unique_ptr<RecordingFile> RecordingFile::create(const std::string& path, std::string& error) {
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    // Opening a FIFO that nobody reads would wait for ever; without waiting it is an error.
+    const int descriptor =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        error = systemErrorText(errno);
+        return nullptr;
+    }
+    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(descriptor, "wb");
     if (!file) {
-        error = systemErrorText(errno != 0 ? errno : EIO);
+        error = systemErrorText(errno);
+        ::close(descriptor);
         return nullptr;
     }
     // The writer keeps its own buffer and hands over whole lines; a second buffer here would

@@ -4,7 +4,6 @@
 
 #include "configuration_file.h"
 #include "file_status.h"
-#include "regular_file.h"
 
 namespace qe::cli {
 
@@ -14,12 +13,9 @@ ConfigurationFileContent readConfigurationFile(const std::string& path) {
         content.error = path + ": " + chip::fileStatusText(status);
         return content;
     };
-    // Opening never waits: a FIFO or a device is refused before anything is read.
-    RegularFile file(path, RegularFile::Access::Read);
-    if (file.error() != 0) return refused(chip::fileStatusForError(file.error()));
-    // The format reads no further than its sixteen bytes; one more tells an odd length.
-    const std::vector<std::uint8_t> bytes = file.read(chip::kConfigurationFileBytes + 1);
-    if (file.error() != 0) return refused(chip::fileStatusForError(file.error()));
+    std::vector<std::uint8_t> bytes;
+    if (const chip::FileStatus read = chip::readConfigurationBytes(path, bytes); !read)
+        return refused(read);
 
     RegisterImage image{};
     const chip::DecodedConfiguration decoded = chip::decodeConfiguration(bytes, image);

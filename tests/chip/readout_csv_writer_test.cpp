@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
@@ -209,6 +210,14 @@ TEST(RecordingFile, ReportsWhyItCouldNotBeMadeOrWritten) {
     std::string error;
     EXPECT_FALSE(RecordingFile::create("/nonexistent-folder/x.csv", error));
     EXPECT_EQ(error, "No such file or directory");
+
+    // A FIFO nobody reads is an error at once, not a wait for ever.
+    const auto fifo = std::filesystem::path(testing::TempDir()) / "recording_file_test.fifo";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(RecordingFile::create(fifo.string(), error));
+    EXPECT_EQ(error, "No such device or address");
+    std::filesystem::remove(fifo);
 
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     auto full = RecordingFile::create("/dev/full", error);

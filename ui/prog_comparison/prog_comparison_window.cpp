@@ -10,7 +10,6 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <fstream>
 #include <iterator>
 #include <vector>
 
@@ -152,15 +151,12 @@ QString ProgComparisonWindow::defaultChooser() {
 }
 
 bool ProgComparisonWindow::compareFile(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    if (!in) {
+    // A FIFO or a device is refused at once: waiting on one would freeze the window.
+    std::vector<std::uint8_t> bytes;
+    if (!chip::readConfigurationBytes(path.toStdString(), bytes)) {
         summary_->setText(path + QStringLiteral(" cannot be read."));
         return false;
     }
-    // LOAD reads at most the first 16 bytes; one more shows whether the file is longer.
-    std::vector<std::uint8_t> bytes;
-    for (char c; bytes.size() <= chip::kConfigurationFileBytes && in.get(c);)
-        bytes.push_back(static_cast<std::uint8_t>(c));
     RegisterImage loaded = mirror_;  // words a short file lacks keep the mirror's values
     const chip::DecodedConfiguration decoded = chip::decodeConfiguration(bytes, loaded);
 
