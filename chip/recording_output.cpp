@@ -18,10 +18,12 @@ std::string systemErrorText(int error) {
 
 }  // namespace
 
-std::unique_ptr<RecordingFile> RecordingFile::create(const std::string& path, std::string& error) {
-    // Opening a FIFO that nobody reads would wait for ever; without waiting it is an error.
+std::unique_ptr<RecordingFile> RecordingFile::create(const std::string& path, std::string& error,
+                                                     ReaderWait wait) {
+    // Without waiting, a FIFO that nobody reads yet is an error ("No such device or address").
+    const int noWait = wait == ReaderWait::No ? O_NONBLOCK : 0;
     const int descriptor =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | noWait, 0666);
     if (descriptor < 0) {
         error = systemErrorText(errno);
         return nullptr;

@@ -26,8 +26,12 @@ public:
 // A file on disk, created or emptied when opened.
 class RecordingFile final : public RecordingOutput {
 public:
+    // Whether opening a FIFO waits for its reader: the window must not, a script may.
+    enum class ReaderWait { No, Yes };
+
     // Null, with `error` set, when the file cannot be created.
-    static std::unique_ptr<RecordingFile> create(const std::string& path, std::string& error);
+    static std::unique_ptr<RecordingFile> create(const std::string& path, std::string& error,
+                                                 ReaderWait wait = ReaderWait::No);
     ~RecordingFile() override;
 
     RecordingFile(const RecordingFile&) = delete;

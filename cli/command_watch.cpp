@@ -127,7 +127,9 @@ std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& option
     if (*options.csv == "-") {
         file = std::make_unique<StreamRecordingOutput>(call.output.stream());
     } else {
-        file = chip::RecordingFile::create(*options.csv, error);
+        // A FIFO is waited on until its reader comes, as shell tools do; Ctrl-C twice ends it.
+        file =
+            chip::RecordingFile::create(*options.csv, error, chip::RecordingFile::ReaderWait::Yes);
         if (!file) {
             error = *options.csv + ": " + error;
             return nullptr;

@@ -2,7 +2,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
 #include <regex>
+#include <thread>
 
 #include "cli_rig.h"
 #include "exit_status.h"
@@ -200,6 +208,31 @@ TEST_F(Commands, WatchWritesTheReadoutsAsCsv) {
     EXPECT_EQ(unwritable.status, kExitFailure);
     EXPECT_TRUE(unwritable.err.starts_with("qe7204ctl: " + path("no/such/folder.csv") + ": "))
         << unwritable.err;
+}
+
+// A script may hand the log to another program through a FIFO that it opens later.
+TEST_F(Commands, WatchWaitsForTheReaderOfAFifo) {
+    ASSERT_EQ(::mkfifo(path("log.fifo").c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // after the watch began
+        std::ifstream in(path("log.fifo"), std::ios::binary);
+        received.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    });
+    const Run watched = run({"--simulate", "watch", "--count", "2", "--csv", path("log.fifo")});
+    // Had the watch given up at once, the reader would wait for a writer for ever.
+    for (int tries = 0; watched.status != kExitSuccess && tries < 100; ++tries) {
+        const int writer = ::open(path("log.fifo").c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) {
+            ::close(writer);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    reader.join();
+    EXPECT_EQ(watched.status, kExitSuccess) << watched.err;
+    EXPECT_TRUE(received.starts_with("# QE7204 readouts; chip address 0;")) << received;
+    EXPECT_EQ(std::count(received.begin(), received.end(), '\n'), 4);
 }
 
 TEST_F(Commands, TraceTellsEveryFrameOnStandardError) {
