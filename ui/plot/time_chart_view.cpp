@@ -10,7 +10,6 @@
 #include <QResizeEvent>
 #include <QValueAxis>
 #include <QWheelEvent>
-#include <QXYSeries>
 #include <cmath>
 
 namespace qe::ui {
@@ -58,7 +57,7 @@ void TimeChartView::addSeries(QAbstractSeries* series) {
     chart()->addSeries(series);
     series->attachAxis(timeAxis_);
     series->attachAxis(valueAxis_);
-    if (!anchor_) anchor_ = qobject_cast<QXYSeries*>(series);
+    if (!anchor_) anchor_ = series;
 }
 
 void TimeChartView::setTimeRange(double fromMs, double toMs) {

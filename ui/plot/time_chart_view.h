@@ -5,7 +5,6 @@
 class QDateTimeAxis;
 class QGraphicsLineItem;
 class QValueAxis;
-class QXYSeries;
 
 namespace qe::ui {
 
@@ -26,6 +25,8 @@ public:
     void showCursorAt(double timeMs);
     // Columns the plot area is wide: how many points a line needs at most.
     int plotColumns() const;
+    // The cursor line, shown while the cursor's time is on this chart.
+    const QGraphicsLineItem& cursorLine() const { return *cursorLine_; }
     // Keeps the plot area this far inside the chart's edges, whatever the labels need, so
     // that charts stacked above each other share their time columns to the pixel and a
     // relabelled axis moves nothing.
@@ -44,7 +45,7 @@ private:
     QDateTimeAxis* timeAxis_;
     QValueAxis* valueAxis_;
     QGraphicsLineItem* cursorLine_ = nullptr;
-    QXYSeries* anchor_ = nullptr;  // the first series, whose axes map times to pixels
+    QAbstractSeries* anchor_ = nullptr;  // the first series, whose axes map times to pixels
     QMargins insets_;
     void placePlotArea();
     void placePlotArea(const QSizeF& chartSize);
