@@ -210,7 +210,7 @@ void PlotWindow::alignPlotAreas() {
     const QFontMetrics titles(values->titleFont());
     const QFontMetrics times(statusChart_->timeAxis()->labelsFont());
     const int left = labels.horizontalAdvance(QStringLiteral("-00000000")) + titles.height() + 12;
-    const int right = times.horizontalAdvance(QStringLiteral("00:00:00")) / 2 + 4;
+    const int right = times.horizontalAdvance(QStringLiteral("00:00:00.000")) / 2 + 4;
     const int edge = labels.height() / 2 + 2;  // room for half a label at either end
     for (TimeChartView* chart : {positionChart_, speedChart_, agcChart_})
         chart->setPlotInsets(QMargins(left, edge, right, edge));
