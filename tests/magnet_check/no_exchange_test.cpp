@@ -4,30 +4,15 @@
 
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <algorithm>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "adapter_link.h"
-#include "chip_connection.h"
-#include "chip_session.h"
 #include "magnet_check_dialog.h"
-#include "main_window.h"
-#include "recording_sink.h"
-#include "simulation.h"
+#include "simulated_desk.h"
 
 namespace qe::ui {
 namespace {
-
-constexpr std::int64_t kNsPerMs = 1'000'000;
-
-class NoScreenSaver final : public ScreenSaver {
-public:
-    bool isRunning() override { return false; }
-    void wakeUp() override {}
-};
 
 struct Watch {
     std::vector<std::string> driverTexts;
@@ -36,34 +21,19 @@ struct Watch {
 
 // Start-up, then 80 poll ticks with an off-centre, tilted magnet turning, on a manual clock.
 Watch watchTheChip(bool withCheck) {
-    ManualClock clock(100'000 * kNsPerMs);
-    auto simulation = sim::makeDefaultSimulation(clock, {.chips = 1,
-                                                         .revolutionsPerSecond = 0.5,
-                                                         .instantReplies = true,
-                                                         .offCentreCounts = 20.0,
-                                                         .offCentrePhaseDeg = 30.0,
-                                                         .tiltAgcLevels = 3.0});
-    qe::test::RecordingSink boxes;
-    RegisterImage image{};
-    AdapterLink link(*simulation, clock, boxes, image);
-    QTemporaryDir iniDir;
-    chip::ChipSession session(link);
-    chip::ChipConnection connection(
-        link, session, iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString());
-    MicrosecondDelay delay(clock);
-    NoScreenSaver screenSaver;
-    MainWindow window(session, connection, delay, screenSaver);
-
-    MagnetCheckDialog dialog(window.readoutStream());
+    test::SimulatedDesk desk({.chips = 1,
+                              .revolutionsPerSecond = 0.5,
+                              .instantReplies = true,
+                              .offCentreCounts = 20.0,
+                              .offCentrePhaseDeg = 30.0,
+                              .tiltAgcLevels = 3.0});
+    MagnetCheckDialog dialog(desk.window.readoutStream());
     if (withCheck) {
         dialog.show();
         dialog.startButton()->click();
     }
-    for (int tick = 0; tick < 80; ++tick) {
-        clock.advanceMs(66);
-        window.Timer1Timer();
-    }
-    return {simulation->transcript().texts(), dialog.report()};
+    for (int tick = 0; tick < 80; ++tick) desk.tick(66);
+    return {desk.driverTexts(), dialog.report()};
 }
 
 TEST(MagnetCheckCost, TheAdapterSeesTheSameWithTheCheckRunning) {

@@ -2,30 +2,16 @@
 // exactly what it sees without it.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "adapter_link.h"
-#include "chip_connection.h"
-#include "chip_session.h"
-#include "main_window.h"
 #include "plot_window.h"
-#include "recording_sink.h"
-#include "simulation.h"
+#include "simulated_desk.h"
 
 namespace qe::ui {
 namespace {
-
-constexpr std::int64_t kNsPerMs = 1'000'000;
-
-class NoScreenSaver final : public ScreenSaver {
-public:
-    bool isRunning() override { return false; }
-    void wakeUp() override {}
-};
 
 struct Watch {
     int readouts = 0;
@@ -34,34 +20,21 @@ struct Watch {
 
 // Start-up, then 40 poll ticks (scans included) with the magnet turning, on a manual clock.
 Watch watchTheChip(bool withPlot) {
-    ManualClock clock(100'000 * kNsPerMs);
-    auto simulation = sim::makeDefaultSimulation(
-        clock, {.chips = 1, .revolutionsPerSecond = 1.5, .instantReplies = true});
-    qe::test::RecordingSink boxes;
-    RegisterImage image{};
-    AdapterLink link(*simulation, clock, boxes, image);
-    QTemporaryDir iniDir;
-    chip::ChipSession session(link);
-    chip::ChipConnection connection(
-        link, session, iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString());
-    MicrosecondDelay delay(clock);
-    NoScreenSaver screenSaver;
-    MainWindow window(session, connection, delay, screenSaver);
-
+    test::SimulatedDesk desk({.chips = 1, .revolutionsPerSecond = 1.5, .instantReplies = true});
     std::unique_ptr<PlotWindow> plot;
     if (withPlot) {
         plot = std::make_unique<PlotWindow>(
-            window.readoutStream(), clock, [] { return chip::RecordingSource{}; }, boxes);
+            desk.window.readoutStream(), desk.clock, [] { return chip::RecordingSource{}; },
+            desk.boxes);
         plot->show();
     }
     for (int tick = 0; tick < 40; ++tick) {
-        clock.advanceMs(66);
-        window.Timer1Timer();
+        desk.tick(66);
         if (plot) plot->refresh();
     }
     Watch watch;
     watch.readouts = plot ? static_cast<int>(plot->history().points().size()) : 0;
-    watch.driverTexts = simulation->transcript().texts();
+    watch.driverTexts = desk.driverTexts();
     return watch;
 }
 

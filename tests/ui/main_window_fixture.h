@@ -24,21 +24,11 @@
 #include "register_map.h"
 #include "screen_saver.h"
 #include "scripted_driver.h"
+#include "simulated_desk.h"
 #include "simulation.h"
 #include "version.h"
 
 namespace qe::ui::test {
-
-inline constexpr std::int64_t kNsPerMs = 1'000'000;
-
-class FakeScreenSaver final : public ScreenSaver {
-public:
-    bool isRunning() override { return running; }
-    void wakeUp() override { ++wakeUps; }
-
-    bool running = false;
-    int wakeUps = 0;
-};
 
 // Records what the main window asks of the analogue panel.
 class FakePanel final : public AnaloguePanelView {

@@ -1,0 +1,65 @@
+#pragma once
+
+// The tool as main() wires it, over the simulated adapter with instant replies and on a
+// manual clock: for tests that compare what the adapter sees with a window of ours open and
+// without it.
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "adapter_link.h"
+#include "chip_connection.h"
+#include "chip_session.h"
+#include "clock.h"
+#include "main_window.h"
+#include "microsecond_delay.h"
+#include "recording_sink.h"
+#include "screen_saver.h"
+#include "simulation.h"
+
+namespace qe::ui::test {
+
+inline constexpr std::int64_t kNsPerMs = 1'000'000;
+
+class FakeScreenSaver final : public ScreenSaver {
+public:
+    bool isRunning() override { return running; }
+    void wakeUp() override { ++wakeUps; }
+
+    bool running = false;
+    int wakeUps = 0;
+};
+
+struct SimulatedDesk {
+    explicit SimulatedDesk(const sim::SimulationOptions& options)
+        : simulation(sim::makeDefaultSimulation(clock, options)),
+          link(*simulation, clock, boxes, image),
+          session(link),
+          connection(link, session,
+                     iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()),
+          window(session, connection, delay, screenSaver) {}
+
+    // One poll tick, `ms` after the one before.
+    void tick(std::int64_t ms) {
+        clock.advanceMs(ms);
+        window.Timer1Timer();
+    }
+    std::vector<std::string> driverTexts() const { return simulation->transcript().texts(); }
+
+    ManualClock clock{100'000 * kNsPerMs};
+    std::unique_ptr<sim::SimulatedDriver> simulation;
+    qe::test::RecordingSink boxes;
+    RegisterImage image{};
+    AdapterLink link;
+    QTemporaryDir iniDir;  // nothing remembered between runs
+    chip::ChipSession session;
+    chip::ChipConnection connection;
+    MicrosecondDelay delay{clock};
+    FakeScreenSaver screenSaver;
+    MainWindow window;
+};
+
+}  // namespace qe::ui::test
