@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "adapter_link.h"
+#include "benchmark_main.h"
 #include "chip_connection.h"
 #include "chip_session.h"
 #include "clock.h"
@@ -26,13 +27,6 @@
 #include "simulation.h"
 
 namespace qe::bench {
-
-// Counts boxes instead of showing them: a modal box would stop the loop being measured.
-class CountingSink final : public MessageSink {
-public:
-    void show(MessageKind, const std::string&) override { ++shown; }
-    int shown = 0;
-};
 
 // A system clock whose waits the drivers take for a clock of their own: they then look at the
 // receive queue every 0.2 ms as drivers without arrival events do.

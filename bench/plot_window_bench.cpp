@@ -2,7 +2,6 @@
 // a shown plot window that draws ten times a second, offscreen, with ten minutes of readouts
 // behind it. Time is simulated; the CPU time is the process's own.
 #include <benchmark/benchmark.h>
-#include <QApplication>
 #include <QComboBox>
 
 #include <chrono>
@@ -10,6 +9,7 @@
 #include <ctime>
 #include <string>
 
+#include "benchmark_main.h"
 #include "clock.h"
 #include "message_sink.h"
 #include "plot_window.h"
@@ -20,11 +20,6 @@ namespace {
 
 constexpr int kReadoutsPerSecond = 15;  // 50 ms pause plus a 16.5 ms reply
 constexpr double kTurnsPerSecond = 1.5;
-
-class CountingSink final : public qe::MessageSink {
-public:
-    void show(qe::MessageKind, const std::string&) override {}
-};
 
 double processCpuSeconds() {
     return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
@@ -48,7 +43,7 @@ qe::chip::ReadoutSample readoutAt(std::int64_t ms) {
 void BM_PlotWindowWatching(benchmark::State& state) {
     qe::chip::ReadoutStream stream;
     qe::ManualClock clock;
-    CountingSink sink;
+    qe::bench::CountingSink sink;
     qe::ui::PlotWindow plot(
         stream, clock, [] { return qe::chip::RecordingSource{}; }, sink);
     plot.resize(900, 720);
@@ -87,7 +82,7 @@ BENCHMARK(BM_PlotWindowWatching)
 void BM_ReadoutToPlot(benchmark::State& state) {
     qe::chip::ReadoutStream stream;
     qe::ManualClock clock;
-    CountingSink sink;
+    qe::bench::CountingSink sink;
     qe::ui::PlotWindow plot(
         stream, clock, [] { return qe::chip::RecordingSource{}; }, sink);
     qe::RegisterImage image{};
@@ -105,11 +100,5 @@ BENCHMARK(BM_ReadoutToPlot)->Unit(benchmark::kNanosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qe::bench::runBenchmarks(argc, argv);
 }

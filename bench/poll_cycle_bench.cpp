@@ -128,13 +128,7 @@ BENCHMARK(BM_ReadOutputRegisters)
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     // The panel finds its dial and needle images in the current directory.
     QDir::setCurrent(QStringLiteral(QE7204_ASSETS_DIR));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qe::bench::runBenchmarks(argc, argv);
 }

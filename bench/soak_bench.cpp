@@ -3,7 +3,6 @@
 // bytes, and now and then a setting changed by read-modify-write. It reports how much the
 // process grew and whether the chip was ever written a word it did not hold.
 #include <benchmark/benchmark.h>
-#include <QApplication>
 #include <QTemporaryDir>
 
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include <string>
 
 #include "adapter_link.h"
+#include "benchmark_main.h"
 #include "chip_connection.h"
 #include "chip_session.h"
 #include "clock.h"
@@ -30,12 +30,6 @@ namespace {
 
 constexpr std::int64_t kTickMs = 50;  // the poll period, on the manual clock
 constexpr std::int64_t kWarmUpTicks = 10'000;
-
-class CountingSink final : public qe::MessageSink {
-public:
-    void show(qe::MessageKind, const std::string&) override { ++shown; }
-    std::int64_t shown = 0;
-};
 
 class NoScreenSaver final : public qe::ScreenSaver {
 public:
@@ -102,7 +96,7 @@ void BM_PollSoak(benchmark::State& state) {
         chip.watchWrites(changed.word, changed.mask());
 
         QTemporaryDir iniFolder;
-        CountingSink sink;
+        qe::bench::CountingSink sink;
         qe::RegisterImage image{};
         qe::AdapterLink link(*simulation, clock, sink, image);
         qe::chip::ChipSession session(link);
@@ -153,11 +147,5 @@ BENCHMARK(BM_PollSoak)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::kSecond)-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qe::bench::runBenchmarks(argc, argv);
 }
