@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QTextStream>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,17 @@ namespace {
 // The application title; the main window carries it as its caption. It is not made the
 // display name, since Qt would then append it to every other window's caption ("Error").
 const QString kApplicationTitle = QStringLiteral("QE7204 interface");
+
+// A window of ours beside the main one: what brings it to the front. Closing it does not end
+// the program.
+std::function<void()> presenterOf(QWidget& extra) {
+    extra.setAttribute(Qt::WA_QuitOnClose, false);
+    return [&extra] {
+        extra.show();
+        extra.raise();
+        extra.activateWindow();
+    };
+}
 
 // Help and version need no display: answer them without a windowing application.
 std::unique_ptr<QCoreApplication> createApplication(int& argc, char* argv[]) {
@@ -120,20 +132,10 @@ int main(int argc, char* argv[]) {
             return qe::chip::RecordingSource{session.chipAddress(), connection.adapterSerial()};
         },
         messages);
-    plot.setAttribute(Qt::WA_QuitOnClose, false);
-    window.addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"), [&plot] {
-        plot.show();
-        plot.raise();
-        plot.activateWindow();
-    });
+    window.addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"), presenterOf(plot));
     qe::ui::MagnetCheckDialog magnetCheck(window.readoutStream());
-    magnetCheck.setAttribute(Qt::WA_QuitOnClose, false);
     window.addExtraButton(QStringLiteral("Magnet check"), QStringLiteral("BtnMagnetCheck"),
-                          [&magnetCheck] {
-                              magnetCheck.show();
-                              magnetCheck.raise();
-                              magnetCheck.activateWindow();
-                          });
+                          presenterOf(magnetCheck));
     qe::ui::LinkHealthDialog linkHealth(window.readoutStream(), [&] {
         return qe::ui::LinkHealthDialog::Facts{
             .connected = link.adapterOpen(),
@@ -143,24 +145,14 @@ int main(int argc, char* argv[]) {
                                   : openBackend(driver, link, options.driver),
             .serial = link.adapterOpen() ? link.lastOpenedSerial() : std::string()};
     });
-    linkHealth.setAttribute(Qt::WA_QuitOnClose, false);
-    const auto showLinkHealth = [&linkHealth] {
-        linkHealth.show();
-        linkHealth.raise();
-        linkHealth.activateWindow();
-    };
+    const std::function<void()> showLinkHealth = presenterOf(linkHealth);
     window.addExtraButton(QStringLiteral("Link health"), QStringLiteral("BtnLinkHealth"),
                           showLinkHealth);
     window.setStatusBarDoubleClick(showLinkHealth);
     qe::ui::ProgComparisonWindow progComparison(image,
                                                 [&window] { return window.readStoredSettings(); });
-    progComparison.setAttribute(Qt::WA_QuitOnClose, false);
     window.addExtraButton(QStringLiteral("PROG diff"), QStringLiteral("BtnProgComparison"),
-                          [&progComparison] {
-                              progComparison.show();
-                              progComparison.raise();
-                              progComparison.activateWindow();
-                          });
+                          presenterOf(progComparison));
 
     window.startPolling();
 
