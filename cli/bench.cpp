@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
+#include <span>
 
 #include "adapter_identity.h"
 #include "desk_snapshot.h"
@@ -36,18 +36,6 @@ StateFile readBenchState(const std::string& path, std::string& text) {
     if (file.error() != 0 || bytes.size() > kMostBenchStateBytes) return StateFile::Unusable;
     text.assign(bytes.begin(), bytes.end());
     return StateFile::Read;
-}
-
-// Written beside the file and renamed over it, so that an interrupted run leaves the old state.
-bool writeWholeFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!(out << text) || !out.flush()) return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    return !error;
 }
 
 }  // namespace
@@ -105,8 +93,10 @@ bool Bench::prepare(std::string& error) {
 
 void Bench::keepSimulatedState() {
     if (!simulation_ || !keepState_) return;
+    // Replaced as a whole, so that an interrupted run leaves the old state.
     const std::string text = sim::snapshotText(sim::takeSnapshot(simulation_->adapter()));
-    if (!writeWholeFile(options_.simState, text))
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    if (replaceFileContents(options_.simState, std::span(bytes, text.size())) != 0)
         environment_.err << "qe7204ctl: cannot write " << options_.simState << '\n';
 }
 
