@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "install_layout.h"
+#include "local_path.h"
 
 namespace qe {
 
@@ -54,10 +55,6 @@ bool readLiteralIni(QIODevice& device, QSettings::SettingsMap& map) {
 bool writeLiteralIni(QIODevice& device, const QSettings::SettingsMap& map) {
     const QByteArray out = iniText(map);
     return device.write(out) == out.size();
-}
-
-std::filesystem::path localPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
 }  // namespace

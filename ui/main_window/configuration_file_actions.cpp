@@ -1,25 +1,11 @@
 // SAVE keeps the working words 48..55 in a configuration file; LOAD puts such a file into
 // the mirror, the settings panel and the chip's working registers.
-#include <QFile>
-#include <filesystem>
-
 #include "chip_exchange_guard.h"
 #include "file_chooser.h"
+#include "local_path.h"
 #include "main_window.h"
 
 namespace qe::ui {
-
-namespace {
-
-std::filesystem::path localPath(const QString& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-}  // namespace
 
 void MainWindow::setFileChooser(FileChooser* chooser) {
     if (!chooser) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "configuration_file.h"
+#include "local_path.h"
 
 namespace qe::ui {
 
@@ -153,7 +154,7 @@ QString ProgComparisonWindow::defaultChooser() {
 bool ProgComparisonWindow::compareFile(const QString& path) {
     // A FIFO or a device is refused at once: waiting on one would freeze the window.
     std::vector<std::uint8_t> bytes;
-    if (!chip::readConfigurationBytes(path.toStdString(), bytes)) {
+    if (!chip::readConfigurationBytes(localPath(path), bytes)) {
         summary_->setText(path + QStringLiteral(" cannot be read."));
         return false;
     }
