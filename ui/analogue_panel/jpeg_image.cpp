@@ -1,7 +1,6 @@
 #include "jpeg_image.h"
 
 #include <QByteArray>
-#include <QFile>
 
 #include <csetjmp>
 #include <cstdint>
@@ -9,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "local_path.h"
 #include "regular_file.h"
 
 // jpeglib.h needs size_t and FILE declared first.
@@ -134,7 +134,7 @@ JpegImage decodeJpeg(const QByteArray& bytes) {
 }
 
 JpegImage decodeJpegFile(const QString& path) {
-    RegularFile file(QFile::encodeName(path).toStdString(), RegularFile::Access::Read);
+    RegularFile file(localPath(path), RegularFile::Access::Read);
     if (file.error() != 0) {
         return {{},
                 QStringLiteral("Cannot open file \"%1\". %2")

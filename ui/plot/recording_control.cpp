@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "local_path.h"
 #include "recording_output.h"
 
 namespace qe::ui {
@@ -68,9 +69,9 @@ QString RecordingControl::defaultChooser() {
 
 bool RecordingControl::start(const QString& path) {
     if (recording_) return false;
-    const std::string file = path.toStdString();
+    const std::string file = path.toStdString();  // as the messages show it
     std::string error;
-    auto output = chip::RecordingFile::create(file, error);
+    auto output = chip::RecordingFile::create(localPath(path).string(), error);
     if (!output) {
         messages_.show(MessageKind::Error, file + " cannot be created (" + error + ").");
         return false;
