@@ -94,7 +94,7 @@ private:
 // without a reply is a gap in the rows.
 class CsvLog final : public ReadingLog {
 public:
-    CsvLog(std::unique_ptr<chip::RecordingOutput> file, std::string path, Output& output)
+    CsvLog(std::unique_ptr<RecordingOutput> file, std::string path, Output& output)
         : writer_(std::move(file)), path_(std::move(path)), output_(output) {}
 
     bool start(const chip::RecordingSource& source) { return writer_.start(source); }
@@ -123,13 +123,13 @@ private:
 std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& options,
                                     std::string& error) {
     if (!options.csv) return std::make_unique<LineLog>(call.output);
-    std::unique_ptr<chip::RecordingOutput> file;
+    std::unique_ptr<RecordingOutput> file;
     if (*options.csv == "-") {
         file = std::make_unique<StreamRecordingOutput>(call.output.stream());
     } else {
         // A FIFO is waited on until its reader comes, as shell tools do; Ctrl-C twice ends it.
         file =
-            chip::RecordingFile::create(*options.csv, error, chip::RecordingFile::ReaderWait::Yes);
+            RecordingFile::create(*options.csv, error, RecordingFile::ReaderWait::Yes);
         if (!file) {
             error = *options.csv + ": " + error;
             return nullptr;

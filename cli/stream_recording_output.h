@@ -9,7 +9,7 @@
 namespace qe::cli {
 
 // A recording written to a stream that cannot be cut back, such as standard output.
-class StreamRecordingOutput final : public chip::RecordingOutput {
+class StreamRecordingOutput final : public RecordingOutput {
 public:
     explicit StreamRecordingOutput(std::ostream& stream) : stream_(stream) {}
 

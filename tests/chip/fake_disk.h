@@ -17,7 +17,7 @@ struct DiskState {
 
 // A disk of `capacity` bytes: a write that does not fit puts in what fits and fails, as
 // a full disk does.
-class FakeDisk final : public chip::RecordingOutput {
+class FakeDisk final : public RecordingOutput {
 public:
     explicit FakeDisk(DiskState& state, std::size_t capacity = std::string::npos)
         : state_(state), capacity_(capacity) {}

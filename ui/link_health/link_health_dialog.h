@@ -50,7 +50,7 @@ private:
 
     chip::ReadoutStream& stream_;
     FactsOf facts_;
-    chip::RingBuffer<std::int64_t> readoutTimes_;
+    RingBuffer<std::int64_t> readoutTimes_;
     QLabel* rate_ = nullptr;
     QLabel* replies_ = nullptr;
     QLabel* timeouts_ = nullptr;

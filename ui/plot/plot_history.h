@@ -32,14 +32,14 @@ public:
     void add(const chip::ReadoutSample& sample);
     void clear();
 
-    const chip::RingBuffer<PlotPoint>& points() const { return points_; }
+    const RingBuffer<PlotPoint>& points() const { return points_; }
     // Index of the first point at or after `timeMs`; size() when there is none.
     std::size_t firstAtOrAfter(double timeMs) const;
     // The point nearest to `timeMs`, or null when there is none.
     const PlotPoint* nearest(double timeMs) const;
 
 private:
-    chip::RingBuffer<PlotPoint> points_;
+    RingBuffer<PlotPoint> points_;
     double originMs_ = 0.0;
     std::int64_t originNs_ = 0;
 };

@@ -71,7 +71,7 @@ bool RecordingControl::start(const QString& path) {
     if (recording_) return false;
     const std::string file = path.toStdString();  // as the messages show it
     std::string error;
-    auto output = chip::RecordingFile::create(localPath(path).string(), error);
+    auto output = RecordingFile::create(localPath(path).string(), error);
     if (!output) {
         messages_.show(MessageKind::Error, file + " cannot be created (" + error + ").");
         return false;

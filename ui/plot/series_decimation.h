@@ -14,7 +14,7 @@ namespace qe::ui {
 // each column keeps its lowest and its highest value in the order they came, so that no peak
 // is lost; otherwise every point is kept. `out` is refilled, keeping its storage.
 template <typename ValueOf>
-void decimateInto(QList<QPointF>& out, const chip::RingBuffer<PlotPoint>& points, std::size_t first,
+void decimateInto(QList<QPointF>& out, const RingBuffer<PlotPoint>& points, std::size_t first,
                   std::size_t end, double fromMs, double toMs, int columns, ValueOf valueOf) {
     out.clear();
     if (first >= end) return;

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-namespace qe::chip {
+namespace qe {
 
 namespace {
 
@@ -80,4 +80,4 @@ bool RecordingFile::fail(int error) {
     return false;
 }
 
-}  // namespace qe::chip
+}  // namespace qe

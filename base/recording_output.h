@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace qe::chip {
+namespace qe {
 
 // Where a recording's bytes go: a file in the tool, a fake with a small "disk" in tests.
 class RecordingOutput {
@@ -53,4 +53,4 @@ private:
     std::string error_;
 };
 
-}  // namespace qe::chip
+}  // namespace qe

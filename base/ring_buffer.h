@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace qe::chip {
+namespace qe {
 
 // The newest `capacity` values pushed, oldest first. Storage is taken once; a push never
 // allocates, it overwrites the oldest value when full.
@@ -57,4 +57,4 @@ private:
     std::size_t size_ = 0;
 };
 
-}  // namespace qe::chip
+}  // namespace qe
