@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <string>
@@ -137,10 +138,15 @@ RegularFile::~RegularFile() {
 std::vector<std::uint8_t> RegularFile::read(std::size_t limit) {
     std::vector<std::uint8_t> bytes;
     if (descriptor_ < 0) return bytes;
-    bytes.resize(limit);
+    // Room for what the file held when opened (one byte more shows the end without a second
+    // pass); only a file that grew since needs more, and never beyond the limit.
+    const std::size_t expected =
+        stamp_.size < limit ? static_cast<std::size_t>(stamp_.size) + 1 : limit;
+    bytes.resize(expected);
     std::size_t got = 0;
     while (got < limit) {
-        const ssize_t n = ::read(descriptor_, bytes.data() + got, limit - got);
+        if (got == bytes.size()) bytes.resize(std::min(limit, std::max(got * 2, got + 4096)));
+        const ssize_t n = ::read(descriptor_, bytes.data() + got, bytes.size() - got);
         if (n < 0) {
             if (errno == EINTR) continue;
             error_ = errno;

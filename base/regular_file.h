@@ -40,6 +40,7 @@ public:
     const FileStamp& stamp() const { return stamp_; }
 
     // Reads up to `limit` bytes from the current position; fewer only at the end of the file.
+    // Takes the memory the file's size at opening asks for, more only if it grew since.
     // Nothing on a read error, whose number error() then gives.
     std::vector<std::uint8_t> read(std::size_t limit);
 
