@@ -97,6 +97,7 @@ TEST_F(StartUpTest, NoTickRunsInsideTheMessageBoxesOfStartUp) {
     window->startPolling();
     EXPECT_TRUE(pollTimer()->isActive());
     EXPECT_EQ(pollTimer()->interval(), 50);
+    EXPECT_EQ(pollTimer()->timerType(), Qt::PreciseTimer);
 }
 
 TEST_F(StartUpTest, ClosingSwitchesTheSupplyOffBeforeClosingTheAdapterAndStopsTicking) {
