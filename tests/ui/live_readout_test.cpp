@@ -1,10 +1,15 @@
 // The live readout: texts, colours and sizes of the readout labels, the display modes, the
 // needles and the screen-saver wake-up, over a scripted adapter.
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <map>
+#include <string>
+#include <vector>
 
 #include "main_window_fixture.h"
 #include "right_anchored_label.h"
@@ -186,6 +191,48 @@ TEST_F(LiveReadoutTest, SwitchingTheDisplayModeReformatsTheLastValuesWithoutAnEx
     EXPECT_EQ(text("LabelPOSInc"), "256");
     EXPECT_EQ(text("LabelPOSdeg"), "90.00°");
     EXPECT_TRUE(scripted->calls.empty());
+}
+
+// Counts the paints each watched widget gets.
+class PaintCounter final : public QObject {
+public:
+    explicit PaintCounter(const std::vector<QWidget*>& widgets) {
+        for (QWidget* widget : widgets) {
+            widget->installEventFilter(this);
+            paints[widget->objectName().toStdString()] = 0;
+        }
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints[watched->objectName().toStdString()];
+        return false;
+    }
+    std::map<std::string, int> paints;
+};
+
+TEST_F(LiveReadoutTest, OnlyTheLabelsWhoseTextChangedArePaintedOnceAfterTheRead) {
+    derived() = kFullResolution;
+    window->show();
+    refreshWith({100, 2000, 0, 0});
+    QCoreApplication::processEvents();
+    PaintCounter counter({find("LblPosRel"), find("LblPosAbs"), find("LblMagnetSt"),
+                          find("LblTaho"), find("LblAGCgain"), find("GbRelativePosition")});
+
+    refreshWith({101, 2000, 0, 0});
+    const std::map<std::string, int> duringTheRead = counter.paints;
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(duringTheRead, (std::map<std::string, int>{{"GbRelativePosition", 0},
+                                                         {"LblAGCgain", 0},
+                                                         {"LblMagnetSt", 0},
+                                                         {"LblPosAbs", 0},
+                                                         {"LblPosRel", 0},
+                                                         {"LblTaho", 0}}));
+    EXPECT_EQ(counter.paints, (std::map<std::string, int>{{"GbRelativePosition", 1},
+                                                          {"LblAGCgain", 0},
+                                                          {"LblMagnetSt", 0},
+                                                          {"LblPosAbs", 0},
+                                                          {"LblPosRel", 1},
+                                                          {"LblTaho", 0}}));
 }
 
 TEST_F(LiveReadoutTest, RefreshButtonReadsOnceAndFollowsContinuously) {

@@ -44,7 +44,6 @@ void MainWindow::RefreshReadout() {
     if (!session_.readOutputs().ok()) {
         // Colours, the compact display and the needles keep what they showed.
         blankReadout();
-        LblPosRel->repaint();
         if (!readouts_.empty()) readouts_.publishFailure(clock_.nowNs());
         return;
     }
@@ -61,6 +60,8 @@ void MainWindow::publishReadout() {
                                               std::chrono::system_clock::now()));
 }
 
+// A label whose text or colour changed is painted once after the tick, the others not at
+// all; painting here at once would also paint the box behind them, 15 times a second.
 void MainWindow::showReadout(const chip::Readout& readout, Fill fill) {
     if (fill == Fill::FromMirror) {
         QFont font = LblPosRel->font();
@@ -78,11 +79,6 @@ void MainWindow::showReadout(const chip::Readout& readout, Fill fill) {
     LblTaho->setText(text(chip::tachoText(readout)));
     setTextColour(LblTaho, readout.tachoAlarm);
     LblAGCgain->setText(text(chip::agcText(readout)));
-
-    // The large numbers change at once, even while the thread stays busy in a tick.
-    LblPosRel->repaint();
-    LabelPOSdeg->repaint();
-    LabelPOSInc->repaint();
     if (panel_) panel_->UpdateNeedles(readout.positionFraction, readout.tachoFraction);
 }
 

@@ -99,7 +99,6 @@ void MainWindow::BtnOFFClick() {
     const ChipExchangeGuard exchange(chipExchanges_);
     connection_.powerOff();
     blankReadout();
-    LblPosRel->repaint();
 }
 
 void MainWindow::blankReadout() {
