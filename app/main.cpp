@@ -133,7 +133,12 @@ int main(int argc, char* argv[]) {
         },
         messages);
     window.addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"), presenterOf(plot));
-    qe::ui::MagnetCheckDialog magnetCheck(window.readoutStream());
+    qe::ui::MagnetCheckDialog magnetCheck(window.readoutStream(), [&session, &connection] {
+        qe::chip::MagnetCheckSource source;
+        source.adapterSerial = connection.adapterSerial();
+        source.chipAddress = session.chipAddress();
+        return source;
+    });
     window.addExtraButton(QStringLiteral("Magnet check"), QStringLiteral("BtnMagnetCheck"),
                           presenterOf(magnetCheck));
     qe::ui::LinkHealthDialog linkHealth(window.readoutStream(), [&] {

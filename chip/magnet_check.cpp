@@ -16,6 +16,11 @@ constexpr double kMaxStepCounts = kCountsPerTurn / 4.0;
 // The tacho's own steps are too coarse below this many counts to judge the speed by.
 constexpr double kMinTachoRaw = 50.0;
 constexpr std::size_t kMaxListedAngles = 16;
+constexpr double kHarmonicNoiseFactor = 4.0;
+// With more readouts far off the rest, the rest is no steady rotation to measure against.
+constexpr double kMostSetAsideShare = 0.2;
+// Whole counts alone scatter by this much (a uniform rounding error of up to half a count).
+constexpr double kRoundingNoiseCounts = 0.29;
 
 double wrappedStep(int from, int to) {
     int step = (to - from) % kCountsPerTurn;
@@ -28,105 +33,30 @@ double positionToRadians(double counts) {
     return counts * kTwoPi / kCountsPerTurn;
 }
 
-double normalisedDegrees(double radians) {
-    double degrees = std::fmod(radians * 180.0 / std::numbers::pi, 360.0);
-    if (degrees < 0.0) degrees += 360.0;
-    return degrees >= 360.0 ? 0.0 : degrees;
-}
-
-// Least squares fit of y to the given basis functions; the rows hold the functions' values.
-// Solved by the normal equations, which are small and well conditioned for these bases.
-std::vector<double> leastSquares(const std::vector<std::vector<double>>& rows,
-                                 const std::vector<double>& y) {
-    const std::size_t n = rows.empty() ? 0 : rows.front().size();
-    std::vector<std::vector<double>> a(n, std::vector<double>(n + 1, 0.0));
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        for (std::size_t i = 0; i < n; ++i) {
-            for (std::size_t j = 0; j < n; ++j) a[i][j] += rows[r][i] * rows[r][j];
-            a[i][n] += rows[r][i] * y[r];
-        }
-    }
-    for (std::size_t col = 0; col < n; ++col) {
-        std::size_t pivot = col;
-        for (std::size_t r = col + 1; r < n; ++r)
-            if (std::abs(a[r][col]) > std::abs(a[pivot][col])) pivot = r;
-        std::swap(a[col], a[pivot]);
-        if (std::abs(a[col][col]) < 1e-12) return std::vector<double>(n, 0.0);
-        for (std::size_t r = 0; r < n; ++r) {
-            if (r == col) continue;
-            const double factor = a[r][col] / a[col][col];
-            for (std::size_t c = col; c <= n; ++c) a[r][c] -= factor * a[col][c];
-        }
-    }
-    std::vector<double> x(n);
-    for (std::size_t i = 0; i < n; ++i) x[i] = a[i][n] / a[i][i];
-    return x;
-}
-
-Harmonic harmonicOf(double cosCoefficient, double sinCoefficient) {
-    // a cos x + b sin x == A sin(x + phase) with A cos(phase) = b and A sin(phase) = a.
-    return {std::hypot(cosCoefficient, sinCoefficient),
-            normalisedDegrees(std::atan2(cosCoefficient, sinCoefficient))};
-}
-
-struct RotationFit {
-    double offset = 0.0;  // counts at time 0
-    double slope = 0.0;   // counts per second
-    Harmonic first;
-    Harmonic second;
-    std::vector<double> harmonicCounts;  // the fitted harmonics at each sample
-};
-
-// The unwrapped position as a steady rotation plus once- and twice-per-turn errors. The angle
-// of the harmonics is first the measured one, then the fitted rotation's, which carries no error.
-RotationFit fitRotation(const std::vector<double>& t, const std::vector<double>& u,
-                        const std::vector<double>& measuredRadians) {
-    std::vector<double> angle = measuredRadians;
-    RotationFit fit;
-    for (int pass = 0; pass < 2; ++pass) {
-        std::vector<std::vector<double>> rows;
-        rows.reserve(t.size());
-        for (std::size_t i = 0; i < t.size(); ++i)
-            rows.push_back({1.0, t[i], std::cos(angle[i]), std::sin(angle[i]),
-                            std::cos(2 * angle[i]), std::sin(2 * angle[i])});
-        const auto c = leastSquares(rows, u);
-        fit.offset = c[0];
-        fit.slope = c[1];
-        fit.first = harmonicOf(c[2], c[3]);
-        fit.second = harmonicOf(c[4], c[5]);
-        fit.harmonicCounts.assign(t.size(), 0.0);
-        for (std::size_t i = 0; i < t.size(); ++i) {
-            fit.harmonicCounts[i] =
-                rows[i][2] * c[2] + rows[i][3] * c[3] + rows[i][4] * c[4] + rows[i][5] * c[5];
-            angle[i] = positionToRadians(fit.offset + fit.slope * t[i]);
-        }
-    }
-    return fit;
-}
-
-// Largest deviation from the mean, in percent of the mean.
-double peakDeviationPercent(const std::vector<double>& values) {
+// How far the speeds stray from their median, in percent of it: the 5th and 95th percentile,
+// so that one uneven stamp does not pass for an uneven shaft.
+double speedSpreadPercent(const std::vector<double>& values) {
     if (values.empty()) return 0.0;
-    double mean = 0.0;
-    for (double v : values) mean += v;
-    mean /= static_cast<double>(values.size());
-    if (mean == 0.0) return 0.0;
-    double peak = 0.0;
-    for (double v : values) peak = std::max(peak, std::abs(v - mean));
-    return peak / std::abs(mean) * 100.0;
+    const double median = percentile(values, 50.0);
+    if (median == 0.0) return 0.0;
+    const double spread = std::max(std::abs(percentile(values, 95.0) - median),
+                                   std::abs(percentile(values, 5.0) - median));
+    return spread / std::abs(median) * 100.0;
 }
 
 // Speeds over quarter turns of the position with the fitted harmonics taken out, so that a
-// once-per-turn error does not pass for an uneven speed.
-double sampledSpeedVariation(const std::vector<double>& t, const std::vector<double>& steady) {
+// once-per-turn error does not pass for an uneven speed. Readouts the fit set aside are skipped.
+double sampledSpeedVariation(const std::vector<double>& t, const std::vector<double>& steady,
+                             const std::vector<bool>& setAside) {
     std::vector<double> speeds;
     for (std::size_t i = 0, j = 1; i < t.size(); ++i) {
+        if (setAside[i]) continue;
         j = std::max(j, i + 1);
-        while (j < t.size() && std::abs(steady[j] - steady[i]) < kCountsPerTurn / 4.0) ++j;
+        while (j < t.size() && (setAside[j] || std::abs(steady[j] - steady[i]) < kCountsPerTurn / 4.0)) ++j;
         if (j >= t.size()) break;
         if (t[j] > t[i]) speeds.push_back((steady[j] - steady[i]) / (t[j] - t[i]));
     }
-    return peakDeviationPercent(speeds);
+    return speedSpreadPercent(speeds);
 }
 
 double tachoSpeedVariation(const std::vector<MagnetSample>& samples) {
@@ -138,7 +68,7 @@ double tachoSpeedVariation(const std::vector<MagnetSample>& samples) {
         rawSum += s.tachoRaw;
     }
     if (hertz.empty() || rawSum / static_cast<double>(hertz.size()) < kMinTachoRaw) return 0.0;
-    return peakDeviationPercent(hertz);
+    return speedSpreadPercent(hertz);
 }
 
 MagnetVerdict worse(MagnetVerdict a, MagnetVerdict b) {
@@ -185,26 +115,65 @@ void judgeField(MagnetReport& r, const MagnetLimits& limits) {
     }
 }
 
+MagnetVerdict errorLevel(double counts, const MagnetLimits& limits) {
+    const double degrees = countsToDegrees(counts);
+    if (degrees > limits.marginalErrorDeg) return MagnetVerdict::Bad;
+    if (degrees > limits.goodErrorDeg) return MagnetVerdict::Marginal;
+    return MagnetVerdict::Good;
+}
+
+std::string degreesText(double counts) {
+    return fixed(countsToDegrees(counts), 2) + "\u00B0";
+}
+
+const char* kOnceAdvice = " once per turn: the magnet is off-centre";
+const char* kTwiceAdvice = " twice per turn: the magnet is tilted or its field uneven";
+
+// Judged on the two harmonics and on the error most readouts stay within; a harmonic within
+// its noise is no fault. The advice names the figures that set the verdict.
 void judgeAccuracy(MagnetReport& r, const MagnetLimits& limits) {
+    if (r.setAside > kMostSetAsideShare * r.samples) {
+        r.advice.push_back(std::to_string(r.setAside) + " of " + std::to_string(r.samples) +
+                           " readouts are far off a steady rotation: turn the shaft at a steady "
+                           "speed (a motor) for the accuracy figures");
+        return;
+    }
     if (!r.accuracyReliable) {
         r.advice.push_back("The speed varied by " + fixed(r.speedVariationPercent, 1) +
                            " %: turn the shaft at a steady speed (a motor) for the accuracy "
                            "figures");
         return;
     }
-    const double peakDeg = countsToDegrees(r.errorPeakCounts);
-    if (peakDeg > limits.goodErrorDeg) {
-        r.verdict = worse(r.verdict, peakDeg > limits.marginalErrorDeg ? MagnetVerdict::Bad
-                                                                       : MagnetVerdict::Marginal);
-        if (r.errorFirst.amplitude >= r.errorSecond.amplitude)
-            r.advice.push_back("The position is off by up to " +
-                               fixed(countsToDegrees(r.errorFirst.amplitude), 2) +
-                               "\u00B0 once per turn: the magnet is off-centre");
-        else
-            r.advice.push_back("The position is off by up to " +
-                               fixed(countsToDegrees(r.errorSecond.amplitude), 2) +
-                               "\u00B0 twice per turn: the magnet is tilted or its field uneven");
-    }
+    const auto harmonicLevel = [&](const Harmonic& h) {
+        return h.amplitude > r.harmonicNoiseCounts ? errorLevel(h.amplitude, limits)
+                                                   : MagnetVerdict::Good;
+    };
+    const MagnetVerdict once = harmonicLevel(r.errorFirst);
+    const MagnetVerdict twice = harmonicLevel(r.errorSecond);
+    const MagnetVerdict spread = errorLevel(r.errorPercentileCounts, limits);
+    const MagnetVerdict level = worse(worse(once, twice), spread);
+    if (level == MagnetVerdict::Good) return;
+    r.verdict = worse(r.verdict, level);
+    if (once == level)
+        r.advice.push_back("The position is off by up to " + degreesText(r.errorFirst.amplitude) +
+                           kOnceAdvice);
+    if (twice == level)
+        r.advice.push_back("The position is off by up to " + degreesText(r.errorSecond.amplitude) +
+                           kTwiceAdvice);
+    if (once == level || twice == level) return;
+    // Neither harmonic alone: the error most readouts stay within set it. Say which part of
+    // it the mounting explains, where a harmonic stands out of the noise.
+    std::string text = "The position is off by up to " + degreesText(r.errorPercentileCounts) +
+                       " in " + formatFixed(kErrorPercentile, 0) + " % of the readouts";
+    const Harmonic& larger =
+        r.errorFirst.amplitude >= r.errorSecond.amplitude ? r.errorFirst : r.errorSecond;
+    if (larger.amplitude > r.harmonicNoiseCounts)
+        text += ", " + degreesText(larger.amplitude) +
+                (&larger == &r.errorFirst ? kOnceAdvice : kTwiceAdvice);
+    else
+        text += ", with no pattern once or twice per turn: the readouts scatter (a weak field, "
+                "a shaking shaft or uneven readout times)";
+    r.advice.push_back(text);
 }
 
 }  // namespace
@@ -298,25 +267,38 @@ MagnetCheckResult MagnetCheck::result() const {
             r.outOfRangeAnglesDeg.push_back(countsToDegrees(s.position));
     }
     r.agcMean = agcSum / static_cast<double>(count);
-    const auto agcFit = leastSquares(agcRows, agc);
+    const auto agcFit = weightedLeastSquares(agcRows, agc, std::vector<double>(count, 1.0));
     r.agcRipple = harmonicOf(agcFit[1], agcFit[2]);
 
     const RotationFit fit = fitRotation(t, u, measured);
     r.speedRpm = fit.slope / kCountsPerTurn * 60.0;
     std::vector<double> steady(count);
+    std::vector<double> errors;  // of the readouts the fit kept
     for (std::size_t i = 0; i < count; ++i) {
         const double error = u[i] - (fit.offset + fit.slope * t[i]);
-        r.errorPeakCounts = std::max(r.errorPeakCounts, std::abs(error));
+        if (!fit.setAside[i]) errors.push_back(std::abs(error));
         steady[i] = u[i] - fit.harmonicCounts[i];
+        r.setAside += fit.setAside[i] ? 1 : 0;
         r.points.push_back({countsToDegrees(samples_[i].position), samples_[i].agcLevel,
-                            samples_[i].magnetStatus, error});
+                            samples_[i].magnetStatus, error, fit.setAside[i]});
     }
     r.errorFirst = fit.first;
     r.errorSecond = fit.second;
+    for (const MagnetPoint& p : r.points)
+        r.errorPeakCounts = std::max(r.errorPeakCounts, std::abs(p.errorCounts));
+    r.errorPercentileCounts = percentile(errors, kErrorPercentile);
+    r.noiseCounts = fit.noiseCounts;
+    // A harmonic's coefficients scatter by noise * sqrt(2 / n) each; their amplitude stays
+    // below kHarmonicNoiseFactor times that but for one time in a few thousand.
+    const double weighted = static_cast<double>(count) - r.setAside;
+    r.harmonicNoiseCounts =
+        kHarmonicNoiseFactor * std::max(fit.noiseCounts, kRoundingNoiseCounts) *
+        std::sqrt(2.0 / std::max(weighted, 1.0));
     r.speedVariationPercent = std::max(
-        sampledSpeedVariation(t, steady),
+        sampledSpeedVariation(t, steady, fit.setAside),
         tachoSpeedVariation({samples_.begin(), samples_.begin() + static_cast<long>(count)}));
-    r.accuracyReliable = r.speedVariationPercent <= limits_.maxSpeedVariationPercent;
+    r.accuracyReliable = r.speedVariationPercent <= limits_.maxSpeedVariationPercent &&
+                         r.setAside <= kMostSetAsideShare * static_cast<double>(count);
 
     judgeField(r, limits_);
     judgeAccuracy(r, limits_);

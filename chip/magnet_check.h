@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "magnet_check_fit.h"
 #include "readout.h"
 
 namespace qe::chip {
@@ -27,18 +28,22 @@ MagnetSample magnetSample(const Readout& readout, double seconds);
 enum class MagnetVerdict { Good, Marginal, Bad };
 const char* verdictText(MagnetVerdict verdict);  // "good", "marginal", "bad"
 
-// A once- or twice-per-turn component: amplitude * sin(k * angle + phase).
-struct Harmonic {
-    double amplitude = 0.0;
-    double phaseDeg = 0.0;  // 0 <= phase < 360
-};
-
 // One sample of the analysed turns, for a polar chart.
 struct MagnetPoint {
     double angleDeg = 0.0;  // the measured position
     int agcLevel = 0;
     int magnetStatus = 0;
     double errorCounts = 0.0;  // against the steady rotation fitted to the samples
+    bool setAside = false;     // so far off the rest that the fit gave it no weight
+};
+
+// Where and when the readouts were taken, so that checks can be compared later.
+struct MagnetCheckSource {
+    std::string date;  // UTC, as a recording's time stamps: "2026-12-10T14:56:09.123Z"
+    std::string toolVersion;
+    std::string adapterSerial;
+    int chipAddress = 0;
+    std::string recording;  // the file analysed; empty for a live check
 };
 
 struct MagnetReport {
@@ -59,13 +64,20 @@ struct MagnetReport {
     double speedVariationPercent = 0.0;
     bool accuracyReliable = false;  // the speed was steady enough
     Harmonic errorFirst;            // an off-centre magnet
-    Harmonic errorSecond;
-    double errorPeakCounts = 0.0;
+    Harmonic errorSecond;           // a tilted magnet or an uneven field
+    double errorPercentileCounts = 0.0;  // kErrorPercentile of the readouts are within this
+    double errorPeakCounts = 0.0;        // the largest single error, shown but not judged
+    double noiseCounts = 0.0;            // spread of the readouts about the fitted errors
+    double harmonicNoiseCounts = 0.0;    // a harmonic this small may be noise alone
+    int setAside = 0;                    // readouts the fit gave no weight
 
     MagnetVerdict verdict = MagnetVerdict::Good;
     std::vector<std::string> advice;
     std::vector<MagnetPoint> points;
+    MagnetCheckSource source;
 };
+
+inline constexpr double kErrorPercentile = 95.0;
 
 // The verdict's limits; the README explains them.
 struct MagnetLimits {
@@ -76,7 +88,7 @@ struct MagnetLimits {
     int agcLowLimit = 0;
     int agcHighLimit = 15;
     int agcMargin = 2;  // this close to a limit is marginal
-    double maxSpeedVariationPercent = 5.0;
+    double maxSpeedVariationPercent = 5.0;  // between the 5th and 95th percentile of speeds
     double badOutOfRangeShare = 0.05;
 };
 

@@ -35,6 +35,11 @@ std::string magnetReportText(const MagnetReport& r) {
     auto line = [&text](const std::string& s) { text += s + "\n"; };
     line("Verdict: " + std::string(verdictText(r.verdict)));
     for (const auto& advice : r.advice) line("  " + advice);
+    const MagnetCheckSource& source = r.source;
+    line("Checked: " + source.date + ", tool " + source.toolVersion + ", adapter " +
+         (source.adapterSerial.empty() ? std::string("unknown") : source.adapterSerial) +
+         ", chip address " + std::to_string(source.chipAddress));
+    if (!source.recording.empty()) line("From the recording " + source.recording);
     line("Turns: " + std::to_string(r.turns) + ", readouts: " + std::to_string(r.samples) + ", " +
          formatFixed(r.durationSeconds, 1) + " s");
     line("AGC: min " + std::to_string(r.agcMin) + ", max " + std::to_string(r.agcMax) + ", mean " +
@@ -50,7 +55,12 @@ std::string magnetReportText(const MagnetReport& r) {
     line("Error once per turn: " + countsAndDegrees(r.errorFirst.amplitude) + " at " +
          formatFixed(roundedAngle(r.errorFirst.phaseDeg), 1) + "\u00B0" + unreliable);
     line("Error twice per turn: " + countsAndDegrees(r.errorSecond.amplitude) + unreliable);
-    line("Peak error: " + countsAndDegrees(r.errorPeakCounts) + unreliable);
+    line("Error in " + formatFixed(kErrorPercentile, 0) + " % of the readouts: up to " +
+         countsAndDegrees(r.errorPercentileCounts) + unreliable);
+    line("Noise: " + countsAndDegrees(r.noiseCounts) + "; a harmonic under " +
+         formatFixed(r.harmonicNoiseCounts, 1) + " counts may be noise alone");
+    line("Largest single error: " + countsAndDegrees(r.errorPeakCounts) + ", not judged; " +
+         std::to_string(r.setAside) + " readouts far off the rest set aside");
     return text;
 }
 
@@ -81,9 +91,21 @@ std::string magnetReportJson(const MagnetReport& r) {
     o["error_first_harmonic_phase_deg"] = roundedAngle(r.errorFirst.phaseDeg);
     o["error_second_harmonic_counts"] = rounded(r.errorSecond.amplitude, 2);
     o["error_second_harmonic_deg"] = rounded(countsToDegrees(r.errorSecond.amplitude), 3);
+    o["error_percentile"] = kErrorPercentile;
+    o["error_percentile_counts"] = rounded(r.errorPercentileCounts, 2);
+    o["error_percentile_deg"] = rounded(countsToDegrees(r.errorPercentileCounts), 3);
+    o["noise_counts"] = rounded(r.noiseCounts, 2);
+    o["harmonic_noise_counts"] = rounded(r.harmonicNoiseCounts, 2);
+    o["set_aside"] = r.setAside;
     o["error_peak_counts"] = rounded(r.errorPeakCounts, 2);
     o["error_peak_deg"] = rounded(countsToDegrees(r.errorPeakCounts), 3);
     o["verdict"] = verdictText(r.verdict);
+    o["date"] = QString::fromStdString(r.source.date);
+    o["tool_version"] = QString::fromStdString(r.source.toolVersion);
+    o["adapter_serial"] = QString::fromStdString(r.source.adapterSerial);
+    o["chip_address"] = r.source.chipAddress;
+    if (!r.source.recording.empty())
+        o["recording"] = QString::fromStdString(r.source.recording);
     o["advice"] = advice;
     return QJsonDocument(o).toJson(QJsonDocument::Indented).toStdString();
 }

@@ -146,7 +146,8 @@ void ReadoutCsvWriter::appendRow(const ReadoutSample& s) {
     std::string& out = pending_;
     out += isoTimeText(s.wallTime);
     out += ',';
-    out += formatFixed(static_cast<double>(s.steadyNs - firstNs_) / kNsPerSecond, 3);
+    // Microseconds: at a turn and a half a second a millisecond is six counts of position.
+    out += formatFixed(static_cast<double>(s.steadyNs - firstNs_) / kNsPerSecond, 6);
     const auto field = [&](Field f) {
         out += ',';
         appendNumber(out, static_cast<long long>(sampleField(s, f)));

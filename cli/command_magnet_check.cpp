@@ -7,7 +7,9 @@
 #include "command.h"
 #include "live_readout.h"
 #include "magnet_check.h"
+#include "magnet_check_recording.h"
 #include "readout.h"
+#include "readout_csv_writer.h"
 
 namespace qe::cli {
 
@@ -24,6 +26,7 @@ struct MagnetCheckOptions {
     int turns = kDefaultTurns;
     double timeoutSeconds = kDefaultTimeoutSeconds;
     bool json = false;
+    std::string from;  // a recording to analyse instead of the live readout
 };
 
 std::string turnsText(int turns) {
@@ -34,6 +37,26 @@ std::string lowerFirst(std::string text) {
     if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
         text[0] = static_cast<char>(text[0] - 'A' + 'a');
     return text;
+}
+
+int printReport(Invocation& call, const MagnetCheckOptions& options,
+                const chip::MagnetCheckResult& result) {
+    if (!result.report) return call.fail(lowerFirst(result.error));
+    if (options.json || call.output.json())
+        call.output.stream() << chip::magnetReportJson(*result.report);
+    else
+        call.output.stream() << chip::magnetReportText(*result.report);
+    call.output.flush();
+    return call.output.stream() ? kExitSuccess : call.fail("standard output cannot be written");
+}
+
+int analyseRecording(Invocation& call, const MagnetCheckOptions& options) {
+    chip::MagnetCheckResult result =
+        chip::checkRecording(chip::readMagnetRecordingFile(options.from), options.turns);
+    if (!result.report) return call.fail(options.from + ": " + lowerFirst(result.error));
+    result.report->source.toolVersion = QE7204_VERSION;
+    result.report->source.recording = options.from;
+    return printReport(call, options, result);
 }
 
 int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
@@ -84,14 +107,11 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
     }
     bench.messages().clear();  // a reading without a reply is a gap, not a message
 
-    const chip::MagnetCheckResult result = check.result();
-    if (!result.report) return call.fail(lowerFirst(result.error));
-    if (json)
-        call.output.stream() << chip::magnetReportJson(*result.report);
-    else
-        call.output.stream() << chip::magnetReportText(*result.report);
-    call.output.flush();
-    return call.output.stream() ? kExitSuccess : call.fail("standard output cannot be written");
+    chip::MagnetCheckResult result = check.result();
+    if (result.report)
+        result.report->source = {chip::isoTimeText(std::chrono::system_clock::now()),
+                                 QE7204_VERSION, bench.adapterSerial(), session.chipAddress(), {}};
+    return printReport(call, options, result);
 }
 
 }  // namespace
@@ -104,6 +124,10 @@ PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args) {
             arg != "--json" && i + 1 < args.size() ? std::optional(args[i + 1]) : std::nullopt;
         if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--from") {
+            if (!text) return PreparedCommand::usage("--from takes the name of a recording");
+            options.from = *text;
+            ++i;
         } else if (arg == "--turns") {
             const long long turns = text ? parseInteger(*text).value_or(0) : 0;
             if (turns < 1 || turns > kMaxTurns)
@@ -124,6 +148,9 @@ PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args) {
             return PreparedCommand::usage("magnet-check does not take '" + arg + "'");
         }
     }
+    if (!options.from.empty())
+        return {{}, Needs::Nothing,
+                [options](Invocation& call) { return analyseRecording(call, options); }};
     return {{}, Needs::Chip, [options](Invocation& call) { return runMagnetCheck(call, options); }};
 }
 

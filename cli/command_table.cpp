@@ -92,7 +92,7 @@ const std::vector<Command>& commands() {
          "\"...\" (no CSV row); 100 in a row end the watch with status 1. Ctrl-C stops it\n"
          "cleanly; everything read is written out.",
          prepareWatch},
-        {"magnet-check", "magnet-check [--turns N] [--timeout S] [--json]",
+        {"magnet-check", "magnet-check [--turns N] [--timeout S] [--json] [--from FILE.csv]",
          "Judge how the magnet is mounted while the shaft turns.",
          "Reads the output registers every 50 ms, as watch does, while you turn the shaft\n"
          "through N whole turns (--turns, default 2): by hand for the field, with a motor at a\n"
@@ -101,7 +101,8 @@ const std::vector<Command>& commands() {
          "counts, speed and how steady it was, the position error once and twice per turn and\n"
          "at its peak, a verdict (good, marginal or bad) and advice; with --json one object.\n"
          "Fails with status 1 when the turns are not done within S seconds (--timeout,\n"
-         "default 60) or cannot be judged (too fast for the readouts).",
+         "default 60) or cannot be judged (too fast for the readouts). --from FILE.csv judges\n"
+         "a recording the tool wrote (watch --csv, the Plot window) instead, without an adapter.",
          prepareMagnetCheck},
     };
     return table;

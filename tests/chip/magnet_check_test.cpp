@@ -3,6 +3,7 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <random>
 
 #include "magnet_check.h"
 
@@ -14,6 +15,7 @@ struct Shaft {
     double turnsPerSecond = 1.0;
     double eccentricityCounts = 0.0;  // reported = true + A sin(angle + phase)
     double eccentricityPhaseDeg = 0.0;
+    double secondHarmonicCounts = 0.0;  // a tilted magnet's error twice per turn
     double agcMean = 8.0;
     double agcRipple = 0.0;                     // once per turn
     std::function<double(double)> speedWobble;  // factor on the speed at a time, if any
@@ -28,7 +30,8 @@ std::vector<MagnetSample> turn(const Shaft& shaft, double seconds, double interv
         const double reported =
             revolutions * kCountsPerTurn +
             shaft.eccentricityCounts *
-                std::sin(angle + shaft.eccentricityPhaseDeg * std::numbers::pi / 180.0);
+                std::sin(angle + shaft.eccentricityPhaseDeg * std::numbers::pi / 180.0) +
+            shaft.secondHarmonicCounts * std::sin(2 * angle);
         MagnetSample s;
         s.seconds = 100.0 + t;
         s.position = static_cast<int>(std::floor(reported)) & (kCountsPerTurn - 1);
@@ -95,6 +98,79 @@ INSTANTIATE_TEST_SUITE_P(Cases, MagnetRecovery,
                                            RecoveryCase{"backwards", -0.8, 12.0, 250.0, 1.0},
                                            RecoveryCase{"slow", 0.25, 6.0, 90.0, 2.0}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A steady rotation as the tool may read it: stamps off by a little (when the request really
+// left) and now and then a readout far off (a stale reply, a stamp taken late).
+struct RotationCase {
+    const char* name;
+    double turnsPerSecond;
+    double eccentricity;
+    double secondHarmonic;
+    double agcRipple;
+    double stampJitterMs;  // each stamp off by up to this, either way
+    int outliers;          // readouts whose stamp is 30 ms late
+    MagnetVerdict verdict;
+    double firstNear;  // the once-per-turn error found, within 2 counts
+    std::vector<std::string> adviceStarts;
+};
+
+class MagnetVerdicts : public ::testing::TestWithParam<RotationCase> {};
+
+TEST_P(MagnetVerdicts, JudgeTheMountingAndNotTheOddReadout) {
+    const auto& c = GetParam();
+    Shaft shaft;
+    shaft.turnsPerSecond = c.turnsPerSecond;
+    shaft.eccentricityCounts = c.eccentricity;
+    shaft.eccentricityPhaseDeg = 40.0;
+    shaft.secondHarmonicCounts = c.secondHarmonic;
+    shaft.agcRipple = c.agcRipple;
+    auto samples = turn(shaft, 2.5 / c.turnsPerSecond, 0.05);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> jitter(-c.stampJitterMs / 1e3, c.stampJitterMs / 1e3);
+    for (auto& s : samples) s.seconds += jitter(random);
+    for (int k = 0; k < c.outliers; ++k)
+        samples[static_cast<std::size_t>(5 + 9 * k)].seconds += 0.030;
+
+    const auto result = check(samples);
+    ASSERT_TRUE(result.report) << result.error;
+    const MagnetReport& r = *result.report;
+    EXPECT_EQ(r.verdict, c.verdict) << magnetReportText(r);
+    EXPECT_TRUE(r.accuracyReliable) << r.speedVariationPercent;
+    EXPECT_NEAR(r.errorFirst.amplitude, c.firstNear, 2.0);
+    EXPECT_NEAR(r.errorSecond.amplitude, c.secondHarmonic, 2.0);
+    EXPECT_GE(r.setAside, c.outliers);
+    EXPECT_LE(r.setAside, c.outliers + 1);
+    ASSERT_EQ(r.advice.size(), c.adviceStarts.size()) << magnetReportText(r);
+    for (std::size_t i = 0; i < r.advice.size(); ++i)
+        EXPECT_EQ(r.advice[i].rfind(c.adviceStarts[i], 0), 0u) << r.advice[i];
+    // The noise floor is what the stamps and whole counts explain, no more.
+    const double countsPerMs = c.turnsPerSecond * kCountsPerTurn / 1e3;
+    EXPECT_LT(r.noiseCounts, 0.6 + countsPerMs * c.stampJitterMs);
+}
+
+const std::string kGood = "The magnet is centred, level and at a good distance";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rotations, MagnetVerdicts,
+    ::testing::Values(
+        RotationCase{"perfectSlow", 0.5, 0, 0, 0, 0, 0, MagnetVerdict::Good, 0, {kGood}},
+        RotationCase{"perfect", 1.0, 0, 0, 0, 0, 0, MagnetVerdict::Good, 0, {kGood}},
+        RotationCase{"perfectFast", 1.5, 0, 0, 0, 0, 0, MagnetVerdict::Good, 0, {kGood}},
+        RotationCase{"perfectJittered", 1.0, 0, 0, 0, 0.4, 0, MagnetVerdict::Good, 0, {kGood}},
+        RotationCase{"perfectWithLateStamps", 1.5, 0, 0, 0, 0.2, 3, MagnetVerdict::Good, 0,
+                     {kGood}},
+        RotationCase{"offCentre", 1.0, 20, 0, 0, 0.2, 0, MagnetVerdict::Bad, 20,
+                     {"The position is off by up to 1.76\u00B0 once per turn: the magnet is "
+                      "off-centre"}},
+        RotationCase{"offCentreWithLateStamps", 0.5, 20, 0, 0, 0.4, 3, MagnetVerdict::Bad, 20,
+                     {"The position is off by up to 1.7"}},
+        RotationCase{"slightlyOffCentre", 1.0, 8, 0, 0, 0, 0, MagnetVerdict::Marginal, 8,
+                     {"The position is off by up to 0.7"}},
+        RotationCase{"tilted", 1.0, 0, 9, 2, 0, 0, MagnetVerdict::Bad, 0,
+                     {"AGC ripples by 2.", "The position is off by up to 0.8"}},
+        RotationCase{"bothJustGood", 1.0, 4.5, 3.5, 0, 0, 0, MagnetVerdict::Marginal, 4.5,
+                     {"The position is off by up to 0.6"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MagnetCheck, VerdictAndAdviceFollowTheLimits) {
     Shaft good;

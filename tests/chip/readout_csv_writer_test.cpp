@@ -85,10 +85,10 @@ TEST(ReadoutCsvWriter, WritesCommentColumnsAndOneRowPerReadoutWithNumbersAndText
 
     EXPECT_EQ(rec.disk.contents,
               kCommentLine + kColumnLine +
-                  "2026-12-10T14:56:09.123Z,0.000,1024,1024,90,4095,2,1023,2046,122760,15,100,"
+                  "2026-12-10T14:56:09.123Z,0.000000,1024,1024,90,4095,2,1023,2046,122760,15,100,"
                   "1,0,1,1024,90.00\xC2\xB0,1024 /4096,4095,Magnet too far,"
                   "2046.00 Hz / 122760.0 RPM,100.0%\n"
-                  "2026-12-10T14:56:09.189Z,0.066,1024,1024,90,2048,0,512,1024,61440,8,50,"
+                  "2026-12-10T14:56:09.189Z,0.066000,1024,1024,90,2048,0,512,1024,61440,8,50,"
                   "0,0,0,1024,90.00\xC2\xB0,1024 /4096,2048,Magnet in range,"
                   "1024.00 Hz / 61440.0 RPM,50.0%\n");
     EXPECT_TRUE(rec.disk.closed);
@@ -108,7 +108,7 @@ TEST(ReadoutCsvWriter, RowsReachTheOutputOnceTheOldestIsASecondOld) {
     ASSERT_TRUE(rec.writer->append(sampleAfterMs(1000)));
     EXPECT_EQ(rec.disk.writes, 2);
     EXPECT_TRUE(
-        rec.disk.contents.ends_with("1.000,1024,1024,90,2048,0,512,1024,61440,8,50,0,0,0,"
+        rec.disk.contents.ends_with("1.000000,1024,1024,90,2048,0,512,1024,61440,8,50,0,0,0,"
                                     "1024,90.00\xC2\xB0,1024 /4096,2048,Magnet in range,"
                                     "1024.00 Hz / 61440.0 RPM,50.0%\n"));
 

@@ -280,6 +280,41 @@ TEST_F(Commands, MagnetCheckFindsTheMountingErrors) {
     EXPECT_NE(told.out.find("AGC: min 5, max 11"), std::string::npos) << told.out;
 }
 
+// The same magnet read live and recorded by watch --csv: --from finds the same figures, and
+// says which recording, chip and adapter they come from.
+TEST_F(Commands, MagnetCheckFromARecordingMatchesTheLiveCheck) {
+    const Args mounted{"--simulate", "--magnet-speed", "1", "--magnet-off-centre", "20,30"};
+    Args live = mounted;
+    live.insert(live.end(), {"magnet-check", "--json"});
+    const Run checked = run(live);
+    ASSERT_EQ(checked.status, kExitSuccess) << checked.err;
+    Args watched = mounted;
+    watched.insert(watched.end(), {"watch", "--count", "60", "--csv", path("turns.csv")});
+    ASSERT_EQ(run(watched).status, kExitSuccess);
+    const Run analysed = run({"magnet-check", "--json", "--from", path("turns.csv")});
+    ASSERT_EQ(analysed.status, kExitSuccess) << analysed.err;
+
+    const QJsonObject a = json(checked.out);
+    const QJsonObject b = json(analysed.out);
+    EXPECT_EQ(a["verdict"].toString(), "bad");
+    EXPECT_NEAR(a["error_first_harmonic_counts"].toDouble(), 20.0, 2.0);
+    for (const char* key :
+         {"verdict", "samples", "error_first_harmonic_counts", "error_first_harmonic_phase_deg",
+          "error_second_harmonic_counts", "error_percentile_counts", "noise_counts", "speed_rpm",
+          "agc_mean", "chip_address", "adapter_serial", "tool_version"})
+        EXPECT_EQ(a[key], b[key]) << key << "\n" << checked.out << analysed.out;
+    EXPECT_EQ(b["recording"].toString().toStdString(), path("turns.csv"));
+    EXPECT_TRUE(b["date"].toString().endsWith('Z'));
+
+    const Run missing = run({"magnet-check", "--from", path("none.csv")});
+    EXPECT_EQ(missing.status, kExitFailure);
+    EXPECT_EQ(missing.err, "qe7204ctl: " + path("none.csv") + ": no such file or directory\n");
+    std::ofstream(path("other.csv")) << "a,b\n1,2\n";
+    const Run other = run({"magnet-check", "--from", path("other.csv")});
+    EXPECT_EQ(other.err, "qe7204ctl: " + path("other.csv") +
+                             ": this is no recording of QE7204 readouts\n");
+}
+
 TEST_F(Commands, MagnetCheckGivesUpAfterItsTimeOut) {
     const Run standing =
         run({"--simulate", "--magnet-speed", "0", "magnet-check", "--timeout", "3"});

@@ -14,7 +14,12 @@
 #include <cmath>
 #include <numbers>
 
+#include <QDir>
+
+#include "local_path.h"
 #include "magnet_check_dialog.h"
+#include "readout_csv_writer.h"
+#include "recording_output.h"
 #include "magnet_polar_view.h"
 
 namespace qe::ui {
@@ -32,11 +37,14 @@ public:
         for (double end = t_ + seconds; t_ < end; t_ += kPollNs / 1e9) {
             const double revolutions = 0.3 + 0.5 * t_;
             const double angle = 2 * std::numbers::pi * revolutions;
-            chip::ReadoutSample sample;
-            sample.steadyNs = 5'000'000'000 + static_cast<std::int64_t>(std::llround(t_ * 1e9));
-            sample.readout.absolute =
-                static_cast<int>(std::floor(revolutions * 4096 + 20 * std::sin(angle))) & 4095;
-            sample.readout.agcPercent = std::lround(8 + 3 * std::sin(angle)) / 16.0 * 100.0;
+            // The output words as the chip reports them: AbsPos in word 33, AgcGain in 35.
+            RegisterImage image{};
+            image[33] = static_cast<std::uint16_t>(
+                static_cast<int>(std::floor(revolutions * 4096 + 20 * std::sin(angle))) & 4095);
+            image[35] = static_cast<std::uint16_t>(std::lround(8 + 3 * std::sin(angle)) << 12);
+            const chip::ReadoutSample sample = chip::makeReadoutSample(
+                image, chip::DerivedValues{},
+                5'000'000'000 + static_cast<std::int64_t>(std::llround(t_ * 1e9)), {});
             stream_.publish(sample);
         }
     }
@@ -52,7 +60,17 @@ protected:
     TurningShaft shaft{stream};
     QTemporaryDir folder;
     std::optional<MagnetReportTarget> chosen;
-    MagnetCheckDialog dialog{stream, nullptr, [this](QWidget*) { return chosen; }};
+    QString recording;
+    MagnetCheckDialog dialog{
+        stream,
+        [] {
+            chip::MagnetCheckSource source;
+            source.adapterSerial = "QE42A";
+            source.chipAddress = 5;
+            return source;
+        },
+        nullptr,
+        {[this](QWidget*) { return chosen; }, [this](QWidget*) { return recording; }}};
 };
 
 TEST_F(MagnetCheckDialogTest, FollowsTheTurnsAndShowsTheReport) {
@@ -89,7 +107,14 @@ TEST_F(MagnetCheckDialogTest, FollowsTheTurnsAndShowsTheReport) {
     EXPECT_EQ(dialog.reportView()->toPlainText().toStdString(), chip::magnetReportText(report));
     EXPECT_EQ(dialog.polarView()->agcSeries()->count(), report.samples);
     EXPECT_EQ(dialog.polarView()->errorSeries()->count(), report.samples);
-    EXPECT_GE(dialog.polarView()->errorAxis()->max(), report.errorPeakCounts);
+    // A fixed scale: the rings stand at the verdict's thresholds whatever the errors.
+    EXPECT_EQ(dialog.polarView()->errorAxis()->max(), 1.5);
+    EXPECT_EQ(dialog.polarView()->errorAxis()->min(), -1.5);
+    EXPECT_EQ(MagnetPolarView::ringRadii(), QList<double>({-1.0, -0.5, 0.0, 0.5, 1.0}));
+    EXPECT_EQ(report.source.adapterSerial, "QE42A");
+    EXPECT_EQ(report.source.chipAddress, 5);
+    EXPECT_FALSE(report.source.toolVersion.empty());
+    EXPECT_TRUE(report.source.date.ends_with('Z'));
     EXPECT_TRUE(dialog.saveButton()->isEnabled());
     EXPECT_TRUE(dialog.startButton()->isEnabled());
 
@@ -168,6 +193,49 @@ TEST_F(MagnetCheckDialogTest, SavesTheReportAsTextOrJson) {
                                {folder.filePath("no/such/folder/r.txt"), MagnetReportFormat::Text})
                   .isEmpty(),
               false);
+}
+
+// A recording as the tool writes it, analysed in the dialog: the same report as a live check
+// of the same readouts.
+TEST_F(MagnetCheckDialogTest, AnalysesARecording) {
+    recording = folder.filePath("turns.csv");
+    {
+        std::string error;
+        chip::ReadoutCsvWriter writer(RecordingFile::create(localPath(recording).string(), error));
+        ASSERT_TRUE(writer.start({5, "QE42A"}));
+        struct Tap final : chip::ReadoutObserver {
+            chip::ReadoutCsvWriter& writer;
+            explicit Tap(chip::ReadoutCsvWriter& w) : writer(w) {}
+            void readoutArrived(const chip::ReadoutSample& sample) override {
+                writer.append(sample);
+            }
+        } tap(writer);
+        stream.add(&tap);
+        dialog.startButton()->click();
+        shaft.turnFor(4.5);
+        stream.remove(&tap);
+        ASSERT_TRUE(writer.finish());
+    }
+    ASSERT_TRUE(dialog.report()) << dialog.stateLabel()->text().toStdString();
+    const chip::MagnetReport live = *dialog.report();
+
+    dialog.analyseButton()->click();
+    ASSERT_TRUE(dialog.report()) << dialog.stateLabel()->text().toStdString();
+    const chip::MagnetReport& analysed = *dialog.report();
+    EXPECT_EQ(analysed.samples, live.samples);
+    EXPECT_NEAR(analysed.errorFirst.amplitude, live.errorFirst.amplitude, 1e-3);
+    EXPECT_NEAR(analysed.errorPercentileCounts, live.errorPercentileCounts, 1e-3);
+    EXPECT_EQ(analysed.verdict, live.verdict);
+    EXPECT_EQ(analysed.source.adapterSerial, "QE42A");
+    EXPECT_EQ(analysed.source.chipAddress, 5);
+    EXPECT_EQ(analysed.source.recording, QDir::toNativeSeparators(recording).toStdString());
+    EXPECT_EQ(dialog.stateLabel()->text(), "Verdict: bad");
+
+    recording = folder.filePath("none.csv");
+    dialog.analyseButton()->click();
+    EXPECT_FALSE(dialog.report());
+    EXPECT_TRUE(dialog.stateLabel()->text().endsWith(": No such file or directory"))
+        << dialog.stateLabel()->text().toStdString();
 }
 
 }  // namespace

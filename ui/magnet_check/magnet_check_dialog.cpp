@@ -17,7 +17,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "local_path.h"
+#include "magnet_check_recording.h"
 #include "magnet_polar_view.h"
+#include "readout_csv_writer.h"
+#include "version.h"
 
 namespace qe::ui {
 
@@ -55,6 +59,12 @@ std::optional<MagnetReportTarget> chooseMagnetReportFile(QWidget* parent) {
     return MagnetReportTarget{path, json ? MagnetReportFormat::Json : MagnetReportFormat::Text};
 }
 
+QString chooseMagnetRecording(QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, MagnetCheckDialog::tr("Analyse a recording"),
+                                        QString(),
+                                        MagnetCheckDialog::tr("Recordings (*.csv);;All files (*)"));
+}
+
 QString saveMagnetReport(const chip::MagnetReport& report, const MagnetReportTarget& target) {
     const std::string text = target.format == MagnetReportFormat::Json
                                  ? chip::magnetReportJson(report)
@@ -66,15 +76,17 @@ QString saveMagnetReport(const chip::MagnetReport& report, const MagnetReportTar
     return {};
 }
 
-MagnetCheckDialog::MagnetCheckDialog(chip::ReadoutStream& readouts, QWidget* parent,
-                                     MagnetReportChooser chooser)
+MagnetCheckDialog::MagnetCheckDialog(chip::ReadoutStream& readouts, MagnetCheckSourceOf sourceOf,
+                                     QWidget* parent, MagnetCheckChoosers choosers)
     : QDialog(parent),
       readouts_(readouts),
-      chooser_(std::move(chooser)),
+      sourceOf_(std::move(sourceOf)),
+      choosers_(std::move(choosers)),
       turns_(new QSpinBox),
       start_(new QPushButton(tr("Start"))),
       stop_(new QPushButton(tr("Stop"))),
       save_(new QPushButton(tr("Save report..."))),
+      analyse_(new QPushButton(tr("Analyse a recording…"))),
       progress_(new QProgressBar),
       state_(new QLabel),
       polar_(new MagnetPolarView),
@@ -100,6 +112,7 @@ MagnetCheckDialog::MagnetCheckDialog(chip::ReadoutStream& readouts, QWidget* par
     controls->addWidget(stop_);
     controls->addWidget(progress_, 1);
     controls->addWidget(save_);
+    controls->addWidget(analyse_);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(controls);
@@ -110,6 +123,7 @@ MagnetCheckDialog::MagnetCheckDialog(chip::ReadoutStream& readouts, QWidget* par
     connect(start_, &QPushButton::clicked, this, &MagnetCheckDialog::start);
     connect(stop_, &QPushButton::clicked, this, &MagnetCheckDialog::stop);
     connect(save_, &QPushButton::clicked, this, &MagnetCheckDialog::saveReport);
+    connect(analyse_, &QPushButton::clicked, this, &MagnetCheckDialog::analyseRecording);
     connect(turns_, &QSpinBox::valueChanged, this, [this](int turns) {
         if (!running()) state_->setText(waitingText(turns));
     });
@@ -130,6 +144,7 @@ void MagnetCheckDialog::start() {
     start_->setEnabled(false);
     stop_->setEnabled(true);
     save_->setEnabled(false);
+    analyse_->setEnabled(false);
     showProgress();
     readouts_.add(this);
 }
@@ -160,11 +175,42 @@ void MagnetCheckDialog::finish() {
         end(QString::fromStdString(result.error));
         return;
     }
-    report_ = result.report;
-    end(tr("Verdict: %1").arg(QString::fromUtf8(chip::verdictText(report_->verdict))));
+    chip::MagnetReport report = *result.report;
+    if (sourceOf_) report.source = sourceOf_();
+    report.source.date = chip::isoTimeText(std::chrono::system_clock::now());
+    report.source.toolVersion = FileVersionString();
+    end({});
+    showReport(report);
+}
+
+void MagnetCheckDialog::showReport(const chip::MagnetReport& report) {
+    report_ = report;
+    state_->setText(tr("Verdict: %1").arg(QString::fromUtf8(chip::verdictText(report_->verdict))));
     polar_->showPoints(report_->points);
     reportText_->setPlainText(QString::fromStdString(chip::magnetReportText(*report_)));
     save_->setEnabled(true);
+}
+
+// The same check over a recording the tool wrote, with as many turns as the box asks.
+void MagnetCheckDialog::analyseRecording() {
+    if (running()) return;
+    const QString path = choosers_.recording(this);
+    if (path.isEmpty()) return;
+    const chip::MagnetCheckResult result = chip::checkRecording(
+        chip::readMagnetRecordingFile(localPath(path).string()), turns_->value());
+    report_.reset();
+    polar_->clear();
+    reportText_->clear();
+    save_->setEnabled(false);
+    if (!result.report) {
+        state_->setText(tr("%1: %2").arg(QDir::toNativeSeparators(path),
+                                         QString::fromStdString(result.error)));
+        return;
+    }
+    chip::MagnetReport report = *result.report;
+    report.source.toolVersion = FileVersionString();
+    report.source.recording = QDir::toNativeSeparators(path).toStdString();
+    showReport(report);
 }
 
 // Stops listening; what was found stays on show.
@@ -175,6 +221,7 @@ void MagnetCheckDialog::end(const QString& state) {
     state_->setText(state);
     turns_->setEnabled(true);
     start_->setEnabled(true);
+    analyse_->setEnabled(true);
     stop_->setEnabled(false);
 }
 
@@ -193,7 +240,7 @@ void MagnetCheckDialog::showProgress() {
 
 void MagnetCheckDialog::saveReport() {
     if (!report_) return;
-    const auto target = chooser_(this);
+    const auto target = choosers_.report(this);
     if (!target) return;
     if (const QString error = saveMagnetReport(*report_, *target); !error.isEmpty())
         QMessageBox::warning(this, windowTitle(),

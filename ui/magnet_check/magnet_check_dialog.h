@@ -25,9 +25,20 @@ struct MagnetReportTarget {
     MagnetReportFormat format = MagnetReportFormat::Text;
 };
 using MagnetReportChooser = std::function<std::optional<MagnetReportTarget>(QWidget* parent)>;
+// The recording to analyse, or an empty name when the user cancels.
+using MagnetRecordingChooser = std::function<QString(QWidget* parent)>;
+// Which chip and adapter a live check reads, asked when it ends.
+using MagnetCheckSourceOf = std::function<chip::MagnetCheckSource()>;
 
 // Asks with a file dialog; the format follows the chosen filter, or a ".json" name.
 std::optional<MagnetReportTarget> chooseMagnetReportFile(QWidget* parent);
+// Asks for a recording (CSV) with a file dialog.
+QString chooseMagnetRecording(QWidget* parent);
+
+struct MagnetCheckChoosers {
+    MagnetReportChooser report = chooseMagnetReportFile;
+    MagnetRecordingChooser recording = chooseMagnetRecording;
+};
 
 // Writes the report whole or not at all; the reason when it could not.
 QString saveMagnetReport(const chip::MagnetReport& report, const MagnetReportTarget& target);
@@ -38,8 +49,9 @@ QString saveMagnetReport(const chip::MagnetReport& report, const MagnetReportTar
 class MagnetCheckDialog final : public QDialog, private chip::ReadoutObserver {
     Q_OBJECT
 public:
-    explicit MagnetCheckDialog(chip::ReadoutStream& readouts, QWidget* parent = nullptr,
-                               MagnetReportChooser chooser = chooseMagnetReportFile);
+    explicit MagnetCheckDialog(chip::ReadoutStream& readouts, MagnetCheckSourceOf sourceOf = {},
+                               QWidget* parent = nullptr,
+                               MagnetCheckChoosers choosers = {});
     ~MagnetCheckDialog() override;
 
     void start();
@@ -51,6 +63,7 @@ public:
     QPushButton* startButton() const { return start_; }
     QPushButton* stopButton() const { return stop_; }
     QPushButton* saveButton() const { return save_; }
+    QPushButton* analyseButton() const { return analyse_; }
     QProgressBar* progressBar() const { return progress_; }
     QLabel* stateLabel() const { return state_; }
     QPlainTextEdit* reportView() const { return reportText_; }
@@ -64,12 +77,15 @@ private:
     void adapterLost() override;
 
     void finish();
+    void analyseRecording();
+    void showReport(const chip::MagnetReport& report);
     void end(const QString& state);
     void showProgress();
     void saveReport();
 
     chip::ReadoutStream& readouts_;
-    MagnetReportChooser chooser_;
+    MagnetCheckSourceOf sourceOf_;
+    MagnetCheckChoosers choosers_;
     std::optional<chip::MagnetCheck> check_;
     std::optional<chip::MagnetReport> report_;
 
@@ -77,6 +93,7 @@ private:
     QPushButton* start_;
     QPushButton* stop_;
     QPushButton* save_;
+    QPushButton* analyse_;
     QProgressBar* progress_;
     QLabel* state_;
     MagnetPolarView* polar_;

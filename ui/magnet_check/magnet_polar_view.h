@@ -12,8 +12,9 @@ class QValueAxis;
 namespace qe::ui {
 
 // The analysed turns against the measured angle: the AGC level on one polar chart, the
-// position error on the other. On the error chart the middle circle is no error, so an
-// off-centre magnet draws an off-centre ring.
+// position error in degrees on the other. The error chart's scale is fixed: the middle circle
+// is no error (an off-centre magnet draws an off-centre ring), and rings mark the verdict's
+// thresholds either way.
 class MagnetPolarView final : public QWidget {
     Q_OBJECT
 public:
@@ -25,6 +26,9 @@ public:
     const QScatterSeries* agcSeries() const { return agc_; }
     const QScatterSeries* errorSeries() const { return error_; }
     const QValueAxis* errorAxis() const { return errorRadius_; }
+    // Where the rings are, in degrees of error; and the scale either way.
+    static QList<double> ringRadii();
+    static double errorRange();
 
 private:
     QScatterSeries* agc_;
