@@ -28,8 +28,8 @@ protected:
         return {bytes.begin(), bytes.end()};
     }
 
-    const std::filesystem::path path_ =
-        std::filesystem::path(::testing::TempDir()) / ("regular_file_test." + std::to_string(::getpid()));
+    const std::filesystem::path path_ = std::filesystem::path(::testing::TempDir()) /
+                                        ("regular_file_test." + std::to_string(::getpid()));
 };
 
 TEST_F(RegularFileRead, ASmallFileUnderALargeLimitTakesOnlyItsSize) {
