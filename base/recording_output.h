@@ -1,7 +1,7 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,12 +26,13 @@ public:
 // A file on disk, created or emptied when opened.
 class RecordingFile final : public RecordingOutput {
 public:
-    // Whether opening a FIFO waits for its reader: the window must not, a script may.
-    enum class ReaderWait { No, Yes };
-
-    // Null, with `error` set, when the file cannot be created.
+    // Null, with `error` set, when the file cannot be created. Without `stop`, a FIFO that
+    // nobody reads is an error at once (the window must not wait). With it, a FIFO's reader
+    // is waited for, to open it and to take the rows, as shell tools do, until `stop` is set
+    // (a script's Ctrl-C or TERM); a write already under way then gets a short grace to end
+    // on a whole row.
     static std::unique_ptr<RecordingFile> create(const std::string& path, std::string& error,
-                                                 ReaderWait wait = ReaderWait::No);
+                                                 const std::atomic<bool>* stop = nullptr);
     ~RecordingFile() override;
 
     RecordingFile(const RecordingFile&) = delete;
@@ -44,12 +45,18 @@ public:
 
     const std::string& path() const { return path_; }
 
+    // Why a wait for the FIFO's reader ended without it.
+    static constexpr const char* kStoppedText = "stopped while waiting for its reader";
+
 private:
-    RecordingFile(std::FILE* file, std::string path);
+    RecordingFile(int descriptor, std::string path, const std::atomic<bool>* stop);
+    bool waitUntilWritable(std::size_t writtenOfThisCall);
     bool fail(int error);
 
-    std::FILE* file_;
+    int descriptor_;
     std::string path_;
+    const std::atomic<bool>* stop_;
+    std::int64_t stopSeenMs_ = -1;
     std::string error_;
 };
 

@@ -127,9 +127,8 @@ std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& option
     if (*options.csv == "-") {
         file = std::make_unique<StreamRecordingOutput>(call.output.stream());
     } else {
-        // A FIFO is waited on until its reader comes, as shell tools do; Ctrl-C twice ends it.
-        file =
-            RecordingFile::create(*options.csv, error, RecordingFile::ReaderWait::Yes);
+        // A FIFO's reader is waited for as shell tools do, until Ctrl-C or TERM.
+        file = RecordingFile::create(*options.csv, error, &call.environment.stopRequested);
         if (!file) {
             error = *options.csv + ": " + error;
             return nullptr;

@@ -14,9 +14,18 @@ std::atomic<bool> stopRequested{false};
 
 // The first Ctrl-C (or TERM) asks the command to end at its next step; a second one ends
 // the program at once, whatever it is doing.
-extern "C" void requestStop(int signal) {
+extern "C" void requestStop(int) {
     stopRequested = true;
-    std::signal(signal, SIG_DFL);
+}
+
+// Not restarted: a write blocked on a full pipe returns (EINTR) to a loop that sees the
+// request, instead of waiting for a reader that may never read.
+void stopOnFirstSignal(int signal) {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
 }
 
 // The name was checked with the arguments; empty is the default choice.
@@ -33,8 +42,8 @@ int main(int argc, char* argv[]) {
     // The kernel's serial driver is reached through Qt Serial Port, which needs the application.
     QCoreApplication application(argc, argv);
     // Ctrl-C ends a watch at its next step, with everything read written out.
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
+    stopOnFirstSignal(SIGINT);
+    stopOnFirstSignal(SIGTERM);
 
     qe::SystemClock clock;
     qe::cli::Environment environment{clock,      std::cout, std::cerr, stopRequested,

@@ -1,6 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "fake_disk.h"
 #include "readout_csv_writer.h"
@@ -224,6 +229,46 @@ TEST(RecordingFile, ReportsWhyItCouldNotBeMadeOrWritten) {
     ASSERT_TRUE(full) << error;
     EXPECT_FALSE(full->write("a,b\n"));
     EXPECT_EQ(full->errorText(), "No space left on device");
+}
+
+// A script's log may go to a FIFO: its reader is waited for, to come and to take the rows,
+// until the script is stopped; what went out then ends on a whole row.
+TEST(RecordingFile, WaitsForTheReaderOfAFifoUntilStopped) {
+    const auto fifo = std::filesystem::path(testing::TempDir()) / "recording_file_wait.fifo";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> stop{false};
+    std::string error;
+
+    int reader = -1;
+    std::thread comes([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ::fcntl(reader, F_SETPIPE_SZ, 4096);
+    });
+    auto file = RecordingFile::create(fifo.string(), error, &stop);
+    comes.join();
+    ASSERT_TRUE(file) << error;
+    ASSERT_GE(reader, 0);
+
+    const std::string row = std::string(30, 'r') + "\n";
+    std::string fits;
+    while (fits.size() + row.size() < 3000) fits += row;
+    ASSERT_TRUE(file->write(fits));
+    stop = true;
+    EXPECT_FALSE(file->write(fits)) << "more than the FIFO takes, after the stop";
+    EXPECT_EQ(file->errorText(), RecordingFile::kStoppedText);
+    std::string received(8192, '\0');
+    received.resize(static_cast<std::size_t>(
+        std::max<ssize_t>(0, ::read(reader, received.data(), received.size()))));
+    EXPECT_EQ(received, fits) << "only whole rows";
+    file.reset();
+    ::close(reader);
+
+    // Stopped before any reader came.
+    EXPECT_FALSE(RecordingFile::create(fifo.string(), error, &stop));
+    EXPECT_EQ(error, RecordingFile::kStoppedText);
+    std::filesystem::remove(fifo);
 }
 
 }  // namespace

@@ -1,0 +1,241 @@
+// One TERM ends qe7204ctl promptly wherever it waits: for the reader of a FIFO, on a full
+// pipe, between readouts. A real program gets a real signal.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli_rig.h"
+#include "exit_status.h"
+
+extern char** environ;
+
+namespace qe::cli::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// The smallest pipe the system makes: a few dozen lines fill it.
+constexpr int kSmallPipeBytes = 4096;
+constexpr int kLongestLineBytes = 200;
+// Generous bounds; the program meets them by far when it works.
+constexpr auto kStartBound = 10s;
+constexpr auto kEndBound = 10s;
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// qe7204ctl running as a child process with its standard output and error where asked.
+class Child {
+public:
+    Child(const std::vector<std::string>& args, int out, int err) {
+        std::vector<std::string> all{QE7204CTL};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& arg : all) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
+        if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Child() {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool started() const { return pid_ > 0; }
+
+    // Whether the program has its handler for TERM in place (it ignores nothing before).
+    bool catchesTerm() const {
+        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("SigCgt:"))
+                return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+        return false;
+    }
+
+    void terminate() const { ::kill(pid_, SIGTERM); }
+
+    // The wait status once it ended within `bound`, else nothing.
+    std::optional<int> ended(std::chrono::milliseconds bound) {
+        for (const auto until = Clock::now() + bound; Clock::now() < until;) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) return status_ = status;
+            std::this_thread::sleep_for(5ms);
+        }
+        return std::nullopt;
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+template <typename Condition>
+bool within(std::chrono::milliseconds bound, Condition condition) {
+    for (const auto until = Clock::now() + bound; Clock::now() < until;) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(5ms);
+    }
+    return condition();
+}
+
+// The bytes waiting in a pipe.
+int pending(int readEnd) {
+    int bytes = 0;
+    return ::ioctl(readEnd, FIONREAD, &bytes) == 0 ? bytes : -1;
+}
+
+// True once the pipe is all but full and has stopped filling: its writer is blocked.
+bool writerBlocked(int readEnd) {
+    return within(kStartBound, [&] {
+        const int before = pending(readEnd);
+        std::this_thread::sleep_for(500ms);
+        return before > kSmallPipeBytes - kLongestLineBytes && pending(readEnd) == before;
+    });
+}
+
+class StopSignal : public CliRig {
+protected:
+    void SetUp() override {
+        CliRig::SetUp();
+        err = ::open(path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        out = ::open(path("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(err, 0);
+        ASSERT_GE(out, 0);
+    }
+    void TearDown() override {
+        for (int fd : {out, err, pipeRead, pipeWrite})
+            if (fd >= 0) ::close(fd);
+        CliRig::TearDown();
+    }
+
+    // A pipe of the smallest size that nobody reads from.
+    void makeSmallPipe() {
+        int ends[2];
+        ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+        pipeRead = ends[0];
+        pipeWrite = ends[1];
+        ASSERT_GE(::fcntl(pipeRead, F_SETPIPE_SZ, kSmallPipeBytes), 0);
+        ASSERT_EQ(::fcntl(pipeRead, F_SETFL, O_NONBLOCK), 0);
+    }
+    // The FIFO's reader, which reads nothing until the test does.
+    void makeFifoWithIdleReader(const std::string& fifo) {
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        pipeRead = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(pipeRead, 0);
+        ASSERT_GE(::fcntl(pipeRead, F_SETPIPE_SZ, kSmallPipeBytes), 0);
+    }
+    std::string drainPipe() {
+        std::string text;
+        char buffer[8192];
+        for (ssize_t n; (n = ::read(pipeRead, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, static_cast<std::size_t>(n));
+        return text;
+    }
+
+    // Starts the program, waits until it can take a TERM and `ready` holds, sends one, and
+    // gives its wait status once it ended.
+    template <typename Ready>
+    std::optional<int> terminatedWhen(const std::vector<std::string>& args, int stdoutFd,
+                                      Ready ready) {
+        Child child(args, stdoutFd, err);
+        if (!child.started()) return std::nullopt;
+        EXPECT_TRUE(within(kStartBound, [&] { return child.catchesTerm(); }));
+        EXPECT_TRUE(ready());
+        child.terminate();
+        return child.ended(kEndBound);
+    }
+
+    int out = -1;
+    int err = -1;
+    int pipeRead = -1;
+    int pipeWrite = -1;
+};
+
+TEST_F(StopSignal, EndsAWatchWaitingForTheReaderOfAFifo) {
+    const std::string fifo = path("log.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    const auto status = terminatedWhen({"--simulate", "watch", "--count", "3", "--csv", fifo}, out,
+                                       [] { return true; });
+
+    ASSERT_TRUE(status) << "still waiting after one TERM";
+    ASSERT_TRUE(WIFEXITED(*status)) << "ended by the signal, not by itself";
+    EXPECT_EQ(WEXITSTATUS(*status), kExitFailure);
+    EXPECT_EQ(fileText(path("err")),
+              "qe7204ctl: " + fifo + ": stopped while waiting for its reader\n");
+}
+
+TEST_F(StopSignal, EndsAWatchWhoseFifoReaderStoppedReading) {
+    const std::string fifo = path("log.fifo");
+    makeFifoWithIdleReader(fifo);
+
+    const auto status =
+        terminatedWhen({"--simulate", "watch", "--interval", "1", "--csv", fifo}, out, [&] {
+            // The comment and the header go at once, the rows after a second:
+            // many more than the pipe takes.
+            const bool begun = within(kStartBound, [&] { return pending(pipeRead) > 0; });
+            std::this_thread::sleep_for(1500ms);
+            return begun;
+        });
+
+    ASSERT_TRUE(status) << "still waiting after one TERM";
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), kExitFailure);
+    EXPECT_EQ(fileText(path("err")),
+              "qe7204ctl: " + fifo + ": stopped while waiting for its reader\n");
+    EXPECT_TRUE(drainPipe().starts_with("# QE7204 readouts; chip address 0;"));
+}
+
+TEST_F(StopSignal, EndsAWatchBlockedOnAFullStandardOutput) {
+    makeSmallPipe();
+
+    const auto status = terminatedWhen({"--simulate", "watch", "--interval", "1"}, pipeWrite,
+                                       [&] { return writerBlocked(pipeRead); });
+
+    ASSERT_TRUE(status) << "still waiting after one TERM";
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), kExitFailure);
+    EXPECT_EQ(fileText(path("err")), "qe7204ctl: standard output cannot be written\n");
+    const std::string lines = drainPipe();
+    EXPECT_TRUE(lines.ends_with("\n")) << "only whole lines";
+}
+
+TEST_F(StopSignal, EndsAWatchBetweenReadoutsWithEveryRowWritten) {
+    const std::string csv = path("log.csv");
+
+    const auto status = terminatedWhen({"--simulate", "watch", "--csv", csv}, out, [&] {
+        return within(kStartBound, [&] { return fileText(csv).starts_with("# QE7204"); });
+    });
+
+    ASSERT_TRUE(status) << "still waiting after one TERM";
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), kExitSuccess) << fileText(path("err"));
+    const std::string rows = fileText(csv);
+    const auto lines = std::count(rows.begin(), rows.end(), '\n');
+    EXPECT_TRUE(rows.ends_with("\n"));
+    EXPECT_EQ(fileText(path("out")),
+              std::to_string(lines - 2) + " readouts written to " + csv + "\n");
+}
+
+}  // namespace
+}  // namespace qe::cli::test
