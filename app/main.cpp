@@ -27,6 +27,7 @@
 #include "simulation.h"
 #include "simulation_window.h"
 #include "version.h"
+#include "window_placement.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ std::function<void()> presenterOf(QWidget& extra) {
     extra.setAttribute(Qt::WA_QuitOnClose, false);
     return [&extra] {
         extra.show();
+        qe::ui::keepOnScreen(extra);
         extra.raise();
         extra.activateWindow();
     };

@@ -443,6 +443,34 @@ TEST(PanelPlacement, CentresTheOuterSizeOverTheMainWindowNoFurtherLeftOrUpThanTh
         EXPECT_EQ(centredFramePosition(c.mainWindow, panel, c.frame, c.desktop), c.at) << c.what;
 }
 
+// A 1366x768 screen with a 30 px panel at the bottom, beside a 1920x1080 one to its right.
+TEST(PanelPlacement, EveryFrameEndsWhollyOnAScreen) {
+    const QRect laptop(0, 0, 1366, 738);
+    const QRect large(1366, 0, 1920, 1050);
+    struct Case {
+        const char* what;
+        QRect frame;
+        QList<QRect> screens;
+        QRect kept;
+    };
+    const Case cases[] = {
+        {"fits: stays put", {100, 20, 652, 705}, {laptop}, {100, 20, 652, 705}},
+        {"the designed centring where it fits", {67, 0, 652, 705}, {laptop}, {67, 0, 652, 705}},
+        {"centred low: the strip back on the screen", {300, 200, 652, 705}, {laptop},
+         {300, 33, 652, 705}},
+        {"stored on a larger screen", {1200, 600, 652, 705}, {laptop}, {714, 33, 652, 705}},
+        {"stored left of and above the screen", {-400, -80, 652, 705}, {laptop},
+         {0, 0, 652, 705}},
+        {"larger than the screen", {10, 10, 1500, 900}, {laptop}, {0, 0, 1366, 738}},
+        {"on the screen it overlaps most", {1300, 100, 652, 705}, {laptop, large},
+         {1366, 100, 652, 705}},
+        {"on no screen: the primary", {5000, 3000, 652, 705}, {laptop, large},
+         {714, 33, 652, 705}},
+        {"no screen known", {5000, 3000, 652, 705}, {}, {5000, 3000, 652, 705}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(frameKeptOnScreen(c.frame, c.screens), c.kept) << c.what;
+}
+
 TEST_F(AnaloguePanelTest, TheFirstShowingCentresThePanelOverTheMainWindow) {
     startPanel();
     window->show();  // on the screen, with its frame, as it is when the panel is first shown
@@ -466,9 +494,13 @@ TEST_F(AnaloguePanelTest, TheFirstShowingCentresThePanelOverTheMainWindow) {
         const QRect shown = panel->frameGeometry();
         const QPoint centred(c.mainWindowAt.x() + (main.width() - shown.width()) / 2,
                              c.mainWindowAt.y() + (main.height() - shown.height()) / 2);
-        EXPECT_EQ(shown.left(), centred.x());
-        EXPECT_EQ(shown.top(), c.clampedTop ? desktop.top() : centred.y());
+        const QPoint designed(centred.x(), c.clampedTop ? desktop.top() : centred.y());
         EXPECT_EQ(c.clampedTop, centred.y() < desktop.top());
+        // Then wholly onto the screen, which moves it only where it would stand off it.
+        const QRect kept =
+            frameKeptOnScreen({designed, shown.size()}, {window->screen()->availableGeometry()});
+        EXPECT_EQ(shown.topLeft(), kept.topLeft());
+        EXPECT_TRUE(window->screen()->availableGeometry().contains(shown));
 
         // Later showings leave it where it is.
         panel->move(desktop.topLeft() + QPoint(10, 20));

@@ -43,6 +43,8 @@ TEST(BesidePlacement, PutsTheWholeFrameBesideTheMainWindowOnTheDesk) {
          openbox,
          {-1280, 0, 2560, 1024},
          {-486, 0}},
+        // 1366x768 less a 30 px panel, the main window low on it: right of it, up to the bottom.
+        {"up to the bottom edge", {0, 400, 786, 300}, openbox, {0, 0, 1366, 738}, {794, 204}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(besideFramePosition(c.mainFrame, inner, c.frame, c.desk, 8), c.at) << c.what;

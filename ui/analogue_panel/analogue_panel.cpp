@@ -246,6 +246,8 @@ void AnaloguePanel::centreOverMainWindow() {
     const QRect desktop =
         (mainWindow_.screen() ? mainWindow_.screen() : screen())->virtualGeometry();
     outer.moveTo(centredFramePosition(mainWindow_.frameGeometry(), inner, frame, desktop));
+    // Centred over a main window low on the screen, the Position/Tacho strip could end below it.
+    keepOnScreen(*this);
 }
 
 bool AnaloguePanel::isPanelVisible() const {

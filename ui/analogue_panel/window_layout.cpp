@@ -6,6 +6,7 @@
 #include "ini_store.h"
 #include "message_sink.h"
 #include "outer_geometry.h"
+#include "window_placement.h"
 
 namespace qe::ui {
 
@@ -103,6 +104,9 @@ void loadWindowLayout(const LayoutStore& store, const LayoutWindows& windows) {
         const int stored = ini.readInt(store.section, QString::fromLatin1(key.name), current);
         if (stored != current) applyOuterValue(window, key.edge, stored);
     }
+    // A layout stored on a larger screen, or on one no longer attached, comes back on this one.
+    keepOnScreen(windows.settings);
+    keepOnScreen(windows.display);
     if (ini.readString(store.section, kScaleKey, kPositionScale) == kPositionScale)
         windows.position.setChecked(true);
     else

@@ -13,6 +13,9 @@ QPoint besideFramePosition(const QRect& mainFrame, QSize inner, const QMargins& 
         if (place.y() + outer.height() - 1 > desk.bottom())
             place = QPoint(desk.right() + 1 - outer.width(), mainFrame.top());
     }
+    // Wholly on the desk where it fits; the title bar stays reachable where it does not.
+    place.setX(std::min(place.x(), desk.right() + 1 - outer.width()));
+    place.setY(std::min(place.y(), desk.bottom() + 1 - outer.height()));
     return {std::max(place.x(), desk.left()), std::max(place.y(), desk.top())};
 }
 
