@@ -1,16 +1,27 @@
 #pragma once
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "clock.h"
 #include "ftdi_driver.h"
 #include "simulated_driver.h"
 
 namespace qe::cli {
+
+// Set to 1, the simulated adapter answers at once instead of at a real adapter's pace, so
+// that tests outside the process (scripts, the Python module's) see the same frames on a
+// busy machine as on an idle one.
+inline constexpr const char* kInstantSimulationVariable = "QE7204_SIM_INSTANT";
+inline bool instantSimulationAsked() {
+    const char* value = std::getenv(kInstantSimulationVariable);
+    return value && std::string_view(value) == "1";
+}
 
 // What qe7204ctl gets from the process that runs it; tests give their own.
 struct Environment {

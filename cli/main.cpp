@@ -46,8 +46,9 @@ int main(int argc, char* argv[]) {
     stopOnFirstSignal(SIGTERM);
 
     qe::SystemClock clock;
-    qe::cli::Environment environment{clock,      std::cout, std::cerr, stopRequested,
-                                     realDriver, false,     {}};
+    qe::cli::Environment environment{
+        clock, std::cout, std::cerr, stopRequested, realDriver, qe::cli::instantSimulationAsked(),
+        {}};
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = qe::cli::runQe7204ctl(args, environment);
     std::cout.flush();

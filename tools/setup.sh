@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-wine fonts-dejavu-core
   qt6-svg-dev
+  pybind11-dev python3-dev python3-pytest
 )
 # A script that sources this one may ask for more in `extra_packages` (./package does).
 packages+=(${extra_packages[@]+"${extra_packages[@]}"})

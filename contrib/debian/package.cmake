@@ -1,4 +1,6 @@
-# The Debian package: cpack -G DEB in the build folder (./package does it all).
+# The Debian packages: cpack -G DEB in the build folder (./package does it all). Everything
+# installed without a component is the tool's package; the Python module (component
+# "python") is a package of its own.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qe7204-tool)
@@ -18,6 +20,10 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_STRIP_FILES ON)
 
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL Unspecified)
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME ${CPACK_PACKAGE_NAME})
+set(CPACK_DEBIAN_UNSPECIFIED_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
@@ -28,8 +34,27 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://qe7204-tool.example.org/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+# The udev rule's reload: the tool's package holds the rule.
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_LIST_DIR}/postinst ${CMAKE_CURRENT_LIST_DIR}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+if(TARGET qe7204_python)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-qe7204)
+  set(CPACK_DEBIAN_PYTHON_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  # CPack puts the summary above, the same for both packages.
+  string(JOIN "\n" CPACK_DEBIAN_PYTHON_DESCRIPTION
+    "The Python 3 module qe7204 for test and production engineers: the same chip"
+    "core as the qe7204-tool window and qe7204ctl, with one adapter held for a"
+    "whole station run, every setting, PROG, .qcf files, the live readout, the"
+    "magnet check and a simulated adapter. Failures are exceptions.")
+  # The extension is built for this Python 3 (its file name carries the version).
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+    "python3 (>= ${QE7204_PYTHON_VERSION}~), python3 (<< ${QE7204_PYTHON_NEXT_VERSION})")
+  # The udev rule that gives users the adapter comes with the tool's package.
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS ${CPACK_PACKAGE_NAME})
+endif()
 
 include(CPack)

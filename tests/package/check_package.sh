@@ -95,6 +95,38 @@ ini="$work/config/qe7204-tool/qe7204-tool.ini"
 grep -qx 'Last Opened=QE000001' "$ini" 2>/dev/null || fail "no adapter stored in $ini"
 stray=$(find "$work/root" -name '*.ini')
 [[ -z "$stray" ]] || fail "the installed program wrote into its installation: $stray"
+
+# The Python module's own package, beside the tool's.
+pydeb=$(ls -t "$root"/build/python3-qe7204_*.deb 2>/dev/null | head -n 1)
+if [[ -d "$root/python" ]]; then
+    step "contents of $(basename "${pydeb:-python3-qe7204 (missing)}")"
+    [[ -n "$pydeb" ]] || fail "no python3-qe7204 package was built"
+fi
+if [[ -n "$pydeb" ]]; then
+    site=usr/lib/python3/dist-packages/qe7204
+    pydoc=usr/share/doc/python3-qe7204
+    pycontents=$(dpkg-deb -c "$pydeb" | awk '{print $NF}' | sed 's|^\./||')
+    for file in $site/__init__.py $site/__init__.pyi $site/py.typed $pydoc/copyright \
+        $pydoc/changelog.gz $pydoc/python.md $pydoc/examples/station.py; do
+        grep -qxF "$file" <<<"$pycontents" || fail "$file is not in the Python package"
+    done
+    grep -qE "^$site/_qe7204\.cpython-[0-9]+-[^/]+\.so$" <<<"$pycontents" ||
+        fail "the extension is not in $site"
+    ! grep -q "dist-packages" <<<"$contents" || fail "the tool's package holds the Python module"
+    grep -q "\bpython3 (" <<<"$(dpkg-deb -f "$pydeb" Depends)" || fail "python3-qe7204 needs no python3"
+    [[ $(dpkg-deb -f "$pydeb" Section) == python ]] || fail "python3-qe7204's Section is not python"
+    step "lintian python3-qe7204"
+    lintian --fail-on error --tag-display-limit 0 "$pydeb" || fail "lintian reports errors"
+    step "the module from the package"
+    dpkg -x "$pydeb" "$work/pyroot"
+    imported=$(cd "$work/cwd" && PYTHONPATH="$work/pyroot/$site/.." /usr/bin/python3 -c '
+import sys, qe7204
+assert qe7204.__file__.startswith(sys.argv[1]), qe7204.__file__
+with qe7204.open(simulate=True) as chip:
+    print(chip.set(Res=1024)["Res"].text)' "$work/pyroot" 2>&1) || true
+    [[ "$imported" == 1024 ]] || fail "the packaged module does not work: $imported"
+fi
+
 if ((failures)); then
     echo "--- program's standard error:" >&2
     cat "$work/stderr" >&2

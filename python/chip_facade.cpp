@@ -1,0 +1,557 @@
+#include "chip_facade.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <ostream>
+#include <streambuf>
+
+#include "adapter_identity.h"
+#include "bench.h"
+#include "configuration_file.h"
+#include "configuration_view.h"
+#include "driver_choice.h"
+#include "environment.h"
+#include "field_catalogue.h"
+#include "file_status.h"
+#include "live_readout.h"
+#include "magnet_check.h"
+#include "readout.h"
+#include "simulation.h"
+
+namespace qe::python {
+
+namespace {
+
+// Ctrl-C is looked at this often while a readout or the magnet check waits.
+constexpr std::int64_t kStopLookNs = 20'000'000;
+
+// The kernel's serial driver is reached through Qt Serial Port, which needs an application
+// object; a Python process has none of its own.
+void ensureQtApplication() {
+    if (QCoreApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "qe7204";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication application(argc, argv);
+}
+
+std::unique_ptr<FtdiDriver> realDriver(const std::string& name, std::string& error) {
+    const auto choice = name.empty() ? DriverChoice::Auto : driverChoiceFromName(name);
+    if (!choice) {
+        error = "no driver '" + name + "'";
+        return nullptr;
+    }
+    ensureQtApplication();
+    return makeDriver(*choice);
+}
+
+// The bench writes the frame trace to its error stream, one line each; this one keeps them.
+class TraceLines final : public std::streambuf {
+public:
+    bool on = false;
+    std::vector<std::string> lines;
+
+protected:
+    int_type overflow(int_type c) override {
+        if (c == traits_type::eof()) return c;
+        if (c != '\n') {
+            partial_ += static_cast<char>(c);
+            return c;
+        }
+        if (on) lines.push_back(partial_);
+        partial_.clear();
+        return c;
+    }
+
+private:
+    std::string partial_;
+};
+
+std::string checkedDriver(const std::string& driver) {
+    if (driver == cli::kSimulatedDriverName || driverChoiceFromName(driver)) return driver;
+    throw Failure(FailureKind::Usage,
+                  "driver takes " + driverChoiceNames() + "|sim, not '" + driver + "'");
+}
+
+cli::GlobalOptions optionsFor(const OpenRequest& request) {
+    cli::GlobalOptions options;
+    options.driver = checkedDriver(request.driver);
+    options.serial = request.serial;
+    options.address = request.address;
+    options.trace = true;  // gathered always, kept only while the trace is on
+    if (request.address && (*request.address < 0 || *request.address > 127))
+        throw Failure(FailureKind::Usage, "address takes a number from 0 to 127, not " +
+                                              std::to_string(*request.address));
+    options.simulate =
+        request.simulation.has_value() || options.driver == cli::kSimulatedDriverName;
+    if (!options.simulate) return options;
+    const SimulatedBench bench = request.simulation.value_or(SimulatedBench{});
+    if (bench.chips < 0 || bench.chips > cli::kMaxSimulatedChips)
+        throw Failure(FailureKind::Usage,
+                      "chips takes a number from 0 to " + std::to_string(cli::kMaxSimulatedChips));
+    if (!std::isfinite(bench.magnetSpeed) || std::abs(bench.magnetSpeed) > sim::kMaxMagnetSpeedRps)
+        throw Failure(FailureKind::Usage, "magnet_speed takes turns per second from -" +
+                                              chip::formatFixed(sim::kMaxMagnetSpeedRps, 0) +
+                                              " to " +
+                                              chip::formatFixed(sim::kMaxMagnetSpeedRps, 0));
+    options.simChips = bench.chips;
+    options.magnetSpeed = bench.magnetSpeed;
+    // In the command line's own words, so that its range checks hold here too.
+    const std::string offCentre = chip::formatFixed(bench.offCentreCounts, 6) + "," +
+                                  chip::formatFixed(bench.offCentrePhaseDeg, 6);
+    const std::string tilt = chip::formatFixed(bench.tiltAgcLevels, 6);
+    sim::SimulationOptions checked;
+    if (!std::isfinite(bench.offCentreCounts) || !std::isfinite(bench.offCentrePhaseDeg) ||
+        !sim::parseOffCentre(offCentre, checked))
+        throw Failure(FailureKind::Usage, "magnet_off_centre takes counts from 0 to " +
+                                              chip::formatFixed(sim::kMaxOffCentreCounts, 0));
+    if (!std::isfinite(bench.tiltAgcLevels) || !sim::parseTilt(tilt, checked))
+        throw Failure(FailureKind::Usage, "magnet_tilt takes AGC levels from 0 to " +
+                                              chip::formatFixed(sim::kMaxTiltAgcLevels, 0));
+    options.magnetOffCentre = offCentre;
+    options.magnetTilt = tilt;
+    return options;
+}
+
+FailureKind kindOf(chip::Outcome outcome) {
+    switch (outcome) {
+        case chip::Outcome::Done:
+        case chip::Outcome::InputRefused:
+            return FailureKind::Usage;
+        case chip::Outcome::NoReply:
+            return FailureKind::NoReply;
+        case chip::Outcome::WriteRefused:
+            return FailureKind::ChipRefused;
+        case chip::Outcome::NotVerified:
+            return FailureKind::NotVerified;
+        case chip::Outcome::FileFailed:
+            return FailureKind::FileRefused;
+        case chip::Outcome::NoChip:
+            return FailureKind::NoChip;
+        case chip::Outcome::TooManyChips:
+            return FailureKind::TooManyChips;
+    }
+    return FailureKind::NoChip;
+}
+
+FieldEntry entryOf(const cli::WorkingField& field, const RegisterImage& image) {
+    const cli::FieldValue working = cli::decodeField(field, image[field.field.word]);
+    const cli::FieldValue stored =
+        cli::decodeField(field, image[cli::eepromCopy(field.field).word]);
+    return {field.name, working.value, working.text, stored.value, stored.text};
+}
+
+const cli::WorkingField& knownField(const std::string& name) {
+    const cli::WorkingField* field = cli::findWorkingField(name);
+    if (!field)
+        throw Failure(FailureKind::Usage,
+                      "unknown field '" + name + "'; fields: " + cli::fieldNameList());
+    return *field;
+}
+
+// A golden file is exactly one configuration: a shorter or longer file is refused before
+// anything reaches the chip, where the window's LOAD would keep the chip's words for the
+// missing ones.
+cli::ConfigurationWords strictConfiguration(const std::filesystem::path& path) {
+    const std::string name = path.string();
+    std::vector<std::uint8_t> bytes;
+    if (const chip::FileStatus read = chip::readConfigurationBytes(path, bytes); !read)
+        throw Failure(FailureKind::FileRefused, name + ": " + chip::fileStatusText(read));
+    if (bytes.size() != chip::kConfigurationFileBytes)
+        throw Failure(FailureKind::FileRefused,
+                      name + ": " +
+                          (bytes.size() > chip::kConfigurationFileBytes
+                               ? std::string("more than ")
+                               : std::to_string(bytes.size()) + " bytes, not ") +
+                          std::to_string(chip::kConfigurationFileBytes) +
+                          " bytes: a .qcf file holds exactly the eight words 48..55");
+    RegisterImage image{};
+    (void)chip::decodeConfiguration(bytes, image);
+    cli::ConfigurationWords words;
+    for (std::size_t i = 0; i < words.size(); ++i) words[i] = image[kFirstWorkingWord + i];
+    return words;
+}
+
+void waitUntil(Clock& clock, std::int64_t deadlineNs, const ChipFacade::StopCheck& stop) {
+    for (std::int64_t now = clock.nowNs(); now < deadlineNs; now = clock.nowNs()) {
+        if (stop && stop()) throw Interrupted{};
+        clock.sleepNs(std::min(deadlineNs - now, kStopLookNs));
+    }
+    if (stop && stop()) throw Interrupted{};
+}
+
+}  // namespace
+
+struct ChipFacade::Core {
+    explicit Core(const OpenRequest& request)
+        : options(optionsFor(request)),
+          environment{clock,
+                      discarded,
+                      errors,
+                      neverStops,
+                      realDriver,
+                      cli::instantSimulationAsked(),
+                      [this](sim::SimulatedDriver& driver) { simulation = &driver; }} {
+        traceLines.on = request.trace;
+    }
+
+    cli::GlobalOptions options;
+    SystemClock clock;
+    TraceLines traceLines;
+    std::ostream errors{&traceLines};
+    std::ostream discarded{nullptr};
+    std::atomic<bool> neverStops{false};  // Ctrl-C comes through the caller's stop check
+    cli::Environment environment;
+    sim::SimulatedDriver* simulation = nullptr;
+    std::unique_ptr<cli::Bench> bench;
+};
+
+std::vector<AdapterEntry> ChipFacade::adapters(const std::string& driver) {
+    OpenRequest request;
+    request.driver = driver;
+    Core core(request);
+    core.bench = std::make_unique<cli::Bench>(core.options, core.environment);
+    std::string error;
+    if (!core.bench->prepare(error)) throw Failure(FailureKind::Usage, error);
+    core.bench->enumerate();
+    AdapterLink& link = core.bench->link();
+    std::vector<AdapterEntry> list;
+    for (const DeviceInfoNode& node : link.deviceInfoList())
+        if (describesAdapter(node))
+            list.push_back({node.serialNumber(), node.description(), link.driver().backendOf(node),
+                            (node.Flags & 1u) == 0});
+    return list;
+}
+
+ChipFacade::ChipFacade(const OpenRequest& request) : core_(std::make_unique<Core>(request)) {
+    auto& bench = core_->bench;
+    bench = std::make_unique<cli::Bench>(core_->options, core_->environment);
+    std::string error;
+    if (!bench->prepare(error)) throw Failure(FailureKind::Usage, error);
+    const chip::Result opened = bench->openChip();
+    if (opened.ok()) {
+        bench->messages().clear();
+        return;
+    }
+    std::string reason = !opened.reason.empty() ? opened.reason : bench->messages().last();
+    AdapterLink& link = bench->link();
+    if (!link.adapterOpen()) {
+        // Why no adapter could be had, from what the driver listed and said.
+        std::vector<const DeviceInfoNode*> candidates;
+        for (const DeviceInfoNode& node : link.deviceInfoList())
+            if (describesAdapter(node) &&
+                (request.serial.empty() || node.serialNumber() == request.serial))
+                candidates.push_back(&node);
+        const bool allBusy =
+            !candidates.empty() &&
+            std::all_of(candidates.begin(), candidates.end(),
+                        [](const DeviceInfoNode* n) { return (n->Flags & 1u) != 0; });
+        const std::string advice = link.driver().openFailureAdvice();
+        if (allBusy)
+            fail(FailureKind::AdapterBusy,
+                 (request.serial.empty() ? std::string("every QE7204 adapter")
+                                         : "the adapter " + request.serial) +
+                     " is held by another program");
+        if (!advice.empty()) fail(FailureKind::NoPermission, reason + "\n" + advice);
+        fail(FailureKind::NoAdapter, reason.empty() ? "no QE7204 adapter found" : reason);
+    }
+    if (!link.CheckConnection())
+        fail(FailureKind::AdapterLost,
+             "the adapter " + bench->adapterSerial() + " stopped answering");
+    fail(kindOf(opened.outcome), reason.empty() ? "the chip could not be reached" : reason);
+}
+
+ChipFacade::~ChipFacade() = default;
+
+void ChipFacade::fail(FailureKind kind, const std::string& reason) const {
+    // The bench closes the adapter as it goes, so a failed open leaves nothing held.
+    throw Failure(kind, reason);
+}
+
+void ChipFacade::close() {
+    core_->simulation = nullptr;  // the bench owns it
+    core_->bench.reset();
+}
+
+bool ChipFacade::isOpen() const {
+    return core_->bench != nullptr;
+}
+
+void ChipFacade::requireOpen() const {
+    if (!isOpen()) throw Failure(FailureKind::Usage, "the chip is closed");
+}
+
+std::string ChipFacade::adapterSerial() const {
+    requireOpen();
+    return core_->bench->adapterSerial();
+}
+
+int ChipFacade::chipAddress() const {
+    requireOpen();
+    return core_->bench->session().chipAddress();
+}
+
+namespace {
+
+// The failure of an operation, told apart from a lost adapter.
+void check(cli::Bench& bench, const chip::Result& result, const std::string& fallback) {
+    if (result.ok()) {
+        bench.messages().clear();
+        return;
+    }
+    std::string reason = !result.reason.empty() ? result.reason : bench.messages().last();
+    bench.messages().clear();
+    if (result.outcome != chip::Outcome::InputRefused &&
+        result.outcome != chip::Outcome::FileFailed && !bench.link().CheckConnection())
+        throw Failure(FailureKind::AdapterLost, "the adapter " + bench.adapterSerial() +
+                                                    " stopped answering" +
+                                                    (reason.empty() ? "" : " (" + reason + ")"));
+    throw Failure(kindOf(result.outcome), reason.empty() ? fallback : reason);
+}
+
+void requireSupply(cli::Bench& bench) {
+    if (bench.link().chipPowered()) return;
+    if (!bench.link().CheckConnection())
+        throw Failure(FailureKind::AdapterLost,
+                      "the adapter " + bench.adapterSerial() + " stopped answering");
+    throw Failure(FailureKind::NoChip, "the adapter reports the chip supply off");
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ChipFacade::scan() {
+    requireOpen();
+    cli::Bench& bench = *core_->bench;
+    (void)bench.powerOn();
+    bench.messages().clear();  // the one-chip rule does not apply to a list of the chips
+    requireSupply(bench);
+    return bench.connection().chipsFound();
+}
+
+SupplyState ChipFacade::power(bool on) {
+    requireOpen();
+    cli::Bench& bench = *core_->bench;
+    if (!on) {
+        bench.connection().powerOff();
+        bench.messages().clear();
+        if (bench.link().chipPowered())
+            fail(FailureKind::ChipRefused, "the adapter still reports the chip supply on");
+        return {false, {}};
+    }
+    const chip::ScanResult scan = bench.powerOn();
+    requireSupply(bench);
+    if (scan.ok())
+        check(bench, bench.session().refreshSettings(), "the settings could not be read");
+    bench.messages().clear();
+    return {true, bench.connection().chipsFound()};
+}
+
+std::vector<FieldEntry> ChipFacade::fields() const {
+    requireOpen();
+    std::vector<FieldEntry> list;
+    for (const cli::WorkingField& field : cli::workingFields())
+        list.push_back(entryOf(field, core_->bench->session().image()));
+    return list;
+}
+
+FieldEntry ChipFacade::field(const std::string& name) const {
+    const cli::WorkingField& known = knownField(name);
+    requireOpen();
+    return entryOf(known, core_->bench->session().image());
+}
+
+namespace {
+
+// One change through the chip core, as the panel's control for the field makes it.
+chip::Result apply(chip::ChipSession& session, const cli::WorkingField& field,
+                   const cli::FieldChoice& choice) {
+    switch (field.kind) {
+        case cli::FieldKind::Setting:
+            return session.changeSetting(*field.group, choice.item);
+        case cli::FieldKind::Address: {
+            const auto checked = session.checkAddress(std::to_string(choice.value));
+            if (!checked.ok()) return checked.result;
+            return session.setAddress(checked.value);
+        }
+        case cli::FieldKind::ZeroPosition:
+            return session.presetZero(std::to_string(choice.value));
+        case cli::FieldKind::Hysteresis:
+            return session.setHysteresis(choice.item);
+        case cli::FieldKind::ReadOnly:
+            break;
+    }
+    return chip::Result::failed(chip::Outcome::InputRefused,
+                                std::string(field.name) + " is never changed");
+}
+
+}  // namespace
+
+std::vector<FieldEntry> ChipFacade::set(
+    const std::vector<std::pair<std::string, std::string>>& changes) {
+    std::vector<std::pair<const cli::WorkingField*, cli::FieldChoice>> checked;
+    for (const auto& [name, text] : changes) {
+        const cli::WorkingField& field = knownField(name);
+        cli::FieldChoice choice = cli::parseFieldValue(field, text);
+        if (!choice.ok()) throw Failure(FailureKind::Usage, choice.error);
+        checked.emplace_back(&field, std::move(choice));
+    }
+    requireOpen();
+    cli::Bench& bench = *core_->bench;
+    std::vector<FieldEntry> now;
+    for (const auto& [field, choice] : checked) {
+        check(bench, apply(bench.session(), *field, choice),
+              std::string(field->name) + " could not be changed");
+        now.push_back(entryOf(*field, bench.session().image()));
+    }
+    return now;
+}
+
+void ChipFacade::setAddress(int address) {
+    (void)set({{"ADDR", std::to_string(address)}});
+}
+
+int ChipFacade::zero(int position) {
+    return set({{"Zin", std::to_string(position)}}).front().value;
+}
+
+int ChipFacade::zeroAtCurrentPosition() {
+    requireOpen();
+    cli::Bench& bench = *core_->bench;
+    const auto zero = bench.session().zeroAtCurrentPosition();
+    check(bench, zero.result, "the position could not be read");
+    return zero.value;
+}
+
+void ChipFacade::hysteresis(int value) {
+    (void)set({{"Hyst", std::to_string(value)}});
+}
+
+void ChipFacade::prog() {
+    requireOpen();
+    cli::Bench& bench = *core_->bench;
+    check(bench, bench.session().programEeprom(), "the EEPROM was not programmed");
+}
+
+void ChipFacade::readEeprom() {
+    requireOpen();
+    cli::Bench& bench = *core_->bench;
+    check(bench, bench.session().readEeprom(), "the EEPROM was not read");
+}
+
+void ChipFacade::load(const std::filesystem::path& path) {
+    (void)strictConfiguration(path);
+    requireOpen();
+    cli::Bench& bench = *core_->bench;
+    chip::ChipSession& session = bench.session();
+    // Only read: golden files are often kept read-only.
+    const chip::Result read = session.loadFile(path, chip::LoadAccess::ReadOnly);
+    if (!read.ok()) {
+        const std::string reason = !read.reason.empty() ? read.reason : bench.messages().last();
+        bench.messages().clear();
+        fail(FailureKind::FileRefused,
+             path.string() + ": " + (reason.empty() ? "not read" : reason));
+    }
+    check(bench, session.writeLoadedWords(),
+          "the chip did not take every word of " + path.string());
+}
+
+void ChipFacade::save(const std::filesystem::path& path) {
+    requireOpen();
+    cli::Bench& bench = *core_->bench;
+    const chip::Result saved = bench.session().saveFile(path);
+    if (saved.ok()) return;
+    const std::string reason = !saved.reason.empty() ? saved.reason : bench.messages().last();
+    bench.messages().clear();
+    fail(FailureKind::FileRefused, path.string() + ": " + (reason.empty() ? "not saved" : reason));
+}
+
+std::vector<Difference> ChipFacade::diff(const std::filesystem::path& path) {
+    const cli::ConfigurationWords file = strictConfiguration(path);
+    requireOpen();
+    const cli::ConfigurationWords held = cli::workingWords(core_->bench->session().image());
+    std::vector<Difference> differences;
+    for (const cli::ConfigurationRow& row : cli::configurationRows(file, held))
+        if (row.differs && row.left && row.right)
+            differences.push_back(
+                {row.name, row.left->value, row.left->text, row.right->value, row.right->text});
+    return differences;
+}
+
+TimedReadout ChipFacade::nextReadout(ReadoutPace& pace, const StopCheck& stop) {
+    requireOpen();
+    cli::Bench& bench = *core_->bench;
+    Clock& clock = core_->clock;
+    if (!pace.started) {
+        pace.started = true;
+        pace.startNs = pace.nextNs = clock.nowNs();
+    }
+    const chip::DerivedValues derived = cli::derivedFrom(bench.session().image());
+    for (;;) {
+        waitUntil(clock, pace.nextNs, stop);
+        pace.nextNs = std::max(pace.nextNs + pace.intervalNs, clock.nowNs());
+        const std::int64_t askedNs = clock.nowNs();
+        const chip::Result read = bench.session().readOutputs();
+        const auto now = std::chrono::system_clock::now();
+        if (read.ok()) {
+            pace.gapsInARow = 0;
+            bench.messages().clear();
+            return {chip::makeReadoutSample(bench.session().image(), derived, clock.nowNs(), now),
+                    static_cast<double>(askedNs - pace.startNs) / 1e9};
+        }
+        bench.messages().clear();  // a readout without a reply is a gap, not a message
+        ++pace.gaps;
+        if (!bench.link().CheckConnection())
+            fail(FailureKind::AdapterLost,
+                 "the adapter " + bench.adapterSerial() + " stopped answering");
+        if (++pace.gapsInARow >= cli::kMaxGapsInARow)
+            fail(FailureKind::NoReply, "the chip stopped answering");
+    }
+}
+
+std::string ChipFacade::magnetCheck(int turns, double timeoutSeconds, const StopCheck& stop) {
+    requireOpen();
+    if (!(timeoutSeconds > 0.0) || !std::isfinite(timeoutSeconds))
+        fail(FailureKind::Usage, "timeout_s takes seconds, more than 0");
+    chip::MagnetCheck check(turns);
+    if (turns < 1) fail(FailureKind::Usage, "turns takes a whole number from 1");
+    ReadoutPace pace{cli::kReadoutPeriodNs};
+    Clock& clock = core_->clock;
+    const std::int64_t deadlineNs =
+        clock.nowNs() + static_cast<std::int64_t>(std::llround(timeoutSeconds * 1e9));
+    while (!check.complete()) {
+        if (clock.nowNs() >= deadlineNs)
+            fail(FailureKind::MagnetCheckFailed,
+                 "the shaft turned " + chip::formatFixed(check.turnsDone(), 2) + " of " +
+                     std::to_string(turns) + (turns == 1 ? " turn" : " turns") + " in " +
+                     chip::formatFixed(timeoutSeconds, 0) + " s");
+        const TimedReadout next = nextReadout(pace, stop);
+        check.add(chip::magnetSample(next.sample.readout, next.askedSeconds));
+    }
+    const chip::MagnetCheckResult result = check.result();
+    if (!result.report) fail(FailureKind::MagnetCheckFailed, result.error);
+    return chip::magnetReportJson(*result.report);
+}
+
+void ChipFacade::setTrace(bool on) {
+    core_->traceLines.on = on;
+}
+
+bool ChipFacade::trace() const {
+    return core_->traceLines.on;
+}
+
+std::vector<std::string> ChipFacade::takeTrace() {
+    return std::exchange(core_->traceLines.lines, {});
+}
+
+sim::SimulatedAdapter* ChipFacade::simulatedAdapter() {
+    requireOpen();
+    if (!core_->simulation || core_->simulation->adapterCount() == 0) return nullptr;
+    return &core_->simulation->adapter();
+}
+
+}  // namespace qe::python
