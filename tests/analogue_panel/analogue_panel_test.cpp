@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,7 +15,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <numbers>
 
@@ -169,6 +172,85 @@ TEST_F(AnaloguePanelTest, StillNeedlesRepaintNothing) {
 
     panel->UpdateNeedles(0.5, 0.25);
     EXPECT_EQ(repaints, 0);
+}
+
+// Gathers the regions a widget paints.
+class PaintedRegions : public QObject {
+public:
+    explicit PaintedRegions(QWidget& widget) { widget.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    // Runs the event loop until something was painted, for a bounded number of rounds.
+    QRegion next() {
+        painted = QRegion();
+        for (int round = 0; round < 100 && painted.isEmpty(); ++round)
+            QCoreApplication::processEvents();
+        return painted;
+    }
+    QRegion painted;
+};
+
+std::int64_t pixelsIn(const QRegion& region) {
+    std::int64_t pixels = 0;
+    for (const QRect& rect : region) pixels += std::int64_t{rect.width()} * rect.height();
+    return pixels;
+}
+
+// The turning needles repaint only where they were and where they are; what the window then
+// shows is, pixel for pixel, what painting the whole view afresh gives.
+TEST_F(AnaloguePanelTest, TurningNeedlesRepaintLittleAndLeaveWhatAFullRedrawShows) {
+    for (const char* name : {"bckg_pos.jpg", "bckg_tah.jpg", "kaz.bmp"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QE7204_ASSETS_DIR "/") + QString::fromLatin1(name),
+                                folder.path(name)));
+    startSimulated();
+    makePanel();
+    panel->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
+    ImageView& view = panel->imgView();
+    PaintedRegions regions(view);
+
+    const struct {
+        const char* what;
+        QSize panelSize;
+        bool tacho;
+    } cases[] = {
+        {"designed size, position", {650, 674}, false},
+        {"designed size, tacho", {650, 674}, true},
+        {"scaled by an uneven factor, position", {977, 1013}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        panel->resize(c.panelSize);
+        (c.tacho ? tachoButton() : positionButton())->setChecked(true);
+        regions.next();
+        double position = 0.0;
+        double tacho = 0.0;
+        std::int64_t mostPixels = 0;
+        for (int step = 0; step < 60; ++step) {
+            // Mostly a readout's step, now and then a jump across the dial.
+            position = std::fmod(position + (step % 13 == 0 ? 0.37 : 1.0 / 97.0), 1.0);
+            tacho = std::fmod(tacho + (step % 7 == 0 ? 0.41 : 0.013), 1.0);
+            panel->UpdateNeedles(position, tacho);
+            mostPixels = std::max(mostPixels, pixelsIn(regions.next()));
+        }
+        // The rectangle around a needle turned half-way between the axes is half the view.
+        EXPECT_LT(mostPixels, std::int64_t{view.width()} * view.height() / 4);
+
+        const QImage shown = panel->screen()
+                                 ->grabWindow(panel->winId())
+                                 .toImage()
+                                 .copy(view.geometry())
+                                 .convertToFormat(QImage::Format_RGB32);
+        const QImage full = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), full.size());
+        int differing = 0;
+        for (int y = 0; y < full.height(); ++y)
+            for (int x = 0; x < full.width(); ++x)
+                if (shown.pixel(x, y) != full.pixel(x, y)) ++differing;
+        EXPECT_EQ(differing, 0);
+    }
 }
 
 TEST_F(AnaloguePanelTest, SwitchingScalesSwapsTheNeedlesAndDrawsTheDial) {

@@ -157,7 +157,7 @@ TEST(RotLayer, DrawsTheNeedleAtItsOpacityWithItsWhiteLeftOut) {
     }
 }
 
-TEST(RotLayer, BoundsCoverEveryPixelItDraws) {
+TEST(RotLayer, BoundsAndCoverageHoldEveryPixelItDraws) {
     ImageView view;
     view.resize(300, 200);
     QImage dial(100, 50, QImage::Format_RGB32);
@@ -178,12 +178,15 @@ TEST(RotLayer, BoundsCoverEveryPixelItDraws) {
             needle.Paint(painter);
         }
         const QRect bounds = needle.bounds();
+        const QRegion coverage = needle.coverage();
         int drawn = 0;
         for (int y = 0; y < canvas.height(); ++y)
             for (int x = 0; x < canvas.width(); ++x)
                 if (qAlpha(canvas.pixel(x, y)) != 0) {
                     ++drawn;
                     EXPECT_TRUE(bounds.contains(x, y))
+                        << "angle " << angle << " at " << x << ", " << y;
+                    EXPECT_TRUE(coverage.contains(QPoint(x, y)))
                         << "angle " << angle << " at " << x << ", " << y;
                 }
         EXPECT_GT(drawn, 21 * 5) << "angle " << angle;
@@ -391,11 +394,11 @@ TEST(ImageView, AChangedLayerRepaintsOnlyWhereItWasAndWhereItIsNow) {
         {"shown", [&] { needle.setVisible(true); }},
     };
     for (const auto& c : changes) {
-        const QRegion before = needle.isVisible() ? QRegion(needle.bounds()) : QRegion();
+        const QRegion before = needle.isVisible() ? needle.coverage() : QRegion();
         recorder.painted = QRegion();
         c.change();
         paintPending(recorder);
-        const QRegion after = needle.isVisible() ? QRegion(needle.bounds()) : QRegion();
+        const QRegion after = needle.isVisible() ? needle.coverage() : QRegion();
         EXPECT_EQ(recorder.painted, before.united(after)) << c.what;
         EXPECT_NE(recorder.painted, QRegion(view.rect())) << c.what;
     }

@@ -1,11 +1,59 @@
 #include "affine_layer.h"
 
 #include <QPainter>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace qe::ui {
+
+namespace {
+
+// A layer shrunk further than this is treated as this small, for its outline's margin.
+constexpr double kSmallestZoom = 1e-3;
+// Rows of view pixels that one rectangle of a coverage spans: few rectangles to clip and
+// flush, little beside the outline.
+constexpr int kSlabRows = 16;
+
+// The x extent of a convex polygon within the rows from top to bottom.
+std::pair<double, double> extentWithin(const QPolygonF& convex, double top, double bottom) {
+    double left = std::numeric_limits<double>::max();
+    double right = std::numeric_limits<double>::lowest();
+    const auto take = [&](double x) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+    };
+    for (qsizetype i = 0; i < convex.size(); ++i) {
+        const QPointF a = convex[i];
+        const QPointF b = convex[(i + 1) % convex.size()];
+        if (a.y() >= top && a.y() <= bottom) take(a.x());
+        for (const double y : {top, bottom})
+            if ((a.y() - y) * (b.y() - y) < 0.0)
+                take(a.x() + (b.x() - a.x()) * (y - a.y()) / (b.y() - a.y()));
+    }
+    return {left, right};
+}
+
+// Whole rows of the outline, a slab of rows per rectangle. A repaint whose edge cut a row of
+// the drawn bitmap would start the smoothing's steps there and round some pixels unlike a
+// full paint does; these rectangles never cut one.
+QRegion slabsAround(const QPolygonF& convex) {
+    const QRect box = convex.boundingRect().toAlignedRect();
+    QRegion slabs;
+    for (int top = box.top(); top <= box.bottom(); top += kSlabRows) {
+        const int bottom = std::min(box.bottom(), top + kSlabRows - 1);
+        const auto [left, right] = extentWithin(convex, top, bottom + 1.0);
+        if (left > right) continue;
+        slabs += QRect(QPoint(static_cast<int>(std::floor(left)), top),
+                       QPoint(static_cast<int>(std::ceil(right)), bottom));
+    }
+    return slabs;
+}
+
+}  // namespace
 
 AffineLayer::AffineLayer(ImageView* view) : ImageLayer(view) {}
 
@@ -43,6 +91,17 @@ QRect AffineLayer::bounds() {
     // One pixel more all round for the smoothing at the transformed edges.
     const QRectF drawn = transformation_.mapRect(QRectF(QPointF(0.0, 0.0), QSizeF(bitmap_.size())));
     return drawn.toAlignedRect().adjusted(-1, -1, 1, 1);
+}
+
+QRegion AffineLayer::coverage() {
+    PrepareTransformation();
+    if (bitmap_.isNull()) return {};
+    // Grown by two view pixels for the smoothing and the rounding to pixels.
+    const double zoom = std::sqrt(std::abs(transformation_.determinant()));
+    const double grow = 2.0 / std::max(zoom, kSmallestZoom);
+    const QPolygonF outline = transformation_.map(QPolygonF(
+        QRectF(QPointF(0.0, 0.0), QSizeF(bitmap_.size())).adjusted(-grow, -grow, grow, grow)));
+    return slabsAround(outline);
 }
 
 bool AffineLayer::HitTest(QPointF point) {

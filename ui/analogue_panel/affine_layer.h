@@ -41,6 +41,8 @@ public:
     void Paint(QPainter& painter) override;
     bool HitTest(QPointF point) override;
     QRect bounds() override;
+    // The transformed bitmap's own outline rather than the rectangle around it.
+    QRegion coverage() override;
 
     // Rebuilds Transformation() from the layer's current properties.
     virtual void PrepareTransformation() {}

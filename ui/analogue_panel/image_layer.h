@@ -2,6 +2,7 @@
 
 #include <QPointF>
 #include <QRect>
+#include <QRegion>
 
 class QPainter;
 
@@ -29,6 +30,9 @@ public:
     virtual bool HitTest(QPointF point) = 0;
     // The view pixels that painting the layer now would touch; empty when it draws nothing.
     virtual QRect bounds() = 0;
+    // What a repaint for the layer covers: its bounds, or less for a layer that fills little
+    // of them (a long needle turned half-way between the axes).
+    virtual QRegion coverage() { return bounds(); }
 
 protected:
     // Tells the view that the layer looks different; only a visible layer makes it repaint.

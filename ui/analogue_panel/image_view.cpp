@@ -44,8 +44,8 @@ ImageLayer* ImageView::layerAt(QPointF point) const {
 
 void ImageView::layerChanged(ImageLayer& layer) {
     emit changed();
-    QRegion dirty(paintedBounds_[&layer]);
-    if (layer.isVisible()) dirty += layer.bounds();
+    QRegion dirty = paintedAreas_[&layer];
+    if (layer.isVisible()) dirty += layer.coverage();
     if (!dirty.isEmpty()) update(dirty);
 }
 
@@ -73,13 +73,13 @@ void ImageView::paintEvent(QPaintEvent*) {
     painter.drawPixmap(0, 0, background());
     for (const auto& layer : layers_) {
         if (!layer->isVisible()) {
-            paintedBounds_.erase(layer.get());
+            paintedAreas_.erase(layer.get());
             continue;
         }
         painter.save();
         layer->Paint(painter);
         painter.restore();
-        paintedBounds_[layer.get()] = layer->bounds();
+        paintedAreas_[layer.get()] = layer->coverage();
     }
 }
 

@@ -80,7 +80,7 @@ private:
 
     QImage bitmap_;
     std::vector<std::unique_ptr<ImageLayer>> layers_;
-    std::unordered_map<const ImageLayer*, QRect> paintedBounds_;
+    std::unordered_map<const ImageLayer*, QRegion> paintedAreas_;
     QPixmap background_;
     BackgroundKey backgroundKey_;
 };
