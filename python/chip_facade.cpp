@@ -193,9 +193,16 @@ struct ChipFacade::Core {
                       discarded,
                       errors,
                       neverStops,
-                      realDriver,
+                      [this](const std::string& name, std::string& error) {
+                          auto made = realDriver(name, error);
+                          driver = made.get();
+                          return made;
+                      },
                       cli::instantSimulationAsked(),
-                      [this](sim::SimulatedDriver& driver) { simulation = &driver; }} {
+                      [this](sim::SimulatedDriver& made) {
+                          simulation = &made;
+                          driver = &made;
+                      }} {
         traceLines.on = request.trace;
     }
 
@@ -206,6 +213,8 @@ struct ChipFacade::Core {
     std::ostream discarded{nullptr};
     std::atomic<bool> neverStops{false};  // Ctrl-C comes through the caller's stop check
     cli::Environment environment;
+    // Both made and owned by the bench; asked what it lists and why an open failed.
+    FtdiDriver* driver = nullptr;
     sim::SimulatedDriver* simulation = nullptr;
     std::unique_ptr<cli::Bench> bench;
 };
@@ -222,7 +231,7 @@ std::vector<AdapterEntry> ChipFacade::adapters(const std::string& driver) {
     std::vector<AdapterEntry> list;
     for (const DeviceInfoNode& node : link.deviceInfoList())
         if (describesAdapter(node))
-            list.push_back({node.serialNumber(), node.description(), link.driver().backendOf(node),
+            list.push_back({node.serialNumber(), node.description(), core.driver->backendOf(node),
                             (node.Flags & 1u) == 0});
     return list;
 }
@@ -250,7 +259,7 @@ ChipFacade::ChipFacade(const OpenRequest& request) : core_(std::make_unique<Core
             !candidates.empty() &&
             std::all_of(candidates.begin(), candidates.end(),
                         [](const DeviceInfoNode* n) { return (n->Flags & 1u) != 0; });
-        const std::string advice = link.driver().openFailureAdvice();
+        const std::string advice = core_->driver->openFailureAdvice();
         if (allBusy)
             fail(FailureKind::AdapterBusy,
                  (request.serial.empty() ? std::string("every QE7204 adapter")
@@ -273,7 +282,8 @@ void ChipFacade::fail(FailureKind kind, const std::string& reason) const {
 }
 
 void ChipFacade::close() {
-    core_->simulation = nullptr;  // the bench owns it
+    core_->simulation = nullptr;  // the bench owns them
+    core_->driver = nullptr;
     core_->bench.reset();
 }
 

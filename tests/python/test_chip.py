@@ -2,6 +2,7 @@
 
 import datetime
 import pathlib
+import threading
 
 import pytest
 
@@ -197,3 +198,23 @@ def test_help_reads_like_the_manual():
     for name in ("scan", "power", "fields", "get", "set", "zero", "zero_current", "hysteresis",
                  "prog", "read_eeprom", "load", "save", "diff", "readouts", "magnet_check"):
         assert getattr(qe7204.Chip, name).__doc__, name
+
+
+def test_other_threads_run_while_a_readout_is_awaited(chip):
+    first, finished = threading.Event(), threading.Event()
+
+    def watch():
+        for _ in chip.readouts(count=2, interval_ms=3000):
+            first.set()
+        finished.set()
+
+    watcher = threading.Thread(target=watch)
+    watcher.start()
+    assert first.wait(30)
+    # The watcher waits three seconds for its second readout; this thread meanwhile opens
+    # and reads a chip of its own.
+    with qe7204.open(simulate=True) as other:
+        assert other.get("Res").text == "4096"
+    assert not finished.is_set()
+    watcher.join(30)
+    assert finished.is_set()
