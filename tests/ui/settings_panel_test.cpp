@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "chip_actions_fixture.h"
 #include "main_window_fixture.h"
 #include "radio_group.h"
 #include "setting_controls.h"
@@ -200,6 +201,30 @@ TEST_F(SettingsPanelTest, FillSetsTheDerivedValuesFromTheShownSelection) {
     EXPECT_EQ(derived().ResolutionCounts, 1024);
     EXPECT_EQ(derived().ResolutionBits, 10);
     EXPECT_EQ(derived().TachoRangeHz, 16.0);
+}
+
+// After a restart with the tacho scale stored, the scale is drawn before the range is known.
+TEST_F(SettingsPanelTest, AFillThatChangesTheTachoRangeRedrawsAShownTachoScale) {
+    const struct {
+        const char* name;
+        bool tachoScale;
+        std::uint16_t word51;
+        int drawings;
+    } cases[] = {
+        {"range now known", true, 0x0007, 1},
+        {"same range again", true, 0x0007, 0},
+        {"position scale shown", false, 7 << 6, 0},
+        {"range changed", true, 0x0007, 1},
+    };
+    for (const auto& c : cases) {
+        test::ScalePanel panel;
+        panel.tachoScale = c.tachoScale;
+        window->setAnaloguePanel(&panel);
+        image[51] = c.word51;
+        window->FillSettingsPanel();
+        EXPECT_EQ(panel.tachoScaleDrawings, c.drawings) << c.name;
+        window->setAnaloguePanel(nullptr);
+    }
 }
 
 TEST_F(SettingsPanelTest, FillShowsTheControlsInTheDesignedOrder) {

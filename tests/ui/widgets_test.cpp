@@ -54,6 +54,28 @@ TEST(RightAnchoredLabelTest, GrowsToTheLeftAndShrinksBack) {
     }
 }
 
+// The relative position's box: a four-decimal fill in 28 pt is wider than the room left of
+// the anchor, and moves right instead of losing its first digit.
+TEST(RightAnchoredLabelTest, StaysInsideItsBox) {
+    QWidget box;
+    box.resize(192, 114);
+    RightAnchoredLabel label("....", QRect(104, 38, 28, 37), &box);
+    QFont font = label.font();
+    font.setPointSize(28);
+    label.setFont(font);
+    label.setAnchoredText(QString::fromUtf8("305.2441°"));
+    const int wanted = QFontMetrics(font).horizontalAdvance(label.text());
+    ASSERT_GT(wanted, 132) << "wider than the room left of the anchor";
+    EXPECT_EQ(label.width(), label.fontMetrics().horizontalAdvance(label.text()));
+    EXPECT_GE(label.x(), 2);
+    EXPECT_LE(label.x() + label.width(), 190);
+    EXPECT_EQ(label.font().pointSizeF() < 28, wanted > 188) << "smaller only when it must be";
+
+    label.setAnchoredText(QStringLiteral("90"));  // fits again: back at its anchor and size
+    EXPECT_EQ(label.x() + label.width(), 132);
+    EXPECT_EQ(label.font().pointSize(), 28);
+}
+
 TEST(ToggleImageButtonTest, ShowsTheImageOfItsState) {
     ToggleImageButton button({"up", "disabled", "down", "held"});
     EXPECT_EQ(button.currentImage(), "up");

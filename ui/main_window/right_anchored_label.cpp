@@ -2,11 +2,18 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <algorithm>
 
 namespace qe::ui {
 
+namespace {
+
+constexpr int kFrameInset = 2;  // the box's frame line
+
+}  // namespace
+
 RightAnchoredLabel::RightAnchoredLabel(const QString& text, const QRect& bounds, QWidget* parent)
-    : QLabel(text, parent), rightEdge_(bounds.x() + bounds.width()) {
+    : QLabel(text, parent), rightEdge_(bounds.x() + bounds.width()), wantedFont_(font()) {
     setAlignment(Qt::AlignRight | Qt::AlignTop);
     setMargin(0);
     setIndent(0);
@@ -21,13 +28,29 @@ void RightAnchoredLabel::setAnchoredText(const QString& text) {
 
 void RightAnchoredLabel::changeEvent(QEvent* event) {
     QLabel::changeEvent(event);
-    if (event->type() == QEvent::FontChange) fitToText();
+    if (event->type() != QEvent::FontChange || fitting_) return;
+    wantedFont_ = font();
+    fitToText();
 }
 
 void RightAnchoredLabel::fitToText() {
-    const QFontMetrics metrics(font());
-    const int width = metrics.horizontalAdvance(text());
-    setGeometry(rightEdge_ - width, y(), width, metrics.height());
+    fitting_ = true;
+    // A text wider than its box is drawn smaller, rather than lose its first digits.
+    QFont fitted = wantedFont_;
+    const int room = parentWidget() ? parentWidget()->width() - 2 * kFrameInset : 0;
+    int width = QFontMetrics(fitted).horizontalAdvance(text());
+    for (int i = 0; room > 0 && width > room && fitted.pointSizeF() > 1.0 && i < 8; ++i) {
+        fitted.setPointSizeF(std::max(1.0, fitted.pointSizeF() * room / width - 0.5));
+        width = QFontMetrics(fitted).horizontalAdvance(text());
+    }
+    if (fitted != font()) setFont(fitted);
+    fitting_ = false;
+
+    // Grown to the left from the anchor, and moved right only as far as its box needs.
+    int left = rightEdge_ - width;
+    if (room > 0) left = std::clamp(left, std::min(kFrameInset, kFrameInset + room - width),
+                                    std::max(kFrameInset, kFrameInset + room - width));
+    setGeometry(left, y(), width, QFontMetrics(fitted).height());
 }
 
 }  // namespace qe::ui

@@ -5,7 +5,8 @@
 namespace qe::ui {
 
 // A label that takes the size of its text and keeps its right edge where it was placed,
-// so right-aligned numbers grow to the left. Its text goes in through setAnchoredText();
+// so right-aligned numbers grow to the left; a text wider than the room moves right, or is
+// drawn smaller, to stay inside its box (the label's parent). Its text goes in through setAnchoredText();
 // QLabel::setText() is not virtual and would leave the old size.
 class RightAnchoredLabel : public QLabel {
     Q_OBJECT
@@ -21,6 +22,8 @@ private:
     void fitToText();
 
     int rightEdge_;
+    QFont wantedFont_;  // as set; the font shown may be smaller to fit the box
+    bool fitting_ = false;
 };
 
 }  // namespace qe::ui

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <string_view>
 
+#include "analogue_panel_view.h"
 #include "chip_exchange_guard.h"
 #include "main_window.h"
 #include "radio_group.h"
@@ -45,6 +46,7 @@ void MainWindow::RefreshSettingsPanel() {
 
 void MainWindow::FillSettingsPanel() {
     const auto& image = session_.image();
+    const double tachoRangeBefore = session_.derived().TachoRangeHz;
     PanelReady = false;  // the selections below raise clicks that must not write
 
     for (const chip::SettingGroup& group : chip::settingGroups()) {
@@ -63,6 +65,10 @@ void MainWindow::FillSettingsPanel() {
 
     showReadout(chip::decodeReadout(image, session_.derived()), Fill::FromMirror);
     PanelReady = true;
+    // A tacho scale drawn before the range was known (a layout restored at start-up) reads
+    // "0 Hz" at every label until it is drawn again.
+    if (session_.derived().TachoRangeHz != tachoRangeBefore && panel_ && panel_->showsTachoScale())
+        panel_->SkalaJeTaho();
 }
 
 void MainWindow::showDependents(const chip::SettingGroup& group, int item) {
