@@ -88,6 +88,47 @@ TEST_F(PlotWindowTest, ShowsWhatItIsFedWithTurnsCountedOrAsRead) {
     EXPECT_EQ(window.positionChart()->valueAxis()->max(), 4096);
 }
 
+// Unplugged for 10 s: no line runs across the gap in any chart, the band says "no data"
+// there, and whole turns counted across it are marked uncertain.
+TEST_F(PlotWindowTest, AGapIsNoData) {
+    feed(0, 100, 10);
+    feed(50, 300, 10);
+    stream.publishFailure(100 * kMs);
+    stream.publishAdapterLost();
+    feed(10'100, 900, 20);
+    feed(10'150, 1100, 20);
+    feed(10'200, 1300, 20);
+    window.refresh();
+
+    for (auto which : {PlotWindow::Line::Position, PlotWindow::Line::Speed,
+                       PlotWindow::Line::Agc}) {
+        const auto pieces = window.linePieces(which);
+        ASSERT_EQ(pieces.size(), 2u);
+        EXPECT_EQ(pieces[0]->points().size(), 1) << "the one point before the span";
+        EXPECT_EQ(pieces[0]->points().back().x(), kWallMs + 50);
+        EXPECT_EQ(pieces[1]->points().size(), 3);
+        EXPECT_EQ(pieces[1]->points().front().x(), kWallMs + 10'100);
+    }
+    EXPECT_EQ(window.noDataBand()->points(),
+              (QList<QPointF>{
+                  {kWallMs + 50, 0}, {kWallMs + 50, 1}, {kWallMs + 10'100, 1}, {kWallMs + 10'100, 0}}));
+    EXPECT_EQ(window.statusBand(0)->points().size(), 8) << "in range on either side, not across";
+    EXPECT_EQ(window.positionChart()->valueAxis()->titleText(),
+              "Position (counts; turns uncertain after a gap)");
+    ASSERT_EQ(window.history().points().size(), 5u);
+    EXPECT_FALSE(window.history().points()[1].turnsUncertain);
+    EXPECT_TRUE(window.history().points()[2].afterGap);
+    EXPECT_TRUE(window.history().points()[4].turnsUncertain);
+    window.setCursorTime(kWallMs + 10'150);
+    EXPECT_TRUE(find<QLabel>("PlotCursor")->text().contains("position 1100 (turns uncertain)"))
+        << find<QLabel>("PlotCursor")->text().toStdString();
+
+    // A readout long after the one before is a gap too, told or not.
+    feed(20'000, 1500, 20);
+    window.refresh();
+    EXPECT_EQ(window.linePieces(PlotWindow::Line::Position).size(), 3u);
+}
+
 double axisFromMs(TimeChartView* chart) {
     return static_cast<double>(chart->timeAxis()->min().toMSecsSinceEpoch());
 }

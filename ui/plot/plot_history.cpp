@@ -28,11 +28,15 @@ void PlotHistory::add(const chip::ReadoutSample& sample) {
                                             sample.wallTime.time_since_epoch())
                                             .count());
         point.turnsCounts = sample.readout.absolute;
-    } else {
-        const PlotPoint& last = points_.newest();
-        point.turnsCounts = last.turnsCounts + shortestStep(last.absolute, sample.readout.absolute);
     }
     point.timeMs = originMs_ + static_cast<double>(sample.steadyNs - originNs_) / kNsPerMs;
+    if (!points_.empty()) {
+        const PlotPoint& last = points_.newest();
+        point.turnsCounts = last.turnsCounts + shortestStep(last.absolute, sample.readout.absolute);
+        point.afterGap = gapPending_ || point.timeMs - last.timeMs > kLongestStepMs;
+        point.turnsUncertain = last.turnsUncertain || point.afterGap;
+    }
+    gapPending_ = false;
     point.absolute = static_cast<std::uint16_t>(sample.readout.absolute);
     point.rpm = static_cast<float>(sample.readout.rpm);
     point.agcPercent = static_cast<float>(sample.readout.agcPercent);
@@ -42,6 +46,7 @@ void PlotHistory::add(const chip::ReadoutSample& sample) {
 
 void PlotHistory::clear() {
     points_.clear();
+    gapPending_ = false;
 }
 
 std::size_t PlotHistory::firstAtOrAfter(double timeMs) const {

@@ -16,6 +16,8 @@ struct PlotPoint {
     float agcPercent = 0.0f;
     std::uint16_t absolute = 0;  // absolute position as read, 0..4095
     std::uint8_t magnetStatus = 0;
+    bool afterGap = false;        // readouts are missing right before this one
+    bool turnsUncertain = false;  // a gap came before: whole turns may have been missed
 };
 
 // The readouts of the last ten minutes and more, for the plot. The time of every point is
@@ -29,7 +31,12 @@ public:
 
     PlotHistory() : points_(kCapacity) {}
 
+    // A readout longer than this after the one before it had others missing between them.
+    static constexpr double kLongestStepMs = 1000.0;
+
     void add(const chip::ReadoutSample& sample);
+    // A read that got no reply, or the adapter gone: the next readout comes after a gap.
+    void markGap() { gapPending_ = true; }
     void clear();
 
     const RingBuffer<PlotPoint>& points() const { return points_; }
@@ -42,6 +49,7 @@ private:
     RingBuffer<PlotPoint> points_;
     double originMs_ = 0.0;
     std::int64_t originNs_ = 0;
+    bool gapPending_ = false;
 };
 
 }  // namespace qe::ui

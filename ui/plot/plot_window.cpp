@@ -33,12 +33,17 @@ constexpr double kFullAgcPercent = 100.0;
 constexpr int kStatusCount = 4;
 constexpr int kStatusChartHeight = 100;
 
+// Okabe-Ito colours, told apart with any colour vision: bluish green, orange, sky blue,
+// vermilion; no data is grey.
 const std::array<QColor, kStatusCount> kStatusColours{
-    QColor(46, 160, 67),   // in range
-    QColor(240, 160, 40),  // too close
-    QColor(230, 110, 30),  // too far
-    QColor(210, 30, 30),   // error
+    QColor(0, 158, 115),   // in range
+    QColor(230, 159, 0),   // too close
+    QColor(86, 180, 233),  // too far
+    QColor(213, 94, 0),    // error
 };
+const QColor kNoDataColour(150, 150, 150);
+const QString kPositionTitle = QStringLiteral("Position (counts)");
+const QString kUncertainPositionTitle = QStringLiteral("Position (counts; turns uncertain after a gap)");
 
 QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
@@ -151,7 +156,7 @@ QWidget* PlotWindow::buildControls() {
 }
 
 void PlotWindow::buildCharts() {
-    positionChart_ = new TimeChartView(QStringLiteral("Position (counts)"), this);
+    positionChart_ = new TimeChartView(kPositionTitle, this);
     speedChart_ = new TimeChartView(QStringLiteral("Speed (RPM)"), this);
     agcChart_ = new TimeChartView(QStringLiteral("AGC level (%)"), this);
     statusChart_ = new TimeChartView(QStringLiteral("Magnet"), this);
@@ -167,9 +172,10 @@ void PlotWindow::buildCharts() {
         chart->addSeries(series);
         return series;
     };
-    position_ = line(positionChart_, "PlotPositionSeries");
-    speed_ = line(speedChart_, "PlotSpeedSeries");
-    agc_ = line(agcChart_, "PlotAgcSeries");
+    lineCharts_ = {positionChart_, speedChart_, agcChart_};
+    lines_[0].push_back(line(positionChart_, "PlotPositionSeries"));
+    lines_[1].push_back(line(speedChart_, "PlotSpeedSeries"));
+    lines_[2].push_back(line(agcChart_, "PlotAgcSeries"));
     agcChart_->valueAxis()->setRange(0.0, kFullAgcPercent);
 
     for (int status = 0; status < kStatusCount; ++status) {
@@ -181,6 +187,15 @@ void PlotWindow::buildCharts() {
         band->setBorderColor(kStatusColours[static_cast<std::size_t>(status)]);
         statusChart_->addSeries(band);
         statusUpper_[static_cast<std::size_t>(status)] = upper;
+    }
+    {
+        noDataUpper_ = new QLineSeries(this);
+        auto* band = new QAreaSeries(noDataUpper_);
+        band->setName(QStringLiteral("No data"));
+        band->setObjectName(QStringLiteral("PlotNoDataBand"));
+        band->setColor(kNoDataColour);
+        band->setBorderColor(kNoDataColour);
+        statusChart_->addSeries(band);
     }
     statusChart_->valueAxis()->setRange(0.0, 1.0);
     statusChart_->valueAxis()->setLabelsVisible(false);
@@ -219,15 +234,48 @@ void PlotWindow::alignPlotAreas() {
 }
 
 const QLineSeries* PlotWindow::line(Line which) const {
-    switch (which) {
-        case Line::Position:
-            return position_;
-        case Line::Speed:
-            return speed_;
-        case Line::Agc:
-            break;
+    return lines_[static_cast<std::size_t>(which)].front();
+}
+
+std::vector<const QLineSeries*> PlotWindow::linePieces(Line which) const {
+    std::vector<const QLineSeries*> pieces;
+    for (const QLineSeries* series : lines_[static_cast<std::size_t>(which)])
+        if (pieces.empty() || series->count() > 0) pieces.push_back(series);
+    return pieces;
+}
+
+// The index-th piece of a line, made like the first when it is first needed.
+QLineSeries* PlotWindow::piece(Line which, std::size_t index) {
+    auto& pieces = lines_[static_cast<std::size_t>(which)];
+    while (pieces.size() <= index) {
+        auto* series = new QLineSeries(this);
+        series->setPen(pieces.front()->pen());
+        lineCharts_[static_cast<std::size_t>(which)]->addSeries(series);
+        for (QLegendMarker* marker :
+             lineCharts_[static_cast<std::size_t>(which)]->chart()->legend()->markers(series))
+            marker->setVisible(false);
+        pieces.push_back(series);
     }
-    return agc_;
+    return pieces[index];
+}
+
+// One line piece by piece, so that no line runs across missing readouts.
+template <typename ValueOf>
+void PlotWindow::drawLine(Line which,
+                          const std::vector<std::pair<std::size_t, std::size_t>>& pieces,
+                          double fromMs, double toMs, int columns, ValueOf valueOf) {
+    allDrawn_.clear();
+    const auto& points = history_.points();
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        decimateInto(buffer_, points, pieces[k].first, pieces[k].second, fromMs, toMs, columns,
+                     valueOf);
+        piece(which, k)->replace(buffer_);
+        allDrawn_.append(buffer_);
+    }
+    auto& all = lines_[static_cast<std::size_t>(which)];
+    for (std::size_t k = std::max<std::size_t>(pieces.size(), 1); k < all.size(); ++k)
+        if (all[k]->count() > 0) all[k]->clear();
+    if (pieces.empty()) all.front()->clear();
 }
 
 const QLineSeries* PlotWindow::statusBand(int status) const {
@@ -237,6 +285,14 @@ const QLineSeries* PlotWindow::statusBand(int status) const {
 void PlotWindow::readoutArrived(const chip::ReadoutSample& sample) {
     history_.add(sample);
     fresh_ = true;
+}
+
+void PlotWindow::readoutFailed(std::int64_t /*steadyNs*/) {
+    history_.markGap();
+}
+
+void PlotWindow::adapterLost() {
+    history_.markGap();
 }
 
 void PlotWindow::showEvent(QShowEvent* event) {
@@ -313,24 +369,32 @@ void PlotWindow::drawRange(double fromMs, double toMs) {
     const std::size_t end = std::min(points.size(), history_.firstAtOrAfter(toMs) + 1);
     const int columns = positionChart_->plotColumns();
 
+    std::vector<std::pair<std::size_t, std::size_t>> pieces;
+    for (std::size_t i = first; i < end; ++i)
+        if (pieces.empty() || points[i].afterGap)
+            pieces.emplace_back(i, i + 1);
+        else
+            pieces.back().second = i + 1;
+
+    // Counted across a gap, the whole turns may be off: the shaft may have turned unseen.
+    const bool uncertain = unwrapped() && pieces.size() > 1;
+    const QString title = uncertain ? kUncertainPositionTitle : kPositionTitle;
+    if (positionChart_->valueAxis()->titleText() != title)
+        positionChart_->valueAxis()->setTitleText(title);
     if (unwrapped()) {
-        decimateInto(buffer_, points, first, end, fromMs, toMs, columns,
-                     [](const PlotPoint& p) { return p.turnsCounts; });
-        position_->replace(buffer_);
-        fitAround(positionChart_->valueAxis(), buffer_);
+        drawLine(Line::Position, pieces, fromMs, toMs, columns,
+                 [](const PlotPoint& p) { return p.turnsCounts; });
+        fitAround(positionChart_->valueAxis(), allDrawn_);
     } else {
-        decimateInto(buffer_, points, first, end, fromMs, toMs, columns,
-                     [](const PlotPoint& p) { return double(p.absolute); });
-        position_->replace(buffer_);
+        drawLine(Line::Position, pieces, fromMs, toMs, columns,
+                 [](const PlotPoint& p) { return double(p.absolute); });
         positionChart_->valueAxis()->setRange(0.0, PlotHistory::kCountsPerTurn);
     }
-    decimateInto(buffer_, points, first, end, fromMs, toMs, columns,
-                 [](const PlotPoint& p) { return double(p.rpm); });
-    speed_->replace(buffer_);
-    fitFromZero(speedChart_->valueAxis(), buffer_, 10.0);
-    decimateInto(buffer_, points, first, end, fromMs, toMs, columns,
-                 [](const PlotPoint& p) { return double(p.agcPercent); });
-    agc_->replace(buffer_);
+    drawLine(Line::Speed, pieces, fromMs, toMs, columns,
+             [](const PlotPoint& p) { return double(p.rpm); });
+    fitFromZero(speedChart_->valueAxis(), allDrawn_, 10.0);
+    drawLine(Line::Agc, pieces, fromMs, toMs, columns,
+             [](const PlotPoint& p) { return double(p.agcPercent); });
     drawStatusBand(first, end, fromMs, toMs, columns);
     showCursorText();
 }
@@ -340,6 +404,7 @@ void PlotWindow::drawRange(double fromMs, double toMs) {
 void PlotWindow::drawStatusBand(std::size_t first, std::size_t end, double fromMs, double toMs,
                                 int columns) {
     for (auto& list : statusPoints_) list.clear();
+    noDataPoints_.clear();
     const auto& points = history_.points();
     const double perColumn = toMs > fromMs ? (toMs - fromMs) / columns : 1.0;
     const auto columnOf = [&](double t) { return std::floor((t - fromMs) / perColumn); };
@@ -354,6 +419,14 @@ void PlotWindow::drawStatusBand(std::size_t first, std::size_t end, double fromM
     };
     while (i < end) {
         const double start = points[i].timeMs;
+        if (points[i].afterGap && i > first) {
+            // Nothing is known between the last readout before the gap and this one.
+            const double before = points[i - 1].timeMs;
+            closeRun(before);
+            runStatus = -1;
+            noDataPoints_ << QPointF(before, 0.0) << QPointF(before, 1.0) << QPointF(start, 1.0)
+                          << QPointF(start, 0.0);
+        }
         const double column = columnOf(start);
         int worst = points[i].magnetStatus;
         for (++i; i < end && columnOf(points[i].timeMs) == column; ++i)
@@ -367,6 +440,7 @@ void PlotWindow::drawStatusBand(std::size_t first, std::size_t end, double fromM
     closeRun(points[end - 1].timeMs);
     for (std::size_t s = 0; s < statusUpper_.size(); ++s)
         statusUpper_[s]->replace(statusPoints_[s]);
+    noDataUpper_->replace(noDataPoints_);
 }
 
 void PlotWindow::setCursorTime(double timeMs) {
@@ -385,11 +459,13 @@ void PlotWindow::showCursorText() {
         QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(p->timeMs)))
             .toString(QStringLiteral("hh:mm:ss.zzz"));
     const double position = unwrapped() ? p->turnsCounts : p->absolute;
-    cursorText_->setText(QStringLiteral("%1    position %2    speed %3 RPM    AGC %4%    %5")
+    const QString turns = unwrapped() && p->turnsUncertain ? QStringLiteral(" (turns uncertain)")
+                                                           : QString();
+    cursorText_->setText(QStringLiteral("%1    position %2%6    speed %3 RPM    AGC %4%    %5")
                              .arg(time, text(chip::formatFixed(position, 0)),
                                   text(chip::formatFixed(p->rpm, 1)),
                                   text(chip::formatFixed(p->agcPercent, 1)),
-                                  text(chip::magnetStatusText(p->magnetStatus))));
+                                  text(chip::magnetStatusText(p->magnetStatus)), turns));
 }
 
 }  // namespace qe::ui

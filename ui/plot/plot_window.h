@@ -4,6 +4,8 @@
 #include <QPointF>
 #include <QWidget>
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "plot_history.h"
 #include "readout_stream.h"
@@ -43,8 +45,13 @@ public:
     const PlotHistory& history() const { return history_; }
     // What the charts show: the three lines, and the band of each magnet status (0..3).
     enum class Line { Position, Speed, Agc };
+    // The first piece of the line; a line is cut into pieces where readouts are missing.
     const QLineSeries* line(Line which) const;
+    // The pieces of a line, as many as are drawn now (none but the first may be empty).
+    std::vector<const QLineSeries*> linePieces(Line which) const;
     const QLineSeries* statusBand(int status) const;
+    // Where readouts are missing, in the band below the magnet statuses.
+    const QLineSeries* noDataBand() const { return noDataUpper_; }
     TimeChartView* positionChart() const { return positionChart_; }
     TimeChartView* speedChart() const { return speedChart_; }
     RecordingControl& recorder() { return *recorder_; }
@@ -57,6 +64,8 @@ protected:
 
 private:
     void readoutArrived(const chip::ReadoutSample& sample) override;
+    void readoutFailed(std::int64_t steadyNs) override;
+    void adapterLost() override;
 
     void buildCharts();
     void alignPlotAreas();
@@ -65,6 +74,10 @@ private:
     void pauseToggled(bool paused);
     void userZoomed(TimeChartView* source);
     void drawRange(double fromMs, double toMs);
+    template <typename ValueOf>
+    void drawLine(Line which, const std::vector<std::pair<std::size_t, std::size_t>>& pieces,
+                  double fromMs, double toMs, int columns, ValueOf valueOf);
+    QLineSeries* piece(Line which, std::size_t index);
     void drawStatusBand(std::size_t first, std::size_t end, double fromMs, double toMs,
                         int columns);
     void setTimeRange(double fromMs, double toMs);
@@ -87,11 +100,14 @@ private:
     TimeChartView* agcChart_ = nullptr;
     TimeChartView* statusChart_ = nullptr;
     std::array<TimeChartView*, 4> charts_{};
-    QLineSeries* position_ = nullptr;
-    QLineSeries* speed_ = nullptr;
-    QLineSeries* agc_ = nullptr;
+    // The pieces of each line (position, speed, AGC), the first made with the chart.
+    std::array<std::vector<QLineSeries*>, 3> lines_;
+    std::array<TimeChartView*, 3> lineCharts_{};
+    QList<QPointF> allDrawn_;  // every piece of a line, to fit the value axis around
     std::array<QLineSeries*, 4> statusUpper_{};  // one band per magnet status
     std::array<QList<QPointF>, 4> statusPoints_;
+    QLineSeries* noDataUpper_ = nullptr;
+    QList<QPointF> noDataPoints_;
     QList<QPointF> buffer_;  // reused for every line, so drawing allocates once
     RecordingControl* recorder_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
