@@ -1,6 +1,7 @@
 #include "image_view.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 
@@ -8,6 +9,11 @@
 #include <ranges>
 
 namespace qe::ui {
+
+namespace {
+// Rows painted at a time: few enough that Qt draws them on the window's own thread.
+constexpr int kBandRows = 32;
+}  // namespace
 
 ImageView::ImageView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ImgView"));
@@ -67,19 +73,30 @@ const QPixmap& ImageView::background() {
     return background_;
 }
 
-void ImageView::paintEvent(QPaintEvent*) {
-    // The painter is clipped to the region asked for.
+void ImageView::paintEvent(QPaintEvent* event) {
+    // Band by band: Qt hands the rows of one large drawing to its thread pool, waking its
+    // threads on every readout; a band's few rows stay on this thread. Bands cut no row, so
+    // every pixel is drawn as in one piece.
     QPainter painter(this);
-    painter.drawPixmap(0, 0, background());
-    for (const auto& layer : layers_) {
-        if (!layer->isVisible()) {
-            paintedAreas_.erase(layer.get());
-            continue;
+    const QRegion asked = event->region();
+    const QRect whole = asked.boundingRect();
+    for (int top = whole.top(); top <= whole.bottom(); top += kBandRows) {
+        const QRegion band = asked.intersected(QRect(whole.left(), top, whole.width(), kBandRows));
+        if (band.isEmpty()) continue;
+        painter.setClipRegion(band);
+        painter.drawPixmap(0, 0, background());
+        for (const auto& layer : layers_) {
+            if (!layer->isVisible()) continue;
+            painter.save();
+            layer->Paint(painter);
+            painter.restore();
         }
-        painter.save();
-        layer->Paint(painter);
-        painter.restore();
-        paintedAreas_[layer.get()] = layer->coverage();
+    }
+    for (const auto& layer : layers_) {
+        if (layer->isVisible())
+            paintedAreas_[layer.get()] = layer->coverage();
+        else
+            paintedAreas_.erase(layer.get());
     }
 }
 
