@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDir>
 
+#include <time.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -42,6 +44,43 @@ std::int64_t readoutsBetween(const qe::sim::Transcript& transcript, std::uint8_t
                    event.atNs >= fromNs && event.atNs < toNs;
         });
 }
+
+// The CPU the minimal loop below used, in percent of one core; 0 until it has run.
+double minimalLoopCpuPercent = 0.0;
+
+// The yardstick: a minimal loop on the same simulated adapter that reads the output registers
+// and sleeps the designed 50 ms, nothing else: no window, no timer, no painting.
+void BM_MinimalLoop(benchmark::State& state) {
+    for (auto _ : state) {
+        Tool tool(qe::sim::SimulationOptions{});
+        tool.connection.startUp();  // as the main window's start-up
+        if (!tool.link.chipPowered()) {
+            state.SkipWithError("the simulated adapter did not connect");
+            return;
+        }
+        const double replyMs = meanReplyMs(tool.session, kReplySamples);
+        const timespec pause{0, static_cast<long>(kPollPauseMs * 1e6)};
+        std::int64_t readouts = 0;
+        const double wallStart = nowSeconds();
+        const ProcessUsage before = ProcessUsage::now();
+        while (nowSeconds() - wallStart < kWatchMs / 1000.0) {
+            if (tool.session.readOutputs().ok()) ++readouts;
+            ::clock_nanosleep(CLOCK_MONOTONIC, 0, &pause, nullptr);
+        }
+        const ProcessUsage after = ProcessUsage::now();
+        const double wall = nowSeconds() - wallStart;
+        const double expected = 1000.0 / (kPollPauseMs + replyMs);
+        minimalLoopCpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall;
+        state.counters["readouts_per_s"] = static_cast<double>(readouts) / wall;
+        state.counters["expected_per_s"] = expected;
+        state.counters["readouts_percent"] =
+            100.0 * static_cast<double>(readouts) / wall / expected;
+        state.counters["cpu_percent"] = minimalLoopCpuPercent;
+        state.counters["wakeups_per_s"] =
+            static_cast<double>(after.contextSwitches - before.contextSwitches) / wall;
+    }
+}
+BENCHMARK(BM_MinimalLoop)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // latency:1 has the adapter's 16 ms latency, the tool's figures; latency:0 answers at once and
 // shows what the tick itself costs. panel:1 opens the analogue panel ("Show Display"), whose
@@ -82,7 +121,11 @@ void BM_ContinuousRefresh(benchmark::State& state) {
         state.counters["expected_per_s"] = expected;
         state.counters["readouts_percent"] = 100.0 * readouts / wall / expected;
         state.counters["reply_ms"] = replyMs;
-        state.counters["cpu_percent"] = 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall;
+        const double cpuPercent = 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall;
+        state.counters["cpu_percent"] = cpuPercent;
+        // Against the minimal loop, when it ran in the same program before.
+        if (minimalLoopCpuPercent > 0.0)
+            state.counters["cpu_times_loop"] = cpuPercent / minimalLoopCpuPercent;
         state.counters["wakeups_per_s"] =
             static_cast<double>(after.contextSwitches - before.contextSwitches) / wall;
         state.counters["panel_shown"] = panel && panel->isPanelVisible() ? 1 : 0;
