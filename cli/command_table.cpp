@@ -71,17 +71,17 @@ const std::vector<Command>& commands() {
         {"save", "save FILE.qcf", "Save the chip's working words 48..55 into a configuration file.",
          "", prepareSave},
         {"load", "load FILE.qcf", "Write a configuration file into the chip's working registers.",
-         "The file is read first; a file that cannot be read leaves the chip untouched. Words\n"
-         "the file does not hold (a short file) are written back as the chip had them. The\n"
+         "The file is read first and must hold the eight words whole (exactly 16 bytes); any\n"
+         "other file leaves the chip untouched. It is only read, so it may be read-only. The\n"
          "EEPROM keeps its words until prog.",
          prepareLoad},
         {"decode", "decode FILE.qcf", "Show every field held in a configuration file.",
-         "Needs no adapter.", prepareDecode},
+         "Needs no adapter. The file must be exactly 16 bytes.", prepareDecode},
         {"diff", "diff FILE.qcf [FILE2.qcf]",
          "Compare a configuration file with the chip, or two files.",
          "Prints the fields and words that differ. Exits with 0 when there is none and with 3\n"
-         "when there are. With one file the chip's working registers are read; words a short\n"
-         "file lacks count as the chip's, as load would leave them.",
+         "when there are. With one file the chip's working registers are read. Each file must\n"
+         "be exactly 16 bytes; any other is refused before the adapter is opened.",
          prepareDiff},
         {"watch", "watch [--interval MS] [--count N] [--csv FILE|-]", "Log the live readout.",
          "Reads the output registers every 50 ms (--interval) and prints position, speed,\n"

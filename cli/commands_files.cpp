@@ -21,13 +21,6 @@ int reportDone(Invocation& call, const std::string& text, QJsonObject json) {
     return kExitSuccess;
 }
 
-// Words a short file lacks stay as the chip has them when the file is loaded.
-ConfigurationWords asLoaded(ConfigurationWords file, const ConfigurationWords& chip) {
-    for (std::size_t i = 0; i < file.size(); ++i)
-        if (!file[i]) file[i] = chip[i];
-    return file;
-}
-
 int printDifferences(Invocation& call, const ConfigurationWords& left, const std::string& leftName,
                      const ConfigurationWords& right, const std::string& rightName) {
     const auto rows = configurationRows(left, right);
@@ -87,17 +80,17 @@ PreparedCommand prepareLoad(const std::vector<std::string>& args) {
 }
 
 PreparedCommand prepareDecode(const std::vector<std::string>& args) {
-    return prepareWithFile(args, "decode", Needs::Nothing,
-                           [](Invocation& call, const std::string& path) {
-                               const ConfigurationFileContent file = readConfigurationFile(path);
-                               if (!file.ok()) return call.fail(file.error);
-                               const auto rows = configurationRows(file.words);
-                               if (call.output.json())
-                                   call.output.document(configurationJson(rows, "file"));
-                               else
-                                   printConfiguration(call.output, rows, {"FIELD", "VALUE"}, false);
-                               return int{kExitSuccess};
-                           });
+    if (args.size() != 1) return PreparedCommand::usage("decode takes one file name");
+    const ConfigurationFileContent file = readConfigurationFile(args[0]);
+    if (!file.ok()) return PreparedCommand::fileFault(file.error);
+    return {{}, Needs::Nothing, [words = file.words](Invocation& call) {
+                const auto rows = configurationRows(words);
+                if (call.output.json())
+                    call.output.document(configurationJson(rows, "file"));
+                else
+                    printConfiguration(call.output, rows, {"FIELD", "VALUE"}, false);
+                return int{kExitSuccess};
+            }};
 }
 
 PreparedCommand prepareDiff(const std::vector<std::string>& args) {
@@ -116,7 +109,7 @@ PreparedCommand prepareDiff(const std::vector<std::string>& args) {
                 }};
     return {{}, Needs::Chip, [paths, files](Invocation& call) {
                 const ConfigurationWords chip = workingWords(call.bench->session().image());
-                return printDifferences(call, asLoaded(files[0], chip), paths[0], chip, "chip");
+                return printDifferences(call, files[0], paths[0], chip, "chip");
             }};
 }
 

@@ -1,5 +1,6 @@
 #include "configuration_reader.h"
 
+#include <filesystem>
 #include <vector>
 
 #include "configuration_file.h"
@@ -7,20 +8,34 @@
 
 namespace qe::cli {
 
+namespace {
+
+// Only the first bytes are read; the whole length comes from the file system when longer.
+std::size_t lengthOf(const std::string& path, std::size_t bytesRead) {
+    if (bytesRead <= chip::kConfigurationFileBytes) return bytesRead;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return error ? bytesRead : static_cast<std::size_t>(size);
+}
+
+}  // namespace
+
 ConfigurationFileContent readConfigurationFile(const std::string& path) {
     ConfigurationFileContent content;
-    const auto refused = [&](chip::FileStatus status) {
-        content.error = path + ": " + chip::fileStatusText(status);
-        return content;
-    };
     std::vector<std::uint8_t> bytes;
-    if (const chip::FileStatus read = chip::readConfigurationBytes(path, bytes); !read)
-        return refused(read);
-
+    if (const chip::FileStatus read = chip::readConfigurationBytes(path, bytes); !read) {
+        content.error = path + ": " + chip::fileStatusText(read);
+        return content;
+    }
+    if (bytes.size() != chip::kConfigurationFileBytes) {
+        content.error = path + ": " + std::to_string(lengthOf(path, bytes.size())) +
+                        " bytes, not " + std::to_string(chip::kConfigurationFileBytes) +
+                        " bytes: a .qcf file holds exactly the eight words 48..55";
+        return content;
+    }
     RegisterImage image{};
-    const chip::DecodedConfiguration decoded = chip::decodeConfiguration(bytes, image);
-    if (decoded.readBeyondEnd) return refused(chip::FileStatus{chip::FileFault::ReadBeyondEnd});
-    for (std::size_t i = 0; i < decoded.wordsTaken && i < content.words.size(); ++i)
+    (void)chip::decodeConfiguration(bytes, image);
+    for (std::size_t i = 0; i < content.words.size(); ++i)
         content.words[i] = image[kFirstWorkingWord + i];
     return content;
 }

@@ -6,11 +6,13 @@
 
 namespace qe::cli {
 
-// A configuration file read for looking at: opened for reading only, decoded by the .qcf
-// format. `error` is the text the tool shows for the file fault ("File access denied",
-// "Read beyond end of file", ...).
+// A configuration file named on the command line, read for use: opened for reading only,
+// decoded by the .qcf format. It must hold the eight words whole (exactly 16 bytes): a
+// golden file that is short or long is refused before anything reaches the chip, where the
+// window's LOAD keeps the chip's words for the missing ones. `error` is the text the tool
+// shows ("File access denied", "4 bytes, not 16 bytes: ...").
 struct ConfigurationFileContent {
-    ConfigurationWords words;  // the words the file holds; a short file lacks the last ones
+    ConfigurationWords words;  // all eight when ok()
     std::string error;
     bool ok() const { return error.empty(); }
 };

@@ -12,6 +12,7 @@
 #include "adapter_identity.h"
 #include "bench.h"
 #include "configuration_file.h"
+#include "configuration_reader.h"
 #include "configuration_view.h"
 #include "driver_choice.h"
 #include "environment.h"
@@ -153,27 +154,11 @@ const cli::WorkingField& knownField(const std::string& name) {
     return *field;
 }
 
-// A golden file is exactly one configuration: a shorter or longer file is refused before
-// anything reaches the chip, where the window's LOAD would keep the chip's words for the
-// missing ones.
+// A golden file is exactly one configuration, read as qe7204ctl reads it.
 cli::ConfigurationWords strictConfiguration(const std::filesystem::path& path) {
-    const std::string name = path.string();
-    std::vector<std::uint8_t> bytes;
-    if (const chip::FileStatus read = chip::readConfigurationBytes(path, bytes); !read)
-        throw Failure(FailureKind::FileRefused, name + ": " + chip::fileStatusText(read));
-    if (bytes.size() != chip::kConfigurationFileBytes)
-        throw Failure(FailureKind::FileRefused,
-                      name + ": " +
-                          (bytes.size() > chip::kConfigurationFileBytes
-                               ? std::string("more than ")
-                               : std::to_string(bytes.size()) + " bytes, not ") +
-                          std::to_string(chip::kConfigurationFileBytes) +
-                          " bytes: a .qcf file holds exactly the eight words 48..55");
-    RegisterImage image{};
-    (void)chip::decodeConfiguration(bytes, image);
-    cli::ConfigurationWords words;
-    for (std::size_t i = 0; i < words.size(); ++i) words[i] = image[kFirstWorkingWord + i];
-    return words;
+    const cli::ConfigurationFileContent file = cli::readConfigurationFile(path.string());
+    if (!file.ok()) throw Failure(FailureKind::FileRefused, file.error);
+    return file.words;
 }
 
 void waitUntil(Clock& clock, std::int64_t deadlineNs, const ChipFacade::StopCheck& stop) {

@@ -55,6 +55,9 @@ TEST_F(ErrorPaths, WhatAProductionScriptMeets) {
     // Opening a FIFO with no writer would wait for ever; it is no file to read.
     ASSERT_EQ(::mkfifo(path("pipe.qcf").c_str(), 0600), 0);
     const std::string denied = "qe7204ctl: " + path("pipe.qcf") + ": File access denied\n";
+    const std::string odd15 = "qe7204ctl: " + path("odd.qcf") +
+                              ": 15 bytes, not 16 bytes: a .qcf file holds exactly the eight "
+                              "words 48..55\n";
     const struct {
         Args args;
         int status;
@@ -80,10 +83,10 @@ TEST_F(ErrorPaths, WhatAProductionScriptMeets) {
          "qe7204ctl: " + path("missing.qcf") + ": File not found\n"},
         {{"--simulate", "load", path("odd.qcf")},
          kExitFailure,
-         "qe7204ctl: " + path("odd.qcf") + ": Read beyond end of file\n"},
+         odd15},
         {{"decode", path("odd.qcf")},
          kExitFailure,
-         "qe7204ctl: " + path("odd.qcf") + ": Read beyond end of file\n"},
+         odd15},
         {{"--simulate", "--sim-state", path("odd.qcf"), "show"},
          kExitFailure,
          "qe7204ctl: " + path("odd.qcf") + " does not hold a simulated bench\n"},
@@ -125,7 +128,8 @@ TEST_F(ErrorPaths, RefusedAndUnverifiedWritesFail) {
 
     // Working words 52..55 that the EEPROM does not hold cannot be verified.
     onSimulation = nullptr;
-    writeBytes("extra.qcf", {0x00, 0x01, 0x00, 0x00, 0x01, 0x00, 0xC0, 0x01, 0x34, 0x12});
+    writeBytes("extra.qcf",
+               {0x00, 0x01, 0x00, 0x00, 0x01, 0x00, 0xC0, 0x01, 0x34, 0x12, 0, 0, 0, 0, 0, 0});
     ASSERT_EQ(bench({"load", path("extra.qcf")}).status, kExitSuccess);
     const Run unverified = bench({"prog"});
     EXPECT_EQ(unverified.status, kExitFailure);

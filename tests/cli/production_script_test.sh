@@ -30,7 +30,7 @@ fi
 cmp "$work/golden.qcf" "$work"/logs/*.qcf
 
 # A chip that cannot keep the configuration stops the script at prog.
-printf '\x00\x01\x00\x00\x01\x00\xc0\x01\x34\x12' >"$work/bad.qcf"
+printf '\x00\x01\x00\x00\x01\x00\xc0\x01\x34\x12\x00\x00\x00\x00\x00\x00' >"$work/bad.qcf"
 rm "$state"
 if QE7204CTL=$ctl READOUTS=20 "$script" "$work/bad.qcf" "$work/bad" --simulate --sim-state "$state" \
     2>"$work/err"; then

@@ -56,7 +56,7 @@ def test_arguments_are_refused_before_anything_is_sent(chip, capsys, call, reaso
 @pytest.mark.parametrize("size, reason", [
     (0, "0 bytes, not 16 bytes"),
     (4, "4 bytes, not 16 bytes"),
-    (17, "more than 16 bytes"),
+    (17, "17 bytes, not 16 bytes"),
 ])
 @pytest.mark.parametrize("method", ["load", "diff"])
 def test_a_qcf_file_must_hold_exactly_16_bytes(chip, qcf, capsys, size, reason, method):
