@@ -9,6 +9,7 @@
 #include "bench.h"
 #include "environment.h"
 #include "exit_status.h"
+#include "failure_kind.h"
 #include "output.h"
 
 namespace qe::cli {
@@ -28,8 +29,16 @@ struct Invocation {
     Output& output;
     Bench* bench;  // nullptr for Needs::Nothing
 
-    // Prints "qe7204ctl: reason" on stderr and gives the failure status.
-    int fail(const std::string& reason) const;
+    // Prints "qe7204ctl: reason" on stderr and gives the status.
+    int fail(const std::string& reason, int status = kExitFailure) const;
+    int fail(FailureKind kind, const std::string& reason) const {
+        return fail(reason, exitStatusOf(kind));
+    }
+    int fail(const CommandFailure& failure) const { return fail(failure.kind, failure.reason); }
+    // A chip operation that failed, told apart from a lost adapter.
+    int fail(const chip::Result& result, const std::string& fallback) const {
+        return fail(whyFailed(*bench, result, fallback));
+    }
 };
 
 // A command with its arguments checked: nothing has touched the adapter yet.
@@ -42,7 +51,7 @@ struct PreparedCommand {
     static PreparedCommand usage(std::string error) { return {std::move(error), {}, {}}; }
     // A file named on the command line that cannot be used: found before the chip is touched.
     static PreparedCommand fileFault(std::string error) {
-        return {std::move(error), {}, {}, kExitFailure};
+        return {std::move(error), {}, {}, kExitFile};
     }
 };
 

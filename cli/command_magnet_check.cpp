@@ -27,6 +27,7 @@ struct MagnetCheckOptions {
     double timeoutSeconds = kDefaultTimeoutSeconds;
     bool json = false;
     std::string from;  // a recording to analyse instead of the live readout
+    std::optional<chip::MagnetVerdict> require;  // the worst verdict that passes
 };
 
 std::string turnsText(int turns) {
@@ -41,19 +42,26 @@ std::string lowerFirst(std::string text) {
 
 int printReport(Invocation& call, const MagnetCheckOptions& options,
                 const chip::MagnetCheckResult& result) {
-    if (!result.report) return call.fail(lowerFirst(result.error));
+    if (!result.report) return call.fail(FailureKind::MagnetCheckFailed, lowerFirst(result.error));
     if (options.json || call.output.json())
         call.output.stream() << chip::magnetReportJson(*result.report);
     else
         call.output.stream() << chip::magnetReportText(*result.report);
     call.output.flush();
-    return call.output.stream() ? kExitSuccess : call.fail("standard output cannot be written");
+    if (!call.output.stream()) return call.fail("standard output cannot be written");
+    const chip::MagnetVerdict verdict = result.report->verdict;
+    if (options.require && verdict > *options.require)
+        return call.fail(std::string("the magnet is ") + chip::verdictText(verdict) +
+                             ", below --require " + chip::verdictText(*options.require),
+                         kExitVerdict);
+    return kExitSuccess;
 }
 
 int analyseRecording(Invocation& call, const MagnetCheckOptions& options) {
     chip::MagnetCheckResult result =
         chip::checkRecording(chip::readMagnetRecordingFile(options.from), options.turns);
-    if (!result.report) return call.fail(options.from + ": " + lowerFirst(result.error));
+    if (!result.report)
+        return call.fail(FailureKind::FileRefused, options.from + ": " + lowerFirst(result.error));
     result.report->source.toolVersion = QE7204_VERSION;
     result.report->source.recording = options.from;
     return printReport(call, options, result);
@@ -78,11 +86,13 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
     if (!json) environment.err << "turn the shaft through " << turnsText(options.turns) << '\n';
     while (!check.complete()) {
         if (environment.stopRequested)
-            return call.fail("stopped after " + chip::formatFixed(check.turnsDone(), 2) + wanted);
+            return call.fail("stopped after " + chip::formatFixed(check.turnsDone(), 2) + wanted,
+                             kExitInterrupted);
         if (clock.nowNs() >= deadlineNs)
-            return call.fail("the shaft turned " + chip::formatFixed(check.turnsDone(), 2) +
-                             wanted + " in " + chip::formatFixed(options.timeoutSeconds, 0) +
-                             " s: turn it further, or allow more time with --timeout");
+            return call.fail(FailureKind::MagnetCheckFailed,
+                             "the shaft turned " + chip::formatFixed(check.turnsDone(), 2) +
+                                 wanted + " in " + chip::formatFixed(options.timeoutSeconds, 0) +
+                                 " s: turn it further, or allow more time with --timeout");
         waitUntil(environment, std::min(next, deadlineNs));
         if (clock.nowNs() < next) continue;  // stopped or timed out while waiting
         next = std::max(next + kReadoutPeriodNs, clock.nowNs());
@@ -90,8 +100,10 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
         if (!session.readOutputs().ok()) {
             const bool adapterGone = !bench.link().CheckConnection();
             if (adapterGone || ++gapsInARow >= kMaxGapsInARow)
-                return call.fail(adapterGone ? "the adapter stopped answering"
-                                             : "the chip stopped answering");
+                return adapterGone ? call.fail(FailureKind::AdapterLost, "the adapter " +
+                                                                             bench.adapterSerial() +
+                                                                             " stopped answering")
+                                   : call.fail(FailureKind::NoReply, "the chip stopped answering");
             continue;
         }
         gapsInARow = 0;
@@ -110,7 +122,10 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
     chip::MagnetCheckResult result = check.result();
     if (result.report)
         result.report->source = {chip::isoTimeText(std::chrono::system_clock::now()),
-                                 QE7204_VERSION, bench.adapterSerial(), session.chipAddress(), {}};
+                                 QE7204_VERSION,
+                                 bench.adapterSerial(),
+                                 session.chipAddress(),
+                                 {}};
     return printReport(call, options, result);
 }
 
@@ -127,6 +142,15 @@ PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args) {
         } else if (arg == "--from") {
             if (!text) return PreparedCommand::usage("--from takes the name of a recording");
             options.from = *text;
+            ++i;
+        } else if (arg == "--require") {
+            if (text == std::string("good"))
+                options.require = chip::MagnetVerdict::Good;
+            else if (text == std::string("marginal"))
+                options.require = chip::MagnetVerdict::Marginal;
+            else
+                return PreparedCommand::usage("--require takes good or marginal" +
+                                              (text ? ", not '" + *text + "'" : std::string()));
             ++i;
         } else if (arg == "--turns") {
             const long long turns = text ? parseInteger(*text).value_or(0) : 0;
@@ -149,8 +173,9 @@ PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args) {
         }
     }
     if (!options.from.empty())
-        return {{}, Needs::Nothing,
-                [options](Invocation& call) { return analyseRecording(call, options); }};
+        return {{}, Needs::Nothing, [options](Invocation& call) {
+                    return analyseRecording(call, options);
+                }};
     return {{}, Needs::Chip, [options](Invocation& call) { return runMagnetCheck(call, options); }};
 }
 

@@ -4,9 +4,9 @@
 
 namespace qe::cli {
 
-int Invocation::fail(const std::string& reason) const {
+int Invocation::fail(const std::string& reason, int status) const {
     environment.err << "qe7204ctl: " << reason << '\n';
-    return kExitFailure;
+    return status;
 }
 
 std::string expectNoArguments(const std::vector<std::string>& args) {
@@ -89,10 +89,13 @@ const std::vector<Command>& commands() {
          "--json), N readouts long (--count; default until Ctrl-C). --csv writes the readouts\n"
          "to FILE (- for standard output) with a comment line naming the chip and the adapter,\n"
          "a header line and ISO-8601 time stamps. A read without a reply is a gap: a line\n"
-         "\"...\" (no CSV row); 100 in a row end the watch with status 1. Ctrl-C stops it\n"
-         "cleanly; everything read is written out.",
+         "\"...\" (no CSV row); 100 in a row end the watch with status 5. Ctrl-C stops it\n"
+         "cleanly; everything read is written out, and the status is 130 when --count\n"
+         "readouts were not reached.",
          prepareWatch},
-        {"magnet-check", "magnet-check [--turns N] [--timeout S] [--json] [--from FILE.csv]",
+        {"magnet-check",
+         "magnet-check [--turns N] [--timeout S] [--require good|marginal] [--json] "
+         "[--from FILE.csv]",
          "Judge how the magnet is mounted while the shaft turns.",
          "Reads the output registers every 50 ms, as watch does, while you turn the shaft\n"
          "through N whole turns (--turns, default 2): by hand for the field, with a motor at a\n"
@@ -100,9 +103,10 @@ const std::vector<Command>& commands() {
          "the report: AGC lowest, highest, mean and ripple once per turn, magnet status\n"
          "counts, speed and how steady it was, the position error once and twice per turn and\n"
          "at its peak, a verdict (good, marginal or bad) and advice; with --json one object.\n"
-         "Fails with status 1 when the turns are not done within S seconds (--timeout,\n"
-         "default 60) or cannot be judged (too fast for the readouts). --from FILE.csv judges\n"
-         "a recording the tool wrote (watch --csv, the Plot window) instead, without an adapter.",
+         "Fails with status 5 when the turns are not done within S seconds (--timeout,\n"
+         "default 60) or cannot be judged (too fast for the readouts), and with status 7 when\n"
+         "the verdict is worse than --require. --from FILE.csv judges a recording the tool\n"
+         "wrote (watch --csv, the Plot window) instead, without an adapter.",
          prepareMagnetCheck},
     };
     return table;

@@ -147,9 +147,16 @@ int runWatch(Invocation& call, const WatchOptions& options) {
     Bench& bench = *call.bench;
     chip::ChipSession& session = bench.session();
     Environment& environment = call.environment;
+    // A log cut short by Ctrl-C or TERM is an interruption, else the fault of where it goes.
+    const auto logFailed = [&](const std::string& reason) {
+        const bool toFile = options.csv && *options.csv != "-";
+        return call.fail(reason, environment.stopRequested ? int{kExitInterrupted}
+                                 : toFile                  ? exitStatusOf(FailureKind::FileRefused)
+                                                           : int{kExitFailure});
+    };
     std::string error;
     const std::unique_ptr<ReadingLog> log = openLog(call, options, error);
-    if (!log) return call.fail(error);
+    if (!log) return logFailed(error);
 
     const chip::DerivedValues derived = derivedFrom(session.image());
     const std::int64_t intervalNs = static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
@@ -174,14 +181,21 @@ int runWatch(Invocation& call, const WatchOptions& options) {
         if (adapterGone || ++gapsInARow >= kMaxGapsInARow) {
             if (std::string unwritten = log->finish(readings); !unwritten.empty())
                 call.fail(unwritten);
-            return call.fail(adapterGone ? "the adapter stopped answering"
-                                         : "the chip stopped answering");
+            if (adapterGone)
+                return call.fail(FailureKind::AdapterLost,
+                                 "the adapter " + bench.adapterSerial() + " stopped answering");
+            return call.fail(FailureKind::NoReply, "the chip stopped answering");
         }
         logging = log->gap(now);
     }
     bench.messages().clear();  // a reading without a reply is a line of the log, not a message
     if (std::string unwritten = log->finish(readings); !unwritten.empty())
-        return call.fail(unwritten);
+        return logFailed(unwritten);
+    // A log shorter than the count asked for is not the log asked for.
+    if (options.count && readings < *options.count)
+        return call.fail("stopped after " + std::to_string(readings) + " of " +
+                             std::to_string(*options.count) + " readouts",
+                         kExitInterrupted);
     return kExitSuccess;
 }
 

@@ -40,7 +40,7 @@ int runList(Invocation& call) {
                              node.description());
     }
     if (call.output.json()) call.output.document({{"adapters", adapters}});
-    return found > 0 ? kExitSuccess : call.fail("no QE7204 adapter found");
+    return found > 0 ? kExitSuccess : call.fail(FailureKind::NoAdapter, "no QE7204 adapter found");
 }
 
 int runScan(Invocation& call) {
@@ -55,17 +55,20 @@ int runScan(Invocation& call) {
             {{"supply", bench.link().chipPowered()}, {"chips", addressArray(chips)}});
     else
         for (std::uint8_t address : chips) call.output.line(std::to_string(address));
-    if (!bench.link().chipPowered()) return call.fail("the adapter reports the chip supply off");
-    return chips.empty() ? call.fail("no chip answers on the bus") : kExitSuccess;
+    if (!bench.link().chipPowered())
+        return call.fail(FailureKind::NoChip, "the adapter reports the chip supply off");
+    return chips.empty() ? call.fail(FailureKind::NoChip, "no chip answers on the bus")
+                         : kExitSuccess;
 }
 
 int runPowerOn(Invocation& call) {
     Bench& bench = *call.bench;
     const chip::ScanResult scan = bench.powerOn();
-    if (!bench.link().chipPowered()) return call.fail("the adapter reports the chip supply off");
+    if (!bench.link().chipPowered())
+        return call.fail(FailureKind::NoChip, "the adapter reports the chip supply off");
     if (scan.ok()) {
         if (chip::Result read = bench.session().refreshSettings(); !read.ok())
-            return call.fail(read.reason);
+            return call.fail(read, "the settings could not be read");
     }
     const auto& chips = bench.connection().chipsFound();
     if (call.output.json())
@@ -80,7 +83,7 @@ int runPowerOff(Invocation& call) {
     Bench& bench = *call.bench;
     bench.connection().powerOff();
     if (bench.link().chipPowered())
-        return call.fail("the adapter still reports the chip supply on");
+        return call.fail(FailureKind::ChipRefused, "the adapter still reports the chip supply on");
     if (call.output.json())
         call.output.document({{"supply", false}});
     else

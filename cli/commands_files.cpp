@@ -53,7 +53,9 @@ PreparedCommand prepareSave(const std::vector<std::string>& args) {
     return prepareWithFile(
         args, "save", Needs::Chip, [](Invocation& call, const std::string& path) {
             const chip::Result saved = call.bench->session().saveFile(path);
-            if (!saved.ok()) return call.fail(path + ": " + orDefault(saved.reason, "not saved"));
+            if (!saved.ok())
+                return call.fail(FailureKind::FileRefused,
+                                 path + ": " + orDefault(saved.reason, "not saved"));
             return reportDone(call, "saved " + path, {{"saved", jsonText(path)}});
         });
 }
@@ -68,10 +70,10 @@ PreparedCommand prepareLoad(const std::vector<std::string>& args) {
                 // Only read: golden files are often kept read-only.
                 if (chip::Result read = session.loadFile(path, chip::LoadAccess::ReadOnly);
                     !read.ok())
-                    return call.fail(path + ": " + orDefault(read.reason, "not read"));
+                    return call.fail(FailureKind::FileRefused,
+                                     path + ": " + orDefault(read.reason, "not read"));
                 if (chip::Result written = session.writeLoadedWords(); !written.ok())
-                    return call.fail(
-                        orDefault(written.reason, "the chip did not take every word of " + path));
+                    return call.fail(written, "the chip did not take every word of " + path);
                 return reportDone(call,
                                   "loaded " + path + " into the chip at address " +
                                       std::to_string(session.chipAddress()),
@@ -117,8 +119,7 @@ PreparedCommand prepareProg(const std::vector<std::string>& args) {
     if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
     return {{}, Needs::Chip, [](Invocation& call) {
                 const chip::Result programmed = call.bench->session().programEeprom();
-                if (!programmed.ok())
-                    return call.fail(orDefault(programmed.reason, "the EEPROM was not programmed"));
+                if (!programmed.ok()) return call.fail(programmed, "the EEPROM was not programmed");
                 return reportDone(call, "EEPROM programmed and verified",
                                   {{"programmed", true}, {"verified", true}});
             }};
@@ -129,7 +130,7 @@ PreparedCommand prepareReadEeprom(const std::vector<std::string>& args) {
     return {{}, Needs::Chip, [](Invocation& call) {
                 chip::ChipSession& session = call.bench->session();
                 const chip::Result read = session.readEeprom();
-                if (!read.ok()) return call.fail(orDefault(read.reason, "the EEPROM was not read"));
+                if (!read.ok()) return call.fail(read, "the EEPROM was not read");
                 return reportDone(call,
                                   "settings read from the EEPROM; chip at address " +
                                       std::to_string(session.chipAddress()),

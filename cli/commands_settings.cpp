@@ -41,9 +41,7 @@ int applyAll(Invocation& call, const std::vector<Change>& changes) {
     for (const Change& change : changes) {
         const chip::Result result = apply(session, change);
         if (!result.ok())
-            return call.fail(result.reason.empty()
-                                 ? std::string(change.field->name) + " could not be changed"
-                                 : result.reason);
+            return call.fail(result, std::string(change.field->name) + " could not be changed");
         const FieldValue now =
             decodeField(*change.field, session.image()[change.field->field.word]);
         if (call.output.json())
@@ -97,9 +95,7 @@ int runShow(Invocation& call) {
 
 int runZeroAtCurrentPosition(Invocation& call) {
     const auto zero = call.bench->session().zeroAtCurrentPosition();
-    if (!zero.ok())
-        return call.fail(zero.result.reason.empty() ? "the position could not be read"
-                                                    : zero.result.reason);
+    if (!zero.ok()) return call.fail(zero.result, "the position could not be read");
     if (call.output.json())
         call.output.document(
             {{"changed",

@@ -51,11 +51,9 @@ int runCommand(const Arguments& arguments, const Command& command, Environment& 
     std::string error;
     if (!bench.prepare(error)) return call.fail(error);
     call.bench = &bench;
-    if (const chip::Result reached = reach(bench, prepared.needs); !reached.ok()) {
-        const std::string reason =
-            !reached.reason.empty() ? reached.reason : bench.messages().last();
-        return call.fail(reason.empty() ? "the chip could not be reached" : reason);
-    }
+    if (const chip::Result reached = reach(bench, prepared.needs); !reached.ok())
+        return call.fail(
+            whyNotReached(bench, bench.link().driver(), reached, arguments.options.serial));
     const int status = prepared.run(call);
     output.flush();
     // What the core told the window's user along the way, when it did not end the command.
@@ -101,9 +99,18 @@ std::string generalHelp() {
         << "  --help                      This help.\n"
         << "  --version                   The program's version.\n\n"
         << "Commands that talk to the chip switch its supply on and leave it on (not power off).\n"
-        << "Exit status: 0 success; 1 the adapter, the chip or a file failed (the reason is on\n"
-        << "stderr); 2 the command line was not understood (nothing was touched); 3 diff found\n"
-        << "differences.\n";
+        << "Exit status (the reason is on stderr):\n"
+        << "  0    success\n"
+        << "  1    any other failure (standard output could not be written, ...)\n"
+        << "  2    the command line was not understood; nothing was touched\n"
+        << "  3    diff found differences\n"
+        << "  4    the adapter: none found, held by another program, no permission, the\n"
+        << "       driver library missing, or lost during the command\n"
+        << "  5    the part: no chip, several chips, no reply, a write refused, not verified,\n"
+        << "       a magnet check that could not judge\n"
+        << "  6    a file could not be read, written or used (a .qcf file not of 16 bytes)\n"
+        << "  7    magnet-check: the verdict is worse than --require\n"
+        << "  130  interrupted (Ctrl-C or TERM) before the work asked for was done\n";
     return text.str();
 }
 

@@ -118,27 +118,6 @@ cli::GlobalOptions optionsFor(const OpenRequest& request) {
     return options;
 }
 
-FailureKind kindOf(chip::Outcome outcome) {
-    switch (outcome) {
-        case chip::Outcome::Done:
-        case chip::Outcome::InputRefused:
-            return FailureKind::Usage;
-        case chip::Outcome::NoReply:
-            return FailureKind::NoReply;
-        case chip::Outcome::WriteRefused:
-            return FailureKind::ChipRefused;
-        case chip::Outcome::NotVerified:
-            return FailureKind::NotVerified;
-        case chip::Outcome::FileFailed:
-            return FailureKind::FileRefused;
-        case chip::Outcome::NoChip:
-            return FailureKind::NoChip;
-        case chip::Outcome::TooManyChips:
-            return FailureKind::TooManyChips;
-    }
-    return FailureKind::NoChip;
-}
-
 FieldEntry entryOf(const cli::WorkingField& field, const RegisterImage& image) {
     const cli::FieldValue working = cli::decodeField(field, image[field.field.word]);
     const cli::FieldValue stored =
@@ -231,32 +210,9 @@ ChipFacade::ChipFacade(const OpenRequest& request) : core_(std::make_unique<Core
         bench->messages().clear();
         return;
     }
-    std::string reason = !opened.reason.empty() ? opened.reason : bench->messages().last();
-    AdapterLink& link = bench->link();
-    if (!link.adapterOpen()) {
-        // Why no adapter could be had, from what the driver listed and said.
-        std::vector<const DeviceInfoNode*> candidates;
-        for (const DeviceInfoNode& node : link.deviceInfoList())
-            if (describesAdapter(node) &&
-                (request.serial.empty() || node.serialNumber() == request.serial))
-                candidates.push_back(&node);
-        const bool allBusy =
-            !candidates.empty() &&
-            std::all_of(candidates.begin(), candidates.end(),
-                        [](const DeviceInfoNode* n) { return (n->Flags & 1u) != 0; });
-        const std::string advice = core_->driver->openFailureAdvice();
-        if (allBusy)
-            fail(FailureKind::AdapterBusy,
-                 (request.serial.empty() ? std::string("every QE7204 adapter")
-                                         : "the adapter " + request.serial) +
-                     " is held by another program");
-        if (!advice.empty()) fail(FailureKind::NoPermission, reason + "\n" + advice);
-        fail(FailureKind::NoAdapter, reason.empty() ? "no QE7204 adapter found" : reason);
-    }
-    if (!link.CheckConnection())
-        fail(FailureKind::AdapterLost,
-             "the adapter " + bench->adapterSerial() + " stopped answering");
-    fail(kindOf(opened.outcome), reason.empty() ? "the chip could not be reached" : reason);
+    const cli::CommandFailure failure =
+        cli::whyNotReached(*bench, *core_->driver, opened, request.serial);
+    fail(failure.kind, failure.reason);
 }
 
 ChipFacade::~ChipFacade() = default;
@@ -298,14 +254,9 @@ void check(cli::Bench& bench, const chip::Result& result, const std::string& fal
         bench.messages().clear();
         return;
     }
-    std::string reason = !result.reason.empty() ? result.reason : bench.messages().last();
+    const cli::CommandFailure failure = cli::whyFailed(bench, result, fallback);
     bench.messages().clear();
-    if (result.outcome != chip::Outcome::InputRefused &&
-        result.outcome != chip::Outcome::FileFailed && !bench.link().CheckConnection())
-        throw Failure(FailureKind::AdapterLost, "the adapter " + bench.adapterSerial() +
-                                                    " stopped answering" +
-                                                    (reason.empty() ? "" : " (" + reason + ")"));
-    throw Failure(kindOf(result.outcome), reason.empty() ? fallback : reason);
+    throw Failure(failure.kind, failure.reason);
 }
 
 void requireSupply(cli::Bench& bench) {

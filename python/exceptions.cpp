@@ -16,21 +16,22 @@ namespace {
 struct Category {
     const char* name;
     const char* text;  // the exception's `category`
+    FailureKind kind;  // one of its kinds: they share the exit status
     const char* doc;
 };
 
 constexpr std::array kCategories = {
-    Category{"UsageError", "usage",
+    Category{"UsageError", "usage", FailureKind::Usage,
              "An argument was not understood (an unknown field, a value the field does not\n"
              "take, a closed chip). Nothing was sent to the adapter. Also a ValueError.\n"
              "qe7204ctl exits with status 2 for these."},
-    Category{"AdapterError", "adapter",
+    Category{"AdapterError", "adapter", FailureKind::NoAdapter,
              "The adapter or the fixture failed: none found, held by another program, not\n"
-             "allowed to this user, or lost during the call. qe7204ctl exits with status 1."},
-    Category{"ChipError", "chip",
+             "allowed to this user, or lost during the call. qe7204ctl exits with status 4."},
+    Category{"ChipError", "chip", FailureKind::NoChip,
              "The chip (the part) failed: none answers, several answer, a read or a write\n"
              "went unanswered or was refused, PROG was not verified. qe7204ctl exits with\n"
-             "status 1."},
+             "status 5."},
 };
 
 struct Leaf {
@@ -66,7 +67,7 @@ constexpr std::array kLeaves = {
          "too few readouts came per turn."},
     Leaf{FailureKind::FileRefused, "FileRefused", -1,
          "A configuration file could not be read, written or used: not found, no access,\n"
-         "not a regular file, or not exactly 16 bytes. qe7204ctl exits with status 1."},
+         "not a regular file, or not exactly 16 bytes. qe7204ctl exits with status 6."},
 };
 
 // The class raised for each kind, made once when the module is imported and kept for the
@@ -105,8 +106,7 @@ void defineExceptions(py::module_& module) {
         const py::tuple bases =
             usage ? py::make_tuple(error, py::reinterpret_borrow<py::object>(PyExc_ValueError))
                   : py::make_tuple(error);
-        categories[i] = newClass(module, c.name, c.doc, bases, c.text,
-                                 usage ? cli::kExitUsage : cli::kExitFailure);
+        categories[i] = newClass(module, c.name, c.doc, bases, c.text, cli::exitStatusOf(c.kind));
     }
     for (std::size_t i = 0; i < kLeaves.size(); ++i) {
         const Leaf& leaf = kLeaves[i];
@@ -114,14 +114,14 @@ void defineExceptions(py::module_& module) {
             raised[i] = categories[static_cast<std::size_t>(leaf.category)].inc_ref();
         else if (leaf.category < 0)
             raised[i] = newClass(module, leaf.name, leaf.doc, py::make_tuple(error), "file",
-                                 cli::kExitFailure)
+                                 cli::exitStatusOf(leaf.kind))
                             .inc_ref();
         else
             raised[i] =
                 newClass(module, leaf.name, leaf.doc,
                          py::make_tuple(categories[static_cast<std::size_t>(leaf.category)]),
                          kCategories[static_cast<std::size_t>(leaf.category)].text,
-                         cli::kExitFailure)
+                         cli::exitStatusOf(leaf.kind))
                     .inc_ref();
     }
 

@@ -97,14 +97,14 @@ TEST_F(Commands, ShowMarksWhereTheWorkingRegistersDifferFromTheEeprom) {
 // A golden file may be read-only. Root may open any file for writing, so whether load
 // asked for writing is told by the kernel: a file opened for writing reports IN_CLOSE_WRITE.
 TEST_F(Commands, LoadsAFileItMayOnlyRead) {
-    writeBytes("golden.qcf", {0x00, 0x01, 0x00, 0x10, 0x05, 0x00, 0x42, 0x81, 0, 0, 0, 0, 0, 0,
-                              0, 0});
+    writeBytes("golden.qcf",
+               {0x00, 0x01, 0x00, 0x10, 0x05, 0x00, 0x42, 0x81, 0, 0, 0, 0, 0, 0, 0, 0});
     ASSERT_EQ(::chmod(path("golden.qcf").c_str(), 0444), 0);
     const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(watcher, 0);
-    ASSERT_GE(::inotify_add_watch(watcher, path("golden.qcf").c_str(),
-                                  IN_CLOSE_WRITE | IN_CLOSE_NOWRITE),
-              0);
+    ASSERT_GE(
+        ::inotify_add_watch(watcher, path("golden.qcf").c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE),
+        0);
 
     const Run loaded = bench({"load", path("golden.qcf")});
     EXPECT_EQ(loaded.status, kExitSuccess) << loaded.err;
@@ -144,7 +144,7 @@ TEST_F(Commands, ConfigurationFilesOfAnyOtherLengthThanSixteenBytesAreRefused) {
                                                   {"decode", file}}) {
             SCOPED_TRACE(::testing::PrintToString(args));
             const Run r = run(args);
-            EXPECT_EQ(r.status, kExitFailure);
+            EXPECT_EQ(r.status, kExitFile);
             EXPECT_EQ(r.out, "");
             EXPECT_EQ(r.err, reason);  // --trace shows no frame
         }
@@ -250,7 +250,7 @@ TEST_F(Commands, WatchWritesTheReadoutsAsCsv) {
     EXPECT_EQ(std::count(toOutput.out.begin(), toOutput.out.end(), '\n'), 4);
 
     const Run unwritable = run({"--simulate", "watch", "--csv", path("no/such/folder.csv")});
-    EXPECT_EQ(unwritable.status, kExitFailure);
+    EXPECT_EQ(unwritable.status, kExitFile);
     EXPECT_TRUE(unwritable.err.starts_with("qe7204ctl: " + path("no/such/folder.csv") + ": "))
         << unwritable.err;
 }
@@ -352,18 +352,18 @@ TEST_F(Commands, MagnetCheckFromARecordingMatchesTheLiveCheck) {
     EXPECT_TRUE(b["date"].toString().endsWith('Z'));
 
     const Run missing = run({"magnet-check", "--from", path("none.csv")});
-    EXPECT_EQ(missing.status, kExitFailure);
+    EXPECT_EQ(missing.status, kExitFile);
     EXPECT_EQ(missing.err, "qe7204ctl: " + path("none.csv") + ": no such file or directory\n");
     std::ofstream(path("other.csv")) << "a,b\n1,2\n";
     const Run other = run({"magnet-check", "--from", path("other.csv")});
-    EXPECT_EQ(other.err, "qe7204ctl: " + path("other.csv") +
-                             ": this is no recording of QE7204 readouts\n");
+    EXPECT_EQ(other.err,
+              "qe7204ctl: " + path("other.csv") + ": this is no recording of QE7204 readouts\n");
 }
 
 TEST_F(Commands, MagnetCheckGivesUpAfterItsTimeOut) {
     const Run standing =
         run({"--simulate", "--magnet-speed", "0", "magnet-check", "--timeout", "3"});
-    EXPECT_EQ(standing.status, kExitFailure);
+    EXPECT_EQ(standing.status, kExitChip);
     EXPECT_EQ(standing.out, "");
     EXPECT_NE(standing.err.find("qe7204ctl: the shaft turned 0.00 of 2 turns in 3 s: turn it "
                                 "further, or allow more time with --timeout\n"),

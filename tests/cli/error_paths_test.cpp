@@ -63,36 +63,32 @@ TEST_F(ErrorPaths, WhatAProductionScriptMeets) {
         int status;
         std::string err;
     } cases[] = {
-        {{"show"}, kExitFailure, "qe7204ctl: no QE7204 adapter found\n"},
-        {{"list"}, kExitFailure, "qe7204ctl: no QE7204 adapter found\n"},
+        {{"show"}, kExitAdapter, "qe7204ctl: no QE7204 adapter found\n"},
+        {{"list"}, kExitAdapter, "qe7204ctl: no QE7204 adapter found\n"},
         {{"--simulate", "--serial", "QE000009", "show"},
-         kExitFailure,
+         kExitAdapter,
          "qe7204ctl: no QE7204 adapter with serial number QE000009\n"},
         {{"--simulate", "--chips", "0", "show"},
-         kExitFailure,
+         kExitChip,
          "qe7204ctl: no chip answers on the bus\n"},
         {{"--simulate", "--chips", "2", "prog"},
-         kExitFailure,
+         kExitChip,
          "qe7204ctl: It is not allowed to connected more than one QE7204! Chips answer at 0, 1; "
          "choose one with --address.\n"},
         {{"--simulate", "--address", "9", "show"},
-         kExitFailure,
+         kExitChip,
          "qe7204ctl: no chip answers at address 9 (chips at 0)\n"},
         {{"--simulate", "load", path("missing.qcf")},
-         kExitFailure,
+         kExitFile,
          "qe7204ctl: " + path("missing.qcf") + ": File not found\n"},
-        {{"--simulate", "load", path("odd.qcf")},
-         kExitFailure,
-         odd15},
-        {{"decode", path("odd.qcf")},
-         kExitFailure,
-         odd15},
+        {{"--simulate", "load", path("odd.qcf")}, kExitFile, odd15},
+        {{"decode", path("odd.qcf")}, kExitFile, odd15},
         {{"--simulate", "--sim-state", path("odd.qcf"), "show"},
          kExitFailure,
          "qe7204ctl: " + path("odd.qcf") + " does not hold a simulated bench\n"},
-        {{"--simulate", "load", path("pipe.qcf")}, kExitFailure, denied},
-        {{"decode", path("pipe.qcf")}, kExitFailure, denied},
-        {{"--simulate", "diff", path("pipe.qcf")}, kExitFailure, denied},
+        {{"--simulate", "load", path("pipe.qcf")}, kExitFile, denied},
+        {{"decode", path("pipe.qcf")}, kExitFile, denied},
+        {{"--simulate", "diff", path("pipe.qcf")}, kExitFile, denied},
         {{"--simulate", "--sim-state", path("pipe.qcf"), "show"},
          kExitFailure,
          "qe7204ctl: " + path("pipe.qcf") + " does not hold a simulated bench\n"},
@@ -118,12 +114,12 @@ TEST_F(ErrorPaths, ASecondChipIsChosenByItsAddress) {
 TEST_F(ErrorPaths, RefusedAndUnverifiedWritesFail) {
     onSimulation = [](sim::SimulatedDriver& driver) { driver.adapter().refuseWritesTo(1); };
     const Run refused = run({"--simulate", "prog"});
-    EXPECT_EQ(refused.status, kExitFailure);
+    EXPECT_EQ(refused.status, kExitChip);
     EXPECT_EQ(refused.err, "qe7204ctl: Can not write to the EEPROM\n");
 
     onSimulation = [](sim::SimulatedDriver& driver) { driver.adapter().refuseWritesTo(51); };
     const Run setting = run({"--simulate", "set", "Res=1024"});
-    EXPECT_EQ(setting.status, kExitFailure);
+    EXPECT_EQ(setting.status, kExitChip);
     EXPECT_EQ(setting.err, "qe7204ctl: Reslution change was unsuccessful.\n");
 
     // Working words 52..55 that the EEPROM does not hold cannot be verified.
@@ -132,7 +128,7 @@ TEST_F(ErrorPaths, RefusedAndUnverifiedWritesFail) {
                {0x00, 0x01, 0x00, 0x00, 0x01, 0x00, 0xC0, 0x01, 0x34, 0x12, 0, 0, 0, 0, 0, 0});
     ASSERT_EQ(bench({"load", path("extra.qcf")}).status, kExitSuccess);
     const Run unverified = bench({"prog"});
-    EXPECT_EQ(unverified.status, kExitFailure);
+    EXPECT_EQ(unverified.status, kExitChip);
     EXPECT_EQ(unverified.err, "qe7204ctl: The data was not correctly written to the EEPROM\n");
 }
 
@@ -144,8 +140,8 @@ TEST_F(ErrorPaths, WatchStopsWhenTheAdapterIsGoneAndKeepsWhatItRead) {
         if (++lines == 2) simulated->adapter().unplug();
     };
     const Run r = run({"--simulate", "watch", "--count", "10"});
-    EXPECT_EQ(r.status, kExitFailure);
-    EXPECT_EQ(r.err, "qe7204ctl: the adapter stopped answering\n");
+    EXPECT_EQ(r.status, kExitAdapter);
+    EXPECT_EQ(r.err, "qe7204ctl: the adapter QE000001 stopped answering\n");
     EXPECT_EQ(lines, 2);
 }
 
@@ -171,7 +167,7 @@ TEST_F(ErrorPaths, AReadWithoutAReplyIsAGapInTheLog) {
         if (lines.size() > 200) stop = true;  // never run away
     };
     const Run silent = run({"--simulate", "watch"});
-    EXPECT_EQ(silent.status, kExitFailure);
+    EXPECT_EQ(silent.status, kExitChip);
     EXPECT_EQ(silent.err, "qe7204ctl: the chip stopped answering\n");
     EXPECT_EQ(lines.size(), 100u);  // one readout, then gaps
     EXPECT_TRUE(lines.back().ends_with("\t...\n"));
@@ -186,6 +182,35 @@ TEST_F(ErrorPaths, CtrlCEndsAWatchCleanly) {
     EXPECT_EQ(r.status, kExitSuccess);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(lines, 3);
+
+    // A log that was asked to be longer is not the log asked for.
+    lines = 0;
+    stop = false;
+    const Run counted = run({"--simulate", "watch", "--count", "10"});
+    EXPECT_EQ(counted.status, kExitInterrupted);
+    EXPECT_EQ(counted.err, "qe7204ctl: stopped after 3 of 10 readouts\n");
+    EXPECT_EQ(lines, 3);
+}
+
+TEST_F(ErrorPaths, AMagnetVerdictBelowTheRequiredOneFails) {
+    const Args badMagnet{"--simulate", "--magnet-speed",
+                         "0.5",        "--magnet-off-centre",
+                         "20,30",      "--magnet-tilt",
+                         "3",          "magnet-check",
+                         "--turns",    "1"};
+    for (const char* required : {"good", "marginal"}) {
+        Args args = badMagnet;
+        args.insert(args.end(), {"--require", required});
+        const Run r = run(args);
+        EXPECT_EQ(r.status, kExitVerdict) << required;
+        EXPECT_EQ(r.out.rfind("Verdict: bad\n", 0), 0u) << r.out;  // the report still printed
+        EXPECT_TRUE(r.err.ends_with(std::string("qe7204ctl: the magnet is bad, below --require ") +
+                                    required + "\n"))
+            << r.err;
+    }
+    EXPECT_EQ(run({"--simulate", "magnet-check", "--turns", "1", "--require", "good"}).status,
+              kExitSuccess);
+    EXPECT_EQ(run({"--simulate", "magnet-check", "--require", "fine"}).status, kExitUsage);
 }
 
 }  // namespace

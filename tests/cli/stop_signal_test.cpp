@@ -180,7 +180,7 @@ TEST_F(StopSignal, EndsAWatchWaitingForTheReaderOfAFifo) {
 
     ASSERT_TRUE(status) << "still waiting after one TERM";
     ASSERT_TRUE(WIFEXITED(*status)) << "ended by the signal, not by itself";
-    EXPECT_EQ(WEXITSTATUS(*status), kExitFailure);
+    EXPECT_EQ(WEXITSTATUS(*status), kExitInterrupted);
     EXPECT_EQ(fileText(path("err")),
               "qe7204ctl: " + fifo + ": stopped while waiting for its reader\n");
 }
@@ -200,7 +200,7 @@ TEST_F(StopSignal, EndsAWatchWhoseFifoReaderStoppedReading) {
 
     ASSERT_TRUE(status) << "still waiting after one TERM";
     ASSERT_TRUE(WIFEXITED(*status));
-    EXPECT_EQ(WEXITSTATUS(*status), kExitFailure);
+    EXPECT_EQ(WEXITSTATUS(*status), kExitInterrupted);
     EXPECT_EQ(fileText(path("err")),
               "qe7204ctl: " + fifo + ": stopped while waiting for its reader\n");
     EXPECT_TRUE(drainPipe().starts_with("# QE7204 readouts; chip address 0;"));
@@ -214,7 +214,7 @@ TEST_F(StopSignal, EndsAWatchBlockedOnAFullStandardOutput) {
 
     ASSERT_TRUE(status) << "still waiting after one TERM";
     ASSERT_TRUE(WIFEXITED(*status));
-    EXPECT_EQ(WEXITSTATUS(*status), kExitFailure);
+    EXPECT_EQ(WEXITSTATUS(*status), kExitInterrupted);
     EXPECT_EQ(fileText(path("err")), "qe7204ctl: standard output cannot be written\n");
     const std::string lines = drainPipe();
     EXPECT_TRUE(lines.ends_with("\n")) << "only whole lines";

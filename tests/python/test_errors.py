@@ -7,17 +7,17 @@ import qe7204
 HIERARCHY = [
     # exception, its category class, category, exit status
     (qe7204.UsageError, qe7204.Error, "usage", 2),
-    (qe7204.NoAdapter, qe7204.AdapterError, "adapter", 1),
-    (qe7204.AdapterBusy, qe7204.AdapterError, "adapter", 1),
-    (qe7204.NoPermission, qe7204.AdapterError, "adapter", 1),
-    (qe7204.AdapterLost, qe7204.AdapterError, "adapter", 1),
-    (qe7204.NoChip, qe7204.ChipError, "chip", 1),
-    (qe7204.TooManyChips, qe7204.ChipError, "chip", 1),
-    (qe7204.NoReply, qe7204.ChipError, "chip", 1),
-    (qe7204.ChipRefused, qe7204.ChipError, "chip", 1),
-    (qe7204.NotVerified, qe7204.ChipError, "chip", 1),
-    (qe7204.MagnetCheckFailed, qe7204.ChipError, "chip", 1),
-    (qe7204.FileRefused, qe7204.Error, "file", 1),
+    (qe7204.NoAdapter, qe7204.AdapterError, "adapter", 4),
+    (qe7204.AdapterBusy, qe7204.AdapterError, "adapter", 4),
+    (qe7204.NoPermission, qe7204.AdapterError, "adapter", 4),
+    (qe7204.AdapterLost, qe7204.AdapterError, "adapter", 4),
+    (qe7204.NoChip, qe7204.ChipError, "chip", 5),
+    (qe7204.TooManyChips, qe7204.ChipError, "chip", 5),
+    (qe7204.NoReply, qe7204.ChipError, "chip", 5),
+    (qe7204.ChipRefused, qe7204.ChipError, "chip", 5),
+    (qe7204.NotVerified, qe7204.ChipError, "chip", 5),
+    (qe7204.MagnetCheckFailed, qe7204.ChipError, "chip", 5),
+    (qe7204.FileRefused, qe7204.Error, "file", 6),
 ]
 
 
