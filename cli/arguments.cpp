@@ -18,6 +18,7 @@ struct OptionReader {
     std::size_t& index;
     std::string name;
     std::optional<std::string> inlineValue;
+    bool unknown = false;  // not a global option: perhaps the command's own
 
     std::optional<std::string> value(std::string& error) {
         if (inlineValue) return inlineValue;
@@ -41,7 +42,7 @@ bool parseGlobalOption(OptionReader& option, Arguments& parsed, std::string& err
         return true;
     };
     if (name == "--help" || name == "-h") return flag(parsed.help);
-    if (name == "--version") return flag(parsed.version);
+    if (name == "--version" || name == "-V") return flag(parsed.version);
     if (name == "--simulate") return flag(o.simulate);
     if (name == "--json") return flag(o.json);
     if (name == "--trace") return flag(o.trace);
@@ -116,8 +117,44 @@ bool parseGlobalOption(OptionReader& option, Arguments& parsed, std::string& err
         }
         return true;
     }
+    option.unknown = true;
     error = "unknown option " + name;
     return false;
+}
+
+OptionReader readerFor(const std::vector<std::string>& args, std::size_t& index) {
+    const std::string& arg = args[index];
+    OptionReader option{args, index, arg, std::nullopt};
+    if (const auto equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+        option.name = arg.substr(0, equals);
+        option.inlineValue = arg.substr(equals + 1);
+    }
+    return option;
+}
+
+// The global options may follow the command too; what is left is the command's, with
+// "--name=value" given to it as "--name value". After "--" everything is the command's.
+bool takeGlobalOptions(const std::vector<std::string>& args, std::size_t from, Arguments& parsed,
+                       std::string& error) {
+    bool optionsEnd = false;
+    for (std::size_t i = from; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnd || arg.size() < 2 || arg[0] != '-') {
+            parsed.rest.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        OptionReader option = readerFor(args, i);
+        if (parseGlobalOption(option, parsed, error)) continue;
+        if (!option.unknown) return false;
+        error.clear();
+        parsed.rest.push_back(option.name);
+        if (option.inlineValue) parsed.rest.push_back(*option.inlineValue);
+    }
+    return true;
 }
 
 std::string checkCombinations(const GlobalOptions& o) {
@@ -166,17 +203,12 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
             break;
         }
         if (arg.size() < 2 || arg[0] != '-') break;  // the command
-        OptionReader option{args, i, arg, std::nullopt};
-        if (const auto equals = arg.find('=');
-            arg.rfind("--", 0) == 0 && equals != std::string::npos) {
-            option.name = arg.substr(0, equals);
-            option.inlineValue = arg.substr(equals + 1);
-        }
+        OptionReader option = readerFor(args, i);
         if (!parseGlobalOption(option, parsed, result.error)) return result;
     }
     if (i < args.size()) {
         parsed.command = args[i];
-        parsed.rest.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+        if (!takeGlobalOptions(args, i + 1, parsed, result.error)) return result;
     }
     if (parsed.options.driver == kSimulatedDriverName) parsed.options.simulate = true;
     result.error = checkCombinations(parsed.options);

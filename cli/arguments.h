@@ -6,7 +6,7 @@
 
 namespace qe::cli {
 
-// The options that hold for every command; they come before the command's name.
+// The options that hold for every command, before or after the command's name.
 struct GlobalOptions {
     bool simulate = false;
     std::string serial;  // empty: the first free adapter

@@ -1,12 +1,20 @@
-#include "exit_status.h"
+#include <filesystem>
 
 #include "command.h"
+#include "exit_status.h"
 
 namespace qe::cli {
 
 int Invocation::fail(const std::string& reason, int status) const {
     environment.err << "qe7204ctl: " << reason << '\n';
     return status;
+}
+
+std::string refuseToReplace(const std::string& path, bool force) {
+    std::error_code error;
+    // Only a regular file is replaced; a FIFO or a device is written to as it is.
+    if (force || !std::filesystem::is_regular_file(path, error)) return {};
+    return path + ": the file exists; --force replaces it";
 }
 
 std::string expectNoArguments(const std::vector<std::string>& args) {
@@ -68,8 +76,10 @@ const std::vector<Command>& commands() {
          "Bring the settings stored in the EEPROM back, as READ does.",
          "The chip is followed to the address stored in its EEPROM and all registers are read.",
          prepareReadEeprom},
-        {"save", "save FILE.qcf", "Save the chip's working words 48..55 into a configuration file.",
-         "", prepareSave},
+        {"save", "save [--force] FILE.qcf",
+         "Save the chip's working words 48..55 into a configuration file.",
+         "A file that is already there is refused before the adapter is opened, unless\n--force.",
+         prepareSave},
         {"load", "load FILE.qcf", "Write a configuration file into the chip's working registers.",
          "The file is read first and must hold the eight words whole (exactly 16 bytes); any\n"
          "other file leaves the chip untouched. It is only read, so it may be read-only. The\n"
@@ -83,11 +93,13 @@ const std::vector<Command>& commands() {
          "when there are. With one file the chip's working registers are read. Each file must\n"
          "be exactly 16 bytes; any other is refused before the adapter is opened.",
          prepareDiff},
-        {"watch", "watch [--interval MS] [--count N] [--csv FILE|-]", "Log the live readout.",
+        {"watch", "watch [--interval MS] [--count N] [--csv FILE|-] [--force]",
+         "Log the live readout.",
          "Reads the output registers every 50 ms (--interval) and prints position, speed,\n"
          "magnet status and AGC level, one line per readout (one JSON object per line with\n"
          "--json), N readouts long (--count; default until Ctrl-C). --csv writes the readouts\n"
-         "to FILE (- for standard output) with a comment line naming the chip and the adapter,\n"
+         "to FILE (- for standard output; a file already there only with --force) with a\n"
+         "comment line naming the chip and the adapter,\n"
          "a header line and ISO-8601 time stamps. A read without a reply is a gap: a line\n"
          "\"...\" (no CSV row); 100 in a row end the watch with status 5. Ctrl-C stops it\n"
          "cleanly; everything read is written out, and the status is 130 when --count\n"

@@ -25,6 +25,7 @@ struct WatchOptions {
     int intervalMs = kDefaultIntervalMs;
     std::optional<long long> count;
     std::optional<std::string> csv;  // "-": standard output
+    bool force = false;              // a file already there is replaced
 };
 
 // Where the readings go.
@@ -221,6 +222,8 @@ PreparedCommand prepareWatch(const std::vector<std::string>& args) {
                 options.intervalMs = static_cast<int>(number);
             else
                 options.count = number;
+        } else if (arg == "--force") {
+            options.force = true;
         } else if (arg == "--csv") {
             options.csv = value();
             if (!options.csv || options.csv->empty())
@@ -229,6 +232,9 @@ PreparedCommand prepareWatch(const std::vector<std::string>& args) {
             return PreparedCommand::usage("watch does not take '" + arg + "'");
         }
     }
+    if (options.csv && *options.csv != "-")
+        if (std::string exists = refuseToReplace(*options.csv, options.force); !exists.empty())
+            return PreparedCommand::fileFault(exists);
     return {{}, Needs::Chip, [options](Invocation& call) { return runWatch(call, options); }};
 }
 

@@ -50,8 +50,13 @@ PreparedCommand prepareWithFile(const std::vector<std::string>& args, const char
 }  // namespace
 
 PreparedCommand prepareSave(const std::vector<std::string>& args) {
+    const bool force = !args.empty() && args[0] == "--force";
+    const std::vector<std::string> files(args.begin() + (force ? 1 : 0), args.end());
+    if (files.size() == 1)
+        if (std::string exists = refuseToReplace(files[0], force); !exists.empty())
+            return PreparedCommand::fileFault(exists);
     return prepareWithFile(
-        args, "save", Needs::Chip, [](Invocation& call, const std::string& path) {
+        files, "save", Needs::Chip, [](Invocation& call, const std::string& path) {
             const chip::Result saved = call.bench->session().saveFile(path);
             if (!saved.ok())
                 return call.fail(FailureKind::FileRefused,

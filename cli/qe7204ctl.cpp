@@ -77,7 +77,7 @@ std::string generalHelp() {
     }
     text
         << "  help COMMAND                More about one command.\n\n"
-        << "Options (before the command):\n"
+        << "Options (before or after the command; --name=value works as --name value):\n"
         << "  --simulate                  A simulated adapter with a QE7204 instead of a real "
            "one.\n"
         << "                              Each run starts a fresh simulated chip, unless:\n"
@@ -97,7 +97,7 @@ std::string generalHelp() {
         << "                              per line for watch.\n"
         << "  --trace                     Every frame sent and received, decoded, on stderr.\n"
         << "  --help                      This help.\n"
-        << "  --version                   The program's version.\n\n"
+        << "  -V, --version               The program's version.\n\n"
         << "Commands that talk to the chip switch its supply on and leave it on (not power off).\n"
         << "Exit status (the reason is on stderr):\n"
         << "  0    success\n"
@@ -123,7 +123,9 @@ std::string commandHelp(const std::string& name) {
     return text;
 }
 
-int runQe7204ctl(const std::vector<std::string>& args, Environment& environment) {
+namespace {
+
+int runArguments(const std::vector<std::string>& args, Environment& environment) {
     const ParsedArguments parsed = parseArguments(args);
     if (!parsed.ok()) return usageError(environment, parsed.error);
     const Arguments& arguments = parsed.arguments;
@@ -151,6 +153,18 @@ int runQe7204ctl(const std::vector<std::string>& args, Environment& environment)
     const Command* command = findCommand(arguments.command);
     if (!command) return usageError(environment, "unknown command '" + arguments.command + "'");
     return runCommand(arguments, *command, environment);
+}
+
+}  // namespace
+
+int runQe7204ctl(const std::vector<std::string>& args, Environment& environment) {
+    const int status = runArguments(args, environment);
+    // A result that never reached its reader (a full disk, a closed pipe) is no success.
+    if (status == kExitSuccess && !environment.out.flush()) {
+        environment.err << kProgram << ": standard output cannot be written\n";
+        return kExitFailure;
+    }
+    return status;
 }
 
 }  // namespace qe::cli

@@ -8,10 +8,10 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-TEST(Arguments, GlobalOptionsComeBeforeTheCommand) {
+TEST(Arguments, GlobalOptionsComeBeforeOrAfterTheCommand) {
     const ParsedArguments parsed =
         parseArguments({"--simulate", "--sim-state=/tmp/s", "--chips", "2", "--address", "0x05",
-                        "--json", "--trace", "--serial", "QE000001", "set", "Res=1024", "--json"});
+                        "--trace", "--serial", "QE000001", "set", "Res=1024", "--json"});
     ASSERT_TRUE(parsed.ok()) << parsed.error;
     const Arguments& a = parsed.arguments;
     EXPECT_TRUE(a.options.simulate);
@@ -22,7 +22,23 @@ TEST(Arguments, GlobalOptionsComeBeforeTheCommand) {
     EXPECT_TRUE(a.options.trace);
     EXPECT_EQ(a.options.serial, "QE000001");
     EXPECT_EQ(a.command, "set");
-    EXPECT_EQ(a.rest, (Args{"Res=1024", "--json"}));  // the command's own, not a global option
+    EXPECT_EQ(a.rest, (Args{"Res=1024"}));
+
+    // The command's own options stay its own, "--name=value" split as the command expects;
+    // after "--" nothing is a global option.
+    const ParsedArguments watch = parseArguments(
+        {"watch", "--count=2", "--serial=QE000002", "--csv", "-", "--simulate", "--", "--json"});
+    ASSERT_TRUE(watch.ok()) << watch.error;
+    EXPECT_EQ(watch.arguments.rest, (Args{"--count", "2", "--csv", "-", "--json"}));
+    EXPECT_EQ(watch.arguments.options.serial, "QE000002");
+    EXPECT_TRUE(watch.arguments.options.simulate);
+    EXPECT_FALSE(watch.arguments.options.json);
+
+    EXPECT_TRUE(parseArguments({"-V"}).arguments.version);
+    EXPECT_TRUE(parseArguments({"show", "--help"}).arguments.help);
+    EXPECT_EQ(parseArguments({"show", "--json=yes"}).error, "option --json takes no value");
+    EXPECT_EQ(parseArguments({"show", "--address", "200"}).error,
+              "--address takes a chip address from 0 to 127, not '200'");
 }
 
 TEST(Arguments, MistakesAreReportedInOneLine) {

@@ -83,6 +83,7 @@ TEST_F(Commands, ShowMarksWhereTheWorkingRegistersDifferFromTheEeprom) {
 
     const Run asJson = bench({"--json", "show"});
     ASSERT_EQ(asJson.status, kExitSuccess) << asJson.err;
+    EXPECT_EQ(bench({"show", "--json"}).out, asJson.out);
     const QJsonObject document = json(asJson.out);
     const QJsonObject res = document["fields"]["Res"].toObject();
     EXPECT_EQ(res["working"]["text"].toString(), "1024");
@@ -151,6 +152,23 @@ TEST_F(Commands, ConfigurationFilesOfAnyOtherLengthThanSixteenBytesAreRefused) {
     }
     EXPECT_EQ(simulationsMade, 0);
     EXPECT_EQ(realDriversMade, 0);
+}
+
+// Standing in for a full disk or a closed pipe: every write fails.
+struct FullStreamBuffer : std::streambuf {
+    int_type overflow(int_type) override { return traits_type::eof(); }
+};
+
+TEST_F(Commands, AResultThatCannotBeWrittenIsAFailure) {
+    for (const Args& args : std::vector<Args>{{"--simulate", "show"}, {"--version"}}) {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        FullStreamBuffer full;
+        std::ostream out(&full);
+        std::ostringstream err;
+        Environment environment{clock, out, err, stop, nullptr, true, nullptr};
+        EXPECT_EQ(runQe7204ctl(args, environment), kExitFailure);
+        EXPECT_EQ(err.str(), "qe7204ctl: standard output cannot be written\n");
+    }
 }
 
 TEST_F(Commands, LoadProgVerifySaveCycle) {
@@ -253,6 +271,38 @@ TEST_F(Commands, WatchWritesTheReadoutsAsCsv) {
     EXPECT_EQ(unwritable.status, kExitFile);
     EXPECT_TRUE(unwritable.err.starts_with("qe7204ctl: " + path("no/such/folder.csv") + ": "))
         << unwritable.err;
+}
+
+// A log or a saved configuration does not silently take the place of a file already there.
+TEST_F(Commands, AFileAlreadyThereIsReplacedOnlyWithForce) {
+    const std::vector<std::uint8_t> kept{'k', 'e', 'p', 't'};
+    writeBytes("log.csv", kept);
+    writeBytes("saved.qcf", kept);
+    int simulationsMade = 0;
+    onSimulation = [&](sim::SimulatedDriver&) { ++simulationsMade; };
+    const struct {
+        Args args;
+        std::string file;
+    } cases[] = {
+        {{"--simulate", "watch", "--count", "2", "--csv", path("log.csv")}, "log.csv"},
+        {{"--simulate", "save", path("saved.qcf")}, "saved.qcf"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Run refused = run(c.args);
+        EXPECT_EQ(refused.status, kExitFile);
+        EXPECT_EQ(refused.err,
+                  "qe7204ctl: " + path(c.file) + ": the file exists; --force replaces it\n");
+        EXPECT_EQ(readBytes(c.file), kept);
+        EXPECT_EQ(simulationsMade, 0);
+
+        Args forced = c.args;
+        forced.insert(forced.begin() + 2, "--force");
+        const Run replaced = run(forced);
+        EXPECT_EQ(replaced.status, kExitSuccess) << replaced.err;
+        EXPECT_NE(readBytes(c.file), kept);
+        simulationsMade = 0;
+    }
 }
 
 // A script may hand the log to another program through a FIFO that it opens later.
