@@ -21,6 +21,7 @@
 #include "live_readout.h"
 #include "magnet_check.h"
 #include "readout.h"
+#include "readout_csv_writer.h"
 #include "simulation.h"
 
 namespace qe::python {
@@ -477,8 +478,14 @@ std::string ChipFacade::magnetCheck(int turns, double timeoutSeconds, const Stop
         const TimedReadout next = nextReadout(pace, stop);
         check.add(chip::magnetSample(next.sample.readout, next.askedSeconds));
     }
-    const chip::MagnetCheckResult result = check.result();
+    chip::MagnetCheckResult result = check.result();
     if (!result.report) fail(FailureKind::MagnetCheckFailed, result.error);
+    cli::Bench& bench = *core_->bench;
+    result.report->source = {chip::isoTimeText(std::chrono::system_clock::now()),
+                             QE7204_VERSION,
+                             bench.adapterSerial(),
+                             bench.session().chipAddress(),
+                             {}};
     return chip::magnetReportJson(*result.report);
 }
 

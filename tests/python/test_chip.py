@@ -159,6 +159,8 @@ def test_magnet_check_reports_as_the_command_line_does():
                      magnet_off_centre_phase=30, magnet_tilt=3) as chip:
         report = chip.magnet_check(turns=1, timeout_s=30)
     assert report["turns"] == 1
+    assert (report["adapter_serial"], report["chip_address"]) == ("QE000001", 0)
+    assert report["tool_version"] == qe7204.__version__
     assert report["samples"] >= 8
     assert report["verdict"] in ("marginal", "bad")
     assert report["error_first_harmonic_counts"] == pytest.approx(20, abs=3)
