@@ -88,6 +88,10 @@ PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args);
 // A file a command would write that is already there: replaced only with --force.
 std::string refuseToReplace(const std::string& path, bool force);
 
+// "qe7204ctl: reason" on stderr; with --json one object {"error": reason, "exit_status": N}
+// instead, so that a script reading JSON reads the failure too.
+void reportError(Environment& environment, bool json, const std::string& reason, int status);
+
 // For commands without arguments.
 std::string expectNoArguments(const std::vector<std::string>& args);
 

@@ -1,3 +1,6 @@
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <filesystem>
 
 #include "command.h"
@@ -5,8 +8,19 @@
 
 namespace qe::cli {
 
+void reportError(Environment& environment, bool json, const std::string& reason, int status) {
+    if (json)
+        environment.err << QJsonDocument(
+                               QJsonObject{{"error", jsonText(reason)}, {"exit_status", status}})
+                               .toJson(QJsonDocument::Compact)
+                               .toStdString()
+                        << '\n';
+    else
+        environment.err << "qe7204ctl: " << reason << '\n';
+}
+
 int Invocation::fail(const std::string& reason, int status) const {
-    environment.err << "qe7204ctl: " << reason << '\n';
+    reportError(environment, output.json(), reason, status);
     return status;
 }
 

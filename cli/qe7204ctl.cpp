@@ -39,8 +39,9 @@ chip::Result reach(Bench& bench, Needs needs) {
 int runCommand(const Arguments& arguments, const Command& command, Environment& environment) {
     const PreparedCommand prepared = command.prepare(arguments.rest);
     if (!prepared.error.empty()) {
-        if (prepared.errorStatus == kExitUsage) return usageError(environment, prepared.error);
-        environment.err << kProgram << ": " << prepared.error << '\n';
+        if (prepared.errorStatus == kExitUsage && !arguments.options.json)
+            return usageError(environment, prepared.error);
+        reportError(environment, arguments.options.json, prepared.error, prepared.errorStatus);
         return prepared.errorStatus;
     }
     Output output(environment.out, arguments.options.json);
@@ -94,7 +95,8 @@ std::string generalHelp() {
         << "  --serial S                  The adapter with serial number S (default: the first).\n"
         << "  --address A                 The chip at bus address A when several answer.\n"
         << "  --json                      Results as JSON: one document per command, one object\n"
-        << "                              per line for watch.\n"
+        << "                              per line for watch; a failure as one object\n"
+        << "                              {\"error\": REASON, \"exit_status\": N} on stderr.\n"
         << "  --trace                     Every frame sent and received, decoded, on stderr.\n"
         << "  --help                      This help.\n"
         << "  -V, --version               The program's version.\n\n"

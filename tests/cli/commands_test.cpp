@@ -152,6 +152,20 @@ TEST_F(Commands, ConfigurationFilesOfAnyOtherLengthThanSixteenBytesAreRefused) {
     }
     EXPECT_EQ(simulationsMade, 0);
     EXPECT_EQ(realDriversMade, 0);
+
+    // With --json the failure is JSON too.
+    const Run asJson = run({"decode", path("4.qcf"), "--json"});
+    EXPECT_EQ(asJson.status, kExitFile);
+    EXPECT_EQ(asJson.out, "");
+    const QJsonObject error = json(asJson.err);
+    EXPECT_EQ(error["exit_status"].toInt(), kExitFile);
+    EXPECT_TRUE(
+        error["error"].toString().endsWith(": 4 bytes, not 16 bytes: a .qcf file holds "
+                                           "exactly the eight words 48..55"))
+        << asJson.err;
+    const Run noChip = run({"--simulate", "--chips", "0", "show", "--json"});
+    EXPECT_EQ(noChip.status, kExitChip);
+    EXPECT_EQ(noChip.err, "{\"error\":\"no chip answers on the bus\",\"exit_status\":5}\n");
 }
 
 // Standing in for a full disk or a closed pipe: every write fails.
