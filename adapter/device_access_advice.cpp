@@ -13,4 +13,9 @@ std::string usbDevicePermissionAdvice() {
            kUdevRuleName + " (see the README) and plug the adapter in again.";
 }
 
+std::string adapterInUseAdvice() {
+    return "Another program is using the adapter. Close it (or the other copy of this tool) "
+           "and try again.";
+}
+
 }  // namespace qe

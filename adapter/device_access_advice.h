@@ -11,5 +11,7 @@ inline constexpr const char* kUdevRuleName = "60-qe7204.rules";
 std::string serialPortPermissionAdvice(const std::string& node);
 // What to do when the adapter's USB device may not be opened (libftdi).
 std::string usbDevicePermissionAdvice();
+// What to do when another program (or a second copy of this tool) holds the adapter.
+std::string adapterInUseAdvice();
 
 }  // namespace qe

@@ -201,10 +201,12 @@ FtStatus TtyDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& handl
             case QSerialPort::DeviceNotFoundError:
                 return FT_DEVICE_NOT_FOUND;
             case QSerialPort::PermissionError:
-                // Qt says the same when another program holds the port; only a node this
-                // user may not open gets the advice.
+                // Qt says the same when another program holds the port: a node this user
+                // may open is held by someone else.
                 if (::access(found->node.c_str(), R_OK | W_OK) != 0 && errno == EACCES)
                     openFailureAdvice_ = serialPortPermissionAdvice(found->node.string());
+                else
+                    openFailureAdvice_ = adapterInUseAdvice();
                 return FT_DEVICE_NOT_OPENED;
             default:
                 return FT_DEVICE_NOT_OPENED;

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QShortcut>
+#include <QTimer>
 #include <QTextStream>
 
 #include <functional>
@@ -12,6 +14,7 @@
 #include "chip_session.h"
 #include "command_line.h"
 #include "design_fonts.h"
+#include "device_access_advice.h"
 #include "driver_choice.h"
 #include "ini_store.h"
 #include "link_health_dialog.h"
@@ -39,6 +42,10 @@ const QString kApplicationTitle = QStringLiteral("QE7204 interface");
 // the program.
 std::function<void()> presenterOf(QWidget& extra) {
     extra.setAttribute(Qt::WA_QuitOnClose, false);
+    // Escape closes every window of ours, as it closes a dialog.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &extra);
+    escape->setContext(Qt::WindowShortcut);
+    QObject::connect(escape, &QShortcut::activated, &extra, &QWidget::close);
     return [&extra] {
         extra.show();
         qe::ui::keepOnScreen(extra);
@@ -134,7 +141,11 @@ int main(int argc, char* argv[]) {
             return qe::chip::RecordingSource{session.chipAddress(), connection.adapterSerial()};
         },
         messages);
-    window.addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"), presenterOf(plot));
+    window.addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"), presenterOf(plot),
+                          QStringLiteral("Position, speed, AGC and magnet status over time; "
+                                         "recording to CSV"));
+    plot.recorder().setStateListener(
+        [&window](const QString& state) { window.showStripNote(state); });
     qe::ui::MagnetCheckDialog magnetCheck(window.readoutStream(), [&session, &connection] {
         qe::chip::MagnetCheckSource source;
         source.adapterSerial = connection.adapterSerial();
@@ -142,7 +153,8 @@ int main(int argc, char* argv[]) {
         return source;
     });
     window.addExtraButton(QStringLiteral("Magnet check"), QStringLiteral("BtnMagnetCheck"),
-                          presenterOf(magnetCheck));
+                          presenterOf(magnetCheck),
+                          QStringLiteral("Judges how the magnet is mounted while the shaft turns"));
     qe::ui::LinkHealthDialog linkHealth(window.readoutStream(), [&] {
         return qe::ui::LinkHealthDialog::Facts{
             .connected = link.adapterOpen(),
@@ -154,12 +166,14 @@ int main(int argc, char* argv[]) {
     });
     const std::function<void()> showLinkHealth = presenterOf(linkHealth);
     window.addExtraButton(QStringLiteral("Link health"), QStringLiteral("BtnLinkHealth"),
-                          showLinkHealth);
+                          showLinkHealth,
+                          QStringLiteral("Replies, time-outs and readouts of the adapter link"));
     window.setStatusBarDoubleClick(showLinkHealth);
     qe::ui::ProgComparisonWindow progComparison(image,
                                                 [&window] { return window.readStoredSettings(); });
     window.addExtraButton(QStringLiteral("PROG diff"), QStringLiteral("BtnProgComparison"),
-                          presenterOf(progComparison));
+                          presenterOf(progComparison),
+                          QStringLiteral("The working settings against the chip's EEPROM"));
 
     window.startPolling();
 
@@ -170,10 +184,29 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<qe::ui::SimulationWindow> desk;
     if (simulation) {
         desk = std::make_unique<qe::ui::SimulationWindow>(simulation->adapter());
-        desk->setAttribute(Qt::WA_QuitOnClose, false);
         desk->placeBeside(window);
+        // The way back to it once closed.
+        window.addExtraButton(QStringLiteral("Sim"), QStringLiteral("BtnSimulation"),
+                              presenterOf(*desk),
+                              QStringLiteral("Shows the \"Simulated adapter\" window again"));
         desk->show();
     }
+
+    // With no adapter the window is grey; the status bar's tooltip says what to do, the
+    // designed texts stay as they are.
+    QTimer adapterHint;
+    QObject::connect(&adapterHint, &QTimer::timeout, &window, [&window, &link] {
+        auto* status = window.findChild<QWidget*>(QStringLiteral("StBar1"));
+        if (!status) return;
+        const QString hint =
+            link.adapterOpen()
+                ? QString()
+                : QStringLiteral("No adapter: plug it in, check that the udev rule %1 is "
+                                 "installed (see the README), or start with --simulate.")
+                      .arg(QString::fromLatin1(qe::kUdevRuleName));
+        if (status->toolTip() != hint) status->setToolTip(hint);
+    });
+    adapterHint.start(1000);
 
     return QApplication::exec();
 }

@@ -253,5 +253,17 @@ TEST_F(TtyDriverTest, PortThisUserMayNotOpenSaysWhatToDo) {
     EXPECT_NE(advice.find((tree.roots().dev / portName).string()), std::string::npos) << advice;
 }
 
+// A second copy of the tool on the same adapter: its open says who holds it.
+TEST_F(TtyDriverTest, APortAnotherProgramHoldsSaysSo) {
+    const FtHandle held = open();
+    ASSERT_NE(held, 0u);
+    TtyDriver second{tree.roots(), [](const std::string&) {}};
+    FtHandle handle = 0;
+    EXPECT_EQ(second.openEx("QE000001", kOpenBySerialNumber, handle), FT_DEVICE_NOT_OPENED);
+    EXPECT_EQ(second.openFailureAdvice(),
+              "Another program is using the adapter. Close it (or the other copy of this tool) "
+              "and try again.");
+}
+
 }  // namespace
 }  // namespace qe::test

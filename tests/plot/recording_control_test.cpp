@@ -72,6 +72,21 @@ TEST_F(RecordingControlTest, TheButtonStartsShowsTimeAndCountAndStops) {
     EXPECT_EQ(lines(file()), 2 + 73) << "nothing after the stop";
 }
 
+// What the main window's strip says, whatever window is open.
+TEST_F(RecordingControlTest, TellsItsStateForTheMainWindowAndTheFileWhenItStops) {
+    std::vector<QString> told;
+    control.setStateListener([&told](const QString& state) { told.push_back(state); });
+    button.click();
+    feed(0);
+    feed(65'000);
+    clock.setNs(65'200 * kMs);
+    control.showProgress();
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told.back(), QStringLiteral("Recording\u2026 (1:05, 2)"));
+    button.click();
+    EXPECT_EQ(told.back(), "Recorded 2 rows to " + chosen);
+}
+
 TEST_F(RecordingControlTest, CancellingTheFileChoiceRecordsNothing) {
     chosen.clear();
     button.click();

@@ -427,6 +427,36 @@ TEST(ProjectDocumentation, IsTheReadmeBesideTheProgramElseTheInstalledOne) {
 }
 
 }  // namespace
+// Our buttons come after every designed control in the Tab order, each with its tooltip; a
+// note of ours fits the strip and keeps its whole text as its tooltip.
+TEST_F(MainWindowTest, OurStripButtonsAreReachedByTabAndSayWhatTheyOpen) {
+    startScripted();
+    QWidget* lastDesigned = window->previousInFocusChain();
+    int opened = 0;
+    QPushButton* plot = window->addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"),
+                                               [&opened] { ++opened; }, QStringLiteral("Charts"));
+    QPushButton* check = window->addExtraButton(QStringLiteral("Magnet check"),
+                                                QStringLiteral("BtnMagnetCheck"), [] {},
+                                                QStringLiteral("Judges the magnet"));
+    EXPECT_EQ(plot->focusPolicy(), Qt::TabFocus);
+    EXPECT_EQ(plot->toolTip(), "Charts");
+    EXPECT_EQ(check->toolTip(), "Judges the magnet");
+    EXPECT_EQ(plot->nextInFocusChain(), check);
+    EXPECT_NE(lastDesigned, nullptr);
+    plot->click();
+    EXPECT_EQ(opened, 1);
+
+    const QString note = QStringLiteral("Recorded 1234 rows to /home/bench/a/long/folder/run.csv");
+    window->showStripNote(note);
+    auto* label = find<QLabel>("StripNote");
+    EXPECT_EQ(window->stripNote(), note);
+    EXPECT_EQ(label->toolTip(), note);
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+    EXPECT_LE(label->geometry().right(), label->parentWidget()->width());
+    window->showStripNote({});
+    EXPECT_TRUE(label->isHidden());
+}
+
 }  // namespace qe::ui::test
 
 #include "main_window_test.moc"

@@ -61,8 +61,13 @@ public:
     chip::ReadoutStream& readoutStream() { return readouts_; }
     // A small button for a window beyond the designed ones, in the free space beside
     // "Show Display"; the buttons line up from the left in the order they are added.
+    // They come last in the Tab order.
     QPushButton* addExtraButton(const QString& text, const QString& objectName,
-                                std::function<void()> clicked);
+                                std::function<void()> clicked, const QString& toolTip = {});
+    // A line of our own after those buttons (a recording running, a hint); its full text is
+    // its tooltip where the strip is too short for it. Empty hides it.
+    void showStripNote(const QString& text);
+    QString stripNote() const;
     // What a double click on the status bar opens.
     void setStatusBarDoubleClick(std::function<void()> doubleClicked);
 

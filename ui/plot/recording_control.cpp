@@ -42,12 +42,24 @@ QString RecordingControl::idleText() {
     return QStringLiteral("Record CSV\u2026");
 }
 
-QString RecordingControl::runningText(std::int64_t elapsedNs, std::uint64_t rows) {
+namespace {
+
+QString minutesAndRows(std::int64_t elapsedNs, std::uint64_t rows) {
     const std::int64_t seconds = elapsedNs / kNsPerSecond;
-    return QStringLiteral("Stop recording (%1:%2, %3)")
+    return QStringLiteral("%1:%2, %3")
         .arg(seconds / 60)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'))
         .arg(rows);
+}
+
+}  // namespace
+
+QString RecordingControl::runningText(std::int64_t elapsedNs, std::uint64_t rows) {
+    return QStringLiteral("Stop recording (%1)").arg(minutesAndRows(elapsedNs, rows));
+}
+
+QString RecordingControl::noteText(std::int64_t elapsedNs, std::uint64_t rows) {
+    return QStringLiteral("Recording\u2026 (%1)").arg(minutesAndRows(elapsedNs, rows));
 }
 
 void RecordingControl::buttonClicked() {
@@ -108,6 +120,10 @@ void RecordingControl::ended(const std::string& message) {
 
 void RecordingControl::drop() {
     if (!recording_) return;
+    if (told_)
+        told_(QStringLiteral("Recorded %1 rows to %2")
+                  .arg(recording_->rowCount())
+                  .arg(QString::fromStdString(recording_->path())));
     stream_.remove(recording_.get());
     recording_.reset();
     timer_->stop();
@@ -121,9 +137,11 @@ void RecordingControl::showProgress() {
 }
 
 void RecordingControl::showState() {
-    if (recording_ && recording_->active())
-        button_->setText(runningText(clock_.nowNs() - startNs_, recording_->rowCount()));
-    else
+    if (recording_ && recording_->active()) {
+        const std::int64_t elapsed = clock_.nowNs() - startNs_;
+        button_->setText(runningText(elapsed, recording_->rowCount()));
+        if (told_) told_(noteText(elapsed, recording_->rowCount()));
+    } else
         button_->setText(idleText());
 }
 

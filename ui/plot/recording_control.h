@@ -31,6 +31,10 @@ public:
     ~RecordingControl() override;
 
     void setFileChooser(ChooseFile choose) { choose_ = std::move(choose); }
+    // Told "Recording… (0:12, 183)" while a recording runs, whatever window is open, and
+    // "Recorded 183 rows to FILE" when it ends, so the main window can say it.
+    using StateTold = std::function<void(const QString&)>;
+    void setStateListener(StateTold told) { told_ = std::move(told); }
 
     void buttonClicked();
     // Starts recording to `path`; false, with a message shown, when it cannot.
@@ -45,6 +49,8 @@ public:
     static QString idleText();
     // "Stop recording (0:12, 183)"
     static QString runningText(std::int64_t elapsedNs, std::uint64_t rows);
+    // "Recording… (0:12, 183)"
+    static QString noteText(std::int64_t elapsedNs, std::uint64_t rows);
 
 private:
     void ended(const std::string& message);
@@ -58,6 +64,7 @@ private:
     SourceOf source_;
     MessageSink& messages_;
     ChooseFile choose_;
+    StateTold told_;
     std::unique_ptr<chip::ReadoutRecording> recording_;
     std::int64_t startNs_ = 0;
     QTimer* timer_;
