@@ -14,7 +14,6 @@ namespace {
 // What enumeration gives when the library lacks FT_CreateDeviceInfoList.
 constexpr FtStatus kNoDeviceListStatus = FT_DEVICE_NOT_OPENED_FOR_WRITE;
 
-constexpr std::uint8_t kLatencyTimerMs = 16;
 constexpr std::uint8_t kBitModeMask = 0;
 constexpr std::uint8_t kBitModeReset = 0;
 constexpr std::uint32_t kReadTimeoutMs = 2000;
@@ -62,10 +61,14 @@ void AdapterLink::EnumerateDevices() {
     std::uint32_t count = 0;
     const FtStatus created = driver_.hasCreateDeviceInfoList() ? driver_.createDeviceInfoList(count)
                                                                : kNoDeviceListStatus;
+    // Backends of a composite that failed while others listed their devices are told too,
+    // with the same texts.
+    std::vector<FtdiDriver::EnumerationFailure> errors = driver_.enumerationFailures();
     if (created != FT_OK) {
         // Without the vendor library there is nothing to list, and nothing worth a message.
         if (created != kNoDeviceListStatus)
-            reportEnumerationError("FT_CreateDeviceInfoList", created);
+            errors.insert(errors.begin(), {"FT_CreateDeviceInfoList", created});
+        reportEnumerationErrors(std::move(errors));
         return;
     }
     DeviceCount = count;
@@ -75,22 +78,24 @@ void AdapterLink::EnumerateDevices() {
     const FtStatus listed = driver_.getDeviceInfoList(DeviceInfoList.data(), DeviceCount);
     DeviceInfoList.resize(std::min<std::size_t>(DeviceCount, DeviceInfoList.size()));
     if (listed != FT_OK) {
-        reportEnumerationError("FT_GetDeviceInfoList", listed);
+        errors.insert(errors.begin(), {"FT_GetDeviceInfoList", listed});
+        reportEnumerationErrors(std::move(errors));
         return;
     }
-    lastEnumerationError_.reset();
+    reportEnumerationErrors(std::move(errors));
     // An unplugged device may come back mended; its next failure is news again.
     std::erase_if(failedSerials_,
                   [this](const std::string& serial) { return !isListed(DeviceInfoList, serial); });
 }
 
-void AdapterLink::reportEnumerationError(const char* label, FtStatus status) {
+void AdapterLink::reportEnumerationErrors(std::vector<FtdiDriver::EnumerationFailure> errors) {
     // Enumeration runs every second and on every tick without an adapter: a failure that
     // persists would otherwise bring a modal box each time.
-    const EnumerationError error{label, status};
-    if (lastEnumerationError_ == error) return;
-    lastEnumerationError_ = error;
-    ReportDriverError(messages_, label, status);
+    for (const FtdiDriver::EnumerationFailure& error : errors)
+        if (std::find(lastEnumerationErrors_.begin(), lastEnumerationErrors_.end(), error) ==
+            lastEnumerationErrors_.end())
+            ReportDriverError(messages_, error.label, error.status);
+    lastEnumerationErrors_ = std::move(errors);
 }
 
 AdapterChoice AdapterLink::ConnectAdapter(std::string_view preferredSerial) {
@@ -158,7 +163,8 @@ bool AdapterLink::OpenAdapter(std::size_t index) {
         return false;
     }
     // Told once it is known whether the device opens, so that a quiet retry stays quiet.
-    const FtStatus latency = driver_.setLatencyTimer(node.DeviceHandle, kLatencyTimerMs);
+    const FtStatus latency =
+        driver_.setLatencyTimer(node.DeviceHandle, AdapterLink::kLatencyTimerMs);
     const FtStatus bitMode = driver_.setBitMode(node.DeviceHandle, kBitModeMask, kBitModeReset);
     if (bitMode != FT_OK) {
         if (!quiet) ReportDriverError(messages_, "FT_SetLatencyTimer ", latency);
@@ -177,6 +183,8 @@ bool AdapterLink::OpenAdapter(std::size_t index) {
 
 void AdapterLink::configureOpenedAdapter() {
     health_.restart(clock_.nowNs());
+    scannedSinceConnect_ = false;
+    stragglers_.reset();  // a new adapter owes nothing
     // A port left at another word format or speed garbles every exchange until the adapter
     // is unplugged: a line that cannot be set is a failed open. Its one box, like an open's,
     // comes only with the device's first failure; the next connection attempt tries again.

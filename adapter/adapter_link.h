@@ -57,6 +57,14 @@ struct AdapterLinkAccess;
 class AdapterLink {
 public:
     static constexpr std::size_t kBufferSize = 65536;
+    // The latency timer set on every adapter opened.
+    static constexpr std::uint8_t kLatencyTimerMs = 16;
+    // How long a real adapter may take on a loaded USB bus: the latency timer and then some.
+    static constexpr std::uint32_t kLoadedBusReplyTimeoutMs = kLatencyTimerMs + 100;
+    // After an exchange that did not get its whole reply, the rest may still come this long
+    // after the exchange gave up; the next frame waits for it (see cleanLine).
+    static constexpr std::uint32_t kStragglerMarginMs = 20;
+    static constexpr std::uint32_t kStragglerWindowMs = kLatencyTimerMs + kStragglerMarginMs;
 
     AdapterLink(FtdiDriver& driver, Clock& clock, MessageSink& messages, RegisterImage& image);
 
@@ -87,8 +95,18 @@ public:
     MessageSink& messages() { return messages_; }
     RegisterImage& image() { return image_; }
     const RegisterImage& image() const { return image_; }
-    // Replies, time-outs and failed reads since the adapter was last connected.
+    // Replies, late replies, time-outs and failed reads since the adapter was last connected
+    // or the counts were reset. Register exchanges before the first bus scan after connecting
+    // are left out: until a scan has found a chip they may well address none.
     const LinkHealth& health() const { return health_; }
+    void resetHealth() { health_.reset(clock_.nowNs()); }
+
+    // The least time any reply is waited for; 0 (the default) keeps every designed limit, as
+    // the window does. Front ends that read on their own pass kLoadedBusReplyTimeoutMs or
+    // what the user asked for: a reply that comes after its designed limit but within this
+    // time is then taken, and counted as late.
+    void setReplyTimeoutMs(std::uint32_t ms) { replyTimeoutMs_ = ms; }
+    std::uint32_t replyTimeoutMs() const { return replyTimeoutMs_; }
 
     // Connection state.
     FtHandle adapterHandle() const { return AdapterHandle; }
@@ -107,8 +125,8 @@ public:
 
 private:
     void configureOpenedAdapter();
-    // Shows a failed enumeration call unless the last enumeration failed the same way.
-    void reportEnumerationError(const char* label, FtStatus status);
+    // Shows the failed enumeration calls that the last enumeration did not show already.
+    void reportEnumerationErrors(std::vector<FtdiDriver::EnumerationFailure> errors);
 
     // Transport.
     void PutTxByte(std::uint8_t byte);
@@ -122,16 +140,33 @@ private:
     FtStatus QueryRxQueue();
     void PurgeRx();
     void PurgeTx();
-    // Empties the receive queue of bytes nobody asked for yet; false when the queue could
-    // not be looked at.
-    bool purgeStaleBytes();
+    // Makes sure no byte of an earlier exchange is taken as the answer to the next frame:
+    // first waits out what an exchange that did not get its whole reply may still receive,
+    // then empties the receive queue. A chip command (one that addresses a chip) is counted
+    // in the link's health only once a bus scan has run. False when the queue could not be
+    // looked at.
+    bool cleanLine(bool chipCommand);
+    // What an exchange that did not get its whole reply may still receive: up to `bytes`
+    // (kUnknownStragglers when nobody can tell) in answer to the frame sent at frameNs.
+    static constexpr std::uint32_t kUnknownStragglers = UINT32_MAX;
+    void expectStragglers(std::uint32_t bytes, std::int64_t frameNs);
+    // The bytes still owed when `expected` were asked for and `seen` have come.
+    static std::uint32_t owedAfter(std::uint32_t expected, std::uint32_t seen) {
+        return expected > seen ? expected - seen : 0;
+    }
+    // A designed time limit, or the reply time-out when that is longer.
+    std::uint32_t limitMs(std::uint32_t designedMs) const {
+        return designedMs > replyTimeoutMs_ ? designedMs : replyTimeoutMs_;
+    }
     struct Wait {
         bool queueFailed = false;
         std::uint32_t elapsedMs = 0;
+        bool inTime = false;  // the whole reply came within the limit
     };
     // Waits until the receive queue holds `expected` bytes or the tick count has moved more
-    // than limitMs past the tick of startNs (a reading of clock_).
-    Wait awaitReply(std::uint32_t expected, std::uint32_t limitMs, std::int64_t startNs);
+    // than limitMs(designedMs) past the tick of startNs (a reading of clock_). A reply after
+    // designedMs counts as late.
+    Wait awaitReply(std::uint32_t expected, std::uint32_t designedMs, std::int64_t startNs);
     enum class ScanReply { Incomplete, Complete, Malformed };
     // Appends the first `count` bytes of RxBuffer to the scanned addresses, up to the end
     // marker; Malformed when they are not ascending addresses closed by the marker.
@@ -146,14 +181,23 @@ private:
     MessageSink& messages_;
     RegisterImage& image_;
     LinkHealth health_;
+    // Whether the exchange under way counts in health_ (see health()).
+    bool counting_ = true;
+    bool timeoutCounted_ = false;  // the exchange under way counted a time-out
+    bool scannedSinceConnect_ = false;
+    std::uint32_t replyTimeoutMs_ = 0;
 
-    struct EnumerationError {
-        std::string label;
-        FtStatus status = FT_OK;
-        bool operator==(const EnumerationError&) const = default;
+    struct Stragglers {
+        std::uint32_t bytes = 0;
+        std::int64_t frameNs = 0;
+        std::int64_t clearAtNs = 0;  // what has not come by then is not waited for
+        bool countedAsTimeout = false;
     };
-    // The failure of the last enumeration, already told; empty after one that succeeded.
-    std::optional<EnumerationError> lastEnumerationError_;
+    // Set by an exchange that did not get its whole reply, cleared by the next cleanLine().
+    std::optional<Stragglers> stragglers_;
+
+    // The failures of the last enumeration, already told; empty after one that went well.
+    std::vector<FtdiDriver::EnumerationFailure> lastEnumerationErrors_;
     // Serials of listed devices whose opening failed and was already told (see ConnectAdapter).
     std::vector<std::string> failedSerials_;
 

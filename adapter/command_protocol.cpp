@@ -10,7 +10,6 @@ namespace qe {
 namespace {
 
 constexpr std::uint32_t kEepromWriteMs = 20;
-constexpr std::uint8_t kSupplyAnswerOn = 1;  // the supply query's answer: 0 off, 1 on
 
 constexpr std::uint32_t kRegisterWordBytes = 2;
 
@@ -86,11 +85,36 @@ void AdapterLink::PurgeTx() {
     TxCount = 0;
 }
 
-bool AdapterLink::purgeStaleBytes() {
-    if (QueryRxQueue() != FT_OK) return false;
+bool AdapterLink::cleanLine(bool chipCommand) {
+    counting_ = !chipCommand || scannedSinceConnect_;
+    timeoutCounted_ = false;
+    if (stragglers_) {
+        const Stragglers owed = *stragglers_;
+        stragglers_.reset();
+        // The rest of an earlier reply may still be on its way: wait until it has come, or
+        // until it can no longer come, so that it is purged here and not read as the answer
+        // to the frame about to go out.
+        std::uint32_t waiting = 0;
+        if (owed.bytes > 0 && driver_.waitForReceived(AdapterHandle, owed.bytes, owed.clearAtNs,
+                                                      clock_, waiting) != FT_OK) {
+            health_.readFailed();
+            return false;
+        }
+        if (QueryRxQueue() != FT_OK) return false;
+        if (owed.countedAsTimeout && owed.bytes != kUnknownStragglers && RxQueueBytes >= owed.bytes)
+            health_.timedOutReplyCame(clock_.nowNs() - owed.frameNs);
+    } else if (QueryRxQueue() != FT_OK) {
+        return false;
+    }
     // A late reply to an earlier command would otherwise be read as the answer to this one.
     if (RxQueueBytes != 0) PurgeRx();
     return true;
+}
+
+void AdapterLink::expectStragglers(std::uint32_t bytes, std::int64_t frameNs) {
+    stragglers_ =
+        Stragglers{bytes, frameNs, clock_.nowNs() + std::int64_t{kStragglerWindowMs} * kNsPerMs,
+                   timeoutCounted_};
 }
 
 void AdapterLink::sendCommand(std::initializer_list<std::uint8_t> frame) {
@@ -98,9 +122,10 @@ void AdapterLink::sendCommand(std::initializer_list<std::uint8_t> frame) {
     SendFrame(TxCount);
 }
 
-AdapterLink::Wait AdapterLink::awaitReply(std::uint32_t expected, std::uint32_t limitMs,
+AdapterLink::Wait AdapterLink::awaitReply(std::uint32_t expected, std::uint32_t designedMs,
                                           std::int64_t startNs) {
-    const std::int64_t deadlineNs = limitPassesAt(startNs, limitMs);
+    const std::uint32_t limit = limitMs(designedMs);
+    const std::int64_t deadlineNs = limitPassesAt(startNs, limit);
     Wait wait;
     for (;;) {
         std::uint32_t waiting = 0;
@@ -114,12 +139,21 @@ AdapterLink::Wait AdapterLink::awaitReply(std::uint32_t expected, std::uint32_t 
         // Unsigned 32-bit difference: the tick count may wrap during the wait.
         const std::int64_t nowNs = clock_.nowNs();
         wait.elapsedMs = static_cast<std::uint32_t>(nowNs / kNsPerMs) - tickAt(startNs);
-        if (RxQueueBytes >= expected && wait.elapsedMs <= limitMs) {
-            health_.replied(nowNs - startNs);
+        if (RxQueueBytes >= expected) {
+            // A reply first seen past its limit came all the same: late, not lost.
+            wait.inTime = wait.elapsedMs <= limit;
+            if (!counting_) return wait;
+            if (wait.elapsedMs <= designedMs)
+                health_.replied(nowNs - startNs);
+            else
+                health_.cameLate(nowNs - startNs);
             return wait;
         }
-        if (RxQueueBytes >= expected || wait.elapsedMs > limitMs) {
-            health_.timedOut();
+        if (wait.elapsedMs > limit) {
+            if (counting_) {
+                health_.timedOut();
+                timeoutCounted_ = true;
+            }
             return wait;
         }
     }
@@ -133,23 +167,32 @@ bool AdapterLink::WriteRegister(std::uint8_t chipAddress, std::uint8_t reg, std:
 
 WriteReply AdapterLink::writeRegisterReply(std::uint8_t chipAddress, std::uint8_t reg,
                                            std::uint16_t value) {
-    if (AdapterHandle == 0 || !purgeStaleBytes()) return WriteReply::Missing;
+    if (AdapterHandle == 0 || !cleanLine(true)) return WriteReply::Missing;
     sendCommand({kCmdRegister, busByte(chipAddress, false), reg,
                  static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF)});
     const std::int64_t start = clock_.nowNs();
     if (reg < kEepromWordCount) clock_.sleepMs(kEepromWriteMs);
-    if (awaitReply(1, kWriteAckLimitMs, start).queueFailed) return WriteReply::Missing;
-    if (ReadReply(RxQueueBytes).count == 1)
+    if (awaitReply(1, kWriteAckLimitMs, start).queueFailed) {
+        expectStragglers(1, start);
+        return WriteReply::Missing;
+    }
+    const std::uint32_t waiting = RxQueueBytes;
+    if (ReadReply(waiting).count == 1)
         return RxBuffer[0] != 0 ? WriteReply::Acknowledged : WriteReply::Refused;
     PurgeRx();
     PurgeTx();
+    expectStragglers(owedAfter(1, waiting), start);
     return WriteReply::Missing;
 }
 
 RegisterRead AdapterLink::ReadRegister(std::uint8_t chipAddress, std::uint8_t reg) {
-    if (AdapterHandle == 0 || !purgeStaleBytes()) return {};
+    if (AdapterHandle == 0 || !cleanLine(true)) return {};
     sendCommand({kCmdRegister, busByte(chipAddress, true), reg});
-    if (awaitReply(kRegisterWordBytes, kRegisterReadLimitMs, clock_.nowNs()).queueFailed) return {};
+    const std::int64_t start = clock_.nowNs();
+    if (awaitReply(kRegisterWordBytes, kRegisterReadLimitMs, start).queueFailed) {
+        expectStragglers(kRegisterWordBytes, start);
+        return {};
+    }
     // Only what has arrived is read: a driver read of more may never return when no read
     // time-out could be set on the adapter.
     const std::uint32_t waiting = RxQueueBytes;
@@ -158,6 +201,7 @@ RegisterRead AdapterLink::ReadRegister(std::uint8_t chipAddress, std::uint8_t re
         // A short reply is not this register's value, and with surplus bytes nobody can tell
         // which two are; nothing of it may be taken as the answer to the next command either.
         PurgeRx();
+        expectStragglers(owedAfter(kRegisterWordBytes, waiting), start);
         return {};
     }
     const std::uint16_t word = wordAt(RxBuffer, 0);
@@ -166,27 +210,41 @@ RegisterRead AdapterLink::ReadRegister(std::uint8_t chipAddress, std::uint8_t re
 }
 
 bool AdapterLink::ReadAllRegisters(std::uint8_t chipAddress) {
-    if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
+    if (AdapterHandle == 0 || !cleanLine(true)) return false;
     constexpr std::uint32_t replyBytes = kRegisterWordBytes * kRegisterCount;
     sendCommand({kCmdReadAll, busByte(chipAddress, false)});
-    const Wait wait = awaitReply(replyBytes, kReadAllLimitMs, clock_.nowNs());
-    if (wait.queueFailed) return false;
-    const std::uint32_t got = ReadReply(RxQueueBytes).count;
+    const std::int64_t start = clock_.nowNs();
+    const Wait wait = awaitReply(replyBytes, kReadAllLimitMs, start);
+    if (wait.queueFailed) {
+        expectStragglers(replyBytes, start);
+        return false;
+    }
+    const std::uint32_t waiting = RxQueueBytes;
+    const std::uint32_t got = ReadReply(waiting).count;
     if (got != replyBytes) PurgeRx();
     // A late or short reply leaves the image as it was.
-    if (got < replyBytes || wait.elapsedMs > kReadAllLimitMs) return false;
+    if (got < replyBytes || !wait.inTime) {
+        expectStragglers(owedAfter(replyBytes, waiting), start);
+        return false;
+    }
     for (std::size_t i = 0; i < kRegisterCount; ++i) image_[i] = wordAt(RxBuffer, i);
     return true;
 }
 
 bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
-    if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
+    if (AdapterHandle == 0 || !cleanLine(true)) return false;
     constexpr std::uint32_t replyBytes = kRegisterWordBytes * kOutputWordCount;
     sendCommand({kCmdReadOutputs, busByte(chipAddress, false)});
-    if (awaitReply(replyBytes, kOutputsLimitMs, clock_.nowNs()).queueFailed) return false;
-    if (RxQueueBytes != replyBytes) {
+    const std::int64_t start = clock_.nowNs();
+    if (awaitReply(replyBytes, kOutputsLimitMs, start).queueFailed) {
+        expectStragglers(replyBytes, start);
+        return false;
+    }
+    const std::uint32_t waiting = RxQueueBytes;
+    if (waiting != replyBytes) {
         PurgeRx();
         PurgeTx();
+        expectStragglers(owedAfter(replyBytes, waiting), start);
         return false;
     }
     if (ReadReply(replyBytes).count != replyBytes) {
@@ -199,14 +257,13 @@ bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
 }
 
 AdapterLink::ScanReply AdapterLink::takeScannedAddresses(std::uint32_t count) {
-    // The adapter lists the addresses in ascending order and then the end marker, nothing
-    // after it. Bytes that break that order are another command's late reply: taken as
-    // addresses they would make up chips.
+    // The line was clean before the scan, so every address is a chip's, in whatever order the
+    // adapter lists them. The adapter sends nothing after its end marker: a byte there is no
+    // address of this scan.
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint8_t byte = RxBuffer[i];
         if (byte >= kScanEndMarker)
             return i + 1 == count ? ScanReply::Complete : ScanReply::Malformed;
-        if (!ChipAddressList.empty() && byte <= ChipAddressList.back()) return ScanReply::Malformed;
         ChipAddressList.push_back(byte);
     }
     return ScanReply::Incomplete;
@@ -214,28 +271,44 @@ AdapterLink::ScanReply AdapterLink::takeScannedAddresses(std::uint32_t count) {
 
 bool AdapterLink::ScanBus() {
     ChipAddressList.clear();
-    if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
+    if (AdapterHandle == 0 || !cleanLine(false)) return false;
+    scannedSinceConnect_ = true;
     sendCommand({kCmdScanBus});
     const std::int64_t startNs = clock_.nowNs();
+    const std::uint32_t limit = limitMs(kScanLimitMs);
+    // The list has no length of its own: until its end marker, more may come.
+    const auto giveUp = [&] {
+        expectStragglers(kUnknownStragglers, startNs);
+        return false;
+    };
     for (;;) {
-        if (QueryRxQueue() != FT_OK) return false;
+        if (QueryRxQueue() != FT_OK) return giveUp();
         const Reply reply = ReadReply(RxQueueBytes);
         if (reply.count != RxQueueBytes) PurgeRx();
         // A failing read would fail on every later look too, each with its own error box.
-        if (reply.failed) return false;
+        if (reply.failed) return giveUp();
         // Only the bytes this read delivered; anything further in the buffer is old.
         const ScanReply scanned = takeScannedAddresses(reply.count);
         if (scanned == ScanReply::Malformed) {
             PurgeRx();
-            return false;
+            return giveUp();
         }
-        if (scanned == ScanReply::Complete) return !ChipAddressList.empty();
-        if (clock_.tickCount() - tickAt(startNs) > kScanLimitMs) return false;
+        if (scanned == ScanReply::Complete) {
+            health_.replied(clock_.nowNs() - startNs);
+            return !ChipAddressList.empty();
+        }
+        if (clock_.tickCount() - tickAt(startNs) > limit) {
+            health_.timedOut();
+            timeoutCounted_ = true;
+            return giveUp();
+        }
         // Everything waiting was read: the next look is worth making once more has come.
         std::uint32_t waiting = 0;
-        if (driver_.waitForReceived(AdapterHandle, 1, limitPassesAt(startNs, kScanLimitMs), clock_,
-                                    waiting) != FT_OK)
-            return false;
+        if (driver_.waitForReceived(AdapterHandle, 1, limitPassesAt(startNs, limit), clock_,
+                                    waiting) != FT_OK) {
+            health_.readFailed();
+            return giveUp();
+        }
     }
 }
 
@@ -252,20 +325,26 @@ void AdapterLink::PowerOff() {
 }
 
 bool AdapterLink::QueryPower() {
-    if (AdapterHandle == 0 || !purgeStaleBytes()) return false;
+    if (AdapterHandle == 0 || !cleanLine(false)) return false;
     sendCommand({kCmdAdapter, kSubQuerySupply, 0});
-    const Wait wait = awaitReply(1, kAdapterReplyLimitMs, clock_.nowNs());
-    if (wait.queueFailed) return false;
+    const std::int64_t start = clock_.nowNs();
+    const Wait wait = awaitReply(1, kAdapterReplyLimitMs, start);
+    if (wait.queueFailed) {
+        expectStragglers(1, start);
+        return false;
+    }
     const std::uint32_t waiting = RxQueueBytes;
     const std::uint32_t got = ReadReply(waiting).count;
-    if (got == 0 && waiting == 0) return false;  // no answer in time
-    // The answer is one byte, 0 or 1. Anything else is another command's late reply, and
-    // the answer may still be on its way.
-    if (got != 1 || waiting != 1 || RxBuffer[0] > kSupplyAnswerOn) {
+    if (got == 0 && waiting == 0) {  // no answer in time
+        expectStragglers(1, start);
+        return false;
+    }
+    // The answer is one byte; with more, nobody can tell which one it is.
+    if (got != 1 || waiting != 1) {
         PurgeRx();
         return false;
     }
-    return RxBuffer[0] == kSupplyAnswerOn && wait.elapsedMs <= kAdapterReplyLimitMs;
+    return RxBuffer[0] != 0 && wait.inTime;
 }
 
 bool AdapterLink::SetAdapterParameters(unsigned high, unsigned low) {
@@ -274,17 +353,24 @@ bool AdapterLink::SetAdapterParameters(unsigned high, unsigned low) {
         messages_.show(MessageKind::Critical, "Parameters are not OK");
         return false;
     }
-    if (!purgeStaleBytes()) return false;
+    if (!cleanLine(false)) return false;
     const auto parameters = static_cast<std::uint8_t>(high << 4 | low);
     sendCommand({kCmdAdapter, kSubParameters, parameters});
-    if (awaitReply(1, kAdapterReplyLimitMs, clock_.nowNs()).queueFailed) return false;
-    if (RxQueueBytes != 1 || ReadReply(1).count != 1) {
+    const std::int64_t start = clock_.nowNs();
+    if (awaitReply(1, kAdapterReplyLimitMs, start).queueFailed) {
+        expectStragglers(1, start);
+        return false;
+    }
+    const std::uint32_t waiting = RxQueueBytes;
+    if (waiting != 1 || ReadReply(1).count != 1) {
         PurgeRx();
+        expectStragglers(owedAfter(1, waiting), start);
         return false;
     }
     if (RxBuffer[0] == parameters) return true;
-    // Not the echo: a late reply to something else, and the echo may still come.
+    // Not the echo: the line may have carried something else, and the echo may still come.
     PurgeRx();
+    expectStragglers(1, start);
     return false;
 }
 

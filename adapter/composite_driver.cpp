@@ -50,24 +50,38 @@ bool CompositeDriver::hasCreateDeviceInfoList() const {
 
 FtStatus CompositeDriver::createDeviceInfoList(std::uint32_t& deviceCount) {
     std::vector<BackendList> lists;
-    FtStatus firstFailure = FT_OK;
+    std::vector<EnumerationFailure> failures;
     for (std::size_t i = 0; i < backends_.size(); ++i) {
         FtdiDriver& driver = *backends_[i].driver;
         std::uint32_t count = 0;
+        const char* label = "FT_CreateDeviceInfoList";
         FtStatus status = driver.hasCreateDeviceInfoList() ? driver.createDeviceInfoList(count)
                                                            : FT_DEVICE_NOT_OPENED_FOR_WRITE;
         BackendList list{i, std::vector<DeviceInfoNode>(count)};
         if (status == FT_OK && count > 0) {
+            label = "FT_GetDeviceInfoList";
             status = driver.getDeviceInfoList(list.nodes.data(), count);
             list.nodes.resize(std::min<std::size_t>(count, list.nodes.size()));
         }
         if (status != FT_OK) {
-            if (firstFailure == FT_OK) firstFailure = status;
+            failures.push_back({label, status});
             continue;
         }
         lists.push_back(std::move(list));
     }
-    if (lists.empty() && firstFailure != FT_OK) return firstFailure;
+    // A backend that is not there at all (no library: status 9 from its list) is no news.
+    enumerationFailures_.clear();
+    for (const EnumerationFailure& failure : failures)
+        if (failure.status != FT_DEVICE_NOT_OPENED_FOR_WRITE)
+            enumerationFailures_.push_back(failure);
+    if (lists.empty() && !failures.empty()) {
+        if (enumerationFailures_.empty()) return failures.front().status;
+        // The first failure worth telling is the enumeration's own status; the rest are told
+        // beside it.
+        const FtStatus status = enumerationFailures_.front().status;
+        enumerationFailures_.erase(enumerationFailures_.begin());
+        return status;
+    }
 
     listed_.clear();
     for (auto& [backend, node] : mergeDeviceLists(lists)) listed_.push_back({backend, node});

@@ -55,6 +55,10 @@ public:
     // The name of the backend that listed the device in the last enumeration.
     std::string backendOf(const DeviceInfoNode& node) const override;
     std::string openFailureAdvice() const override { return openFailureAdvice_; }
+    // Backends whose enumeration failed while others listed their devices.
+    std::vector<EnumerationFailure> enumerationFailures() const override {
+        return enumerationFailures_;
+    }
 
 private:
     struct Listed {
@@ -78,6 +82,7 @@ private:
     std::vector<Listed> listed_;
     std::map<FtHandle, Route> routes_;
     FtHandle nextHandle_ = 1;
+    std::vector<EnumerationFailure> enumerationFailures_;
     std::string openFailureAdvice_;
 };
 

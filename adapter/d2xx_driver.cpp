@@ -70,14 +70,6 @@ void* openLibrary(const std::string& name) {
 #endif
 }
 
-void closeLibrary(void* library) {
-#ifdef _WIN32
-    FreeLibrary(reinterpret_cast<HMODULE>(library));
-#else
-    dlclose(library);
-#endif
-}
-
 template <typename Function>
 Function* lookUp(void* library, const char* name) {
     if (!library) return nullptr;
@@ -171,7 +163,8 @@ D2xxDriver::~D2xxDriver() {
     // The library must not signal an event that is gone; handles still open stay open.
     while (!events_.empty()) stopArrivalNotification(events_.begin()->first);
     entries_.reset();
-    if (library_) closeLibrary(library_);
+    // The library stays loaded until the program ends: it may still run threads of its own,
+    // which would crash in code unloaded under them.
 }
 
 bool D2xxDriver::hasCreateDeviceInfoList() const {

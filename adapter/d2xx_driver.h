@@ -12,7 +12,7 @@ namespace qe {
 class D2xxReceiveEvent;
 
 // The vendor's D2XX library, loaded once by name through the system's normal library search
-// and kept loaded for the driver's lifetime. Without the library (or without its
+// and kept loaded until the program ends. Without the library (or without its
 // FT_CreateDeviceInfoList) enumeration gives status 9 and lists nothing.
 //
 // Each opened handle asks the library to signal arriving bytes (FT_SetEventNotification), so

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qe {
 
@@ -85,6 +86,14 @@ public:
         (void)node;
         return {};
     }
+    // A failed enumeration call that the last createDeviceInfoList went on without (one
+    // backend of several could not list its devices), under the D2XX call's name.
+    struct EnumerationFailure {
+        std::string label;  // "FT_CreateDeviceInfoList" or "FT_GetDeviceInfoList"
+        FtStatus status = FT_OK;
+        bool operator==(const EnumerationFailure&) const = default;
+    };
+    virtual std::vector<EnumerationFailure> enumerationFailures() const { return {}; }
     // What the user can do about the last failed openEx, when the driver knows its cause
     // (no permission to the device); empty otherwise.
     virtual std::string openFailureAdvice() const { return {}; }

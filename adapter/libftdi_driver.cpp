@@ -6,26 +6,18 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <optional>
 
-#include "clock.h"
 #include "device_access_advice.h"
-#include "receive_buffer.h"
+#include "libftdi_port.h"
 #include "tty_port_list.h"
 
 namespace qe {
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
 // Any vendor and product: libftdi1 then looks for the FTDI chips' own ids.
 constexpr int kDefaultFtdiIds = 0;
-// A read or write with no time-out set still ends.
-constexpr std::uint32_t kUnsetTimeoutMs = 2000;
-// One bulk read takes at most this much; the chip answers every latency period anyway.
-constexpr int kReadChunk = 4096;
 // ftdi_usb_open_dev's "unable to open device" and "libusb_detach_kernel_driver() failed".
 constexpr int kOpenFailed = -4;
 constexpr int kDetachFailed = -11;
@@ -107,10 +99,6 @@ std::optional<ftdi_parity_type> parityOf(std::uint8_t parity) {
     return static_cast<ftdi_parity_type>(parity);
 }
 
-std::uint32_t orUnset(std::uint32_t timeoutMs) {
-    return timeoutMs != 0 ? timeoutMs : kUnsetTimeoutMs;
-}
-
 }  // namespace
 
 void LibFtdiDriver::ContextDeleter::operator()(ftdi_context* context) const {
@@ -120,9 +108,12 @@ void LibFtdiDriver::ContextDeleter::operator()(ftdi_context* context) const {
 struct LibFtdiDriver::OpenDevice {
     UsbFtdiDevice device;
     Context context;
-    ReceiveBuffer received;
-    std::uint32_t readTimeoutMs = 0;
-    std::uint32_t writeTimeoutMs = 0;
+    LibFtdiPort port;
+
+    OpenDevice(UsbFtdiDevice usb, ftdi_context* opened)
+        : device(std::move(usb)), context(opened), port(opened, LibFtdiFunctions::library()) {
+        port.setTimeouts(0, 0);
+    }
 
     ~OpenDevice() {
         // Gives the kernel's serial driver the device back (see openEx).
@@ -184,8 +175,6 @@ FtStatus LibFtdiDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& h
         UsbFtdiDevice device = describe(context_.get(), usb);
         if (!asksFor(device, wanted, flags) || handleOf(device) != 0) continue;
 
-        auto open = std::make_unique<OpenDevice>();
-        open->device = device;
         ftdi_context* context = ftdi_new();
         if (!context) return FT_INSUFFICIENT_RESOURCES;
         // libftdi1 1.5 has no call for this setting: ftdi_sio is detached for our use and
@@ -200,9 +189,8 @@ FtStatus LibFtdiDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& h
             if (denied) openFailureAdvice_ = usbDevicePermissionAdvice();
             return statusOfLibFtdi(LibFtdiCall::Open, result);
         }
-        open->context.reset(context);
         handle = nextHandle_++;
-        open_[handle] = std::move(open);
+        open_[handle] = std::make_unique<OpenDevice>(device, context);
         return FT_OK;
     }
     return FT_DEVICE_NOT_FOUND;
@@ -256,10 +244,7 @@ FtStatus LibFtdiDriver::setBaudRate(FtHandle handle, std::uint32_t baud) {
 FtStatus LibFtdiDriver::setTimeouts(FtHandle handle, std::uint32_t readMs, std::uint32_t writeMs) {
     OpenDevice* open = deviceOf(handle);
     if (!open) return FT_INVALID_HANDLE;
-    open->readTimeoutMs = readMs;
-    open->writeTimeoutMs = writeMs;
-    // libftdi1 1.5 has no call for the transfer time-out of a write; the context holds it.
-    open->context->usb_write_timeout = static_cast<int>(orUnset(writeMs));
+    open->port.setTimeouts(readMs, writeMs);
     return FT_OK;
 }
 
@@ -267,84 +252,32 @@ FtStatus LibFtdiDriver::write(FtHandle handle, const std::uint8_t* data, std::ui
                               std::uint32_t& written) {
     written = 0;
     OpenDevice* open = deviceOf(handle);
-    if (!open) return FT_INVALID_HANDLE;
-    const int result = ftdi_write_data(open->context.get(), data, static_cast<int>(count));
-    if (result > 0) written = std::min(static_cast<std::uint32_t>(result), count);
-    return statusOfLibFtdi(LibFtdiCall::Write, result);
-}
-
-FtStatus LibFtdiDriver::takeReceived(OpenDevice& open) {
-    std::uint8_t chunk[kReadChunk];
-    const int result = ftdi_read_data(open.context.get(), chunk, sizeof chunk);
-    if (result > 0) open.received.append(chunk, static_cast<std::size_t>(result));
-    return statusOfLibFtdi(LibFtdiCall::Read, result);
-}
-
-template <typename TimeIsUp>
-FtStatus LibFtdiDriver::awaitBytes(OpenDevice& open, std::uint32_t count, TimeIsUp timeIsUp) {
-    // No naps: each look waits in the USB transfer itself, which the chip ends at the latest
-    // when its latency timer runs out.
-    while (open.received.size() < count && !timeIsUp()) {
-        const FtStatus status = takeReceived(open);
-        if (status != FT_OK) return status;
-    }
-    return FT_OK;
+    return open ? open->port.write(data, count, written) : FT_INVALID_HANDLE;
 }
 
 FtStatus LibFtdiDriver::read(FtHandle handle, std::uint8_t* data, std::uint32_t count,
                              std::uint32_t& bytesRead) {
     bytesRead = 0;
     OpenDevice* open = deviceOf(handle);
-    if (!open) return FT_INVALID_HANDLE;
-    if (count == 0) {
-        // Whether the device still answers: a control transfer, cheaper than a bulk read.
-        unsigned short modemStatus = 0;
-        return statusOfLibFtdi(LibFtdiCall::ModemStatus,
-                               ftdi_poll_modem_status(open->context.get(), &modemStatus));
-    }
-    const auto deadline =
-        SteadyClock::now() + std::chrono::milliseconds(orUnset(open->readTimeoutMs));
-    const FtStatus status =
-        awaitBytes(*open, count, [&] { return SteadyClock::now() >= deadline; });
-    if (status != FT_OK) return status;
-    bytesRead = static_cast<std::uint32_t>(open->received.take(data, count));
-    return FT_OK;
+    return open ? open->port.read(data, count, bytesRead) : FT_INVALID_HANDLE;
 }
 
 FtStatus LibFtdiDriver::waitForReceived(FtHandle handle, std::uint32_t count,
                                         std::int64_t deadlineNs, Clock& clock,
                                         std::uint32_t& rxBytes) {
     OpenDevice* open = deviceOf(handle);
-    if (!open) return FT_INVALID_HANDLE;
-    // At least one look, so that what has come is counted even at the deadline.
-    FtStatus status = takeReceived(*open);
-    if (status == FT_OK)
-        status = awaitBytes(*open, count, [&] { return clock.nowNs() >= deadlineNs; });
-    if (status != FT_OK) return status;
-    rxBytes = static_cast<std::uint32_t>(open->received.size());
-    return FT_OK;
+    return open ? open->port.waitForReceived(count, deadlineNs, clock, rxBytes)
+                : FT_INVALID_HANDLE;
 }
 
 FtStatus LibFtdiDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) {
     OpenDevice* open = deviceOf(handle);
-    if (!open) return FT_INVALID_HANDLE;
-    const FtStatus status = takeReceived(*open);
-    if (status != FT_OK) return status;
-    rxBytes = static_cast<std::uint32_t>(open->received.size());
-    return FT_OK;
+    return open ? open->port.queueStatus(rxBytes) : FT_INVALID_HANDLE;
 }
 
 FtStatus LibFtdiDriver::purge(FtHandle handle, std::uint32_t mask) {
     OpenDevice* open = deviceOf(handle);
-    if (!open) return FT_INVALID_HANDLE;
-    if ((mask & (kPurgeRx | kPurgeTx)) == 0) return FT_INVALID_PARAMETER;
-    int result = 0;
-    if (mask & kPurgeRx) {
-        open->received.clear();
-        result = ftdi_tciflush(open->context.get());
-    }
-    if ((mask & kPurgeTx) && result >= 0) result = ftdi_tcoflush(open->context.get());
-    return statusOfLibFtdi(LibFtdiCall::Flush, result);
+    return open ? open->port.purge(mask) : FT_INVALID_HANDLE;
 }
 
 }  // namespace qe

@@ -13,8 +13,8 @@ struct ftdi_context;
 namespace qe {
 
 // The adapter through libftdi1 over libusb: needs nothing from the chip maker. Opening detaches
-// the kernel's serial driver from the device and closing gives it back. libftdi1 only reads,
-// so received bytes wait in a buffer of the driver's own until they are read.
+// the kernel's serial driver from the device and closing gives it back. Each open device's
+// transfers go through a LibFtdiPort.
 class LibFtdiDriver final : public FtdiDriver {
 public:
     LibFtdiDriver();
@@ -38,11 +38,10 @@ public:
                    std::uint32_t& written) override;
     FtStatus read(FtHandle handle, std::uint8_t* data, std::uint32_t count,
                   std::uint32_t& bytesRead) override;
-    // Takes what the device has sent so far into the driver's buffer; the look costs up to
-    // one latency timer period when nothing has come.
+    // The bytes received and not read yet, without a USB transfer.
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;
-    // Waits in the USB transfers themselves, without naps between looks.
+    // Waits in the USB transfers themselves, each asking for just the bytes still missing.
     FtStatus waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
                              Clock& clock, std::uint32_t& rxBytes) override;
     std::string backendOf(const DeviceInfoNode&) const override { return "libftdi"; }
@@ -57,11 +56,6 @@ private:
 
     OpenDevice* deviceOf(FtHandle handle) const;
     FtHandle handleOf(const UsbFtdiDevice& device) const;
-    // Moves what the device has sent into the buffer; the status of the transfer.
-    FtStatus takeReceived(OpenDevice& device);
-    // Takes what arrives until the buffer holds `count` bytes or timeIsUp().
-    template <typename TimeIsUp>
-    FtStatus awaitBytes(OpenDevice& open, std::uint32_t count, TimeIsUp timeIsUp);
 
     Context context_;  // for enumeration
     std::vector<UsbFtdiDevice> listed_;

@@ -44,6 +44,9 @@ public:
         return inner_.backendOf(node);
     }
     std::string openFailureAdvice() const override { return inner_.openFailureAdvice(); }
+    std::vector<EnumerationFailure> enumerationFailures() const override {
+        return inner_.enumerationFailures();
+    }
     // The inner driver's own wait, which may sleep until bytes arrive.
     FtStatus waitForReceived(FtHandle handle, std::uint32_t count, std::int64_t deadlineNs,
                              Clock& clock, std::uint32_t& rxBytes) override;

@@ -155,15 +155,18 @@ int main(int argc, char* argv[]) {
     window.addExtraButton(QStringLiteral("Magnet check"), QStringLiteral("BtnMagnetCheck"),
                           presenterOf(magnetCheck),
                           QStringLiteral("Judges how the magnet is mounted while the shaft turns"));
-    qe::ui::LinkHealthDialog linkHealth(window.readoutStream(), [&] {
-        return qe::ui::LinkHealthDialog::Facts{
-            .connected = link.adapterOpen(),
-            .health = link.health(),
-            .nowNs = clock.nowNs(),
-            .backend = simulation ? std::string("simulated adapter")
-                                  : openBackend(driver, link, options.driver),
-            .serial = link.adapterOpen() ? link.lastOpenedSerial() : std::string()};
-    });
+    qe::ui::LinkHealthDialog linkHealth(
+        window.readoutStream(),
+        [&] {
+            return qe::ui::LinkHealthDialog::Facts{
+                .connected = link.adapterOpen(),
+                .health = link.health(),
+                .nowNs = clock.nowNs(),
+                .backend = simulation ? std::string("simulated adapter")
+                                      : openBackend(driver, link, options.driver),
+                .serial = link.adapterOpen() ? link.lastOpenedSerial() : std::string()};
+        },
+        [&link] { link.resetHealth(); });
     const std::function<void()> showLinkHealth = presenterOf(linkHealth);
     window.addExtraButton(QStringLiteral("Link health"), QStringLiteral("BtnLinkHealth"),
                           showLinkHealth,

@@ -46,6 +46,7 @@ bool parseGlobalOption(OptionReader& option, Arguments& parsed, std::string& err
     if (name == "--simulate") return flag(o.simulate);
     if (name == "--json") return flag(o.json);
     if (name == "--trace") return flag(o.trace);
+    if (name == "--loaded-bus") return flag(o.loadedBus);
 
     if (name == "--serial" || name == "--driver" || name == "--sim-state") {
         const auto value = option.value(error);
@@ -66,6 +67,18 @@ bool parseGlobalOption(OptionReader& option, Arguments& parsed, std::string& err
             return false;
         }
         o.address = static_cast<int>(*number);
+        return true;
+    }
+    if (name == "--reply-timeout") {
+        const auto value = option.value(error);
+        if (!value) return false;
+        const auto number = parseInteger(*value);
+        if (!number || *number < 1 || *number > kMaxReplyTimeoutMs) {
+            error = "--reply-timeout takes milliseconds from 1 to " +
+                    std::to_string(kMaxReplyTimeoutMs) + ", not '" + *value + "'";
+            return false;
+        }
+        o.replyTimeoutMs = static_cast<int>(*number);
         return true;
     }
     if (name == "--chips") {
@@ -161,10 +174,10 @@ std::string checkCombinations(const GlobalOptions& o) {
     if (!o.driver.empty() && o.driver != kSimulatedDriverName && !driverChoiceFromName(o.driver))
         return "--driver takes " + driverChoiceNames() + "|" + kSimulatedDriverName + ", not '" +
                o.driver + "'";
-    const bool simulationSet =
-        !o.simState.empty() || o.simChips || o.magnetSpeed || o.magnetOffCentre || o.magnetTilt;
+    const bool simulationSet = !o.simState.empty() || o.simChips || o.magnetSpeed ||
+                               o.magnetOffCentre || o.magnetTilt || o.loadedBus;
     if (simulationSet && !o.simulate)
-        return "--sim-state, --chips and the --magnet options need --simulate";
+        return "--sim-state, --chips, --loaded-bus and the --magnet options need --simulate";
     if (o.simulate && !o.driver.empty() && o.driver != kSimulatedDriverName)
         return "--simulate and --driver " + o.driver + " exclude each other";
     return {};

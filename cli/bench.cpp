@@ -58,6 +58,7 @@ bool Bench::prepare(std::string& error) {
         if (options_.magnetSpeed) simulation.revolutionsPerSecond = *options_.magnetSpeed;
         if (options_.magnetOffCentre) sim::parseOffCentre(*options_.magnetOffCentre, simulation);
         if (options_.magnetTilt) sim::parseTilt(*options_.magnetTilt, simulation);
+        simulation.loadedBus = options_.loadedBus;
         simulation_ = sim::makeDefaultSimulation(environment_.clock, simulation);
         if (!options_.simState.empty()) {
             std::string text;
@@ -86,6 +87,11 @@ bool Bench::prepare(std::string& error) {
         driver = tracer_.get();
     }
     link_ = std::make_unique<AdapterLink>(*driver, environment_.clock, messages_, image_);
+    // Nobody watches a command line's exchanges the way the window's poll cycle paces them:
+    // wait as long as a real adapter may take.
+    link_->setReplyTimeoutMs(options_.replyTimeoutMs
+                                 ? static_cast<std::uint32_t>(*options_.replyTimeoutMs)
+                                 : AdapterLink::kLoadedBusReplyTimeoutMs);
     session_ = std::make_unique<chip::ChipSession>(*link_);
     connection_ = std::make_unique<chip::ChipConnection>(*link_, *session_, std::string());
     return true;

@@ -90,6 +90,8 @@ std::string generalHelp() {
         << "                              times sin(angle + PHASE degrees) added to the position.\n"
         << "  --magnet-tilt LEVELS        The simulated magnet tilted: its AGC ripples once per\n"
         << "                              turn by LEVELS (0 to 15).\n"
+        << "  --loaded-bus                The simulated adapter's replies now and then come 10 to\n"
+        << "                              40 ms late, as on a busy USB bus or machine.\n"
         << "  --driver NAME               How to reach the adapter: " << driverChoiceNames()
         << "|sim (default auto).\n"
         << "  --serial S                  The adapter with serial number S (default: the first).\n"
@@ -98,6 +100,8 @@ std::string generalHelp() {
         << "                              per line for watch; a failure as one object\n"
         << "                              {\"error\": REASON, \"exit_status\": N} on stderr.\n"
         << "  --trace                     Every frame sent and received, decoded, on stderr.\n"
+        << "  --reply-timeout MS          Wait at least MS ms for every reply (default 116: the\n"
+        << "                              latency timer and 100 ms for a busy USB bus).\n"
         << "  --help                      This help.\n"
         << "  -V, --version               The program's version.\n\n"
         << "Commands that talk to the chip switch its supply on and leave it on (not power off).\n"

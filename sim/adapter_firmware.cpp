@@ -57,6 +57,7 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::receive(std::uint8_t byte
     const auto length = expectedLength();
     if (length == 0 || frame_.size() < length) return std::nullopt;
     auto reply = execute(atNs);
+    if (reply) reply->frame = frame_;
     frame_.clear();
     return reply;
 }
@@ -166,7 +167,7 @@ AdapterFirmware::Reply AdapterFirmware::replyAt(std::vector<std::uint8_t> bytes,
     // The firmware does one thing at a time: a reply waits for the work before it.
     const auto ready = std::max(atNs, busyUntilNs_) + processingNs;
     busyUntilNs_ = ready;
-    return Reply{std::move(bytes), ready};
+    return Reply{std::move(bytes), ready, {}};
 }
 
 void AdapterFirmware::log(std::int64_t atNs, Transcript::Kind kind, std::string text) {

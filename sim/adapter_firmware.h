@@ -31,7 +31,8 @@ public:
 
     struct Reply {
         std::vector<std::uint8_t> bytes;
-        std::int64_t readyNs = 0;  // when the firmware starts sending it
+        std::int64_t readyNs = 0;         // when the firmware starts sending it
+        std::vector<std::uint8_t> frame;  // the frame it answers
     };
 
     AdapterFirmware(ChipBus& bus, Transcript& transcript, std::string device);

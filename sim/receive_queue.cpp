@@ -9,7 +9,7 @@ void ReceiveQueue::schedule(const std::vector<std::uint8_t>& bytes, std::int64_t
     const auto count = bytes.size();
     const auto fullPackets = count / UsbTiming::kPacketBytes;
     const auto tailArrival =
-        startNs + static_cast<std::int64_t>(count) * timing.byteNs + timing.latencyNs;
+        timing.shortPacketAt(startNs + static_cast<std::int64_t>(count) * timing.byteNs);
     std::int64_t previous = bytes_.empty() ? startNs : bytes_.back().atNs;
     for (std::size_t i = 0; i < count; ++i) {
         const auto packet = i / UsbTiming::kPacketBytes;

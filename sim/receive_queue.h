@@ -14,6 +14,15 @@ struct UsbTiming {
     static constexpr std::uint32_t kPacketBytes = 62;
     std::int64_t byteNs = 0;     // wire time of one byte
     std::int64_t latencyNs = 0;  // latency timer
+    // The timer runs out every latencyNs on the clock, and a short packet goes then; without
+    // it a short packet goes a whole latency period after its last byte (the worst case).
+    bool timerRuns = false;
+
+    // When the bytes in the chip's buffer since lastByteNs go to the host in a short packet.
+    std::int64_t shortPacketAt(std::int64_t lastByteNs) const {
+        if (!timerRuns || latencyNs <= 0) return lastByteNs + latencyNs;
+        return (lastByteNs / latencyNs + 1) * latencyNs;
+    }
 };
 
 // The host's receive queue: bytes with the time they arrive there. Bytes arrive in order;

@@ -57,6 +57,15 @@ void SimulatedAdapter::shortenNextReply(std::size_t bytesDropped) {
     next_.dropBytes = bytesDropped;
 }
 
+void SimulatedAdapter::delayRepliesTo(std::vector<std::uint8_t> framePrefix, std::uint32_t ms) {
+    delayedReplies_.emplace_back(std::move(framePrefix), ms * kNsPerMs);
+}
+
+void SimulatedAdapter::setPace(Pace pace, std::uint32_t seed) {
+    pace_ = pace;
+    busLoad_.seed(seed);
+}
+
 void SimulatedAdapter::addSurplusBytes(std::size_t count, std::uint8_t value) {
     next_.surplusBytes = count;
     next_.surplusValue = value;
@@ -71,6 +80,7 @@ void SimulatedAdapter::failCall(const std::string& name, FtStatus status) {
 
 void SimulatedAdapter::clearFaults() {
     next_ = {};
+    delayedReplies_.clear();
     nextWriteLimit_.reset();
     everyWriteLimit_.reset();
     openFailure_ = FT_OK;
@@ -88,7 +98,7 @@ UsbTiming SimulatedAdapter::timing() const {
     const unsigned bits =
         1u + wire_.wordLength + (wire_.parity ? 1u : 0u) + (wire_.stopBits == 2 ? 2u : 1u);
     return UsbTiming{static_cast<std::int64_t>(bits) * 1'000'000'000 / wire_.baud,
-                     latencyMs_ * kNsPerMs};
+                     latencyMs_ * kNsPerMs, pace_ != Pace::WholeLatency};
 }
 
 // --- device side -----------------------------------------------------------------------------
@@ -278,15 +288,27 @@ void SimulatedAdapter::deliver(AdapterFirmware::Reply reply) {
         bytes.insert(bytes.end(), faults.surplusBytes, faults.surplusValue);
         log(Transcript::Kind::Note, "reply with " + number(faults.surplusBytes) + " surplus");
     }
-    if (faults.delayNs > 0)
-        log(Transcript::Kind::Note,
-            "reply delayed by " + number(faults.delayNs / kNsPerMs) + " ms");
+    std::int64_t delayNs = faults.delayNs;
+    for (const auto& [prefix, ns] : delayedReplies_)
+        if (reply.frame.size() >= prefix.size() &&
+            std::equal(prefix.begin(), prefix.end(), reply.frame.begin()))
+            delayNs += ns;
+    if (delayNs > 0)
+        log(Transcript::Kind::Note, "reply delayed by " + number(delayNs / kNsPerMs) + " ms");
+    delayNs += busLoadNs();
 
     const auto t = timing();
     // The serial line carries one reply after the other.
-    const auto start = std::max(reply.readyNs + faults.delayNs, rxLineFreeNs_);
+    const auto start = std::max(reply.readyNs + delayNs, rxLineFreeNs_);
     changeRx([&](ReceiveQueue& rx) { rx.schedule(bytes, start, t); });
     rxLineFreeNs_ = start + static_cast<std::int64_t>(bytes.size()) * t.byteNs;
+}
+
+std::int64_t SimulatedAdapter::busLoadNs() {
+    if (pace_ != Pace::LoadedBus || instant_) return 0;
+    // One reply in eight meets a busy bus or machine.
+    if (std::uniform_int_distribution<int>(0, 7)(busLoad_) != 0) return 0;
+    return std::uniform_int_distribution<std::int64_t>(10, 40)(busLoad_) * kNsPerMs;
 }
 
 template <typename Change>

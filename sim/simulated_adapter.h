@@ -6,6 +6,8 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,9 @@ public:
     void delayNextReply(std::uint32_t ms);
     void shortenNextReply(std::size_t bytesDropped);
     void addSurplusBytes(std::size_t count, std::uint8_t value = 0xA5);  // to the next reply
+    // Every reply to a frame that starts with these bytes ({'V'} the outputs, {'Z', 4} the
+    // supply answer) comes that much later, until the faults are cleared.
+    void delayRepliesTo(std::vector<std::uint8_t> framePrefix, std::uint32_t ms);
 
     // A cut write: the next write, or every write, takes only its first `accepted` bytes. Like
     // the driver whose write time-out passed, FT_Write waits that time-out (none when none is
@@ -86,6 +91,17 @@ public:
     void clearFaults();
 
     void setInstantReplies(bool instant);
+
+    // How the USB chip and the bus pace the replies (without instant replies).
+    enum class Pace {
+        WholeLatency,  // every short reply a whole latency period after its last byte
+        LatencyTimer,  // short replies when the latency timer next runs out, as an FT232R sends
+                       // them: anywhere in (0, latency] after their last byte
+        LoadedBus,     // that, and now and then 10 to 40 ms more, as on a busy bus or machine
+    };
+    // The loaded bus draws its delays from a generator with this seed.
+    void setPace(Pace pace, std::uint32_t seed = 1);
+    Pace pace() const { return pace_; }
 
     // --- what the tool set ------------------------------------------------------------------
     bool isOpen() const { return plugged_ && handle_ != 0; }
@@ -141,6 +157,8 @@ private:
     // Status of a call with that handle before it does anything; logs failures.
     FtStatus admit(FtHandle handle, const char* call, const std::string& text);
     void deliver(AdapterFirmware::Reply reply);
+    // The extra time a loaded bus adds to the next reply; mostly none.
+    std::int64_t busLoadNs();
     // Every change of the receive queue goes through here, so that a waiter hears of it.
     template <typename Change>
     void changeRx(Change change);
@@ -174,6 +192,9 @@ private:
     std::int64_t rxLineFreeNs_ = 0;
 
     NextReplyFaults next_;
+    std::vector<std::pair<std::vector<std::uint8_t>, std::int64_t>> delayedReplies_;
+    Pace pace_ = Pace::WholeLatency;
+    std::mt19937 busLoad_;
     std::optional<std::uint32_t> nextWriteLimit_;
     std::optional<std::uint32_t> everyWriteLimit_;
     FtStatus openFailure_ = FT_OK;

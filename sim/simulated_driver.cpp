@@ -26,6 +26,7 @@ SimulatedAdapter& SimulatedDriver::addAdapter(std::string serialNumber, std::str
     auto& adapter = *adapters_.emplace_back(std::make_unique<SimulatedAdapter>(
         clock_, transcript_, std::move(serialNumber), std::move(description)));
     adapter.setInstantReplies(instant_);
+    adapter.setPace(pace_, seed_ + static_cast<std::uint32_t>(adapters_.size()));
     return adapter;
 }
 
@@ -33,6 +34,13 @@ SimulatedAdapter* SimulatedDriver::findAdapter(const std::string& serialNumber) 
     for (auto& adapter : adapters_)
         if (adapter->serialNumber() == serialNumber) return adapter.get();
     return nullptr;
+}
+
+void SimulatedDriver::setPace(SimulatedAdapter::Pace pace, std::uint32_t seed) {
+    pace_ = pace;
+    seed_ = seed;
+    for (std::size_t i = 0; i < adapters_.size(); ++i)
+        adapters_[i]->setPace(pace, seed + static_cast<std::uint32_t>(i));
 }
 
 void SimulatedDriver::setInstantReplies(bool instant) {

@@ -38,6 +38,8 @@ public:
 
     // No latency, wire or EEPROM time on every adapter, present and future (unit tests).
     void setInstantReplies(bool instant);
+    // The pace of every adapter, present and future; each adapter gets a seed of its own.
+    void setPace(SimulatedAdapter::Pace pace, std::uint32_t seed = 1);
 
     Transcript& transcript() { return transcript_; }
     const Transcript& transcript() const { return transcript_; }
@@ -81,6 +83,8 @@ private:
     std::map<FtHandle, SimulatedAdapter*> handles_;  // every handle ever given, dead ones too
     FtHandle nextHandle_ = 0x7E01;
     bool instant_ = false;
+    SimulatedAdapter::Pace pace_ = SimulatedAdapter::Pace::WholeLatency;
+    std::uint32_t seed_ = 1;
 };
 
 }  // namespace qe::sim

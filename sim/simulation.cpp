@@ -44,6 +44,9 @@ std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock,
                                                        const SimulationOptions& options) {
     auto driver = std::make_unique<SimulatedDriver>(clock);
     driver->setInstantReplies(options.instantReplies);
+    // Short replies go when the adapter's latency timer next runs out, as a real one sends them.
+    driver->setPace(options.loadedBus ? SimulatedAdapter::Pace::LoadedBus
+                                      : SimulatedAdapter::Pace::LatencyTimer);
     auto& adapter = driver->addAdapter();
     const int chips = std::clamp(options.chips, 0, kBusAddressCount);
     for (int address = 0; address < chips; ++address)

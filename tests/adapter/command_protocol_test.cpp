@@ -200,11 +200,11 @@ TEST(CommandReplies, ResultReadsAndPurgesFollowTheReply) {
         {"supply on", kQueryPower, {1}, true, true, {query, "read 1"}},
         {"supply off", kQueryPower, {0}, true, false, {query, "read 1"}},
         {"supply unanswered", kQueryPower, {}, false, false, {query, "read 0"}},
-        // The supply answer is one byte, 0 or 1: anything else is a late reply to another
-        // command.
+        // The supply answer is one byte: with more nobody can tell which is the answer. Any
+        // byte but 0 means on (the line was clean before the query).
         {"supply answered twice", kQueryPower, {1, 1}, true, false, {query, "read 2", "purge rx"}},
-        {"supply answer 240", kQueryPower, {240}, true, false, {query, "read 1", "purge rx"}},
-        {"supply answer 2", kQueryPower, {2}, true, false, {query, "read 1", "purge rx"}},
+        {"supply answer 240", kQueryPower, {240}, true, true, {query, "read 1"}},
+        {"supply answer 2", kQueryPower, {2}, true, true, {query, "read 1"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -433,17 +433,21 @@ TEST(CommandScan, AddressesUpToTheEndMarker) {
         {"list over two reads", {{0, {0x12}}, {5, {0x13, 0x80}}}, {0x12, 0x13}, true, 5},
         {"no marker", {{0, {0x12, 0x13}}}, {0x12, 0x13}, false, 1001},
         {"nothing", {}, {}, false, 1001},
-        // Anything but ascending addresses closed by the marker is another command's late
-        // reply: the scan fails at the first byte out of order, with the receive queue purged,
-        // and keeps the addresses before it.
+        // The line is clean before the scan, so addresses in any order are the chips'.
+        {"addresses in any order",
+         {{0, {0x05, 0x12, 0x0A, 0x33, 0x80}}},
+         {0x05, 0x12, 0x0A, 0x33},
+         true,
+         0},
+        {"an address twice", {{0, {0x12}}, {3, {0x12, 0xFF}}}, {0x12, 0x12}, true, 3},
+        // The adapter sends nothing after the marker: the scan fails there, with the receive
+        // queue purged, and keeps the addresses before it.
         {"address after the marker in the same read",
          {{0, {0x12, 0xFF, 0x14}}},
          {0x12},
          false,
          0,
          true},
-        {"late output words", {{0, {0x05, 0x12, 0x0A, 0x33, 0x80}}}, {0x05, 0x12}, false, 0, true},
-        {"an address twice", {{0, {0x12}}, {3, {0x12, 0xFF}}}, {0x12}, false, 3, true},
         {"two markers", {{0, {0x12, 0xFF, 0xFF}}}, {0x12}, false, 0, true},
     };
     for (const auto& c : cases) {
@@ -605,17 +609,182 @@ TEST(CommandStaleBytes, LatePowerReplyIsNotTakenForTheNextWritesAcknowledgement)
                                         "read 1", "write 89 1 49", "read 2"}));
 }
 
-// While connecting, the parameter echo that comes after its 20 ms arrives during the supply
-// query's wait: taken as the supply answer it would show a chip powered whose supply is off.
+// While connecting, the parameter echo comes after its 20 ms: the supply query waits for it
+// and discards it before its own frame, so the echo is never taken as the supply answer.
 TEST(CommandStaleBytes, LateParameterEchoIsNotTakenForTheSupplyAnswer) {
     Rig rig;
     rig.driver.replyToNextWrite({240}, 25);
     EXPECT_FALSE(rig.link.SetAdapterParameters(15, 0));
-    rig.driver.replyToNextWrite({0}, 10);  // the supply is off; its answer follows the echo
+    rig.driver.replyToNextWrite({0}, 10);  // the supply is off
     EXPECT_FALSE(rig.link.QueryPower());
     EXPECT_EQ(exchange(rig.driver),
-              (std::vector<std::string>{"write 90 2 240", "purge rx", "write 90 4 0", "read 1",
-                                        "purge rx"}));
+              (std::vector<std::string>{"write 90 2 240", "purge rx", "purge rx", "write 90 4 0",
+                                        "read 1"}));
+    EXPECT_EQ(timeOf(rig.driver, "FT_Write"), 0);
+    const std::int64_t queryNs = rig.driver.calls[3].atNs;
+    EXPECT_GE(queryNs, 25 * kMs);
+    EXPECT_LT(queryNs, 25 * kMs + 200'000) << "the query goes as soon as the echo has come";
+}
+
+// --- Late replies: a clean line before every frame ----------------------------------------
+
+// A reply that comes after its exchange gave up is waited for and discarded before the next
+// frame, so it is never the answer to a later question; the next frame goes as soon as it
+// has come, or once the latency timer and a margin have passed without it.
+TEST(CommandLateReplies, AreDiscardedBeforeTheNextFrame) {
+    struct Case {
+        const char* name;
+        Operation run;
+        Bytes reply;
+        std::int64_t gaveUpMs;  // when the first exchange ends without its reply
+    };
+    const Case cases[] = {
+        {"write", kWrite32, {1}, 2001},
+        {"read", kRead, {0x12, 0x34}, 2001},
+        {"read all", kReadAll, counting(112), 4001},
+        {"outputs", kOutputs, counting(8), 21},
+        {"query power", kQueryPower, {1}, 21},
+        {"parameters", kParameters, {240}, 21},
+    };
+    const std::int64_t windowMs = AdapterLink::kStragglerWindowMs;
+    for (const auto& c : cases) {
+        for (const std::int64_t lateByMs : {std::int64_t{1}, windowMs - 1, windowMs + 5}) {
+            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(lateByMs) + " ms late");
+            Rig rig;
+            const std::int64_t arrivalNs = (c.gaveUpMs + lateByMs) * kMs;
+            rig.driver.arriveAt(arrivalNs, c.reply);
+            EXPECT_FALSE(c.run(rig.link));
+            ASSERT_EQ(rig.clock.nowNs(), c.gaveUpMs * kMs);
+
+            // The scan that follows at once sees only its own reply.
+            rig.driver.calls.clear();
+            rig.driver.replyToNextWrite({0x05, 0xFF});
+            EXPECT_TRUE(rig.link.ScanBus());
+            EXPECT_EQ(rig.link.chipAddressList(), std::vector<std::uint8_t>{0x05});
+            const bool cameInTheWindow = lateByMs < windowMs;
+            const std::int64_t frameNs = timeOf(rig.driver, "FT_Write");
+            if (cameInTheWindow) {
+                EXPECT_EQ(exchange(rig.driver),
+                          (std::vector<std::string>{"purge rx", "write 88", "read 2"}));
+                EXPECT_GE(frameNs, arrivalNs);
+                EXPECT_LT(frameNs, arrivalNs + 200'000);
+            } else {
+                // Past the window the bytes are not waited for: the frame goes at its end.
+                EXPECT_EQ(frameNs, (c.gaveUpMs + windowMs) * kMs);
+            }
+        }
+    }
+}
+
+// The late `01` of a supply query, read as a scan address with the chip's `05`, made up a
+// second chip.
+TEST(CommandLateReplies, LateSupplyAnswerMakesNoPhantomChip) {
+    Rig rig;
+    rig.driver.replyToNextWrite({1}, 21);
+    EXPECT_FALSE(rig.link.QueryPower());
+    rig.driver.replyToNextWrite({0x05, 0xFF});
+    EXPECT_TRUE(rig.link.ScanBus());
+    EXPECT_EQ(rig.link.chipAddressList(), std::vector<std::uint8_t>{0x05});
+}
+
+// Nothing changes on a line where every reply comes in time: no wait and no purge more.
+TEST(CommandLateReplies, RepliesInTimeLeaveNothingToWaitFor) {
+    Rig rig;
+    rig.driver.replyToNextWrite({1}, 15);
+    EXPECT_TRUE(rig.link.QueryPower());
+    rig.driver.replyToNextWrite({0x05, 0xFF}, 3);
+    EXPECT_TRUE(rig.link.ScanBus());
+    EXPECT_EQ(exchange(rig.driver),
+              (std::vector<std::string>{"write 90 4 0", "read 1", "write 88", "read 0", "read 2"}));
+    EXPECT_EQ(rig.driver.calls[2].atNs, 15 * kMs);
+}
+
+// Front ends that read on their own wait as long as a real adapter may take: a reply after
+// its designed limit but within the reply time-out is taken, and counted late.
+TEST(CommandLateReplies, ReplyTimeOutTakesLateRepliesAndCountsThem) {
+    struct Case {
+        const char* name;
+        Operation run;
+        Bytes reply;
+        std::int64_t afterMs;
+        bool result;
+        std::uint64_t late;
+        std::uint64_t timeouts;
+    };
+    const Case cases[] = {
+        {"supply 21 ms late", kQueryPower, {1}, 21, true, 1, 0},
+        {"outputs 24 ms late", kOutputs, counting(8), 24, true, 1, 0},
+        {"parameters at 116 ms", kParameters, {240}, 116, true, 1, 0},
+        {"outputs in time", kOutputs, counting(8), 20, true, 0, 0},
+        {"outputs past the reply time-out", kOutputs, counting(8), 130, false, 1, 0},
+        {"outputs never", kOutputs, {}, -1, false, 0, 1},
+        {"read all in its own time", kReadAll, counting(112), 3000, true, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.driver.replyToNextWrite({0x05, 0xFF});
+        ASSERT_TRUE(rig.link.ScanBus());
+        rig.link.setReplyTimeoutMs(AdapterLink::kLoadedBusReplyTimeoutMs);
+        if (c.afterMs >= 0) rig.driver.replyToNextWrite(c.reply, c.afterMs);
+        EXPECT_EQ(c.run(rig.link), c.result);
+        // The next exchange settles whether a reply that was given up on came after all.
+        rig.driver.replyToNextWrite({1});
+        EXPECT_TRUE(rig.link.QueryPower());
+        EXPECT_EQ(rig.link.health().late, c.late);
+        EXPECT_EQ(rig.link.health().timeouts, c.timeouts);
+        EXPECT_EQ(rig.link.health().replies, 2u + (c.result && c.late == 0 ? 1u : 0u));
+    }
+}
+
+TEST(CommandLateReplies, HealthCountsLateRepliesApartFromLostOnes) {
+    Rig rig;
+    rig.clock.setNs(1'000 * kMs);
+    rig.link.resetHealth();
+    rig.driver.replyToNextWrite({0x05, 0xFF});
+    ASSERT_TRUE(rig.link.ScanBus());
+    // The window keeps its 20 ms: a reply after them fails the exchange but came all the same.
+    rig.driver.replyToNextWrite(counting(8), 24);
+    EXPECT_FALSE(rig.link.ReadOutputRegisters(5));
+    EXPECT_EQ(rig.link.health().timeouts, 1u) << "not yet known to have come";
+    rig.driver.replyToNextWrite(counting(8), 30);
+    EXPECT_FALSE(rig.link.ReadOutputRegisters(5));
+    EXPECT_FALSE(rig.link.ReadOutputRegisters(5));  // never answered
+    rig.clock.advanceMs(60'000);
+    rig.driver.replyToNextWrite(counting(8), 2);
+    EXPECT_TRUE(rig.link.ReadOutputRegisters(5));
+
+    const LinkHealth& health = rig.link.health();
+    EXPECT_EQ(health.late, 2u);
+    EXPECT_EQ(health.timeouts, 1u);
+    EXPECT_EQ(health.replies, 2u);
+    EXPECT_NEAR(health.worstLateMs(), 30.0, 0.2);
+    const std::int64_t nowNs = rig.clock.nowNs();
+    const double minutes = static_cast<double>(nowNs - 1'000 * kMs) / (60'000 * kMs);
+    EXPECT_NEAR(health.latePerMinute(nowNs), 2 / minutes, 1e-9);
+    EXPECT_NEAR(health.timeoutsPerMinute(nowNs), 1 / minutes, 1e-9);
+
+    rig.link.resetHealth();
+    EXPECT_EQ(rig.link.health().late, 0u);
+    EXPECT_EQ(rig.link.health().timeouts, 0u);
+    EXPECT_EQ(rig.link.health().countingSinceNs, nowNs);
+}
+
+// Before the first scan the register commands may address no chip at all: they are left out
+// of the counts; the adapter's own commands are not.
+TEST(CommandLateReplies, HealthLeavesOutChipCommandsBeforeTheFirstScan) {
+    Rig rig;
+    EXPECT_FALSE(rig.link.ReadOutputRegisters(0));
+    EXPECT_FALSE(rig.link.ReadAllRegisters(0));
+    rig.driver.replyToNextWrite({1});
+    EXPECT_TRUE(rig.link.QueryPower());
+    EXPECT_EQ(rig.link.health().timeouts, 0u);
+    EXPECT_EQ(rig.link.health().replies, 1u);
+
+    rig.driver.replyToNextWrite({0x05, 0xFF});
+    ASSERT_TRUE(rig.link.ScanBus());
+    EXPECT_FALSE(rig.link.ReadOutputRegisters(5));
+    EXPECT_EQ(rig.link.health().timeouts, 1u);
 }
 
 // --- Adapter parameters --------------------------------------------------------------------

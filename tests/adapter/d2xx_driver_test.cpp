@@ -213,6 +213,16 @@ TEST(D2xxDriver, MissingLibraryOrEntryPoint) {
     }
 }
 
+// The library may run threads of its own that outlive the driver: unloading it under them
+// crashed the program at exit.
+TEST(D2xxDriver, LibraryStaysLoadedAfterTheDriverIsGone) {
+    const std::string path = fakeLibrary("libftd2xx_nocreate.so");
+    { D2xxDriver driver(path); }
+    void* stillLoaded = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(stillLoaded, nullptr);
+    if (stillLoaded) dlclose(stillLoaded);
+}
+
 // With nothing attached the library is still handed a list, which it would refuse as a bad
 // parameter on every enumeration otherwise.
 TEST(D2xxDriver, ListsNothingAttachedWithoutAnError) {

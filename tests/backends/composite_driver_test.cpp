@@ -170,11 +170,15 @@ TEST(CompositeDriver, MissingBackendIsLeftOutQuietly) {
     EXPECT_TRUE(sink.shown.empty()) << "no library is no failure worth a box";
 }
 
-// A backend that lists one adapter and may not open it, as when the udev rule is missing.
+// A backend that lists one adapter and may not open it, as when the udev rule is missing;
+// or one whose list fails with listStatus.
 class DeniedDriver final : public FtdiDriver {
 public:
+    FtStatus listStatus = FT_OK;
+
     bool hasCreateDeviceInfoList() const override { return true; }
     FtStatus createDeviceInfoList(std::uint32_t& count) override {
+        if (listStatus != FT_OK) return listStatus;
         count = 1;
         return FT_OK;
     }
@@ -204,6 +208,46 @@ public:
     FtStatus getQueueStatus(FtHandle, std::uint32_t&) override { return FT_INVALID_HANDLE; }
     FtStatus purge(FtHandle, std::uint32_t) override { return FT_INVALID_HANDLE; }
 };
+
+// With `auto` one backend's failing enumeration was never shown while another listed its
+// devices: it shows with the designed texts, once while it persists, in every driver mode.
+TEST(CompositeDriver, FailingEnumerationOfOneBackendIsShownOnce) {
+    ManualClock clock;
+    auto failing = std::make_unique<DeniedDriver>();
+    DeniedDriver* failingDriver = failing.get();
+    failing->listStatus = FT_IO_ERROR;
+    auto simulation = std::make_unique<sim::SimulatedDriver>(clock);
+    simulation->addAdapter();
+    std::vector<CompositeDriver::Backend> backends;
+    backends.push_back({"d2xx", std::make_unique<D2xxDriver>("libqe7204-no-such-library.so")});
+    backends.push_back({"libftdi", std::move(failing)});
+    backends.push_back({"tty", std::move(simulation)});
+    CompositeDriver composite(std::move(backends));
+    RecordingSink sink;
+    RegisterImage image{};
+    AdapterLink link(composite, clock, sink, image);
+
+    for (int second = 0; second < 3; ++second) link.EnumerateDevices();
+    EXPECT_EQ(link.deviceCount(), 1u) << "the other backends are still listed";
+    EXPECT_EQ(sink.texts(), Texts{"FT_CreateDeviceInfoList - General IO error..."});
+
+    failingDriver->listStatus = FT_OK;
+    link.EnumerateDevices();
+    failingDriver->listStatus = FT_INSUFFICIENT_RESOURCES;
+    link.EnumerateDevices();
+    link.EnumerateDevices();
+    EXPECT_EQ(sink.texts(), (Texts{"FT_CreateDeviceInfoList - General IO error...",
+                                   "FT_CreateDeviceInfoList - Insufficient resources..."}));
+
+    // Alone, as --driver libftdi has it, the same failure shows the same way.
+    DeniedDriver alone;
+    alone.listStatus = FT_IO_ERROR;
+    RecordingSink aloneSink;
+    AdapterLink aloneLink(alone, clock, aloneSink, image);
+    aloneLink.EnumerateDevices();
+    aloneLink.EnumerateDevices();
+    EXPECT_EQ(aloneSink.texts(), Texts{"FT_CreateDeviceInfoList - General IO error..."});
+}
 
 TEST(PermissionMessage, ListedAdapterThatMayNotBeOpenedSaysWhatToDoOnce) {
     std::vector<CompositeDriver::Backend> backends;

@@ -53,9 +53,9 @@ TEST(Arguments, MistakesAreReportedInOneLine) {
         {{"--address", "-1", "show"}, "--address takes a chip address from 0 to 127, not '-1'"},
         {{"--chips", "5", "--simulate", "show"},
          "--chips takes a whole number from 0 to 4, not '5'"},
-        {{"--chips", "2", "show"}, "--sim-state, --chips and the --magnet options need --simulate"},
+        {{"--chips", "2", "show"}, "--sim-state, --chips, --loaded-bus and the --magnet options need --simulate"},
         {{"--magnet-tilt", "3", "show"},
-         "--sim-state, --chips and the --magnet options need --simulate"},
+         "--sim-state, --chips, --loaded-bus and the --magnet options need --simulate"},
         {{"--simulate", "--magnet-off-centre", "20,x", "show"},
          "--magnet-off-centre takes COUNTS from 0 to 1024, optionally followed by ,PHASE in "
          "degrees, not '20,x'"},
@@ -68,6 +68,13 @@ TEST(Arguments, MistakesAreReportedInOneLine) {
         {{"--simulate", "--driver", "d2xx", "show"},
          "--simulate and --driver d2xx exclude each other"},
         {{"--driver", "usb", "show"}, "--driver takes auto|d2xx|tty|libftdi|sim, not 'usb'"},
+        {{"--loaded-bus", "show"},
+         "--sim-state, --chips, --loaded-bus and the --magnet options need --simulate"},
+        {{"--reply-timeout", "0", "show"}, "--reply-timeout takes milliseconds from 1 to 60000, not '0'"},
+        {{"--reply-timeout=60001", "show"},
+         "--reply-timeout takes milliseconds from 1 to 60000, not '60001'"},
+        {{"--reply-timeout", "soon", "show"},
+         "--reply-timeout takes milliseconds from 1 to 60000, not 'soon'"},
     };
     for (const auto& c : cases) {
         const ParsedArguments parsed = parseArguments(c.args);
@@ -76,6 +83,9 @@ TEST(Arguments, MistakesAreReportedInOneLine) {
     EXPECT_TRUE(parseArguments({"--help"}).ok());
     EXPECT_TRUE(parseArguments({"--driver", "sim", "show"}).arguments.options.simulate);
     EXPECT_EQ(parseArguments({"--driver=tty", "show"}).arguments.options.driver, "tty");
+    EXPECT_EQ(parseArguments({"--reply-timeout", "250", "show"}).arguments.options.replyTimeoutMs,
+              250);
+    EXPECT_FALSE(parseArguments({"show"}).arguments.options.replyTimeoutMs);
 }
 
 TEST(FieldCatalogue, ValuesAreItemTextsOrRawNumbers) {

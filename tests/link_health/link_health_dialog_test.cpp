@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPushButton>
 #include <chrono>
 
 #include "link_health_dialog.h"
@@ -23,7 +24,11 @@ protected:
 
     chip::ReadoutStream stream;
     LinkHealthDialog::Facts facts;
-    LinkHealthDialog dialog{stream, [this] { return facts; }};
+    int resets = 0;
+    LinkHealthDialog dialog{stream, [this] { return facts; }, [this] {
+                                ++resets;
+                                facts.health.reset(facts.nowNs);
+                            }};
 };
 
 TEST_F(LinkHealthDialogTest, ShowsTheCountsSinceConnectAndWhatTheLinkIs) {
@@ -45,6 +50,8 @@ TEST_F(LinkHealthDialogTest, ShowsTheCountsSinceConnectAndWhatTheLinkIs) {
     EXPECT_EQ(shown("HealthConnectedFor"), "1:02:03");
     EXPECT_EQ(shown("HealthBackend"), "Simulated adapter");
     EXPECT_EQ(shown("HealthSerial"), "QE000001");
+    EXPECT_EQ(shown("HealthLate"), "0");
+    EXPECT_EQ(shown("HealthRates"), "time-outs 0.0, late 0.0, failed reads 0.0");
 
     facts = {};
     facts.backend = "D2XX library";
@@ -52,6 +59,33 @@ TEST_F(LinkHealthDialogTest, ShowsTheCountsSinceConnectAndWhatTheLinkIs) {
     EXPECT_EQ(shown("HealthReplyTime"), "no replies yet");
     EXPECT_EQ(shown("HealthSerial"), "\u2014");
     EXPECT_EQ(shown("HealthReadoutRate"), "0.0");
+    EXPECT_EQ(shown("HealthRates"), "\u2014");
+}
+
+// Late replies apart from the lost ones, rates a minute since counting began, and a reset.
+TEST_F(LinkHealthDialogTest, LateRepliesRatesAndReset) {
+    facts.connected = true;
+    facts.health.restart(0);
+    facts.health.replied(10 * kMs);
+    facts.health.cameLate(24 * kMs);
+    facts.health.timedOut();
+    facts.health.timedOutReplyCame(31'250'000);
+    facts.health.timedOut();
+    facts.health.readFailed();
+    facts.nowNs = 30'000 * kMs;  // half a minute
+    EXPECT_EQ(shown("HealthLate"), "2, worst 31.3 ms");
+    EXPECT_EQ(shown("HealthTimeouts"), "1");
+    EXPECT_EQ(shown("HealthRates"), "time-outs 2.0, late 4.0, failed reads 2.0");
+
+    dialog.findChild<QPushButton*>(QStringLiteral("HealthReset"))->click();
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(shown("HealthLate"), "0");
+    EXPECT_EQ(shown("HealthTimeouts"), "0");
+    EXPECT_EQ(shown("HealthFailedReads"), "0");
+    EXPECT_EQ(shown("HealthConnectedFor"), "0:00:30") << "still connected since then";
+    facts.nowNs += 60'000 * kMs;
+    facts.health.timedOut();
+    EXPECT_EQ(shown("HealthRates"), "time-outs 1.0, late 0.0, failed reads 0.0");
 }
 
 TEST_F(LinkHealthDialogTest, ReadoutsPerSecondOverTheLastSecondsSinceConnect) {

@@ -2,6 +2,7 @@
 
 #include <QFormLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 
@@ -29,10 +30,12 @@ QString durationText(std::int64_t ns) {
 
 }  // namespace
 
-LinkHealthDialog::LinkHealthDialog(chip::ReadoutStream& stream, FactsOf facts, QWidget* parent)
+LinkHealthDialog::LinkHealthDialog(chip::ReadoutStream& stream, FactsOf facts,
+                                   std::function<void()> reset, QWidget* parent)
     : QWidget(parent, Qt::Window),
       stream_(stream),
       facts_(std::move(facts)),
+      reset_(std::move(reset)),
       readoutTimes_(kKeptReadoutTimes) {
     setObjectName(QStringLiteral("LinkHealth"));
     setWindowTitle(QStringLiteral("Link health"));
@@ -40,11 +43,21 @@ LinkHealthDialog::LinkHealthDialog(chip::ReadoutStream& stream, FactsOf facts, Q
     form->setLabelAlignment(Qt::AlignRight);
     rate_ = addRow(QStringLiteral("Readouts per second:"), "HealthReadoutRate");
     replies_ = addRow(QStringLiteral("Reply time:"), "HealthReplyTime");
+    late_ = addRow(QStringLiteral("Late replies:"), "HealthLate");
     timeouts_ = addRow(QStringLiteral("Time-outs:"), "HealthTimeouts");
     failedReads_ = addRow(QStringLiteral("Failed reads:"), "HealthFailedReads");
+    rates_ = addRow(QStringLiteral("Per minute:"), "HealthRates");
     connectedFor_ = addRow(QStringLiteral("Connected for:"), "HealthConnectedFor");
     backend_ = addRow(QStringLiteral("Backend:"), "HealthBackend");
     serial_ = addRow(QStringLiteral("Adapter serial:"), "HealthSerial");
+    auto* resetButton = new QPushButton(QStringLiteral("Reset"), this);
+    resetButton->setObjectName(QStringLiteral("HealthReset"));
+    resetButton->setToolTip(QStringLiteral("Count afresh from now"));
+    static_cast<QFormLayout*>(layout())->addRow(resetButton);
+    connect(resetButton, &QPushButton::clicked, this, [this] {
+        if (reset_) reset_();
+        showFacts();
+    });
     timer_ = new QTimer(this);
     timer_->setInterval(kShowMs);
     connect(timer_, &QTimer::timeout, this, &LinkHealthDialog::showFacts);
@@ -98,8 +111,18 @@ void LinkHealthDialog::showFacts() {
                                      : QStringLiteral("mean %1 ms, worst %2 ms")
                                            .arg(text(chip::formatFixed(h.meanReplyMs(), 1)),
                                                 text(chip::formatFixed(h.worstReplyMs(), 1))));
+    late_->setText(h.late == 0 ? QStringLiteral("0")
+                               : QStringLiteral("%1, worst %2 ms")
+                                     .arg(h.late)
+                                     .arg(text(chip::formatFixed(h.worstLateMs(), 1))));
     timeouts_->setText(QString::number(h.timeouts));
     failedReads_->setText(QString::number(h.failedReads));
+    const auto perMinute = [](double value) { return text(chip::formatFixed(value, 1)); };
+    rates_->setText(facts.connected ? QStringLiteral("time-outs %1, late %2, failed reads %3")
+                                          .arg(perMinute(h.timeoutsPerMinute(facts.nowNs)),
+                                               perMinute(h.latePerMinute(facts.nowNs)),
+                                               perMinute(h.failedReadsPerMinute(facts.nowNs)))
+                                    : QStringLiteral("\u2014"));
     connectedFor_->setText(facts.connected ? durationText(facts.nowNs - h.connectedAtNs)
                                            : QStringLiteral("not connected"));
     backend_->setText(text(facts.backend));

@@ -14,8 +14,9 @@ class QTimer;
 
 namespace qe::ui {
 
-// "Link health": readouts per second, the mean and worst reply time, time-outs and failed
-// reads since the adapter was connected, the backend and the adapter's serial number.
+// "Link health": readouts per second, the mean and worst reply time, late replies with the
+// worst delay, time-outs and failed reads with their rates a minute since the adapter was
+// connected or the counts were reset, the backend and the adapter's serial number.
 class LinkHealthDialog final : public QWidget, private chip::ReadoutObserver {
     Q_OBJECT
 public:
@@ -28,7 +29,9 @@ public:
     };
     using FactsOf = std::function<Facts()>;
 
-    LinkHealthDialog(chip::ReadoutStream& stream, FactsOf facts, QWidget* parent = nullptr);
+    // `reset` starts the link's counts afresh ("Reset").
+    LinkHealthDialog(chip::ReadoutStream& stream, FactsOf facts, std::function<void()> reset,
+                     QWidget* parent = nullptr);
     ~LinkHealthDialog() override;
 
     // Shows the facts as they are now; the dialog does it twice a second while shown.
@@ -50,10 +53,13 @@ private:
 
     chip::ReadoutStream& stream_;
     FactsOf facts_;
+    std::function<void()> reset_;
     RingBuffer<std::int64_t> readoutTimes_;
     QLabel* rate_ = nullptr;
     QLabel* replies_ = nullptr;
+    QLabel* late_ = nullptr;
     QLabel* timeouts_ = nullptr;
+    QLabel* rates_ = nullptr;
     QLabel* failedReads_ = nullptr;
     QLabel* connectedFor_ = nullptr;
     QLabel* backend_ = nullptr;
