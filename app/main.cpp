@@ -128,10 +128,10 @@ int main(int argc, char* argv[]) {
         },
         messages);
     window.addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"), presenterOf(plot));
-    qe::ui::MagnetCheckDialog magnetCheck(window.readoutStream(), [&session, &connection] {
+    qe::ui::MagnetCheckDialog magnetCheck(window.readoutStream(), [&chip] {
         qe::chip::MagnetCheckSource source;
-        source.adapterSerial = connection.adapterSerial();
-        source.chipAddress = session.chipAddress();
+        source.adapterSerial = chip.adapterSerial();
+        source.chipAddress = chip.chipAddress();
         return source;
     });
     window.addExtraButton(QStringLiteral("Magnet check"), QStringLiteral("BtnMagnetCheck"),

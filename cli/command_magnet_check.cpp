@@ -100,9 +100,9 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
         if (!device.readOutputs().ok()) {
             const bool adapterGone = !bench.chip().checkConnection();
             if (adapterGone || ++gapsInARow >= kMaxGapsInARow)
-                return adapterGone ? call.fail(FailureKind::AdapterLost, "the adapter " +
-                                                                             bench.chip().adapterSerial() +
-                                                                             " stopped answering")
+                return adapterGone ? call.fail(FailureKind::AdapterLost,
+                                               "the adapter " + bench.chip().adapterSerial() +
+                                                   " stopped answering")
                                    : call.fail(FailureKind::NoReply, "the chip stopped answering");
             continue;
         }
@@ -124,7 +124,7 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
         result.report->source = {chip::isoTimeText(std::chrono::system_clock::now()),
                                  QE7204_VERSION,
                                  bench.chip().adapterSerial(),
-                                 session.chipAddress(),
+                                 bench.chip().chipAddress(),
                                  {}};
     return printReport(call, options, result);
 }

@@ -183,8 +183,9 @@ int runWatch(Invocation& call, const WatchOptions& options) {
             if (std::string unwritten = log->finish(readings); !unwritten.empty())
                 call.fail(unwritten);
             if (adapterGone)
-                return call.fail(FailureKind::AdapterLost,
-                                 "the adapter " + bench.chip().adapterSerial() + " stopped answering");
+                return call.fail(
+                    FailureKind::AdapterLost,
+                    "the adapter " + bench.chip().adapterSerial() + " stopped answering");
             return call.fail(FailureKind::NoReply, "the chip stopped answering");
         }
         logging = log->gap(now);

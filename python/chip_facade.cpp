@@ -291,8 +291,7 @@ SupplyState ChipFacade::power(bool on) {
     }
     const chip::ScanResult scan = bench.powerOn();
     requireSupply(bench);
-    if (scan.ok())
-        check(bench, bench.chip().refreshSettings(), "the settings could not be read");
+    if (scan.ok()) check(bench, bench.chip().refreshSettings(), "the settings could not be read");
     bench.messages().clear();
     return {true, bench.chip().chipsFound()};
 }
