@@ -482,8 +482,8 @@ std::string ChipFacade::magnetCheck(int turns, double timeoutSeconds, const Stop
     cli::Bench& bench = *core_->bench;
     result.report->source = {chip::isoTimeText(std::chrono::system_clock::now()),
                              QE7204_VERSION,
-                             bench.adapterSerial(),
-                             bench.session().chipAddress(),
+                             bench.chip().adapterSerial(),
+                             bench.chip().chipAddress(),
                              {}};
     return chip::magnetReportJson(*result.report);
 }
