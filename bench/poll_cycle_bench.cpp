@@ -53,18 +53,18 @@ double minimalLoopCpuPercent = 0.0;
 void BM_MinimalLoop(benchmark::State& state) {
     for (auto _ : state) {
         Tool tool(qe::sim::SimulationOptions{});
-        tool.connection.startUp();  // as the main window's start-up
-        if (!tool.link.chipPowered()) {
+        tool.device.startUp();  // as the main window's start-up
+        if (!tool.device.chipPowered()) {
             state.SkipWithError("the simulated adapter did not connect");
             return;
         }
-        const double replyMs = meanReplyMs(tool.session, kReplySamples);
+        const double replyMs = meanReplyMs(tool.device, kReplySamples);
         const timespec pause{0, static_cast<long>(kPollPauseMs * 1e6)};
         std::int64_t readouts = 0;
         const double wallStart = nowSeconds();
         const ProcessUsage before = ProcessUsage::now();
         while (nowSeconds() - wallStart < kWatchMs / 1000.0) {
-            if (tool.session.readOutputs().ok()) ++readouts;
+            if (tool.device.readOutputs().ok()) ++readouts;
             ::clock_nanosleep(CLOCK_MONOTONIC, 0, &pause, nullptr);
         }
         const ProcessUsage after = ProcessUsage::now();
