@@ -87,6 +87,7 @@ FtStatus FtdiDriver::waitForReceived(FtHandle handle, std::uint32_t count, std::
 void ReportDriverError(MessageSink& sink, const std::string& label, FtStatus status,
                        const std::string& advice) {
     if (status == FT_OK) return;
+    sink.driverCallFailed(label, status);
     std::string text = label + driverStatusText(status);
     if (!advice.empty()) text += "\n\n" + advice;
     sink.show(MessageKind::Critical, text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace qe {
@@ -16,6 +17,9 @@ class MessageSink {
 public:
     virtual ~MessageSink() = default;
     virtual void show(MessageKind kind, const std::string& text) = 0;
+    // Told just before the box of a failed driver call, with the call's name and its status,
+    // for a caller that reports the failure its own way.
+    virtual void driverCallFailed(const std::string& /*call*/, std::uint32_t /*status*/) {}
 };
 
 }  // namespace qe

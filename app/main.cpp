@@ -8,10 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "adapter_link.h"
 #include "analogue_panel.h"
-#include "chip_connection.h"
-#include "chip_session.h"
+#include "chip.h"
 #include "command_line.h"
 #include "design_fonts.h"
 #include "device_access_advice.h"
@@ -24,7 +22,6 @@
 #include "microsecond_delay.h"
 #include "plot_window.h"
 #include "prog_comparison_window.h"
-#include "register_image.h"
 #include "register_map.h"
 #include "screen_saver.h"
 #include "simulation.h"
@@ -84,12 +81,9 @@ std::optional<int> handleArguments(const qe::ui::CommandLine& commandLine, bool 
 }
 
 // The backend that lists the open adapter ("d2xx", "tty", "libftdi"), else the choice made.
-std::string openBackend(const qe::FtdiDriver& driver, const qe::AdapterLink& link,
-                        qe::DriverChoice choice) {
-    for (const qe::DeviceInfoNode& node : link.deviceInfoList())
-        if (node.serialNumber() == link.lastOpenedSerial())
-            if (std::string backend = driver.backendOf(node); !backend.empty()) return backend;
-    return qe::driverChoiceName(choice);
+std::string openBackend(const qe::chip::Chip& chip, qe::DriverChoice choice) {
+    std::string backend = chip.adapterBackend();
+    return backend.empty() ? qe::driverChoiceName(choice) : backend;
 }
 
 }  // namespace
@@ -119,26 +113,25 @@ int main(int argc, char* argv[]) {
         realDriver = qe::makeDriver(options.driver);
     qe::FtdiDriver& driver = simulation ? static_cast<qe::FtdiDriver&>(*simulation) : *realDriver;
 
-    qe::RegisterImage image{};
     qe::ui::MessageBoxSink messages(kApplicationTitle);
-    qe::AdapterLink link(driver, clock, messages, image);
-    qe::chip::ChipSession session(link);
-    qe::chip::ChipConnection connection(link, session, qe::defaultIniFilePath().toStdString());
+    qe::chip::Chip chip(
+        driver, clock, messages,
+        qe::chip::AdapterPolicy::rememberedIn(qe::defaultIniFilePath().toStdString()));
     qe::MicrosecondDelay delay(clock);
     qe::DesktopScreenSaver screenSaver;
 
-    qe::ui::MainWindow window(session, connection, delay, screenSaver);
+    qe::ui::MainWindow window(chip, delay, screenSaver);
     messages.setOwner(&window);
 
     // The analogue panel comes right after the main window and starts hidden.
-    qe::ui::AnaloguePanel panel(window, connection, messages, session.derived());
+    qe::ui::AnaloguePanel panel(window, chip, messages);
     window.setAnaloguePanel(&panel);
 
     // Beyond the designed windows; none of them keeps the program running on its own.
     qe::ui::PlotWindow plot(
         window.readoutStream(), clock,
-        [&session, &connection] {
-            return qe::chip::RecordingSource{session.chipAddress(), connection.adapterSerial()};
+        [&chip] {
+            return qe::chip::RecordingSource{chip.chipAddress(), chip.adapterSerial()};
         },
         messages);
     window.addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"), presenterOf(plot),
@@ -146,10 +139,10 @@ int main(int argc, char* argv[]) {
                                          "recording to CSV"));
     plot.recorder().setStateListener(
         [&window](const QString& state) { window.showStripNote(state); });
-    qe::ui::MagnetCheckDialog magnetCheck(window.readoutStream(), [&session, &connection] {
+    qe::ui::MagnetCheckDialog magnetCheck(window.readoutStream(), [&chip] {
         qe::chip::MagnetCheckSource source;
-        source.adapterSerial = connection.adapterSerial();
-        source.chipAddress = session.chipAddress();
+        source.adapterSerial = chip.adapterSerial();
+        source.chipAddress = chip.chipAddress();
         return source;
     });
     window.addExtraButton(QStringLiteral("Magnet check"), QStringLiteral("BtnMagnetCheck"),
@@ -159,20 +152,20 @@ int main(int argc, char* argv[]) {
         window.readoutStream(),
         [&] {
             return qe::ui::LinkHealthDialog::Facts{
-                .connected = link.adapterOpen(),
-                .health = link.health(),
+                .connected = chip.adapterOpen(),
+                .health = chip.health(),
                 .nowNs = clock.nowNs(),
                 .backend = simulation ? std::string("simulated adapter")
-                                      : openBackend(driver, link, options.driver),
-                .serial = link.adapterOpen() ? link.lastOpenedSerial() : std::string()};
+                                      : openBackend(chip, options.driver),
+                .serial = chip.adapterOpen() ? chip.adapterSerial() : std::string()};
         },
-        [&link] { link.resetHealth(); });
+        [&chip] { chip.resetHealth(); });
     const std::function<void()> showLinkHealth = presenterOf(linkHealth);
     window.addExtraButton(QStringLiteral("Link health"), QStringLiteral("BtnLinkHealth"),
                           showLinkHealth,
                           QStringLiteral("Replies, time-outs and readouts of the adapter link"));
     window.setStatusBarDoubleClick(showLinkHealth);
-    qe::ui::ProgComparisonWindow progComparison(image,
+    qe::ui::ProgComparisonWindow progComparison(chip.image(),
                                                 [&window] { return window.readStoredSettings(); });
     window.addExtraButton(QStringLiteral("PROG diff"), QStringLiteral("BtnProgComparison"),
                           presenterOf(progComparison),

@@ -15,10 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "adapter_link.h"
 #include "benchmark_main.h"
-#include "chip_connection.h"
-#include "chip_session.h"
+#include "chip.h"
 #include "clock.h"
 #include "message_sink.h"
 #include "microsecond_delay.h"
@@ -45,9 +43,9 @@ struct Tool {
     explicit Tool(const sim::SimulationOptions& options, bool lookingWait = false)
         : clock(lookingWait ? static_cast<Clock&>(lookingClock) : systemClock),
           simulation(sim::makeDefaultSimulation(clock, options)),
-          link(*simulation, clock, sink, image),
-          connection(link, session,
-                     iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()) {}
+          device(*simulation, clock, sink,
+                 chip::AdapterPolicy::rememberedIn(
+                     iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString())) {}
 
     QTemporaryDir iniFolder;  // nothing remembered between runs
 
@@ -56,10 +54,7 @@ struct Tool {
     Clock& clock;
     std::unique_ptr<sim::SimulatedDriver> simulation;
     CountingSink sink;
-    RegisterImage image{};
-    AdapterLink link;
-    chip::ChipSession session{link};
-    chip::ChipConnection connection;
+    chip::Chip device;
     MicrosecondDelay delay{clock};
     DesktopScreenSaver screenSaver;
 };

@@ -29,9 +29,9 @@ constexpr int kWatchMs = 10000;
 constexpr int kReplySamples = 20;
 
 // Mean time of one ReadOutputRegisters exchange, in ms.
-double meanReplyMs(qe::chip::ChipSession& session, int samples) {
+double meanReplyMs(qe::chip::Chip& device, int samples) {
     const double start = nowSeconds();
-    for (int i = 0; i < samples; ++i) (void)session.readOutputs();
+    for (int i = 0; i < samples; ++i) (void)device.readOutputs();
     return (nowSeconds() - start) * 1000.0 / samples;
 }
 
@@ -53,18 +53,18 @@ double minimalLoopCpuPercent = 0.0;
 void BM_MinimalLoop(benchmark::State& state) {
     for (auto _ : state) {
         Tool tool(qe::sim::SimulationOptions{});
-        tool.connection.startUp();  // as the main window's start-up
-        if (!tool.link.chipPowered()) {
+        tool.device.startUp();  // as the main window's start-up
+        if (!tool.device.chipPowered()) {
             state.SkipWithError("the simulated adapter did not connect");
             return;
         }
-        const double replyMs = meanReplyMs(tool.session, kReplySamples);
+        const double replyMs = meanReplyMs(tool.device, kReplySamples);
         const timespec pause{0, static_cast<long>(kPollPauseMs * 1e6)};
         std::int64_t readouts = 0;
         const double wallStart = nowSeconds();
         const ProcessUsage before = ProcessUsage::now();
         while (nowSeconds() - wallStart < kWatchMs / 1000.0) {
-            if (tool.session.readOutputs().ok()) ++readouts;
+            if (tool.device.readOutputs().ok()) ++readouts;
             ::clock_nanosleep(CLOCK_MONOTONIC, 0, &pause, nullptr);
         }
         const ProcessUsage after = ProcessUsage::now();
@@ -90,11 +90,10 @@ void BM_ContinuousRefresh(benchmark::State& state) {
     for (auto _ : state) {
         Tool tool(qe::sim::SimulationOptions{.instantReplies = state.range(0) == 0},
                   state.range(2) != 0);
-        qe::ui::MainWindow window(tool.session, tool.connection, tool.delay, tool.screenSaver);
+        qe::ui::MainWindow window(tool.device, tool.delay, tool.screenSaver);
         std::unique_ptr<qe::ui::AnaloguePanel> panel;
         if (state.range(1) != 0) {
-            panel = std::make_unique<qe::ui::AnaloguePanel>(window, tool.connection, tool.sink,
-                                                            tool.session.derived());
+            panel = std::make_unique<qe::ui::AnaloguePanel>(window, tool.device, tool.sink);
             window.setAnaloguePanel(panel.get());
         }
         window.startPolling();
@@ -104,7 +103,7 @@ void BM_ContinuousRefresh(benchmark::State& state) {
         runEventLoopFor(kWarmUpMs);
 
         // The cycle is held while the reply time is measured: the loop is not running.
-        const double replyMs = meanReplyMs(tool.session, kReplySamples);
+        const double replyMs = meanReplyMs(tool.device, kReplySamples);
 
         const std::int64_t fromNs = tool.clock.nowNs();
         const double wallStart = nowSeconds();
@@ -115,7 +114,7 @@ void BM_ContinuousRefresh(benchmark::State& state) {
         const std::int64_t toNs = tool.clock.nowNs();
 
         const auto readouts = static_cast<double>(readoutsBetween(
-            tool.simulation->transcript(), tool.session.chipAddress(), fromNs, toNs));
+            tool.simulation->transcript(), tool.device.chipAddress(), fromNs, toNs));
         const double expected = 1000.0 / (kPollPauseMs + replyMs);
         state.counters["readouts_per_s"] = readouts / wall;
         state.counters["expected_per_s"] = expected;
@@ -148,15 +147,15 @@ BENCHMARK(BM_ContinuousRefresh)
 // which leaves the cost of the protocol code itself.
 void BM_ReadOutputRegisters(benchmark::State& state) {
     Tool tool(qe::sim::SimulationOptions{.instantReplies = state.range(0) == 0});
-    tool.connection.startUp();  // as the main window's start-up
-    if (tool.link.adapterHandle() == 0 || !tool.link.chipPowered()) {
+    tool.device.startUp();  // as the main window's start-up
+    if (!tool.device.adapterOpen() || !tool.device.chipPowered()) {
         state.SkipWithError("the simulated adapter did not connect");
         return;
     }
     std::int64_t failed = 0;
     const double cpuStart = ProcessUsage::now().cpuSeconds;
     for (auto _ : state)
-        if (!tool.session.readOutputs().ok()) ++failed;
+        if (!tool.device.readOutputs().ok()) ++failed;
     const double cpu = ProcessUsage::now().cpuSeconds - cpuStart;
     state.counters["failed"] = static_cast<double>(failed);
     state.counters["cpu_ms_per_readout"] =

@@ -13,12 +13,9 @@
 #include <random>
 #include <string>
 
-#include "adapter_link.h"
 #include "benchmark_main.h"
-#include "chip_connection.h"
-#include "chip_session.h"
+#include "chip.h"
 #include "clock.h"
-#include "field_change.h"
 #include "main_window.h"
 #include "message_sink.h"
 #include "microsecond_delay.h"
@@ -97,14 +94,13 @@ void BM_PollSoak(benchmark::State& state) {
 
         QTemporaryDir iniFolder;
         qe::bench::CountingSink sink;
-        qe::RegisterImage image{};
-        qe::AdapterLink link(*simulation, clock, sink, image);
-        qe::chip::ChipSession session(link);
-        qe::chip::ChipConnection connection(
-            link, session, iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString());
+        qe::chip::Chip device(
+            *simulation, clock, sink,
+            qe::chip::AdapterPolicy::rememberedIn(
+                iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()));
         qe::MicrosecondDelay delay(clock);
         NoScreenSaver screenSaver;
-        qe::ui::MainWindow window(session, connection, delay, screenSaver);
+        qe::ui::MainWindow window(device, delay, screenSaver);
         Faults faults(adapter);
 
         double startKiB = 0;
@@ -118,16 +114,15 @@ void BM_PollSoak(benchmark::State& state) {
             faults.beforeTick();
             window.Timer1Timer();
             // As a user would after putting the cable back: switch the chip on again.
-            if (link.adapterOpen() && !link.chipPowered()) {
+            if (device.adapterOpen() && !device.chipPowered()) {
                 ++powerOns;
                 window.BtnONClick();
             }
-            if (link.chipPowered()) ++poweredTicks;
-            if (tick % 500 == 250 && link.adapterOpen() && link.chipPowered()) {
+            if (device.chipPowered()) ++poweredTicks;
+            if (tick % 500 == 250 && device.adapterOpen() && device.chipPowered()) {
                 ++settingChanges;
-                const auto value = static_cast<std::uint16_t>(tick / 500 % 8);
-                if (qe::chip::changeField(link, session.chipAddress(), changed, value))
-                    ++changesMade;
+                const int item = static_cast<int>(tick / 500 % 8);
+                if (device.changeSetting("Sth", item).ok()) ++changesMade;
             }
         }
         state.counters["ticks"] = static_cast<double>(ticks);

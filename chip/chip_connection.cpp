@@ -70,11 +70,11 @@ ScanResult ChipConnection::adoptScannedChip(int previousAddress) {
     const auto& found = link_.chipAddressList();
     if (found.size() > 1) {
         link_.messages().show(MessageKind::Error, messages::kTooManyChips);
-        return {Outcome::TooManyChips, false};
+        return {Outcome::TooManyChips, false, messages::kTooManyChips};
     }
     if (found.size() != 1) return {};
     session_.setChipAddress(found.front());
-    return {Outcome::Done, found.front() != previousAddress};
+    return {Outcome::Done, found.front() != previousAddress, {}};
 }
 
 ScanResult ChipConnection::powerOn() {

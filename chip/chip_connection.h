@@ -16,6 +16,7 @@ namespace qe::chip {
 struct [[nodiscard]] ScanResult {
     Outcome outcome = Outcome::NoChip;  // Done: exactly one chip, now the session's chip
     bool newChip = false;  // one chip at an address other than the single one found before
+    std::string reason;    // the one-chip rule's message when several chips answered
 
     bool ok() const { return outcome == Outcome::Done; }
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -8,8 +9,9 @@ namespace qe::chip {
 
 // How a chip operation ended. The texts the user is shown for a failure have already gone
 // to the MessageSink at the point of the exchange where the window shows them; `reason`
-// repeats that text (empty when the operation fails silently) for callers that report it
-// their own way, such as a command line.
+// repeats that text for callers that report it their own way, such as a command line. When
+// the operation has no text of its own, the device object (Chip) puts there the last one the
+// adapter link showed during it, and `driverFault` names the driver call that failed.
 enum class Outcome {
     Done,          // everything the operation set out to do was done
     InputRefused,  // the value given was not valid; nothing reached the chip
@@ -21,15 +23,24 @@ enum class Outcome {
     TooManyChips,  // more than one chip answered the scan
 };
 
+// A driver call that failed, and the status it returned.
+struct DriverFault {
+    std::string call;  // "FT_Read", "Open_USB_Device_By_Serial_Number", ...
+    std::uint32_t status = 0;
+
+    bool operator==(const DriverFault&) const = default;
+};
+
 struct [[nodiscard]] Result {
     Outcome outcome = Outcome::Done;
     std::string reason;
+    std::optional<DriverFault> driverFault;
 
     bool ok() const { return outcome == Outcome::Done; }
 
     static Result done() { return {}; }
     static Result failed(Outcome outcome, std::string reason = {}) {
-        return {outcome, std::move(reason)};
+        return {outcome, std::move(reason), std::nullopt};
     }
 };
 

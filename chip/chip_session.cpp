@@ -19,7 +19,7 @@ using fields::Zin;
 
 constexpr std::uint8_t kModeWord = fields::Pdee.word;  // 48
 constexpr std::uint8_t kStoredModeWord = 0;            // its EEPROM copy
-constexpr std::size_t kProgrammedWords = 4;
+constexpr std::size_t kProgrammedWords = 4;            // also the settings words the EEPROM stores
 constexpr std::size_t kComparedWords = 8;
 // The chip may refuse a write while it wakes up, so a refusal is worth asking again, a few
 // times. No answer at all means the adapter or the chip has gone: each further attempt would
@@ -34,6 +34,15 @@ Outcome changeFailure(const FieldChange& change) {
 }  // namespace
 
 ChipSession::ChipSession(AdapterLink& link) : link_(link) {}
+
+void ChipSession::deriveFromMirror() {
+    for (const SettingGroup& group : settingGroups()) {
+        if (group.derived == Derived::None) continue;
+        const int item = itemShown(group, link_.image());
+        if (item >= 0 && item < static_cast<int>(group.items.size()))
+            updateDerived(derived_, group.derived, valueForItem(group.mapping, item));
+    }
+}
 
 Result ChipSession::fail(Outcome outcome, const char* message) {
     link_.messages().show(MessageKind::Error, message);
@@ -240,6 +249,12 @@ Result ChipSession::saveFile(const std::filesystem::path& path) {
 
 Result ChipSession::readOutputs() {
     if (!link_.ReadOutputRegisters(chipAddress_)) return Result::failed(Outcome::NoReply);
+    return Result::done();
+}
+
+Result ChipSession::readStoredSettings() {
+    for (std::uint8_t word = 0; word < kProgrammedWords; ++word)
+        if (!link_.ReadRegister(chipAddress_, word)) return Result::failed(Outcome::NoReply);
     return Result::done();
 }
 

@@ -14,19 +14,18 @@
 
 namespace qe::chip {
 
-// The chip worked with: its bus address, the register mirror with its derived values, and
-// every operation on its settings. Each operation makes the exchanges of one user action
-// in the designed order and shows its messages through the link's MessageSink at the same
-// point as the window always has; the front end then presents the result (fills the
-// settings panel, moves the focus, prints a line).
+// The settings part of the device object (Chip): the chip's bus address, the derived values
+// of the register mirror, and every operation on the chip's settings. Each operation makes
+// the exchanges of one user action in the designed order and shows its messages through the
+// link's MessageSink at the same point as the window always has; the front end then presents
+// the result (fills the settings panel, moves the focus, prints a line). The derived values
+// follow the mirror wherever the window fills the settings panel from it.
 //
 // Operations do not wait for a poll cycle and do not look at the panel's readiness: that
 // is the caller's guard.
 class ChipSession {
 public:
     explicit ChipSession(AdapterLink& link);
-
-    AdapterLink& link() { return link_; }
 
     // The chip that every register command addresses (ChipAddress). The connection sets it
     // when a scan finds one chip; READ, the address change and LOAD follow the chip.
@@ -84,6 +83,13 @@ public:
 
     // The four output words read into the mirror (the live readout's exchange).
     Result readOutputs();
+
+    // The derived values as a settings panel filled from the mirror shows them.
+    void deriveFromMirror();
+
+    // EEPROM words 0..3 (the stored copies of words 48..51) read into the mirror, for a
+    // comparison with the working words; fails silently at the first read without a reply.
+    Result readStoredSettings();
 
 private:
     // Shows the message box of the tool's own errors and returns the failure.

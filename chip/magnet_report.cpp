@@ -104,8 +104,7 @@ std::string magnetReportJson(const MagnetReport& r) {
     o["tool_version"] = QString::fromStdString(r.source.toolVersion);
     o["adapter_serial"] = QString::fromStdString(r.source.adapterSerial);
     o["chip_address"] = r.source.chipAddress;
-    if (!r.source.recording.empty())
-        o["recording"] = QString::fromStdString(r.source.recording);
+    if (!r.source.recording.empty()) o["recording"] = QString::fromStdString(r.source.recording);
     o["advice"] = advice;
     return QJsonDocument(o).toJson(QJsonDocument::Indented).toStdString();
 }

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <span>
 
-#include "adapter_identity.h"
 #include "desk_snapshot.h"
 #include "regular_file.h"
 #include "simulation.h"
@@ -45,7 +44,7 @@ Bench::Bench(const GlobalOptions& options, Environment& environment)
 
 Bench::~Bench() {
     // Closed without switching the supply off: the chip stays powered for the next command.
-    if (link_) link_->CloseAdapter();
+    if (chip_) chip_->closeAdapter();
     keepSimulatedState();
 }
 
@@ -86,14 +85,14 @@ bool Bench::prepare(std::string& error) {
             [this](const std::string& line) { environment_.err << "trace " << line << '\n'; });
         driver = tracer_.get();
     }
-    link_ = std::make_unique<AdapterLink>(*driver, environment_.clock, messages_, image_);
+    driver_ = driver;
+    chip_ = std::make_unique<chip::Chip>(*driver, environment_.clock, messages_,
+                                         chip::AdapterPolicy::onlySerial(options_.serial));
     // Nobody watches a command line's exchanges the way the window's poll cycle paces them:
     // wait as long as a real adapter may take.
-    link_->setReplyTimeoutMs(options_.replyTimeoutMs
+    chip_->setReplyTimeoutMs(options_.replyTimeoutMs
                                  ? static_cast<std::uint32_t>(*options_.replyTimeoutMs)
                                  : AdapterLink::kLoadedBusReplyTimeoutMs);
-    session_ = std::make_unique<chip::ChipSession>(*link_);
-    connection_ = std::make_unique<chip::ChipConnection>(*link_, *session_, std::string());
     return true;
 }
 
@@ -106,78 +105,45 @@ void Bench::keepSimulatedState() {
         environment_.err << "qe7204ctl: cannot write " << options_.simState << '\n';
 }
 
-void Bench::enumerate() {
-    link_->EnumerateDevices();
-}
-
-chip::Result Bench::openAdapter() {
-    enumerate();
-    const auto& devices = link_->deviceInfoList();
-    if (!options_.serial.empty()) {
-        const bool listed = std::any_of(devices.begin(), devices.end(), [&](const auto& node) {
-            return describesAdapter(node) && node.serialNumber() == options_.serial;
-        });
-        if (!listed)
-            return chip::Result::failed(chip::Outcome::NoChip,
-                                        "no QE7204 adapter with serial number " + options_.serial);
-    }
-    link_->setLineSettings(kAdapterLineSettings);
-    const AdapterChoice choice = link_->ConnectAdapter(options_.serial);
-    if (choice == AdapterChoice::None)
-        return chip::Result::failed(chip::Outcome::NoChip, messages_.last().empty()
-                                                               ? "no QE7204 adapter found"
-                                                               : messages_.last());
-    if (!options_.serial.empty() && choice != AdapterChoice::Preferred) {
-        link_->CloseAdapter();
-        return chip::Result::failed(chip::Outcome::NoChip,
-                                    "the adapter " + options_.serial + " could not be opened");
-    }
-    return chip::Result::done();
-}
-
 chip::ScanResult Bench::powerOn() {
     // The supply counts as off when its report comes late, as it may on a busy computer;
     // the window shows that and the user presses "Power ON" again. So does this.
-    chip::ScanResult scan = connection_->powerOn();
-    for (int attempt = 1; attempt < kPowerOnAttempts && !link_->chipPowered(); ++attempt)
-        scan = connection_->powerOn();
+    chip::ScanResult scan = chip_->powerOn();
+    for (int attempt = 1; attempt < kPowerOnAttempts && !chip_->chipPowered(); ++attempt)
+        scan = chip_->powerOn();
     return scan;
 }
 
 chip::Result Bench::openChip() {
-    if (chip::Result opened = openAdapter(); !opened.ok()) return opened;
+    if (chip::Result opened = chip_->openAdapter(); !opened.ok()) return opened;
     const chip::ScanResult scan = powerOn();
     if (chip::Result chosen = chooseChip(scan); !chosen.ok()) return chosen;
-    return session_->refreshSettings();
+    chip::Result read = chip_->refreshSettings();
+    if (read.ok()) chip_->deriveFromMirror();
+    return read;
 }
 
 chip::Result Bench::chooseChip(const chip::ScanResult& scan) {
     using chip::Outcome;
-    if (!link_->chipPowered())
+    if (!chip_->chipPowered())
         return chip::Result::failed(Outcome::NoChip, "the adapter reports the chip supply off");
-    const std::vector<std::uint8_t>& chips = connection_->chipsFound();
+    const std::vector<std::uint8_t>& chips = chip_->chipsFound();
     if (scan.outcome == Outcome::NoChip || chips.empty())
         return chip::Result::failed(Outcome::NoChip, "no chip answers on the bus");
     if (options_.address) {
         const auto wanted = static_cast<std::uint8_t>(*options_.address);
-        if (std::find(chips.begin(), chips.end(), wanted) == chips.end())
-            return chip::Result::failed(Outcome::NoChip,
-                                        "no chip answers at address " + std::to_string(wanted) +
-                                            " (chips at " + addressList(chips) + ")");
+        if (chip::Result selected = chip_->selectChip(wanted); !selected.ok())
+            return chip::Result::failed(selected.outcome,
+                                        selected.reason + " (chips at " + addressList(chips) + ")");
         // The one-chip rule's message does not apply to a chip picked by its address.
         messages_.clear();
-        session_->setChipAddress(wanted);
         return chip::Result::done();
     }
     if (scan.outcome == Outcome::TooManyChips)
-        return chip::Result::failed(Outcome::TooManyChips, messages_.last() + " Chips answer at " +
+        return chip::Result::failed(Outcome::TooManyChips, scan.reason + " Chips answer at " +
                                                                addressList(chips) +
                                                                "; choose one with --address.");
     return chip::Result::done();
-}
-
-std::string Bench::adapterSerial() const {
-    return link_ ? link_->lastOpenedSerial() : std::string();
 }
 
 }  // namespace qe::cli

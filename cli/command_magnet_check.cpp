@@ -69,12 +69,12 @@ int analyseRecording(Invocation& call, const MagnetCheckOptions& options) {
 
 int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
     Bench& bench = *call.bench;
-    chip::ChipSession& session = bench.session();
+    chip::Chip& device = bench.chip();
     Environment& environment = call.environment;
     Clock& clock = environment.clock;
     const bool json = options.json || call.output.json();
 
-    const chip::DerivedValues derived = derivedFrom(session.image());
+    const chip::DerivedValues& derived = device.derived();
     chip::MagnetCheck check(options.turns);
     const std::int64_t startNs = clock.nowNs();
     const auto timeoutNs = static_cast<std::int64_t>(std::llround(options.timeoutSeconds * 1e9));
@@ -97,17 +97,17 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
         if (clock.nowNs() < next) continue;  // stopped or timed out while waiting
         next = std::max(next + kReadoutPeriodNs, clock.nowNs());
         const std::int64_t askedNs = clock.nowNs();
-        if (!session.readOutputs().ok()) {
-            const bool adapterGone = !bench.link().CheckConnection();
+        if (!device.readOutputs().ok()) {
+            const bool adapterGone = !bench.chip().checkConnection();
             if (adapterGone || ++gapsInARow >= kMaxGapsInARow)
-                return adapterGone ? call.fail(FailureKind::AdapterLost, "the adapter " +
-                                                                             bench.adapterSerial() +
-                                                                             " stopped answering")
+                return adapterGone ? call.fail(FailureKind::AdapterLost,
+                                               "the adapter " + bench.chip().adapterSerial() +
+                                                   " stopped answering")
                                    : call.fail(FailureKind::NoReply, "the chip stopped answering");
             continue;
         }
         gapsInARow = 0;
-        check.add(chip::magnetSample(chip::decodeReadout(session.image(), derived),
+        check.add(chip::magnetSample(chip::decodeReadout(device.image(), derived),
                                      static_cast<double>(askedNs - startNs) / 1e9));
         const int steps =
             static_cast<int>(std::min(check.turnsDone(), 1.0 * options.turns) / kProgressStepTurns);
@@ -123,8 +123,8 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
     if (result.report)
         result.report->source = {chip::isoTimeText(std::chrono::system_clock::now()),
                                  QE7204_VERSION,
-                                 bench.adapterSerial(),
-                                 session.chipAddress(),
+                                 bench.chip().adapterSerial(),
+                                 bench.chip().chipAddress(),
                                  {}};
     return printReport(call, options, result);
 }

@@ -137,7 +137,7 @@ std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& option
     }
     auto log = std::make_unique<CsvLog>(std::move(file), *options.csv, call.output);
     Bench& bench = *call.bench;
-    if (!log->start({bench.session().chipAddress(), bench.adapterSerial()})) {
+    if (!log->start({bench.chip().chipAddress(), bench.chip().adapterSerial()})) {
         error = *options.csv + ": " + log->error();
         return nullptr;
     }
@@ -146,7 +146,7 @@ std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& option
 
 int runWatch(Invocation& call, const WatchOptions& options) {
     Bench& bench = *call.bench;
-    chip::ChipSession& session = bench.session();
+    chip::Chip& device = bench.chip();
     Environment& environment = call.environment;
     // A log cut short by Ctrl-C or TERM is an interruption, else the fault of where it goes.
     const auto logFailed = [&](const std::string& reason) {
@@ -159,7 +159,7 @@ int runWatch(Invocation& call, const WatchOptions& options) {
     const std::unique_ptr<ReadingLog> log = openLog(call, options, error);
     if (!log) return logFailed(error);
 
-    const chip::DerivedValues derived = derivedFrom(session.image());
+    const chip::DerivedValues& derived = device.derived();
     const std::int64_t intervalNs = static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
     long long readings = 0;
     int gapsInARow = 0;
@@ -169,22 +169,23 @@ int runWatch(Invocation& call, const WatchOptions& options) {
         waitUntil(environment, next);
         if (environment.stopRequested) break;
         next = std::max(next + intervalNs, environment.clock.nowNs());
-        const chip::Result read = session.readOutputs();
+        const chip::Result read = device.readOutputs();
         const auto now = std::chrono::system_clock::now();
         if (read.ok()) {
             ++readings;
             gapsInARow = 0;
             logging = log->reading(
-                chip::makeReadoutSample(session.image(), derived, environment.clock.nowNs(), now));
+                chip::makeReadoutSample(device.image(), derived, environment.clock.nowNs(), now));
             continue;
         }
-        const bool adapterGone = !bench.link().CheckConnection();
+        const bool adapterGone = !bench.chip().checkConnection();
         if (adapterGone || ++gapsInARow >= kMaxGapsInARow) {
             if (std::string unwritten = log->finish(readings); !unwritten.empty())
                 call.fail(unwritten);
             if (adapterGone)
-                return call.fail(FailureKind::AdapterLost,
-                                 "the adapter " + bench.adapterSerial() + " stopped answering");
+                return call.fail(
+                    FailureKind::AdapterLost,
+                    "the adapter " + bench.chip().adapterSerial() + " stopped answering");
             return call.fail(FailureKind::NoReply, "the chip stopped answering");
         }
         logging = log->gap(now);

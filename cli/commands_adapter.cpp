@@ -27,7 +27,7 @@ int runList(Invocation& call) {
     Bench& bench = *call.bench;
     QJsonArray adapters;
     int found = 0;
-    for (const DeviceInfoNode& node : bench.link().deviceInfoList()) {
+    for (const DeviceInfoNode& node : bench.chip().devices()) {
         if (!describesAdapter(node)) continue;
         ++found;
         const bool open = (node.Flags & 1u) != 0;
@@ -49,13 +49,13 @@ int runScan(Invocation& call) {
     // apply to a list of the chips.
     (void)bench.powerOn();
     bench.messages().clear();
-    const auto& chips = bench.connection().chipsFound();
+    const auto& chips = bench.chip().chipsFound();
     if (call.output.json())
         call.output.document(
-            {{"supply", bench.link().chipPowered()}, {"chips", addressArray(chips)}});
+            {{"supply", bench.chip().chipPowered()}, {"chips", addressArray(chips)}});
     else
         for (std::uint8_t address : chips) call.output.line(std::to_string(address));
-    if (!bench.link().chipPowered())
+    if (!bench.chip().chipPowered())
         return call.fail(FailureKind::NoChip, "the adapter reports the chip supply off");
     return chips.empty() ? call.fail(FailureKind::NoChip, "no chip answers on the bus")
                          : kExitSuccess;
@@ -64,13 +64,13 @@ int runScan(Invocation& call) {
 int runPowerOn(Invocation& call) {
     Bench& bench = *call.bench;
     const chip::ScanResult scan = bench.powerOn();
-    if (!bench.link().chipPowered())
+    if (!bench.chip().chipPowered())
         return call.fail(FailureKind::NoChip, "the adapter reports the chip supply off");
     if (scan.ok()) {
-        if (chip::Result read = bench.session().refreshSettings(); !read.ok())
+        if (chip::Result read = bench.chip().refreshSettings(); !read.ok())
             return call.fail(read, "the settings could not be read");
     }
-    const auto& chips = bench.connection().chipsFound();
+    const auto& chips = bench.chip().chipsFound();
     if (call.output.json())
         call.output.document({{"supply", true}, {"chips", addressArray(chips)}});
     else
@@ -81,8 +81,8 @@ int runPowerOn(Invocation& call) {
 
 int runPowerOff(Invocation& call) {
     Bench& bench = *call.bench;
-    bench.connection().powerOff();
-    if (bench.link().chipPowered())
+    bench.chip().powerOff();
+    if (bench.chip().chipPowered())
         return call.fail(FailureKind::ChipRefused, "the adapter still reports the chip supply on");
     if (call.output.json())
         call.output.document({{"supply", false}});

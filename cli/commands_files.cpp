@@ -57,7 +57,7 @@ PreparedCommand prepareSave(const std::vector<std::string>& args) {
             return PreparedCommand::fileFault(exists);
     return prepareWithFile(
         files, "save", Needs::Chip, [](Invocation& call, const std::string& path) {
-            const chip::Result saved = call.bench->session().saveFile(path);
+            const chip::Result saved = call.bench->chip().saveFile(path);
             if (!saved.ok())
                 return call.fail(FailureKind::FileRefused,
                                  path + ": " + orDefault(saved.reason, "not saved"));
@@ -71,7 +71,7 @@ PreparedCommand prepareLoad(const std::vector<std::string>& args) {
     if (const ConfigurationFileContent file = readConfigurationFile(path); !file.ok())
         return PreparedCommand::fileFault(file.error);
     return {{}, Needs::Chip, [path](Invocation& call) {
-                chip::ChipSession& session = call.bench->session();
+                chip::Chip& session = call.bench->chip();
                 // Only read: golden files are often kept read-only.
                 if (chip::Result read = session.loadFile(path, chip::LoadAccess::ReadOnly);
                     !read.ok())
@@ -115,7 +115,7 @@ PreparedCommand prepareDiff(const std::vector<std::string>& args) {
                     return printDifferences(call, files[0], paths[0], files[1], paths[1]);
                 }};
     return {{}, Needs::Chip, [paths, files](Invocation& call) {
-                const ConfigurationWords chip = workingWords(call.bench->session().image());
+                const ConfigurationWords chip = workingWords(call.bench->chip().image());
                 return printDifferences(call, files[0], paths[0], chip, "chip");
             }};
 }
@@ -123,7 +123,7 @@ PreparedCommand prepareDiff(const std::vector<std::string>& args) {
 PreparedCommand prepareProg(const std::vector<std::string>& args) {
     if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
     return {{}, Needs::Chip, [](Invocation& call) {
-                const chip::Result programmed = call.bench->session().programEeprom();
+                const chip::Result programmed = call.bench->chip().programEeprom();
                 if (!programmed.ok()) return call.fail(programmed, "the EEPROM was not programmed");
                 return reportDone(call, "EEPROM programmed and verified",
                                   {{"programmed", true}, {"verified", true}});
@@ -133,7 +133,7 @@ PreparedCommand prepareProg(const std::vector<std::string>& args) {
 PreparedCommand prepareReadEeprom(const std::vector<std::string>& args) {
     if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
     return {{}, Needs::Chip, [](Invocation& call) {
-                chip::ChipSession& session = call.bench->session();
+                chip::Chip& session = call.bench->chip();
                 const chip::Result read = session.readEeprom();
                 if (!read.ok()) return call.fail(read, "the EEPROM was not read");
                 return reportDone(call,

@@ -14,7 +14,7 @@ struct Change {
 };
 
 // Writes one change through the chip core, as the panel's control for the field does.
-chip::Result apply(chip::ChipSession& session, const Change& change) {
+chip::Result apply(chip::Chip& session, const Change& change) {
     switch (change.field->kind) {
         case FieldKind::Setting:
             return session.changeSetting(*change.field->group, change.choice.item);
@@ -36,7 +36,7 @@ chip::Result apply(chip::ChipSession& session, const Change& change) {
 
 // Prints the fields changed as the chip now holds them.
 int applyAll(Invocation& call, const std::vector<Change>& changes) {
-    chip::ChipSession& session = call.bench->session();
+    chip::Chip& session = call.bench->chip();
     QJsonObject changed;
     for (const Change& change : changes) {
         const chip::Result result = apply(session, change);
@@ -81,11 +81,11 @@ PreparedCommand prepareOne(const char* fieldName, const char* command,
 }
 
 int runShow(Invocation& call) {
-    const RegisterImage& image = call.bench->session().image();
+    const RegisterImage& image = call.bench->chip().image();
     const auto rows = configurationRows(workingWords(image), eepromWords(image));
     if (call.output.json()) {
         QJsonObject document = configurationJson(rows, "working", "eeprom");
-        document.insert("chip", call.bench->session().chipAddress());
+        document.insert("chip", call.bench->chip().chipAddress());
         call.output.document(document);
     } else {
         printConfiguration(call.output, rows, {"FIELD", "WORKING", "EEPROM"}, false);
@@ -94,7 +94,7 @@ int runShow(Invocation& call) {
 }
 
 int runZeroAtCurrentPosition(Invocation& call) {
-    const auto zero = call.bench->session().zeroAtCurrentPosition();
+    const auto zero = call.bench->chip().zeroAtCurrentPosition();
     if (!zero.ok()) return call.fail(zero.result, "the position could not be read");
     if (call.output.json())
         call.output.document(
@@ -122,7 +122,7 @@ PreparedCommand prepareGet(const std::vector<std::string>& args) {
                                       "'; fields: " + fieldNameList());
     return {{}, Needs::Chip, [field, raw](Invocation& call) {
                 const FieldValue value =
-                    decodeField(*field, call.bench->session().image()[field->field.word]);
+                    decodeField(*field, call.bench->chip().image()[field->field.word]);
                 if (call.output.json())
                     call.output.document({{"field", field->name},
                                           {"value", value.value},

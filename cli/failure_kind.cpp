@@ -58,11 +58,11 @@ int exitStatusOf(FailureKind kind) {
 
 CommandFailure whyNotReached(Bench& bench, const FtdiDriver& driver, const chip::Result& reached,
                              const std::string& serialAsked) {
-    const std::string reason = !reached.reason.empty() ? reached.reason : bench.messages().last();
-    AdapterLink& link = bench.link();
+    const std::string reason = reached.reason;
+    chip::Chip& link = bench.chip();
     if (!link.adapterOpen()) {
         std::vector<const DeviceInfoNode*> candidates;
-        for (const DeviceInfoNode& node : link.deviceInfoList())
+        for (const DeviceInfoNode& node : link.devices())
             if (describesAdapter(node) &&
                 (serialAsked.empty() || node.serialNumber() == serialAsked))
                 candidates.push_back(&node);
@@ -79,17 +79,17 @@ CommandFailure whyNotReached(Bench& bench, const FtdiDriver& driver, const chip:
             return {FailureKind::NoPermission, reason + "\n" + advice};
         return {FailureKind::NoAdapter, reason.empty() ? "no QE7204 adapter found" : reason};
     }
-    if (!link.CheckConnection())
+    if (!link.checkConnection())
         return {FailureKind::AdapterLost,
-                "the adapter " + bench.adapterSerial() + " stopped answering"};
+                "the adapter " + bench.chip().adapterSerial() + " stopped answering"};
     return {kindOf(reached.outcome), reason.empty() ? "the chip could not be reached" : reason};
 }
 
 CommandFailure whyFailed(Bench& bench, const chip::Result& result, const std::string& fallback) {
-    const std::string reason = !result.reason.empty() ? result.reason : bench.messages().last();
+    const std::string reason = result.reason;
     if (result.outcome != chip::Outcome::InputRefused &&
-        result.outcome != chip::Outcome::FileFailed && !bench.link().CheckConnection())
-        return {FailureKind::AdapterLost, "the adapter " + bench.adapterSerial() +
+        result.outcome != chip::Outcome::FileFailed && !bench.chip().checkConnection())
+        return {FailureKind::AdapterLost, "the adapter " + bench.chip().adapterSerial() +
                                               " stopped answering" +
                                               (reason.empty() ? "" : " (" + reason + ")")};
     return {kindOf(result.outcome), reason.empty() ? fallback : reason};

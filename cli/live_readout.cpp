@@ -2,23 +2,12 @@
 
 #include <algorithm>
 
-#include "register_map.h"
-
 namespace qe::cli {
 
 namespace {
 // Ctrl-C is looked at this often while waiting for the next reading.
 constexpr std::int64_t kStopLookNs = 20'000'000;
 }  // namespace
-
-chip::DerivedValues derivedFrom(const RegisterImage& image) {
-    chip::DerivedValues derived;
-    chip::updateDerived(derived, chip::Derived::Resolution,
-                        chip::fieldValue(image, chip::fields::Res));
-    chip::updateDerived(derived, chip::Derived::TachoRange,
-                        chip::fieldValue(image, chip::fields::Sth));
-    return derived;
-}
 
 void waitUntil(Environment& environment, std::int64_t deadlineNs) {
     Clock& clock = environment.clock;

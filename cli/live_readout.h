@@ -14,9 +14,6 @@ inline constexpr std::int64_t kReadoutPeriodNs = 50'000'000;
 // A reading without a reply is a gap; this many in a row end the command.
 inline constexpr int kMaxGapsInARow = 100;
 
-// What the readout needs besides the output words: the resolution and the tacho range.
-chip::DerivedValues derivedFrom(const RegisterImage& image);
-
 // Waits until `deadlineNs` on the environment's clock, in steps short enough for Ctrl-C.
 void waitUntil(Environment& environment, std::int64_t deadlineNs);
 

@@ -26,10 +26,10 @@ chip::Result reach(Bench& bench, Needs needs) {
         case Needs::Nothing:
             break;
         case Needs::Devices:
-            bench.enumerate();
+            bench.chip().enumerateDevices();
             break;
         case Needs::Adapter:
-            return bench.openAdapter();
+            return bench.chip().openAdapter();
         case Needs::Chip:
             return bench.openChip();
     }
@@ -53,8 +53,7 @@ int runCommand(const Arguments& arguments, const Command& command, Environment& 
     if (!bench.prepare(error)) return call.fail(error);
     call.bench = &bench;
     if (const chip::Result reached = reach(bench, prepared.needs); !reached.ok())
-        return call.fail(
-            whyNotReached(bench, bench.link().driver(), reached, arguments.options.serial));
+        return call.fail(whyNotReached(bench, bench.driver(), reached, arguments.options.serial));
     const int status = prepared.run(call);
     output.flush();
     // What the core told the window's user along the way, when it did not end the command.

@@ -191,10 +191,10 @@ std::vector<AdapterEntry> ChipFacade::adapters(const std::string& driver) {
     core.bench = std::make_unique<cli::Bench>(core.options, core.environment);
     std::string error;
     if (!core.bench->prepare(error)) throw Failure(FailureKind::Usage, error);
-    core.bench->enumerate();
-    AdapterLink& link = core.bench->link();
+    core.bench->chip().enumerateDevices();
+    const chip::Chip& link = core.bench->chip();
     std::vector<AdapterEntry> list;
-    for (const DeviceInfoNode& node : link.deviceInfoList())
+    for (const DeviceInfoNode& node : link.devices())
         if (describesAdapter(node))
             list.push_back({node.serialNumber(), node.description(), core.driver->backendOf(node),
                             (node.Flags & 1u) == 0});
@@ -239,12 +239,12 @@ void ChipFacade::requireOpen() const {
 
 std::string ChipFacade::adapterSerial() const {
     requireOpen();
-    return core_->bench->adapterSerial();
+    return core_->bench->chip().adapterSerial();
 }
 
 int ChipFacade::chipAddress() const {
     requireOpen();
-    return core_->bench->session().chipAddress();
+    return core_->bench->chip().chipAddress();
 }
 
 namespace {
@@ -261,10 +261,10 @@ void check(cli::Bench& bench, const chip::Result& result, const std::string& fal
 }
 
 void requireSupply(cli::Bench& bench) {
-    if (bench.link().chipPowered()) return;
-    if (!bench.link().CheckConnection())
+    if (bench.chip().chipPowered()) return;
+    if (!bench.chip().checkConnection())
         throw Failure(FailureKind::AdapterLost,
-                      "the adapter " + bench.adapterSerial() + " stopped answering");
+                      "the adapter " + bench.chip().adapterSerial() + " stopped answering");
     throw Failure(FailureKind::NoChip, "the adapter reports the chip supply off");
 }
 
@@ -276,45 +276,44 @@ std::vector<std::uint8_t> ChipFacade::scan() {
     (void)bench.powerOn();
     bench.messages().clear();  // the one-chip rule does not apply to a list of the chips
     requireSupply(bench);
-    return bench.connection().chipsFound();
+    return bench.chip().chipsFound();
 }
 
 SupplyState ChipFacade::power(bool on) {
     requireOpen();
     cli::Bench& bench = *core_->bench;
     if (!on) {
-        bench.connection().powerOff();
+        bench.chip().powerOff();
         bench.messages().clear();
-        if (bench.link().chipPowered())
+        if (bench.chip().chipPowered())
             fail(FailureKind::ChipRefused, "the adapter still reports the chip supply on");
         return {false, {}};
     }
     const chip::ScanResult scan = bench.powerOn();
     requireSupply(bench);
-    if (scan.ok())
-        check(bench, bench.session().refreshSettings(), "the settings could not be read");
+    if (scan.ok()) check(bench, bench.chip().refreshSettings(), "the settings could not be read");
     bench.messages().clear();
-    return {true, bench.connection().chipsFound()};
+    return {true, bench.chip().chipsFound()};
 }
 
 std::vector<FieldEntry> ChipFacade::fields() const {
     requireOpen();
     std::vector<FieldEntry> list;
     for (const cli::WorkingField& field : cli::workingFields())
-        list.push_back(entryOf(field, core_->bench->session().image()));
+        list.push_back(entryOf(field, core_->bench->chip().image()));
     return list;
 }
 
 FieldEntry ChipFacade::field(const std::string& name) const {
     const cli::WorkingField& known = knownField(name);
     requireOpen();
-    return entryOf(known, core_->bench->session().image());
+    return entryOf(known, core_->bench->chip().image());
 }
 
 namespace {
 
 // One change through the chip core, as the panel's control for the field makes it.
-chip::Result apply(chip::ChipSession& session, const cli::WorkingField& field,
+chip::Result apply(chip::Chip& session, const cli::WorkingField& field,
                    const cli::FieldChoice& choice) {
     switch (field.kind) {
         case cli::FieldKind::Setting:
@@ -350,9 +349,9 @@ std::vector<FieldEntry> ChipFacade::set(
     cli::Bench& bench = *core_->bench;
     std::vector<FieldEntry> now;
     for (const auto& [field, choice] : checked) {
-        check(bench, apply(bench.session(), *field, choice),
+        check(bench, apply(bench.chip(), *field, choice),
               std::string(field->name) + " could not be changed");
-        now.push_back(entryOf(*field, bench.session().image()));
+        now.push_back(entryOf(*field, bench.chip().image()));
     }
     return now;
 }
@@ -368,7 +367,7 @@ int ChipFacade::zero(int position) {
 int ChipFacade::zeroAtCurrentPosition() {
     requireOpen();
     cli::Bench& bench = *core_->bench;
-    const auto zero = bench.session().zeroAtCurrentPosition();
+    const auto zero = bench.chip().zeroAtCurrentPosition();
     check(bench, zero.result, "the position could not be read");
     return zero.value;
 }
@@ -380,24 +379,24 @@ void ChipFacade::hysteresis(int value) {
 void ChipFacade::prog() {
     requireOpen();
     cli::Bench& bench = *core_->bench;
-    check(bench, bench.session().programEeprom(), "the EEPROM was not programmed");
+    check(bench, bench.chip().programEeprom(), "the EEPROM was not programmed");
 }
 
 void ChipFacade::readEeprom() {
     requireOpen();
     cli::Bench& bench = *core_->bench;
-    check(bench, bench.session().readEeprom(), "the EEPROM was not read");
+    check(bench, bench.chip().readEeprom(), "the EEPROM was not read");
 }
 
 void ChipFacade::load(const std::filesystem::path& path) {
     (void)strictConfiguration(path);
     requireOpen();
     cli::Bench& bench = *core_->bench;
-    chip::ChipSession& session = bench.session();
+    chip::Chip& session = bench.chip();
     // Only read: golden files are often kept read-only.
     const chip::Result read = session.loadFile(path, chip::LoadAccess::ReadOnly);
     if (!read.ok()) {
-        const std::string reason = !read.reason.empty() ? read.reason : bench.messages().last();
+        const std::string reason = read.reason;
         bench.messages().clear();
         fail(FailureKind::FileRefused,
              path.string() + ": " + (reason.empty() ? "not read" : reason));
@@ -409,9 +408,9 @@ void ChipFacade::load(const std::filesystem::path& path) {
 void ChipFacade::save(const std::filesystem::path& path) {
     requireOpen();
     cli::Bench& bench = *core_->bench;
-    const chip::Result saved = bench.session().saveFile(path);
+    const chip::Result saved = bench.chip().saveFile(path);
     if (saved.ok()) return;
-    const std::string reason = !saved.reason.empty() ? saved.reason : bench.messages().last();
+    const std::string reason = saved.reason;
     bench.messages().clear();
     fail(FailureKind::FileRefused, path.string() + ": " + (reason.empty() ? "not saved" : reason));
 }
@@ -419,7 +418,7 @@ void ChipFacade::save(const std::filesystem::path& path) {
 std::vector<Difference> ChipFacade::diff(const std::filesystem::path& path) {
     const cli::ConfigurationWords file = strictConfiguration(path);
     requireOpen();
-    const cli::ConfigurationWords held = cli::workingWords(core_->bench->session().image());
+    const cli::ConfigurationWords held = cli::workingWords(core_->bench->chip().image());
     std::vector<Difference> differences;
     for (const cli::ConfigurationRow& row : cli::configurationRows(file, held))
         if (row.differs && row.left && row.right)
@@ -436,24 +435,24 @@ TimedReadout ChipFacade::nextReadout(ReadoutPace& pace, const StopCheck& stop) {
         pace.started = true;
         pace.startNs = pace.nextNs = clock.nowNs();
     }
-    const chip::DerivedValues derived = cli::derivedFrom(bench.session().image());
+    const chip::DerivedValues derived = bench.chip().derived();
     for (;;) {
         waitUntil(clock, pace.nextNs, stop);
         pace.nextNs = std::max(pace.nextNs + pace.intervalNs, clock.nowNs());
         const std::int64_t askedNs = clock.nowNs();
-        const chip::Result read = bench.session().readOutputs();
+        const chip::Result read = bench.chip().readOutputs();
         const auto now = std::chrono::system_clock::now();
         if (read.ok()) {
             pace.gapsInARow = 0;
             bench.messages().clear();
-            return {chip::makeReadoutSample(bench.session().image(), derived, clock.nowNs(), now),
+            return {chip::makeReadoutSample(bench.chip().image(), derived, clock.nowNs(), now),
                     static_cast<double>(askedNs - pace.startNs) / 1e9};
         }
         bench.messages().clear();  // a readout without a reply is a gap, not a message
         ++pace.gaps;
-        if (!bench.link().CheckConnection())
+        if (!bench.chip().checkConnection())
             fail(FailureKind::AdapterLost,
-                 "the adapter " + bench.adapterSerial() + " stopped answering");
+                 "the adapter " + bench.chip().adapterSerial() + " stopped answering");
         if (++pace.gapsInARow >= cli::kMaxGapsInARow)
             fail(FailureKind::NoReply, "the chip stopped answering");
     }
@@ -483,8 +482,8 @@ std::string ChipFacade::magnetCheck(int turns, double timeoutSeconds, const Stop
     cli::Bench& bench = *core_->bench;
     result.report->source = {chip::isoTimeText(std::chrono::system_clock::now()),
                              QE7204_VERSION,
-                             bench.adapterSerial(),
-                             bench.session().chipAddress(),
+                             bench.chip().adapterSerial(),
+                             bench.chip().chipAddress(),
                              {}};
     return chip::magnetReportJson(*result.report);
 }

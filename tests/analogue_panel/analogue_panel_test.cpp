@@ -425,7 +425,7 @@ TEST_F(AnaloguePanelTest, ABoxDuringThePanelsStartUpRunsNoTickAndTheFirstTickFin
     writeDial(folder.path("bckg_tah.jpg"), {640, 640}, kTachoDialColour);
     writeBytes(folder.path("bckg_pos.jpg"), "GIF89a");
     startSimulated();
-    IniStore ini(QString::fromStdString(connection->iniFilePath()));
+    IniStore ini(QString::fromStdString(device->iniFilePath()));
     ASSERT_TRUE(ini.writeString("QE000001", "Display", "tacho"));
     std::vector<bool> timerRunning;
     boxes.whileUp = [&] {

@@ -18,7 +18,7 @@ namespace qe::ui::test {
 class PanelTest : public MainWindowTest {
 protected:
     void makePanel() {
-        panel = std::make_unique<AnaloguePanel>(*window, *connection, boxes, session->derived());
+        panel = std::make_unique<AnaloguePanel>(*window, *device, boxes);
         window->setAnaloguePanel(panel.get());
     }
     // The usual start: simulated adapter with one chip, all three image files present.

@@ -251,7 +251,7 @@ TEST_F(PanelLayoutTest, UsesTheToolsIniFileAndTheAdaptersSection) {
 
     panel->SaveWindowLayout();
 
-    const IniStore ini(QString::fromStdString(connection->iniFilePath()));
+    const IniStore ini(QString::fromStdString(device->iniFilePath()));
     EXPECT_EQ(ini.readInt("QE000001", "SettingsLeft", -1), 5);
     EXPECT_EQ(ini.readInt("QE000001", "SettingsTop", -1), 6);
     EXPECT_EQ(ini.readInt("QE000001", "DisplayLeft", -1), 70);
@@ -262,7 +262,7 @@ TEST_F(PanelLayoutTest, UsesTheToolsIniFileAndTheAdaptersSection) {
 
 TEST_F(PanelLayoutTest, LoadingTheTachoScaleSwitchesThePanelOver) {
     startPanel();
-    IniStore ini(QString::fromStdString(connection->iniFilePath()));
+    IniStore ini(QString::fromStdString(device->iniFilePath()));
     ASSERT_TRUE(ini.writeString("QE000001", "Display", "tacho"));
 
     panel->LoadWindowLayout();
@@ -280,7 +280,7 @@ TEST_F(PanelLayoutTest, LoadingTheScaleAlreadyShownLeavesTheDialAlone) {
     for (const char* scale : {"tacho", "position"}) {
         (QString::fromLatin1(scale) == "tacho" ? tachoButton() : positionButton())
             ->setChecked(true);
-        IniStore ini(QString::fromStdString(connection->iniFilePath()));
+        IniStore ini(QString::fromStdString(device->iniFilePath()));
         ASSERT_TRUE(ini.writeString("QE000001", "Display", scale));
         const qint64 shownDial = panel->imgView().bitmap().cacheKey();
         int changes = 0;
@@ -299,7 +299,7 @@ TEST_F(PanelLayoutTest, LoadingTheScaleAlreadyShownLeavesTheDialAlone) {
 TEST_F(PanelLayoutTest, TheMainWindowsSizeLimitsApplyToWhatIsLoaded) {
     startPanel();
     window->show();  // on the screen, as it is whenever a layout is loaded
-    IniStore ini(QString::fromStdString(connection->iniFilePath()));
+    IniStore ini(QString::fromStdString(device->iniFilePath()));
     ASSERT_TRUE(ini.writeInt("QE000001", "SettingsHeight", 2000));
     ASSERT_TRUE(ini.writeInt("QE000001", "SettingsWidth", 300));
 
@@ -312,7 +312,7 @@ TEST_F(PanelLayoutTest, TheMainWindowsSizeLimitsApplyToWhatIsLoaded) {
 
 TEST_F(PanelLayoutTest, ShowDisplayPutsThePanelWhereItWasSavedRatherThanCentred) {
     startPanel();
-    IniStore ini(QString::fromStdString(connection->iniFilePath()));
+    IniStore ini(QString::fromStdString(device->iniFilePath()));
     ASSERT_TRUE(ini.writeInt("QE000001", "DisplayLeft", 140));
     ASSERT_TRUE(ini.writeInt("QE000001", "DisplayTop", 150));
     auto* showDisplay = find<QCheckBox>("cbDisplay");
@@ -327,7 +327,7 @@ TEST_F(PanelLayoutTest, ShowDisplayPutsThePanelWhereItWasSavedRatherThanCentred)
 TEST_F(PanelLayoutTest, AStoredSizeReachesThePanelWithItsFrameAtTheFirstShowing) {
     startPanel();
     window->show();
-    IniStore ini(QString::fromStdString(connection->iniFilePath()));
+    IniStore ini(QString::fromStdString(device->iniFilePath()));
     ASSERT_TRUE(ini.writeInt("QE000001", "DisplayWidth", 500));
     ASSERT_TRUE(ini.writeInt("QE000001", "DisplayHeight", 520));
     auto* showDisplay = find<QCheckBox>("cbDisplay");

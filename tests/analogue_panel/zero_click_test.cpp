@@ -41,7 +41,7 @@ TEST_F(ZeroClickTest, WritesTheAbsolutePositionAsZeroKeepingTheOtherBits) {
     EXPECT_EQ(newFrames(),
               (std::vector<std::string>{"readOutputs 0", "R 0 49", "W 0 49 0x54D2", "R 0 49"}));
     EXPECT_EQ(chip().workingWord(49), 0x54D2);
-    EXPECT_EQ(image[49], 0x54D2);
+    EXPECT_EQ(image()[49], 0x54D2);
     EXPECT_EQ(zeroField()->text(), "1234");
     EXPECT_TRUE(sink.shown.empty());
 }

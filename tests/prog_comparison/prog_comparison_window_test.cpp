@@ -145,7 +145,7 @@ TEST_F(StoredSettingsReadTest, ReadsTheFourStoredWordsOnly) {
     startSimulated();
     tickWithScan();
     newFrames();
-    ProgComparisonWindow view(image, [this] { return window->readStoredSettings(); });
+    ProgComparisonWindow view(image(), [this] { return window->readStoredSettings(); });
     view.show();
     view.follow();
     EXPECT_TRUE(newFrames().empty());

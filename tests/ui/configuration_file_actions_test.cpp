@@ -78,7 +78,7 @@ protected:
         for (std::uint8_t reg = 48; reg < 56; ++reg) words.push_back(chip().workingWord(reg));
         return words;
     }
-    std::vector<std::uint16_t> mirrorWords() { return {image.begin() + 48, image.end()}; }
+    std::vector<std::uint16_t> mirrorWords() { return {image().begin() + 48, image().end()}; }
 
     FakeFileChooser chooser;
     QTemporaryDir dir;
@@ -89,7 +89,7 @@ protected:
 TEST_F(ConfigurationFileActionsTest,
        SaveWritesTheMirrorsWorkingWordsLowByteFirstWithoutAskingTheChip) {
     const std::uint16_t words[] = {0x0205, 0x1800, 0x0005, 0x8047, 0, 0, 0, 0};
-    std::copy(std::begin(words), std::end(words), image.begin() + 48);
+    std::copy(std::begin(words), std::end(words), image().begin() + 48);
     chooser.path = pathOf("saved.qcf");
     window->PollBusy = true;  // SAVE does not wait for the poll cycle
 
@@ -135,7 +135,7 @@ TEST_F(ConfigurationFileActionsTest, FileErrorsAreShownAsTheFailedOperationsMess
         {"load of a FIFO", &MainWindow::BtnLoadClick, pathOf("pipe.qcf"), "File access denied"},
     };
     ASSERT_EQ(::mkfifo(QFile::encodeName(pathOf("pipe.qcf")).constData(), 0666), 0);
-    const RegisterImage before = image;
+    const RegisterImage before = image();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.path.startsWith("/dev/") && !std::filesystem::exists(c.path.toStdString())) continue;
@@ -146,7 +146,7 @@ TEST_F(ConfigurationFileActionsTest, FileErrorsAreShownAsTheFailedOperationsMess
         EXPECT_EQ(sink.shown, (std::vector<std::pair<MessageKind, std::string>>{
                                   {MessageKind::Exception, c.message}}));
         EXPECT_TRUE(newFrames().empty());
-        EXPECT_EQ(image, before);
+        EXPECT_EQ(image(), before);
         sink.clear();
     }
 }
@@ -158,7 +158,7 @@ TEST_F(ConfigurationFileActionsTest, FileErrorsAreShownAsTheFailedOperationsMess
 class LoadRefusedTest : public ConfigurationFileActionsTest {
 protected:
     void expectLoadRefused(const QString& path, const std::string& message) {
-        const RegisterImage before = image;
+        const RegisterImage before = image();
 
         load(path);
 
@@ -166,7 +166,7 @@ protected:
             sink.shown,
             (std::vector<std::pair<MessageKind, std::string>>{{MessageKind::Exception, message}}));
         EXPECT_TRUE(newFrames().empty());
-        EXPECT_EQ(image, before);
+        EXPECT_EQ(image(), before);
     }
 };
 
@@ -214,7 +214,7 @@ TEST_F(ConfigurationFileActionsTest, LoadOfAnotherAddressFollowsTheChipThere) {
     EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0205", "W 5 49 0x1800", "W 5 50 0x0005",
                                    "W 5 51 0x8047", "W 5 52 0x0000", "W 5 53 0x0000",
                                    "W 5 54 0x0000", "W 5 55 0x0000", "R 5 32", "R 5 33"}));
-    EXPECT_EQ(session->chipAddress(), 5);
+    EXPECT_EQ(device->chipAddress(), 5);
     EXPECT_EQ(chip().address(), 5);
     EXPECT_EQ(workingWords(),
               (std::vector<std::uint16_t>{0x0205, 0x1800, 0x0005, 0x8047, 0, 0, 0, 0}));
@@ -229,7 +229,7 @@ TEST_F(ConfigurationFileActionsTest, LoadOfAnotherAddressWhoseWordIsRefusedStays
     load(fileWith(kExampleFile));
 
     EXPECT_EQ(newFrames(), (Frames{"W 0 48 0x0205"}));
-    EXPECT_EQ(session->chipAddress(), 0);
+    EXPECT_EQ(device->chipAddress(), 0);
     EXPECT_EQ(chip().address(), 0);
     EXPECT_TRUE(sink.shown.empty());
 }

@@ -58,7 +58,7 @@ TEST_F(EepromTest, ProgWithPowerDownOnStoresTheModeOnAndSwitchesItBackOn) {
                                    "R 0 0", "W 0 48 0x0300"}));
     EXPECT_EQ(eeprom(), working());
     EXPECT_EQ(chip().eepromWord(0), 0x0300);
-    EXPECT_EQ(image[48], 0x0300);
+    EXPECT_EQ(image()[48], 0x0300);
     EXPECT_EQ(group("RgPdee")->itemIndex(), 1);
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_TRUE(button("BtnProg")->isEnabled());
@@ -97,7 +97,7 @@ TEST_P(ProgFailureTest, ReportsFillsThePanelAndLeavesThePowerDownModeAsTheChipHo
     EXPECT_FALSE(button("BtnProg")->isEnabled());
     EXPECT_EQ(chip().eepromWord(2), c.eeprom2);
     EXPECT_EQ(chip().workingWord(48), c.word48After);
-    EXPECT_EQ(image[48], c.word48After);
+    EXPECT_EQ(image()[48], c.word48After);
     EXPECT_EQ(group("RgPdee")->itemIndex(), (c.word48After & 0x0200) ? 1 : 0)
         << "the panel shows the mirror";
 }
@@ -180,7 +180,7 @@ TEST_F(EepromTest, ProgStopsRetryingAtTheBoundOrAtOnceWithoutAnAnswer) {
         EXPECT_EQ(newFrames(), c.frames);
         EXPECT_EQ(sink.shown, errors({kCannotWrite}));
         EXPECT_EQ(chip().workingWord(48), c.chip48);
-        EXPECT_EQ(image[48], c.chip48);
+        EXPECT_EQ(image()[48], c.chip48);
         EXPECT_EQ(eeprom(), (std::vector<std::uint16_t>{0x0100, 0, 0x0001, 0x01C0, 0, 0, 0, 0}));
         adapter().clearFaults();
     }
@@ -205,7 +205,7 @@ TEST_F(EepromTest, ReadRewritesEepromWordZeroReadsEverythingAndShowsIt) {
     button("BtnRead")->click();
 
     EXPECT_EQ(newFrames(), (Frames{"R 0 48", "R 0 0", "W 0 0 0x0100", "readAll 0"}));
-    EXPECT_EQ(image[1], 0x0456);
+    EXPECT_EQ(image()[1], 0x0456);
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_TRUE(button("BtnRead")->isEnabled());
 }
@@ -219,7 +219,7 @@ TEST_F(EepromTest, ReadWithPowerDownOnSwitchesItOffForTheReadAndBackOn) {
     EXPECT_EQ(newFrames(), (Frames{"R 0 48", "W 0 48 0x0100", "R 0 0", "W 0 0 0x0100", "readAll 0",
                                    "W 0 48 0x0300"}));
     EXPECT_EQ(chip().workingWord(48), 0x0300);
-    EXPECT_EQ(image[48], 0x0300);
+    EXPECT_EQ(image()[48], 0x0300);
     EXPECT_EQ(group("RgPdee")->itemIndex(), 1);
 }
 
@@ -248,14 +248,14 @@ protected:
 };
 
 TEST_F(ScriptedReadTest, ReadFollowsTheChipToTheAddressStoredInTheEeprom) {
-    session->setChipAddress(5);
+    setChipAddress(5);
     replies({{0x01, 0x05}, {0x01, 0x09}, {1}, allRegisters(0x0109)});
 
     window->BtnReadClick();
 
     EXPECT_EQ(scripted->frames(),
               (ByteFrames{{89, 11, 48}, {89, 11, 0}, {89, 10, 0, 0x01, 0x09}, {87, 18}}));
-    EXPECT_EQ(session->chipAddress(), 9);
+    EXPECT_EQ(device->chipAddress(), 9);
     EXPECT_EQ(find<QLineEdit>("EdNaslovCipa")->text(), "9");
     EXPECT_TRUE(sink.shown.empty());
 }
@@ -276,7 +276,7 @@ class ReadFailureTest : public ScriptedReadTest,
 
 TEST_P(ReadFailureTest, ReportsTheReadingAsUnsuccessfulAndWritesOnlyWordsTheChipReported) {
     const ReadFailureCase& c = GetParam();
-    session->setChipAddress(5);
+    setChipAddress(5);
     replies(c.replies);
     const std::string addressBefore = find<QLineEdit>("EdNaslovCipa")->text().toStdString();
 
@@ -284,7 +284,7 @@ TEST_P(ReadFailureTest, ReportsTheReadingAsUnsuccessfulAndWritesOnlyWordsTheChip
 
     EXPECT_EQ(scripted->frames(), c.frames);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{kReadingFailed});
-    EXPECT_EQ(session->chipAddress(), c.addressAfter);
+    EXPECT_EQ(device->chipAddress(), c.addressAfter);
     EXPECT_EQ(find<QLineEdit>("EdNaslovCipa")->text().toStdString(), addressBefore)
         << "the panel is not refilled";
     EXPECT_TRUE(find<QPushButton>("BtnRead")->isEnabled());
@@ -334,7 +334,7 @@ protected:
 };
 
 TEST_F(ScriptedProgTest, ARefusedWriteOfThePowerDownModeIsAskedAgainUntilTheChipTakesIt) {
-    image[48] = 0x0300;
+    image()[48] = 0x0300;
     replies({{0}, {0}, {1}, {1}, {1}, {1}, {1}, verifiedRegisters(), {1}, {1}, {0x03, 0x00}, {1}});
 
     window->BtnProgClick();
@@ -352,7 +352,7 @@ TEST_F(ScriptedProgTest, ARefusedWriteOfThePowerDownModeIsAskedAgainUntilTheChip
                                               {89, 1, 0},
                                               write(48, 0x0300)}));
     EXPECT_TRUE(sink.shown.empty());
-    EXPECT_EQ(image[48], 0x0300);
+    EXPECT_EQ(image()[48], 0x0300);
     EXPECT_TRUE(find<QPushButton>("BtnProg")->isEnabled());
 }
 
@@ -377,8 +377,8 @@ TEST_F(ScriptedProgTest, AFailureWhileStoringThePowerDownModeIsReportedWithNoFur
         SCOPED_TRACE(c.name);
         scripted->calls.clear();
         sink.clear();
-        image.fill(0);
-        image[48] = 0x0300;
+        image().fill(0);
+        image()[48] = 0x0300;
         replyUntilVerified();
         replies(c.replies);
 
@@ -388,7 +388,7 @@ TEST_F(ScriptedProgTest, AFailureWhileStoringThePowerDownModeIsReportedWithNoFur
         expected.insert(expected.end(), c.frames.begin(), c.frames.end());
         EXPECT_EQ(scripted->frames(), expected);
         EXPECT_EQ(sink.texts(), std::vector<std::string>{kCannotWrite});
-        EXPECT_EQ(image[48], 0x0100);
+        EXPECT_EQ(image()[48], 0x0100);
         EXPECT_FALSE(find<QPushButton>("BtnProg")->isEnabled());
     }
 }
@@ -396,7 +396,7 @@ TEST_F(ScriptedProgTest, AFailureWhileStoringThePowerDownModeIsReportedWithNoFur
 // A read-back that did not come cannot prove the EEPROM right, even when stale mirror words
 // happen to agree.
 TEST_F(ScriptedProgTest, ProgWhoseReadBackFailsReportsTheDataAsNotCorrectlyWritten) {
-    image[0] = image[48] = 0x0100;
+    image()[0] = image()[48] = 0x0100;
     replies({{1}, {1}, {1}, {1}, {}});
 
     window->BtnProgClick();

@@ -85,7 +85,7 @@ TEST_P(AddressTest, ChecksTheTextAndWritesTheAddressIntoTheChipsWord) {
     EXPECT_EQ(newFrames(), c.frames);
     EXPECT_EQ(sink.shown, errors(c.messages));
     EXPECT_EQ(field("EdNaslovCipa")->text(), c.fieldAfter);
-    EXPECT_EQ(session->chipAddress(), c.addressAfter);
+    EXPECT_EQ(device->chipAddress(), c.addressAfter);
     EXPECT_EQ(chip().address(), c.addressAfter);
     if (!c.messages.empty()) {
         EXPECT_EQ(window->focusWidget(), field("EdNaslovCipa"));
@@ -114,7 +114,7 @@ TEST_F(EnteredSettingTest,
     chipHolds({{48, 0x4D80}});
     field("EdNaslovCipa")->setText("9");
     window->BtnSetAddressClick();
-    EXPECT_EQ(image[48], 0x4D89);
+    EXPECT_EQ(image()[48], 0x4D89);
     newFrames();
 
     group("RgREG35")->setItemIndex(1);
@@ -144,8 +144,8 @@ TEST_F(EnteredSettingTest, AFailedAddressChangeKeepsTheOldAddressAndTheNewText) 
         EXPECT_EQ(newFrames(), c.frames);
         EXPECT_EQ(sink.shown, errors({kAddressFailed}));
         EXPECT_EQ(field("EdNaslovCipa")->text(), "7");
-        EXPECT_EQ(session->chipAddress(), 0);
-        EXPECT_EQ(image[48], 0x0100);
+        EXPECT_EQ(device->chipAddress(), 0);
+        EXPECT_EQ(image()[48], 0x0100);
         EXPECT_EQ(window->focusWidget(), field("EdNaslovCipa"));
         adapter().clearFaults();
         sink.clear();
@@ -163,7 +163,7 @@ TEST_F(EnteredSettingTest, PressingTheButtonWhileTheFieldHasTheFocusChangesTheAd
     button->click();
 
     EXPECT_EQ(newFrames(), (Frames{"R 0 48", "W 0 48 0x0107", "R 7 48", "W 7 48 0x0107"}));
-    EXPECT_EQ(session->chipAddress(), 7);
+    EXPECT_EQ(device->chipAddress(), 7);
 }
 
 TEST_F(EnteredSettingTest, LosingTheFocusToAnotherWindowOrByBeingDisabledIsNoExit) {
@@ -231,7 +231,7 @@ TEST_F(EnteredSettingTest, AnExitThatKeepsTheFocusRunsNoExitOfTheFieldClickedInt
         EXPECT_EQ(newFrames(), c.frames);
         EXPECT_EQ(sink.shown, errors({c.message}));
         EXPECT_EQ(window->focusWidget(), field(c.from));
-        EXPECT_EQ(session->chipAddress(), 0);
+        EXPECT_EQ(device->chipAddress(), 0);
         adapter().clearFaults();
     }
 }
@@ -272,7 +272,7 @@ TEST_F(EnteredSettingTest, EnteredSettingsTalkToNoChipDuringAnUnfinishedPollTick
     }
     window->PollBusy = false;
     EXPECT_EQ(field("EdNaslovCipa")->text(), "007");
-    EXPECT_EQ(session->chipAddress(), 0);
+    EXPECT_EQ(device->chipAddress(), 0);
 }
 
 // --- zero position ------------------------------------------------------------------------
@@ -312,7 +312,7 @@ TEST_P(ZeroPresetTest, ChecksTheTextAndWritesTheZeroPosition) {
     EXPECT_EQ(sink.shown, errors(c.messages));
     EXPECT_EQ(field("EdPosZ")->text(), c.fieldAfter);
     EXPECT_EQ(chip().workingWord(49), c.chipWordAfter);
-    EXPECT_EQ(image[49], c.chipWordAfter);
+    EXPECT_EQ(image()[49], c.chipWordAfter);
     if (!c.messages.empty()) {
         EXPECT_EQ(window->focusWidget(), field("EdPosZ"));
     }
@@ -460,7 +460,7 @@ TEST_F(ScriptedZeroHereTest, ALostReadBackShowsAndKeepsTheZeroTheChipAcknowledge
     EXPECT_EQ(scripted->frames(), (std::vector<std::vector<std::uint8_t>>{
                                       {86, 0}, {89, 1, 49}, {89, 0, 49, 0x54, 0xD2}, {89, 1, 49}}));
     EXPECT_EQ(find<QLineEdit>("EdPosZ")->text(), "1234");
-    EXPECT_EQ(image[49], 0x54D2);
+    EXPECT_EQ(image()[49], 0x54D2);
     EXPECT_TRUE(sink.shown.empty());
 }
 

@@ -71,7 +71,7 @@ class ReadoutTableTest : public LiveReadoutTest,
 TEST_P(ReadoutTableTest, ShowsTheQuantitiesInTheirTextsAndColours) {
     const ReadoutCase& c = GetParam();
     derived() = c.derived;
-    session->setChipAddress(21);
+    setChipAddress(21);
     chooseDegrees(c.degrees);
 
     refreshWith(c.words);

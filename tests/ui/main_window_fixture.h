@@ -15,8 +15,8 @@
 #include "adapter_link.h"
 #include "adapter_link_access.h"
 #include "analogue_panel_view.h"
-#include "chip_connection.h"
-#include "chip_session.h"
+#include "chip.h"
+#include "chip_access.h"
 #include "clock.h"
 #include "main_window.h"
 #include "microsecond_delay.h"
@@ -96,16 +96,22 @@ protected:
     }
 
     void start(FtdiDriver& driver) {
-        link = std::make_unique<AdapterLink>(driver, clock, boxes, image);
-        session = std::make_unique<chip::ChipSession>(*link);
-        connection = std::make_unique<chip::ChipConnection>(
-            *link, *session, iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString());
+        device = std::make_unique<chip::Chip>(
+            driver, clock, boxes,
+            chip::AdapterPolicy::rememberedIn(
+                iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()));
+        link = &qe::test::ChipAccess::link(*device);
         // The poll timer stays still until a test starts it (startPolling) or ticks by hand.
-        window = std::make_unique<MainWindow>(*session, *connection, delay, screenSaver);
+        window = std::make_unique<MainWindow>(*device, delay, screenSaver);
     }
 
     sim::SimulatedAdapter& adapter() { return simulation->adapter(); }
-    chip::DerivedValues& derived() { return session->derived(); }
+    // The device object's state, set as a test starts from it.
+    RegisterImage& image() { return qe::test::ChipAccess::image(*device); }
+    chip::DerivedValues& derived() { return qe::test::ChipAccess::derived(*device); }
+    void setChipAddress(std::uint8_t address) {
+        qe::test::ChipAccess::setChipAddress(*device, address);
+    }
     sim::Transcript& transcript() { return simulation->transcript(); }
 
     // One tick at that time on the manual clock; the real-time timer stays still in tests.
@@ -155,13 +161,11 @@ protected:
     std::unique_ptr<qe::test::ScriptedDriver> scripted;
     qe::test::RecordingSink sink;
     ModalBoxes boxes{sink};
-    RegisterImage image{};
-    std::unique_ptr<AdapterLink> link;
-    std::unique_ptr<chip::ChipSession> session;
-    std::unique_ptr<chip::ChipConnection> connection;
+    QTemporaryDir iniDir;
+    std::unique_ptr<chip::Chip> device;
+    AdapterLink* link = nullptr;  // the device's, for a look at the connection state
     MicrosecondDelay delay{clock};
     FakeScreenSaver screenSaver;
-    QTemporaryDir iniDir;
     std::unique_ptr<MainWindow> window;
 };
 

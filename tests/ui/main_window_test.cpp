@@ -48,8 +48,8 @@ TEST_F(StartUpTest, ConnectsPowersTheChipAndSetsTheInitialState) {
     EXPECT_NE(link->adapterHandle(), 0u);
     EXPECT_TRUE(link->chipPowered());
     EXPECT_TRUE(link->chipAddressList().empty());
-    EXPECT_EQ(session->chipAddress(), 0);
-    EXPECT_EQ(image, RegisterImage{});
+    EXPECT_EQ(device->chipAddress(), 0);
+    EXPECT_EQ(image(), RegisterImage{});
     EXPECT_TRUE(window->PanelReady);
     EXPECT_EQ(window->LastSecondTick, static_cast<std::uint32_t>(kStartMs - 10'000));
     EXPECT_TRUE(sink.shown.empty());

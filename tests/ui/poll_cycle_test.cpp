@@ -191,7 +191,7 @@ TEST_F(PollCycleTest, AChipAtANewAddressBecomesTheChipAndIsReadOnce) {
     transcript().clear();
 
     tickWithScan();
-    EXPECT_EQ(session->chipAddress(), 6);
+    EXPECT_EQ(device->chipAddress(), 6);
     const auto frames = newFrames();
     EXPECT_EQ(countOf(frames, "R 6 48"), 1);
     EXPECT_EQ(countOf(frames, "readAll 6"), 1);
@@ -214,7 +214,7 @@ TEST_F(PollCycleTest, TwoChipsAreRefusedAndWhenOneIsLeftItIsReadAgain) {
     EXPECT_EQ(sink.shown[0].second, kTooManyChips);
     expectSettings(false);
     EXPECT_TRUE(enabled("BtnOFF"));
-    EXPECT_EQ(session->chipAddress(), 0);
+    EXPECT_EQ(device->chipAddress(), 0);
     auto frames = newFrames();
     EXPECT_EQ(countOf(frames, "readAll 0"), 0);
     EXPECT_EQ(countOf(frames, "readOutputs 0"), 1)
@@ -240,7 +240,7 @@ TEST_F(PollCycleTest, AFailedScanDisablesTheSettingsAndTheReturningChipIsReadAga
 
     tickWithScan();
     expectSettings(false);
-    EXPECT_EQ(session->chipAddress(), 0);
+    EXPECT_EQ(device->chipAddress(), 0);
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(dependentGroupsEnabled(), (std::vector<bool>{false, false, false, false}));
 
@@ -399,7 +399,7 @@ TEST_P(PowerOnTest, SwitchesOnScansAndReadsASingleChip) {
 
     EXPECT_EQ(transcript().frames(), c.frames);
     EXPECT_EQ(sink.texts(), c.messages);
-    EXPECT_EQ(session->chipAddress(), c.chipAddress);
+    EXPECT_EQ(device->chipAddress(), c.chipAddress);
     EXPECT_TRUE(link->chipPowered());
     EXPECT_TRUE(enabled("BtnON"));
 }

@@ -67,7 +67,7 @@ TEST_P(GroupChangeTest, WritesTheFieldKeepingEveryOtherBitAndReadsTheWordBack) {
 
     EXPECT_EQ(newFrames(), readModifyWrite(c.word, c.written));
     EXPECT_EQ(chip().workingWord(c.word), c.written);
-    EXPECT_EQ(image[c.word], c.written);
+    EXPECT_EQ(image()[c.word], c.written);
     EXPECT_TRUE(sink.shown.empty());
 }
 
@@ -80,7 +80,7 @@ TEST_P(GroupChangeTest, ARefusedWriteShowsTheGroupsMessageAndLeavesTheChipsWord)
               (std::vector<std::string>{"R 0 " + std::to_string(c.word),
                                         "W 0 " + std::to_string(c.word) + " " + hex(c.written)}));
     EXPECT_EQ(chip().workingWord(c.word), c.chipWord);
-    EXPECT_EQ(image[c.word], c.chipWord);
+    EXPECT_EQ(image()[c.word], c.chipWord);
     EXPECT_EQ(sink.shown, errors({settingGroupForControl(c.control)->failureMessage}));
     EXPECT_EQ(group(c.control)->itemIndex(), c.item) << "the choice is not turned back";
 }
@@ -207,10 +207,10 @@ TEST_F(ChipActionsTest, ResolutionOrOtherGroupsNeverRedrawTheTachoScale) {
 // --- when handlers act ------------------------------------------------------------------------
 
 TEST_F(ChipActionsTest, FillingThePanelSelectsItemsButNeverTalksToTheChip) {
-    image[48] = 0xCF05;
-    image[49] = 0xD123;
-    image[50] = 0x0042;
-    image[51] = 0xFFFF;
+    image()[48] = 0xCF05;
+    image()[49] = 0xD123;
+    image()[50] = 0x0042;
+    image()[51] = 0xFFFF;
 
     window->FillSettingsPanel();
 

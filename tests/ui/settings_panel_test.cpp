@@ -39,7 +39,7 @@ TEST_F(SettingsPanelTest, ReadsWordFortyEightThenEverythingWhenPowerDownModeIsOf
     chip[48] = 0x0103;
     scripted->replyToNextWrite(wordBytes(chip[48]));
     scripted->replyToNextWrite(allRegisterBytes(chip));
-    session->setChipAddress(3);
+    setChipAddress(3);
 
     window->RefreshSettingsPanel();
 
@@ -60,7 +60,7 @@ TEST_F(SettingsPanelTest, SwitchesPowerDownModeOffForTheReadAndBackOn) {
 
     EXPECT_EQ(scripted->frames(),
               (Frames{{89, 1, 48}, {89, 0, 48, 0x00, 0x05}, {87, 0}, {89, 0, 48, 0x02, 0x05}}));
-    EXPECT_EQ(image[48], 0x0205);
+    EXPECT_EQ(image()[48], 0x0205);
     EXPECT_EQ(group("RgPdee")->itemIndex(), 1);
     EXPECT_TRUE(group("RgPDTR")->isEnabled());
 }
@@ -93,7 +93,7 @@ TEST_P(FailedRefreshTest, ShowsTheMessageAndLeavesThePanelAsItWas) {
     EXPECT_EQ(sink.shown[0].first, MessageKind::Error);
     EXPECT_EQ(group("RgACC")->itemIndex(), 2);
     EXPECT_EQ(derived().ResolutionCounts, 1024);
-    EXPECT_EQ(image[48], GetParam().word48);
+    EXPECT_EQ(image()[48], GetParam().word48);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,7 +127,7 @@ class FillTest : public SettingsPanelTest, public ::testing::WithParamInterface<
 
 TEST_P(FillTest, ShowsEveryFieldAndTheDependentGroupsState) {
     const FillCase& c = GetParam();
-    std::copy(c.words.begin(), c.words.end(), image.begin() + 48);
+    std::copy(c.words.begin(), c.words.end(), image().begin() + 48);
 
     window->FillSettingsPanel();
 
@@ -190,13 +190,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsPanelTest, FillSetsTheDerivedValuesFromTheShownSelection) {
-    image[51] = 0x0007;
+    image()[51] = 0x0007;
     window->FillSettingsPanel();
     EXPECT_EQ(derived().ResolutionCounts, 32);
     EXPECT_EQ(derived().ResolutionBits, 5);
     EXPECT_EQ(derived().TachoRangeHz, 2048.0);
 
-    image[51] = 7 << 6 | 2;
+    image()[51] = 7 << 6 | 2;
     window->FillSettingsPanel();
     EXPECT_EQ(derived().ResolutionCounts, 1024);
     EXPECT_EQ(derived().ResolutionBits, 10);
@@ -220,7 +220,7 @@ TEST_F(SettingsPanelTest, AFillThatChangesTheTachoRangeRedrawsAShownTachoScale) 
         test::ScalePanel panel;
         panel.tachoScale = c.tachoScale;
         window->setAnaloguePanel(&panel);
-        image[51] = c.word51;
+        image()[51] = c.word51;
         window->FillSettingsPanel();
         EXPECT_EQ(panel.tachoScaleDrawings, c.drawings) << c.name;
         window->setAnaloguePanel(nullptr);
@@ -240,9 +240,9 @@ TEST_F(SettingsPanelTest, FillShowsTheControlsInTheDesignedOrder) {
         QObject::connect(group(settingControlName(setting.key)), &RadioGroup::clicked, window.get(),
                          note(settingControlName(setting.key)));
     // Every control gets a value other than the one it shows.
-    image[48] = 0x0205;
-    image[49] = 0x0123;
-    image[50] = 0x0005;
+    image()[48] = 0x0205;
+    image()[49] = 0x0123;
+    image()[50] = 0x0005;
 
     window->FillSettingsPanel();
 
@@ -257,8 +257,8 @@ TEST_F(SettingsPanelTest, SelectionsRaisedByTheFillSeeThePanelNotReady) {
     for (const auto& setting : chip::settingGroups())
         QObject::connect(group(settingControlName(setting.key)), &RadioGroup::clicked, window.get(),
                          [&] { readySeen.push_back(window->PanelReady); });
-    image[48] = 0x0205;
-    image[51] = 0x8007;
+    image()[48] = 0x0205;
+    image()[51] = 0x8007;
 
     window->FillSettingsPanel();
 
@@ -270,9 +270,9 @@ TEST_F(SettingsPanelTest, SelectionsRaisedByTheFillSeeThePanelNotReady) {
 TEST_F(SettingsPanelTest, FillShowsTheMirrorsReadoutWithFourDecimalsInDegrees) {
     FakePanel panel;
     window->setAnaloguePanel(&panel);
-    image[32] = 1024;
-    image[35] = 256;
-    image[51] = 0x0000;  // 4096 counts, 2048 Hz
+    image()[32] = 1024;
+    image()[35] = 256;
+    image()[51] = 0x0000;  // 4096 counts, 2048 Hz
 
     find<QRadioButton>("Rbdegrees")->setChecked(true);
     window->FillSettingsPanel();

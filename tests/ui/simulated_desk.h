@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "adapter_link.h"
-#include "chip_connection.h"
-#include "chip_session.h"
+#include "chip.h"
 #include "clock.h"
 #include "main_window.h"
 #include "microsecond_delay.h"
@@ -36,11 +34,10 @@ public:
 struct SimulatedDesk {
     explicit SimulatedDesk(const sim::SimulationOptions& options)
         : simulation(sim::makeDefaultSimulation(clock, options)),
-          link(*simulation, clock, boxes, image),
-          session(link),
-          connection(link, session,
-                     iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()),
-          window(session, connection, delay, screenSaver) {}
+          device(*simulation, clock, boxes,
+                 chip::AdapterPolicy::rememberedIn(
+                     iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString())),
+          window(device, delay, screenSaver) {}
 
     // One poll tick, `ms` after the one before.
     void tick(std::int64_t ms) {
@@ -52,11 +49,8 @@ struct SimulatedDesk {
     ManualClock clock{100'000 * kNsPerMs};
     std::unique_ptr<sim::SimulatedDriver> simulation;
     qe::test::RecordingSink boxes;
-    RegisterImage image{};
-    AdapterLink link;
     QTemporaryDir iniDir;  // nothing remembered between runs
-    chip::ChipSession session;
-    chip::ChipConnection connection;
+    chip::Chip device;
     MicrosecondDelay delay{clock};
     FakeScreenSaver screenSaver;
     MainWindow window;

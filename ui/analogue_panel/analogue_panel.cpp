@@ -41,13 +41,12 @@ QRadioButton* makeRadioButton(QWidget* parent, const char* name, const QString& 
 
 }  // namespace
 
-AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, const chip::ChipConnection& connection,
-                             MessageSink& messages, const chip::DerivedValues& derived)
+AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, const chip::Chip& chip,
+                             MessageSink& messages)
     : QWidget(nullptr, Qt::Tool),
       mainWindow_(mainWindow),
-      connection_(connection),
-      messages_(messages),
-      derived_(derived) {
+      chip_(chip),
+      messages_(messages) {
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QStringLiteral("Analogue panel"));
     // The main window alone decides when the program ends.
@@ -159,7 +158,7 @@ void AnaloguePanel::SkalaJePozicija() {
 }
 
 void AnaloguePanel::SkalaJeTaho() {
-    const double range = derived_.TachoRangeHz;
+    const double range = chip_.derived().TachoRangeHz;
     showDial(kTachoDialFile, tachoDial_,
              [range](QSize dial) { return tachoScaleLabels(dial, range); });
 }
@@ -263,8 +262,8 @@ void AnaloguePanel::repaintPanel() {
 }
 
 LayoutStore AnaloguePanel::layoutStore() const {
-    return {QString::fromStdString(connection_.iniFilePath()),
-            QString::fromStdString(connection_.adapterSerial())};
+    return {QString::fromStdString(chip_.iniFilePath()),
+            QString::fromStdString(chip_.adapterSerial())};
 }
 
 LayoutWindows AnaloguePanel::layoutWindows() {

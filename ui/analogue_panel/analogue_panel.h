@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "analogue_panel_view.h"
-#include "chip_connection.h"
+#include "chip.h"
 #include "dial_scale.h"
 #include "message_sink.h"
 #include "register_map.h"
@@ -31,8 +31,7 @@ public:
     static constexpr int kTachoNeedleAlpha = 150;
     static constexpr int kPositionNeedleAlpha = 190;
 
-    AnaloguePanel(MainWindow& mainWindow, const chip::ChipConnection& connection,
-                  MessageSink& messages, const chip::DerivedValues& derived);
+    AnaloguePanel(MainWindow& mainWindow, const chip::Chip& chip, MessageSink& messages);
     ~AnaloguePanel() override;
 
     // AnaloguePanelView.
@@ -85,9 +84,8 @@ private:
     LayoutWindows layoutWindows();
 
     MainWindow& mainWindow_;
-    const chip::ChipConnection& connection_;
+    const chip::Chip& chip_;
     MessageSink& messages_;
-    const chip::DerivedValues& derived_;
     bool shownBefore_ = false;
     DecodedDial positionDial_;
     DecodedDial tachoDial_;

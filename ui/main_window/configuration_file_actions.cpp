@@ -18,17 +18,17 @@ void MainWindow::setFileChooser(FileChooser* chooser) {
 void MainWindow::BtnSaveClick() {
     const std::optional<QString> path = fileChooser_->chooseSaveFile();
     if (!path) return;
-    (void)session_.saveFile(localPath(*path));  // a failure has shown its box
+    (void)chip_.saveFile(localPath(*path));  // a failure has shown its box
 }
 
 void MainWindow::BtnLoadClick() {
     const std::optional<QString> path = fileChooser_->chooseOpenFile();
     if (!path) return;
     const ChipExchangeGuard exchange(chipExchanges_);
-    if (!session_.loadFile(localPath(*path)).ok()) return;
+    if (!chip_.loadFile(localPath(*path)).ok()) return;
     FillSettingsPanel();
     // A refused write ends the load without a message.
-    if (!session_.writeLoadedWords().ok()) return;
+    if (!chip_.writeLoadedWords().ok()) return;
     FillSettingsPanel();
 }
 

@@ -14,7 +14,7 @@ void MainWindow::BtnProgClick() {
         return;
     }
     const ChipExchangeGuard exchange(chipExchanges_);
-    const chip::Result result = session_.programEeprom();
+    const chip::Result result = chip_.programEeprom();
     FillSettingsPanel();
     // After a failure the poll cycle enables the button again while one chip answers.
     if (result.ok()) BtnProg->setEnabled(true);
@@ -24,7 +24,7 @@ void MainWindow::BtnReadClick() {
     BtnRead->setEnabled(false);
     {
         const ChipExchangeGuard exchange(chipExchanges_);
-        if (session_.readEeprom().ok()) FillSettingsPanel();
+        if (chip_.readEeprom().ok()) FillSettingsPanel();
     }
     BtnRead->setEnabled(true);
 }

@@ -25,15 +25,15 @@ void MainWindow::changeAddress() {
     if (!PanelReady) return;
     if (!WaitPollIdle()) return;
     const ChipExchangeGuard exchange(chipExchanges_);
-    const auto entered = session_.checkAddress(EdNaslovCipa->text().toStdString());
+    const auto entered = chip_.checkAddress(EdNaslovCipa->text().toStdString());
     if (!entered.ok()) {
         return setBackAndFocus(*EdNaslovCipa, [this] {
-            EdNaslovCipa->setText(QString::number(session_.chipAddress()));
+            EdNaslovCipa->setText(QString::number(chip_.chipAddress()));
         });
     }
     // The field shows the value before the chip is asked.
     EdNaslovCipa->setText(QString::number(entered.value));
-    if (!session_.setAddress(entered.value).ok()) EdNaslovCipa->setFocus();
+    if (!chip_.setAddress(entered.value).ok()) EdNaslovCipa->setFocus();
 }
 
 void MainWindow::BtnPresetZeroClick() {
@@ -48,10 +48,10 @@ void MainWindow::presetZero() {
     if (!WaitPollIdle()) return;
     const ChipExchangeGuard exchange(chipExchanges_);
     // The field keeps the text as typed.
-    const chip::Result result = session_.presetZero(EdPosZ->text().toStdString());
+    const chip::Result result = chip_.presetZero(EdPosZ->text().toStdString());
     if (result.outcome == chip::Outcome::InputRefused) {
         setBackAndFocus(*EdPosZ, [this] {
-            EdPosZ->setText(QString::number(chip::fieldValue(session_.image(), chip::fields::Zin)));
+            EdPosZ->setText(QString::number(chip::fieldValue(chip_.image(), chip::fields::Zin)));
         });
     }
 }
@@ -62,7 +62,7 @@ void MainWindow::BtnZeroCurrentPosClick() {
 
 void MainWindow::ZeroAtCurrentPosition(const char* failureMessage) {
     const ChipExchangeGuard exchange(chipExchanges_);
-    if (const auto zin = session_.zeroAtCurrentPosition(failureMessage); zin.ok())
+    if (const auto zin = chip_.zeroAtCurrentPosition(failureMessage); zin.ok())
         EdPosZ->setText(QString::number(zin.value));
 }
 
@@ -72,10 +72,10 @@ void MainWindow::ButtonSetHysteresisClick() {
     const ChipExchangeGuard exchange(chipExchanges_);
     // Text typed into the box counts only when it is one of the items.
     const int item = cbHysteresis->findText(cbHysteresis->currentText());
-    const chip::Result result = session_.setHysteresis(item);
+    const chip::Result result = chip_.setHysteresis(item);
     if (result.outcome == chip::Outcome::InputRefused) {
         setBackAndFocus(*cbHysteresis, [this] {
-            cbHysteresis->setCurrentIndex(chip::fieldValue(session_.image(), chip::fields::Hyst));
+            cbHysteresis->setCurrentIndex(chip::fieldValue(chip_.image(), chip::fields::Hyst));
         });
     }
 }

@@ -41,13 +41,13 @@ QString text(const std::string& utf8) {
 
 void MainWindow::RefreshReadout() {
     const ChipExchangeGuard exchange(chipExchanges_);
-    if (!session_.readOutputs().ok()) {
+    if (!chip_.readOutputs().ok()) {
         // Colours, the compact display and the needles keep what they showed.
         blankReadout();
         if (!readouts_.empty()) readouts_.publishFailure(clock_.nowNs());
         return;
     }
-    const chip::Readout readout = chip::decodeReadout(session_.image(), session_.derived());
+    const chip::Readout readout = chip::decodeReadout(chip_.image(), chip_.derived());
     showReadout(readout, Fill::Live);
     wakeScreenSaver(readout.counts);
     publishReadout();
@@ -56,7 +56,7 @@ void MainWindow::RefreshReadout() {
 void MainWindow::publishReadout() {
     // Watchers only get what the readout has just read: they never cause an exchange.
     if (readouts_.empty()) return;
-    readouts_.publish(chip::makeReadoutSample(session_.image(), session_.derived(), clock_.nowNs(),
+    readouts_.publish(chip::makeReadoutSample(chip_.image(), chip_.derived(), clock_.nowNs(),
                                               std::chrono::system_clock::now()));
 }
 
@@ -91,7 +91,7 @@ void MainWindow::showDisplayModeTexts(const chip::Readout& readout, int degreesD
         LblPosRel->setAnchoredText(text(chip::degreesText(readout, degreesDecimals)));
         LabelPOSdeg->setAnchoredText(LblPosRel->text());
         LabelPOSInc->setAnchoredText(
-            text(chip::countsOfRangeText(readout, session_.derived().ResolutionCounts)));
+            text(chip::countsOfRangeText(readout, chip_.derived().ResolutionCounts)));
     }
 }
 
@@ -111,7 +111,7 @@ void MainWindow::RbdegreesClick() {
 }
 
 void MainWindow::showDisplayMode() {
-    showDisplayModeTexts(chip::decodeReadout(session_.image(), session_.derived()),
+    showDisplayModeTexts(chip::decodeReadout(chip_.image(), chip_.derived()),
                          kLiveDegreesDecimals);
 }
 

@@ -47,13 +47,12 @@ T* typed(const QHash<QString, QWidget*>& made, const char* name) {
 
 }  // namespace
 
-MainWindow::MainWindow(chip::ChipSession& session, chip::ChipConnection& connection,
-                       MicrosecondDelay& delay, ScreenSaver& screenSaver, QWidget* parent)
+MainWindow::MainWindow(chip::Chip& chip, MicrosecondDelay& delay, ScreenSaver& screenSaver,
+                       QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      session_(session),
-      connection_(connection),
-      clock_(session.link().clock()),
+      chip_(chip),
+      clock_(chip.clock()),
       delay_(delay),
       screenSaver_(screenSaver) {
     registerDesignFonts();
@@ -160,7 +159,7 @@ void MainWindow::FormCreate() {
     // The first tick does the once-a-second work at once.
     LastSecondTick = clock_.tickCount() - 10'000u;
     delay_.CalibrateDelay();
-    connection_.startUp();
+    chip_.startUp();
     PanelReady = true;
 
     StBar1->setPanelText(
@@ -179,7 +178,7 @@ void MainWindow::FormClose() {
     // No tick may talk to the adapter once it is closed.
     closed_ = true;
     Timer1->stop();
-    connection_.shutDown();
+    chip_.shutDown();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -267,7 +266,7 @@ void MainWindow::SpeedButtonHideMouseEnter() {
 }
 
 void MainWindow::cbDisplayClick() {
-    if (connection_.chipPowered()) RefreshReadout();
+    if (chip_.chipPowered()) RefreshReadout();
     if (panel_) {
         panel_->LoadWindowLayout();
         clock_.sleepMs(10);

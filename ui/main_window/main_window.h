@@ -8,8 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "chip_connection.h"
-#include "chip_session.h"
+#include "chip.h"
 #include "clock.h"
 #include "control_states.h"
 #include "microsecond_delay.h"
@@ -46,8 +45,8 @@ inline constexpr int kClientWidth = 784;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    MainWindow(chip::ChipSession& session, chip::ChipConnection& connection,
-               MicrosecondDelay& delay, ScreenSaver& screenSaver, QWidget* parent = nullptr);
+    MainWindow(chip::Chip& chip, MicrosecondDelay& delay, ScreenSaver& screenSaver,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The analogue panel, once it exists; without one "Show Display" stays off.
@@ -174,8 +173,7 @@ private:
 
     QWidget* control(const char* name) const;
 
-    chip::ChipSession& session_;
-    chip::ChipConnection& connection_;
+    chip::Chip& chip_;
     Clock& clock_;
     MicrosecondDelay& delay_;
     ScreenSaver& screenSaver_;

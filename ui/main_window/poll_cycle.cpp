@@ -28,17 +28,17 @@ void MainWindow::Timer1Timer() {
     PollBusy = true;
 
     onceASecond();
-    connection_.connectIfNeeded();
+    chip_.connectIfNeeded();
 
     const DisplayState state =
-        displayStateFor(connection_.checkConnection(), connection_.chipPowered());
+        displayStateFor(chip_.checkConnection(), chip_.chipPowered());
     showDisplayState(state);
     bool ready = state == DisplayState::Powered;
     if (ready && clock_.tickCount() % 1000 < static_cast<std::uint32_t>(Timer1->interval()))
         ready = scanStep();
-    applySettingsStep(ready && connection_.oneChip());
+    applySettingsStep(ready && chip_.oneChip());
 
-    if (connection_.chipPowered() && CbBeriSkoz->isChecked()) RefreshReadout();
+    if (chip_.chipPowered() && CbBeriSkoz->isChecked()) RefreshReadout();
 
     PollBusy = false;
     if (!closed_) Timer1->start();
@@ -50,7 +50,7 @@ void MainWindow::onceASecond() {
     if (clock_.tickCount() - LastSecondTick <= kOnceASecondMs) return;
     // A changed mark runs the box's click behaviour, as a user's click would.
     cbDisplay->setChecked(panel_ && panel_->isPanelVisible());
-    connection_.enumerateDevices();
+    chip_.enumerateDevices();
     LastSecondTick = clock_.tickCount();
 }
 
@@ -70,7 +70,7 @@ void MainWindow::showDisplayState(DisplayState state) {
 
 // Returns whether the settings may stay operable after the scan.
 bool MainWindow::scanStep() {
-    const chip::ScanResult scan = connection_.scan();
+    const chip::ScanResult scan = chip_.scan();
     if (scan.ok() && scan.newChip) RefreshSettingsPanel();
     return scan.ok();
 }
@@ -90,14 +90,14 @@ void MainWindow::BtnONClick() {
     if (WaitPollIdle()) {
         const ChipExchangeGuard exchange(chipExchanges_);
         // One chip answering is read again, at its old address or not.
-        if (connection_.powerOn().ok()) RefreshSettingsPanel();
+        if (chip_.powerOn().ok()) RefreshSettingsPanel();
     }
     BtnON->setEnabled(true);
 }
 
 void MainWindow::BtnOFFClick() {
     const ChipExchangeGuard exchange(chipExchanges_);
-    connection_.powerOff();
+    chip_.powerOff();
     blankReadout();
 }
 

@@ -14,7 +14,7 @@ void MainWindow::RadioGroupClick(const chip::SettingGroup& group, int item) {
 
     // The dependent groups follow the choice whatever the chip makes of it.
     showDependents(group, item);
-    if (!session_.changeSetting(group, item).ok()) return;
+    if (!chip_.changeSetting(group, item).ok()) return;
     if (group.derived == chip::Derived::TachoRange && panel_ && panel_->showsTachoScale())
         panel_->SkalaJeTaho();
 }

@@ -41,12 +41,12 @@ void showValue(QWidget* control, std::uint16_t value) {
 
 void MainWindow::RefreshSettingsPanel() {
     const ChipExchangeGuard exchange(chipExchanges_);
-    if (session_.refreshSettings().ok()) FillSettingsPanel();
+    if (chip_.refreshSettings().ok()) FillSettingsPanel();
 }
 
 void MainWindow::FillSettingsPanel() {
-    const auto& image = session_.image();
-    const double tachoRangeBefore = session_.derived().TachoRangeHz;
+    const auto& image = chip_.image();
+    const double tachoRangeBefore = chip_.derived().TachoRangeHz;
     PanelReady = false;  // the selections below raise clicks that must not write
 
     for (const chip::SettingGroup& group : chip::settingGroups()) {
@@ -55,19 +55,17 @@ void MainWindow::FillSettingsPanel() {
                 showValue(control(value.control), chip::fieldValue(image, value.field));
         if (RadioGroup* radio = radioGroup(QString::fromLatin1(settingControlName(group.key)))) {
             radio->setItemIndex(chip::itemShown(group, image));
-            const int item = radio->itemIndex();
-            if (item >= 0)
-                chip::updateDerived(session_.derived(), group.derived,
-                                    chip::valueForItem(group.mapping, item));
-            showDependents(group, item);
+            showDependents(group, radio->itemIndex());
         }
     }
 
-    showReadout(chip::decodeReadout(image, session_.derived()), Fill::FromMirror);
+    // The derived values follow the selections just shown.
+    chip_.deriveFromMirror();
+    showReadout(chip::decodeReadout(image, chip_.derived()), Fill::FromMirror);
     PanelReady = true;
     // A tacho scale drawn before the range was known (a layout restored at start-up) reads
     // "0 Hz" at every label until it is drawn again.
-    if (session_.derived().TachoRangeHz != tachoRangeBefore && panel_ && panel_->showsTachoScale())
+    if (chip_.derived().TachoRangeHz != tachoRangeBefore && panel_ && panel_->showsTachoScale())
         panel_->SkalaJeTaho();
 }
 
