@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QTextStream>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -54,13 +55,26 @@ std::function<void()> presenterOf(QWidget& extra) {
     };
 }
 
-// Help and version need no display: answer them without a windowing application.
-std::unique_ptr<QCoreApplication> createApplication(int& argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        for (const char* answer : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
-            if (argument == answer) return std::make_unique<QCoreApplication>(argc, argv);
-    }
+// The arguments as given, before any application exists.
+QStringList givenArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// Qt's own options ("-platform", "-style") have one dash and a word; the window application
+// takes them out of the arguments before they are read.
+bool mayBeQtOption(const QString& argument) {
+    return argument.size() > 2 && argument.startsWith(QLatin1Char('-')) &&
+           !argument.startsWith(QStringLiteral("--"));
+}
+
+// Help, version and a mistake need no display: they are answered without a windowing
+// application, which could not start without one.
+std::unique_ptr<QCoreApplication> createApplication(int& argc, char* argv[],
+                                                    const qe::ui::CommandLine& given) {
+    if (given.helpRequested() || given.versionRequested())
+        return std::make_unique<QCoreApplication>(argc, argv);
     return std::make_unique<QApplication>(argc, argv);
 }
 
@@ -95,10 +109,19 @@ std::string openBackend(const qe::FtdiDriver& driver, const qe::AdapterLink& lin
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const std::unique_ptr<QCoreApplication> app = createApplication(argc, argv);
     // The name also names the folder of the ini file when the executable's folder is read-only.
     QCoreApplication::setApplicationName(QStringLiteral("qe7204-tool"));
     QCoreApplication::setApplicationVersion(QString::fromStdString(qe::FileVersionString()));
+
+    // Read once before any application exists, so that a mistake is reported without a display;
+    // an argument that may be one of Qt's own is left to the application to take out first.
+    qe::ui::CommandLine given;
+    const QStringList arguments = givenArguments(argc, argv);
+    if (!given.parse(arguments) &&
+        std::none_of(arguments.begin() + 1, arguments.end(), mayBeQtOption))
+        return *handleArguments(given, false);
+
+    const std::unique_ptr<QCoreApplication> app = createApplication(argc, argv, given);
     // Lets the desktop match the windows with the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.qe7204_tool"));
 
