@@ -22,7 +22,6 @@
 #include "magnet_check_dialog.h"
 #include "main_window.h"
 #include "message_box_sink.h"
-#include "microsecond_delay.h"
 #include "plot_window.h"
 #include "prog_comparison_window.h"
 #include "register_image.h"
@@ -147,10 +146,9 @@ int main(int argc, char* argv[]) {
     qe::AdapterLink link(driver, clock, messages, image);
     qe::chip::ChipSession session(link);
     qe::chip::ChipConnection connection(link, session, qe::defaultIniFilePath().toStdString());
-    qe::MicrosecondDelay delay(clock);
     qe::DesktopScreenSaver screenSaver;
 
-    qe::ui::MainWindow window(session, connection, delay, screenSaver);
+    qe::ui::MainWindow window(session, connection, screenSaver);
     messages.setOwner(&window);
 
     // The analogue panel comes right after the main window and starts hidden.

@@ -21,7 +21,6 @@
 #include "chip_session.h"
 #include "clock.h"
 #include "message_sink.h"
-#include "microsecond_delay.h"
 #include "register_map.h"
 #include "screen_saver.h"
 #include "simulation.h"
@@ -60,7 +59,6 @@ struct Tool {
     AdapterLink link;
     chip::ChipSession session{link};
     chip::ChipConnection connection;
-    MicrosecondDelay delay{clock};
     DesktopScreenSaver screenSaver;
 };
 

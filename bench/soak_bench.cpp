@@ -21,7 +21,6 @@
 #include "field_change.h"
 #include "main_window.h"
 #include "message_sink.h"
-#include "microsecond_delay.h"
 #include "register_map.h"
 #include "screen_saver.h"
 #include "simulation.h"
@@ -102,9 +101,8 @@ void BM_PollSoak(benchmark::State& state) {
         qe::chip::ChipSession session(link);
         qe::chip::ChipConnection connection(
             link, session, iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString());
-        qe::MicrosecondDelay delay(clock);
         NoScreenSaver screenSaver;
-        qe::ui::MainWindow window(session, connection, delay, screenSaver);
+        qe::ui::MainWindow window(session, connection, screenSaver);
         Faults faults(adapter);
 
         double startKiB = 0;

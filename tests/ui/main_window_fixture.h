@@ -19,7 +19,6 @@
 #include "chip_session.h"
 #include "clock.h"
 #include "main_window.h"
-#include "microsecond_delay.h"
 #include "recording_sink.h"
 #include "register_map.h"
 #include "screen_saver.h"
@@ -101,7 +100,7 @@ protected:
         connection = std::make_unique<chip::ChipConnection>(
             *link, *session, iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString());
         // The poll timer stays still until a test starts it (startPolling) or ticks by hand.
-        window = std::make_unique<MainWindow>(*session, *connection, delay, screenSaver);
+        window = std::make_unique<MainWindow>(*session, *connection, screenSaver);
     }
 
     sim::SimulatedAdapter& adapter() { return simulation->adapter(); }
@@ -159,7 +158,6 @@ protected:
     std::unique_ptr<AdapterLink> link;
     std::unique_ptr<chip::ChipSession> session;
     std::unique_ptr<chip::ChipConnection> connection;
-    MicrosecondDelay delay{clock};
     FakeScreenSaver screenSaver;
     QTemporaryDir iniDir;
     std::unique_ptr<MainWindow> window;

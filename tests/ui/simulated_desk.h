@@ -15,7 +15,6 @@
 #include "chip_session.h"
 #include "clock.h"
 #include "main_window.h"
-#include "microsecond_delay.h"
 #include "recording_sink.h"
 #include "screen_saver.h"
 #include "simulation.h"
@@ -40,7 +39,7 @@ struct SimulatedDesk {
           session(link),
           connection(link, session,
                      iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()),
-          window(session, connection, delay, screenSaver) {}
+          window(session, connection, screenSaver) {}
 
     // One poll tick, `ms` after the one before.
     void tick(std::int64_t ms) {
@@ -57,7 +56,6 @@ struct SimulatedDesk {
     QTemporaryDir iniDir;  // nothing remembered between runs
     chip::ChipSession session;
     chip::ChipConnection connection;
-    MicrosecondDelay delay{clock};
     FakeScreenSaver screenSaver;
     MainWindow window;
 };

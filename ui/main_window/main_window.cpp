@@ -48,13 +48,12 @@ T* typed(const QHash<QString, QWidget*>& made, const char* name) {
 }  // namespace
 
 MainWindow::MainWindow(chip::ChipSession& session, chip::ChipConnection& connection,
-                       MicrosecondDelay& delay, ScreenSaver& screenSaver, QWidget* parent)
+                       ScreenSaver& screenSaver, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       session_(session),
       connection_(connection),
       clock_(session.link().clock()),
-      delay_(delay),
       screenSaver_(screenSaver) {
     registerDesignFonts();
     setObjectName(QStringLiteral("TForm1"));
@@ -159,7 +158,6 @@ void MainWindow::FormCreate() {
 
     // The first tick does the once-a-second work at once.
     LastSecondTick = clock_.tickCount() - 10'000u;
-    delay_.CalibrateDelay();
     connection_.startUp();
     PanelReady = true;
 

@@ -12,7 +12,6 @@
 #include "chip_session.h"
 #include "clock.h"
 #include "control_states.h"
-#include "microsecond_delay.h"
 #include "readout_stream.h"
 #include "register_map.h"
 #include "screen_saver.h"
@@ -47,7 +46,7 @@ class MainWindow : public QWidget {
     Q_OBJECT
 public:
     MainWindow(chip::ChipSession& session, chip::ChipConnection& connection,
-               MicrosecondDelay& delay, ScreenSaver& screenSaver, QWidget* parent = nullptr);
+               ScreenSaver& screenSaver, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The analogue panel, once it exists; without one "Show Display" stays off.
@@ -177,7 +176,6 @@ private:
     chip::ChipSession& session_;
     chip::ChipConnection& connection_;
     Clock& clock_;
-    MicrosecondDelay& delay_;
     ScreenSaver& screenSaver_;
     AnaloguePanelView* panel_ = nullptr;
     bool closed_ = false;    // after FormClose no tick starts
