@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QTextStream>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,7 +20,6 @@
 #include "magnet_check_dialog.h"
 #include "main_window.h"
 #include "message_box_sink.h"
-#include "microsecond_delay.h"
 #include "plot_window.h"
 #include "prog_comparison_window.h"
 #include "register_map.h"
@@ -51,13 +51,26 @@ std::function<void()> presenterOf(QWidget& extra) {
     };
 }
 
-// Help and version need no display: answer them without a windowing application.
-std::unique_ptr<QCoreApplication> createApplication(int& argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        for (const char* answer : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
-            if (argument == answer) return std::make_unique<QCoreApplication>(argc, argv);
-    }
+// The arguments as given, before any application exists.
+QStringList givenArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// Qt's own options ("-platform", "-style") have one dash and a word; the window application
+// takes them out of the arguments before they are read.
+bool mayBeQtOption(const QString& argument) {
+    return argument.size() > 2 && argument.startsWith(QLatin1Char('-')) &&
+           !argument.startsWith(QStringLiteral("--"));
+}
+
+// Help, version and a mistake need no display: they are answered without a windowing
+// application, which could not start without one.
+std::unique_ptr<QCoreApplication> createApplication(int& argc, char* argv[],
+                                                    const qe::ui::CommandLine& given) {
+    if (given.helpRequested() || given.versionRequested())
+        return std::make_unique<QCoreApplication>(argc, argv);
     return std::make_unique<QApplication>(argc, argv);
 }
 
@@ -89,10 +102,19 @@ std::string openBackend(const qe::chip::Chip& chip, qe::DriverChoice choice) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const std::unique_ptr<QCoreApplication> app = createApplication(argc, argv);
     // The name also names the folder of the ini file when the executable's folder is read-only.
     QCoreApplication::setApplicationName(QStringLiteral("qe7204-tool"));
     QCoreApplication::setApplicationVersion(QString::fromStdString(qe::FileVersionString()));
+
+    // Read once before any application exists, so that a mistake is reported without a display;
+    // an argument that may be one of Qt's own is left to the application to take out first.
+    qe::ui::CommandLine given;
+    const QStringList arguments = givenArguments(argc, argv);
+    if (!given.parse(arguments) &&
+        std::none_of(arguments.begin() + 1, arguments.end(), mayBeQtOption))
+        return *handleArguments(given, false);
+
+    const std::unique_ptr<QCoreApplication> app = createApplication(argc, argv, given);
     // Lets the desktop match the windows with the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.qe7204_tool"));
 
@@ -117,10 +139,9 @@ int main(int argc, char* argv[]) {
     qe::chip::Chip chip(
         driver, clock, messages,
         qe::chip::AdapterPolicy::rememberedIn(qe::defaultIniFilePath().toStdString()));
-    qe::MicrosecondDelay delay(clock);
     qe::DesktopScreenSaver screenSaver;
 
-    qe::ui::MainWindow window(chip, delay, screenSaver);
+    qe::ui::MainWindow window(chip, screenSaver);
     messages.setOwner(&window);
 
     // The analogue panel comes right after the main window and starts hidden.

@@ -19,7 +19,6 @@
 #include "chip.h"
 #include "clock.h"
 #include "message_sink.h"
-#include "microsecond_delay.h"
 #include "register_map.h"
 #include "screen_saver.h"
 #include "simulation.h"
@@ -55,7 +54,6 @@ struct Tool {
     std::unique_ptr<sim::SimulatedDriver> simulation;
     CountingSink sink;
     chip::Chip device;
-    MicrosecondDelay delay{clock};
     DesktopScreenSaver screenSaver;
 };
 

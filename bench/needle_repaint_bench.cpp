@@ -42,7 +42,7 @@ void BM_NeedleRepaint(benchmark::State& state) {
     const int factor = static_cast<int>(state.range(0));
     for (auto _ : state) {
         Tool tool(qe::sim::SimulationOptions{.instantReplies = true});
-        qe::ui::MainWindow window(tool.device, tool.delay, tool.screenSaver);
+        qe::ui::MainWindow window(tool.device, tool.screenSaver);
         qe::ui::AnaloguePanel panel(window, tool.device, tool.sink);
         panel.resize(kViewWidth * factor, kViewHeight * factor + kPanelBarHeight);
         panel.show();

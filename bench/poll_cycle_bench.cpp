@@ -90,7 +90,7 @@ void BM_ContinuousRefresh(benchmark::State& state) {
     for (auto _ : state) {
         Tool tool(qe::sim::SimulationOptions{.instantReplies = state.range(0) == 0},
                   state.range(2) != 0);
-        qe::ui::MainWindow window(tool.device, tool.delay, tool.screenSaver);
+        qe::ui::MainWindow window(tool.device, tool.screenSaver);
         std::unique_ptr<qe::ui::AnaloguePanel> panel;
         if (state.range(1) != 0) {
             panel = std::make_unique<qe::ui::AnaloguePanel>(window, tool.device, tool.sink);

@@ -18,7 +18,6 @@
 #include "clock.h"
 #include "main_window.h"
 #include "message_sink.h"
-#include "microsecond_delay.h"
 #include "register_map.h"
 #include "screen_saver.h"
 #include "simulation.h"
@@ -98,9 +97,8 @@ void BM_PollSoak(benchmark::State& state) {
             *simulation, clock, sink,
             qe::chip::AdapterPolicy::rememberedIn(
                 iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()));
-        qe::MicrosecondDelay delay(clock);
         NoScreenSaver screenSaver;
-        qe::ui::MainWindow window(device, delay, screenSaver);
+        qe::ui::MainWindow window(device, screenSaver);
         Faults faults(adapter);
 
         double startKiB = 0;

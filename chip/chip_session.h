@@ -10,7 +10,7 @@
 #include "configuration_file.h"
 #include "message_sink.h"
 #include "register_image.h"
-#include "register_map.h"
+#include "field_catalogue.h"
 
 namespace qe::chip {
 

@@ -1,10 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "register_image.h"
 
 namespace qe::chip {
@@ -23,7 +19,8 @@ struct Field {
     }
 };
 
-// Every field the tool reads or changes, named as the chip's data sheet names them.
+// Where the bits of every field sit, named as the chip's data sheet names them. The fields of
+// words 48..51 are described for showing and changing in field_catalogue.h.
 namespace fields {
 // Word 48 (EEPROM copy: word 0)
 inline constexpr Field ADDR{48, 0, 7};
@@ -106,36 +103,5 @@ enum class Derived { None, Resolution, TachoRange };
 
 // Sets the derived value that follows `which` from the field value; None changes nothing.
 void updateDerived(DerivedValues& derived, Derived which, std::uint16_t value);
-
-// A setting group whose control is enabled only while another group shows `enablingItem`.
-struct DependentControl {
-    const char* key;  // the dependent group's key
-    int enablingItem;
-};
-
-// One setting chosen from a list of items (a radio group of the settings panel): the field
-// it changes and how. The key is the field's name ("Res", "Sth"); front ends map keys to
-// their own controls.
-struct SettingGroup {
-    const char* key;
-    Field field;
-    ItemMapping mapping;
-    std::vector<std::string> items;  // item captions, in order
-    const char* failureMessage;      // shown when the change cannot be written
-    Derived derived = Derived::None;
-    std::vector<DependentControl> dependents = {};
-};
-
-// The fourteen radio groups of the settings panel, in panel-fill order.
-const std::vector<SettingGroup>& settingGroups();
-const SettingGroup* findSettingGroup(std::string_view key);
-
-// The item a group shows for the field's value in the image, and the word that results
-// from choosing an item: the field replaced, every other bit of `word` kept.
-int itemShown(const SettingGroup& group, const RegisterImage& image);
-std::uint16_t wordForItem(const SettingGroup& group, std::uint16_t word, int item);
-
-// Whether a dependent control is enabled while its group shows `item`.
-bool dependentEnabled(const DependentControl& dependent, int item);
 
 }  // namespace qe::chip

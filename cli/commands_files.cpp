@@ -115,7 +115,7 @@ PreparedCommand prepareDiff(const std::vector<std::string>& args) {
                     return printDifferences(call, files[0], paths[0], files[1], paths[1]);
                 }};
     return {{}, Needs::Chip, [paths, files](Invocation& call) {
-                const ConfigurationWords chip = workingWords(call.bench->chip().image());
+                const ConfigurationWords chip = chip::workingWords(call.bench->chip().image());
                 return printDifferences(call, files[0], paths[0], chip, "chip");
             }};
 }

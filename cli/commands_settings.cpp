@@ -3,35 +3,36 @@
 #include "command.h"
 #include "configuration_view.h"
 #include "exit_status.h"
+#include "field_choice.h"
 
 namespace qe::cli {
 
 namespace {
 
 struct Change {
-    const WorkingField* field;
+    const chip::WorkingField* field;
     FieldChoice choice;
 };
 
 // Writes one change through the chip core, as the panel's control for the field does.
 chip::Result apply(chip::Chip& session, const Change& change) {
     switch (change.field->kind) {
-        case FieldKind::Setting:
-            return session.changeSetting(*change.field->group, change.choice.item);
-        case FieldKind::Address: {
+        case chip::FieldKind::Setting:
+            return session.changeSetting(*change.field, change.choice.item);
+        case chip::FieldKind::Address: {
             const auto checked = session.checkAddress(std::to_string(change.choice.value));
             if (!checked.ok()) return checked.result;
             return session.setAddress(checked.value);
         }
-        case FieldKind::ZeroPosition:
+        case chip::FieldKind::ZeroPosition:
             return session.presetZero(std::to_string(change.choice.value));
-        case FieldKind::Hysteresis:
+        case chip::FieldKind::Hysteresis:
             return session.setHysteresis(change.choice.item);
-        case FieldKind::ReadOnly:
+        case chip::FieldKind::ReadOnly:
             break;
     }
     return chip::Result::failed(chip::Outcome::InputRefused,
-                                std::string(change.field->name) + " is never changed");
+                                std::string(change.field->key) + " is never changed");
 }
 
 // Prints the fields changed as the chip now holds them.
@@ -41,14 +42,14 @@ int applyAll(Invocation& call, const std::vector<Change>& changes) {
     for (const Change& change : changes) {
         const chip::Result result = apply(session, change);
         if (!result.ok())
-            return call.fail(result, std::string(change.field->name) + " could not be changed");
-        const FieldValue now =
-            decodeField(*change.field, session.image()[change.field->field.word]);
+            return call.fail(result, std::string(change.field->key) + " could not be changed");
+        const chip::FieldValue now =
+            chip::decodeField(*change.field, session.image()[change.field->field.word]);
         if (call.output.json())
-            changed.insert(change.field->name,
+            changed.insert(change.field->key,
                            QJsonObject{{"value", now.value}, {"text", jsonText(now.text)}});
         else
-            call.output.line(std::string(change.field->name) + "=" + now.text);
+            call.output.line(std::string(change.field->key) + "=" + now.text);
     }
     if (call.output.json()) call.output.document({{"changed", changed}});
     return kExitSuccess;
@@ -56,9 +57,9 @@ int applyAll(Invocation& call, const std::vector<Change>& changes) {
 
 // "NAME=VALUE", or NAME and VALUE apart; the reason when it is not a change.
 Change parseChange(const std::string& name, const std::string& value, std::string& error) {
-    const WorkingField* field = findWorkingField(name);
+    const chip::WorkingField* field = chip::findWorkingField(name);
     if (!field) {
-        error = "unknown field '" + name + "'; fields: " + fieldNameList();
+        error = "unknown field '" + name + "'; fields: " + chip::fieldNameList();
         return {};
     }
     Change change{field, parseFieldValue(*field, value)};
@@ -82,7 +83,7 @@ PreparedCommand prepareOne(const char* fieldName, const char* command,
 
 int runShow(Invocation& call) {
     const RegisterImage& image = call.bench->chip().image();
-    const auto rows = configurationRows(workingWords(image), eepromWords(image));
+    const auto rows = configurationRows(chip::workingWords(image), chip::eepromWords(image));
     if (call.output.json()) {
         QJsonObject document = configurationJson(rows, "working", "eeprom");
         document.insert("chip", call.bench->chip().chipAddress());
@@ -116,15 +117,15 @@ PreparedCommand prepareShow(const std::vector<std::string>& args) {
 PreparedCommand prepareGet(const std::vector<std::string>& args) {
     const bool raw = !args.empty() && args[0] == "--value";
     if (args.size() != (raw ? 2u : 1u)) return PreparedCommand::usage("get takes one field name");
-    const WorkingField* field = findWorkingField(args.back());
+    const chip::WorkingField* field = chip::findWorkingField(args.back());
     if (!field)
         return PreparedCommand::usage("unknown field '" + args.back() +
-                                      "'; fields: " + fieldNameList());
+                                      "'; fields: " + chip::fieldNameList());
     return {{}, Needs::Chip, [field, raw](Invocation& call) {
-                const FieldValue value =
-                    decodeField(*field, call.bench->chip().image()[field->field.word]);
+                const chip::FieldValue value =
+                    chip::decodeField(*field, call.bench->chip().image()[field->field.word]);
                 if (call.output.json())
-                    call.output.document({{"field", field->name},
+                    call.output.document({{"field", field->key},
                                           {"value", value.value},
                                           {"text", jsonText(value.text)}});
                 else

@@ -1,7 +1,6 @@
 #include "configuration_view.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace qe::cli {
 
@@ -9,25 +8,7 @@ namespace {
 
 constexpr const char* kWordPrefix = "word";
 
-std::optional<FieldValue> fieldOf(const WorkingField& field, const ConfigurationWords& words) {
-    const auto& word = words.at(field.field.word - kFirstWorkingWord);
-    if (!word) return std::nullopt;
-    return decodeField(field, *word);
-}
-
-std::optional<FieldValue> wordOf(std::size_t index, const ConfigurationWords& words) {
-    if (!words.at(index)) return std::nullopt;
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", *words[index]);
-    return FieldValue{*words[index], text};
-}
-
-bool differ(const std::optional<FieldValue>& a, const std::optional<FieldValue>& b) {
-    if (a.has_value() != b.has_value()) return true;
-    return a && a->value != b->value;
-}
-
-std::string shown(const std::optional<FieldValue>& value) {
+std::string shown(const std::optional<chip::FieldValue>& value) {
     return value ? value->text : "-";
 }
 
@@ -43,38 +24,20 @@ std::string padded(const std::string& text, std::size_t width) {
     return used >= width ? text : text + std::string(width - used, ' ');
 }
 
-QJsonValue valueJson(const std::optional<FieldValue>& value) {
+QJsonValue valueJson(const std::optional<chip::FieldValue>& value) {
     if (!value) return QJsonValue::Null;
     return QJsonObject{{"value", value->value}, {"text", jsonText(value->text)}};
 }
 
 }  // namespace
 
-ConfigurationWords workingWords(const RegisterImage& image) {
-    ConfigurationWords words;
-    for (std::size_t i = 0; i < words.size(); ++i) words[i] = image[kFirstWorkingWord + i];
-    return words;
-}
-
-ConfigurationWords eepromWords(const RegisterImage& image) {
-    ConfigurationWords words;
-    for (std::size_t i = 0; i < words.size(); ++i) words[i] = image[i];
-    return words;
-}
-
 std::vector<ConfigurationRow> configurationRows(const ConfigurationWords& left,
                                                 const ConfigurationWords& right) {
-    std::vector<ConfigurationRow> rows;
-    for (const WorkingField& field : workingFields()) {
-        ConfigurationRow row{field.name, fieldOf(field, left), fieldOf(field, right)};
-        row.differs = differ(row.left, row.right);
-        rows.push_back(row);
-    }
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        ConfigurationRow row{kWordPrefix + std::to_string(kFirstWorkingWord + i), wordOf(i, left),
-                             wordOf(i, right)};
-        row.differs = differ(row.left, row.right);
-        rows.push_back(row);
+    const chip::ConfigurationComparison comparison = chip::compareConfigurations(left, right);
+    std::vector<ConfigurationRow> rows = comparison.fields;
+    for (ConfigurationRow word : comparison.words) {
+        word.name = kWordPrefix + word.name;
+        rows.push_back(std::move(word));
     }
     return rows;
 }

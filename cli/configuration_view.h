@@ -2,33 +2,18 @@
 
 #include <QJsonObject>
 
-#include <array>
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "field_catalogue.h"
+#include "configuration_comparison.h"
 #include "output.h"
-#include "register_image.h"
 
 namespace qe::cli {
 
-// The eight working words 48..55 as the chip or a file holds them; a short file lacks the
-// last ones.
-using ConfigurationWords = std::array<std::optional<std::uint16_t>, kWorkingWordCount>;
+using chip::ConfigurationWords;
 
-ConfigurationWords workingWords(const RegisterImage& image);
-// EEPROM words 0..7, which hold the stored copy of 48..55.
-ConfigurationWords eepromWords(const RegisterImage& image);
-
-// One line of a configuration shown or compared: a field, or a whole word.
-struct ConfigurationRow {
-    std::string name;  // "Res", or "word48"
-    std::optional<FieldValue> left;
-    std::optional<FieldValue> right;
-    bool differs = false;
-};
+// One line of a configuration shown or compared: a field, or a whole word ("word48").
+using ConfigurationRow = chip::ComparedRow;
 
 // Every field of words 48..51, then the raw words 48..55.
 std::vector<ConfigurationRow> configurationRows(const ConfigurationWords& left,

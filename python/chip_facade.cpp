@@ -17,6 +17,7 @@
 #include "driver_choice.h"
 #include "environment.h"
 #include "field_catalogue.h"
+#include "field_choice.h"
 #include "file_status.h"
 #include "live_readout.h"
 #include "magnet_check.h"
@@ -119,23 +120,23 @@ cli::GlobalOptions optionsFor(const OpenRequest& request) {
     return options;
 }
 
-FieldEntry entryOf(const cli::WorkingField& field, const RegisterImage& image) {
-    const cli::FieldValue working = cli::decodeField(field, image[field.field.word]);
-    const cli::FieldValue stored =
-        cli::decodeField(field, image[cli::eepromCopy(field.field).word]);
-    return {field.name, working.value, working.text, stored.value, stored.text};
+FieldEntry entryOf(const chip::WorkingField& field, const RegisterImage& image) {
+    const chip::FieldValue working = chip::decodeField(field, image[field.field.word]);
+    const chip::FieldValue stored =
+        chip::decodeField(field, image[chip::eepromCopy(field.field).word]);
+    return {field.key, working.value, working.text, stored.value, stored.text};
 }
 
-const cli::WorkingField& knownField(const std::string& name) {
-    const cli::WorkingField* field = cli::findWorkingField(name);
+const chip::WorkingField& knownField(const std::string& name) {
+    const chip::WorkingField* field = chip::findWorkingField(name);
     if (!field)
         throw Failure(FailureKind::Usage,
-                      "unknown field '" + name + "'; fields: " + cli::fieldNameList());
+                      "unknown field '" + name + "'; fields: " + chip::fieldNameList());
     return *field;
 }
 
 // A golden file is exactly one configuration, read as qe7204ctl reads it.
-cli::ConfigurationWords strictConfiguration(const std::filesystem::path& path) {
+chip::ConfigurationWords strictConfiguration(const std::filesystem::path& path) {
     const cli::ConfigurationFileContent file = cli::readConfigurationFile(path.string());
     if (!file.ok()) throw Failure(FailureKind::FileRefused, file.error);
     return file.words;
@@ -299,13 +300,13 @@ SupplyState ChipFacade::power(bool on) {
 std::vector<FieldEntry> ChipFacade::fields() const {
     requireOpen();
     std::vector<FieldEntry> list;
-    for (const cli::WorkingField& field : cli::workingFields())
+    for (const chip::WorkingField& field : chip::workingFields())
         list.push_back(entryOf(field, core_->bench->chip().image()));
     return list;
 }
 
 FieldEntry ChipFacade::field(const std::string& name) const {
-    const cli::WorkingField& known = knownField(name);
+    const chip::WorkingField& known = knownField(name);
     requireOpen();
     return entryOf(known, core_->bench->chip().image());
 }
@@ -313,34 +314,34 @@ FieldEntry ChipFacade::field(const std::string& name) const {
 namespace {
 
 // One change through the chip core, as the panel's control for the field makes it.
-chip::Result apply(chip::Chip& session, const cli::WorkingField& field,
+chip::Result apply(chip::Chip& session, const chip::WorkingField& field,
                    const cli::FieldChoice& choice) {
     switch (field.kind) {
-        case cli::FieldKind::Setting:
-            return session.changeSetting(*field.group, choice.item);
-        case cli::FieldKind::Address: {
+        case chip::FieldKind::Setting:
+            return session.changeSetting(field, choice.item);
+        case chip::FieldKind::Address: {
             const auto checked = session.checkAddress(std::to_string(choice.value));
             if (!checked.ok()) return checked.result;
             return session.setAddress(checked.value);
         }
-        case cli::FieldKind::ZeroPosition:
+        case chip::FieldKind::ZeroPosition:
             return session.presetZero(std::to_string(choice.value));
-        case cli::FieldKind::Hysteresis:
+        case chip::FieldKind::Hysteresis:
             return session.setHysteresis(choice.item);
-        case cli::FieldKind::ReadOnly:
+        case chip::FieldKind::ReadOnly:
             break;
     }
     return chip::Result::failed(chip::Outcome::InputRefused,
-                                std::string(field.name) + " is never changed");
+                                std::string(field.key) + " is never changed");
 }
 
 }  // namespace
 
 std::vector<FieldEntry> ChipFacade::set(
     const std::vector<std::pair<std::string, std::string>>& changes) {
-    std::vector<std::pair<const cli::WorkingField*, cli::FieldChoice>> checked;
+    std::vector<std::pair<const chip::WorkingField*, cli::FieldChoice>> checked;
     for (const auto& [name, text] : changes) {
-        const cli::WorkingField& field = knownField(name);
+        const chip::WorkingField& field = knownField(name);
         cli::FieldChoice choice = cli::parseFieldValue(field, text);
         if (!choice.ok()) throw Failure(FailureKind::Usage, choice.error);
         checked.emplace_back(&field, std::move(choice));
@@ -350,7 +351,7 @@ std::vector<FieldEntry> ChipFacade::set(
     std::vector<FieldEntry> now;
     for (const auto& [field, choice] : checked) {
         check(bench, apply(bench.chip(), *field, choice),
-              std::string(field->name) + " could not be changed");
+              std::string(field->key) + " could not be changed");
         now.push_back(entryOf(*field, bench.chip().image()));
     }
     return now;
@@ -416,9 +417,9 @@ void ChipFacade::save(const std::filesystem::path& path) {
 }
 
 std::vector<Difference> ChipFacade::diff(const std::filesystem::path& path) {
-    const cli::ConfigurationWords file = strictConfiguration(path);
+    const chip::ConfigurationWords file = strictConfiguration(path);
     requireOpen();
-    const cli::ConfigurationWords held = cli::workingWords(core_->bench->chip().image());
+    const chip::ConfigurationWords held = chip::workingWords(core_->bench->chip().image());
     std::vector<Difference> differences;
     for (const cli::ConfigurationRow& row : cli::configurationRows(file, held))
         if (row.differs && row.left && row.right)

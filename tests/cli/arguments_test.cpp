@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "arguments.h"
-#include "field_catalogue.h"
+#include "field_choice.h"
 
 namespace qe::cli {
 namespace {
@@ -88,7 +88,7 @@ TEST(Arguments, MistakesAreReportedInOneLine) {
     EXPECT_FALSE(parseArguments({"show"}).arguments.options.replyTimeoutMs);
 }
 
-TEST(FieldCatalogue, ValuesAreItemTextsOrRawNumbers) {
+TEST(FieldChoice, ValuesAreItemTextsOrRawNumbers) {
     const struct {
         const char* field;
         const char* text;
@@ -117,7 +117,7 @@ TEST(FieldCatalogue, ValuesAreItemTextsOrRawNumbers) {
     };
     for (const auto& c : accepted) {
         SCOPED_TRACE(std::string(c.field) + "=" + c.text);
-        const WorkingField* field = findWorkingField(c.field);
+        const chip::WorkingField* field = chip::findWorkingField(c.field);
         ASSERT_NE(field, nullptr);
         const FieldChoice choice = parseFieldValue(*field, c.text);
         ASSERT_TRUE(choice.ok()) << choice.error;
@@ -144,29 +144,9 @@ TEST(FieldCatalogue, ValuesAreItemTextsOrRawNumbers) {
         {"MONAGC", "1", "MONAGC is shown but never changed"},
     };
     for (const auto& c : refused) {
-        const FieldChoice choice = parseFieldValue(*findWorkingField(c.field), c.text);
+        const FieldChoice choice = parseFieldValue(*chip::findWorkingField(c.field), c.text);
         EXPECT_EQ(choice.error, c.error);
     }
-    EXPECT_EQ(findWorkingField("Speed"), nullptr);
-}
-
-TEST(FieldCatalogue, DecodesAsThePanelShows) {
-    const struct {
-        const char* field;
-        std::uint16_t word;
-        const char* text;
-    } cases[] = {
-        {"Reg35", 0x0100, "3.3 V"},
-        {"Reg35", 0x0000, "3 V"},
-        {"SSIcfg", 0x1000, "Single data, no ring register"},  // value 2 shows as item 0
-        {"Dact", 0x8000, "Tacho"},
-        {"Hyst", 0x000A, "10 (0.88\u00B0)"},
-        {"ADDR", 0x0185, "5"},
-        {"Zin", 0x54D2, "1234"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(decodeField(*findWorkingField(c.field), c.word).text, c.text) << c.field;
-    EXPECT_EQ(eepromCopy(chip::fields::Dact).word, 3);
 }
 
 }  // namespace

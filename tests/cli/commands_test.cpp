@@ -242,6 +242,27 @@ TEST_F(Commands, DiffAndDecodeOfFiles) {
     EXPECT_EQ(realDriversMade, 0);  // files alone need no adapter
 }
 
+// SSIcfg 2 shows like 0 on the panel; a comparison still tells the two apart, as the window does.
+TEST_F(Commands, DiffTellsValuesThatShowTheSameItemApart) {
+    writeBytes("ssi0.qcf",
+               {0x05, 0x02, 0x00, 0x18, 0x05, 0x00, 0x47, 0x80, 0, 0, 0, 0, 0, 0, 0, 0});
+    writeBytes("ssi2.qcf",
+               {0x05, 0x02, 0x00, 0x18, 0x05, 0x00, 0x47, 0x90, 0, 0, 0, 0, 0, 0, 0, 0});
+    const Run differ = run({"diff", path("ssi0.qcf"), path("ssi2.qcf")});
+    EXPECT_EQ(differ.status, kExitDifferences);
+    const std::size_t row = differ.out.find("\n* SSIcfg   Single data, no ring register  ");
+    ASSERT_NE(row, std::string::npos) << differ.out;
+    const std::string line = differ.out.substr(row + 1, differ.out.find('\n', row + 1) - row - 1);
+    EXPECT_TRUE(line.ends_with("  Single data, no ring register (value 2)")) << line;
+    const QJsonObject document =
+        json(run({"--json", "diff", path("ssi0.qcf"), path("ssi2.qcf")}).out);
+    EXPECT_EQ(document["fields"]["SSIcfg"]["left"]["text"].toString(),
+              "Single data, no ring register");
+    EXPECT_EQ(document["fields"]["SSIcfg"]["right"]["text"].toString(),
+              "Single data, no ring register (value 2)");
+    EXPECT_EQ(document["fields"]["SSIcfg"]["right"]["value"].toInt(), 2);
+}
+
 TEST_F(Commands, WatchLogsTheReadoutAsJsonLines) {
     const Run watched = run({"--simulate", "--json", "watch", "--count", "3", "--interval", "100"});
     ASSERT_EQ(watched.status, kExitSuccess) << watched.err;

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "clock.h"
-#include "microsecond_delay.h"
 #include "screen_saver.h"
 #include "screen_saver_activity.h"
 #include "version.h"
@@ -23,81 +22,6 @@
 
 namespace qe {
 namespace {
-
-constexpr std::int64_t kUsualStart = 7'000'000;
-// 5 ms before the counter's last value, reached exactly by 1 us looks.
-constexpr std::int64_t kNearTheEnd = std::numeric_limits<std::int64_t>::max() - 5'000'000;
-
-struct DelayCase {
-    const char* name;
-    std::int64_t startNs;
-    std::int32_t overheadTicks;
-    double microseconds;
-    std::int64_t elapsedNs;  // on the manual clock, which a look moves on by 1 us
-};
-
-TEST(MicrosecondDelay, SpinsUntilTheTargetLessTheOverhead) {
-    const DelayCase cases[] = {
-        {"zero returns at its first check", kUsualStart, 0, 0.0, 0},
-        {"the poll-idle pause", kUsualStart, 0, 505.0, 505'000},
-        {"a fraction of a look still takes one look", kUsualStart, 0, 0.5, 1'000},
-        {"the overhead ends it early", kUsualStart, 2'000, 505.0, 503'000},
-        {"an overhead above the delay ends it at once", kUsualStart, 5'000, 2.0, 0},
-        {"a negative overhead makes it longer", kUsualStart, -2'000, 505.0, 507'000},
-        {"a negative delay is none", kUsualStart, 0, -3.0, 0},
-        {"not a number is none", kUsualStart, 0, std::numeric_limits<double>::quiet_NaN(), 0},
-        {"infinity is none", kUsualStart, 0, std::numeric_limits<double>::infinity(), 0},
-        {"a delay past the counter's end ends at its end", kNearTheEnd, 0, 505'000.0, 5'000'000},
-        {"so does one with a negative overhead", kNearTheEnd, -2'000, 505'000.0, 5'000'000},
-        {"a huge finite delay is held at the counter's end", kNearTheEnd, 0, 1e300, 5'000'000},
-        {"the largest finite delay too", kNearTheEnd, 0, std::numeric_limits<double>::max(),
-         5'000'000},
-    };
-    for (const DelayCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        ManualClock clock(c.startNs);
-        MicrosecondDelay delay(clock);
-        delay.DelayOverheadTicks = c.overheadTicks;
-        delay.DelayMicroseconds(c.microseconds);
-        EXPECT_EQ(clock.nowNs() - c.startNs, c.elapsedNs);
-    }
-}
-
-// A counter that costs `step` nanoseconds per reading.
-class SteppingClock final : public Clock {
-public:
-    explicit SteppingClock(std::int64_t step) : step_(step) {}
-    std::int64_t nowNs() override {
-        const std::int64_t t = now_;
-        now_ += step_;
-        return t;
-    }
-    void sleepNs(std::int64_t ns) override { now_ += ns; }
-
-private:
-    std::int64_t now_ = 1'000'000;
-    std::int64_t step_;
-};
-
-TEST(MicrosecondDelay, CalibrationMeasuresTwoCounterReadings) {
-    for (std::int64_t step : {0, 1, 7, 250}) {
-        SCOPED_TRACE(step);
-        SteppingClock clock(step);
-        MicrosecondDelay delay(clock);
-        delay.CalibrateDelay();
-        EXPECT_EQ(delay.DelayOverheadTicks, 2 * step);
-    }
-}
-
-#ifdef Q_OS_UNIX
-TEST(MicrosecondDelay, CalibrationLeavesThePriorityAsItFoundIt) {
-    const int before = getpriority(PRIO_PROCESS, 0);
-    SteppingClock clock(3);
-    MicrosecondDelay delay(clock);
-    delay.CalibrateDelay();
-    EXPECT_EQ(getpriority(PRIO_PROCESS, 0), before);
-}
-#endif
 
 TEST(FileVersionString, FourDecimalFieldsThatAreTheProjectVersion) {
     const QString version = QString::fromStdString(FileVersionString());

@@ -19,7 +19,6 @@
 #include "chip_access.h"
 #include "clock.h"
 #include "main_window.h"
-#include "microsecond_delay.h"
 #include "recording_sink.h"
 #include "register_map.h"
 #include "screen_saver.h"
@@ -102,7 +101,7 @@ protected:
                 iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()));
         link = &qe::test::ChipAccess::link(*device);
         // The poll timer stays still until a test starts it (startPolling) or ticks by hand.
-        window = std::make_unique<MainWindow>(*device, delay, screenSaver);
+        window = std::make_unique<MainWindow>(*device, screenSaver);
     }
 
     sim::SimulatedAdapter& adapter() { return simulation->adapter(); }
@@ -164,7 +163,6 @@ protected:
     QTemporaryDir iniDir;
     std::unique_ptr<chip::Chip> device;
     AdapterLink* link = nullptr;  // the device's, for a look at the connection state
-    MicrosecondDelay delay{clock};
     FakeScreenSaver screenSaver;
     std::unique_ptr<MainWindow> window;
 };

@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Groups, GroupChangeTest, ::testing::ValuesIn(kGroupCase
 TEST_F(ChipActionsTest, EveryGroupOnThePanelIsCovered) {
     std::set<std::string> covered;
     for (const GroupCase& c : kGroupCases) covered.insert(c.control);
-    for (const auto& setting : chip::settingGroups())
+    for (const chip::SettingGroup& setting : chip::settingGroups())
         EXPECT_TRUE(covered.contains(settingControlName(setting.key))) << setting.key;
 }
 

@@ -236,7 +236,7 @@ TEST_F(SettingsPanelTest, FillShowsTheControlsInTheDesignedOrder) {
         QObject::connect(find<QLineEdit>(name), &QLineEdit::textChanged, window.get(), note(name));
     QObject::connect(find<QComboBox>("cbHysteresis"), &QComboBox::currentIndexChanged, window.get(),
                      note("cbHysteresis"));
-    for (const auto& setting : chip::settingGroups())
+    for (const chip::SettingGroup& setting : chip::settingGroups())
         QObject::connect(group(settingControlName(setting.key)), &RadioGroup::clicked, window.get(),
                          note(settingControlName(setting.key)));
     // Every control gets a value other than the one it shows.
@@ -254,7 +254,7 @@ TEST_F(SettingsPanelTest, FillShowsTheControlsInTheDesignedOrder) {
 
 TEST_F(SettingsPanelTest, SelectionsRaisedByTheFillSeeThePanelNotReady) {
     std::vector<bool> readySeen;
-    for (const auto& setting : chip::settingGroups())
+    for (const chip::SettingGroup& setting : chip::settingGroups())
         QObject::connect(group(settingControlName(setting.key)), &RadioGroup::clicked, window.get(),
                          [&] { readySeen.push_back(window->PanelReady); });
     image()[48] = 0x0205;

@@ -13,7 +13,6 @@
 #include "chip.h"
 #include "clock.h"
 #include "main_window.h"
-#include "microsecond_delay.h"
 #include "recording_sink.h"
 #include "screen_saver.h"
 #include "simulation.h"
@@ -37,7 +36,7 @@ struct SimulatedDesk {
           device(*simulation, clock, boxes,
                  chip::AdapterPolicy::rememberedIn(
                      iniDir.filePath(QStringLiteral("qe7204-tool.ini")).toStdString())),
-          window(device, delay, screenSaver) {}
+          window(device, screenSaver) {}
 
     // One poll tick, `ms` after the one before.
     void tick(std::int64_t ms) {
@@ -51,7 +50,6 @@ struct SimulatedDesk {
     qe::test::RecordingSink boxes;
     QTemporaryDir iniDir;  // nothing remembered between runs
     chip::Chip device;
-    MicrosecondDelay delay{clock};
     FakeScreenSaver screenSaver;
     MainWindow window;
 };

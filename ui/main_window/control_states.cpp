@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <string_view>
 
-#include "register_map.h"
+#include "field_catalogue.h"
 #include "setting_controls.h"
 
 namespace qe::ui {

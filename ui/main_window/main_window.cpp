@@ -47,13 +47,12 @@ T* typed(const QHash<QString, QWidget*>& made, const char* name) {
 
 }  // namespace
 
-MainWindow::MainWindow(chip::Chip& chip, MicrosecondDelay& delay, ScreenSaver& screenSaver,
+MainWindow::MainWindow(chip::Chip& chip, ScreenSaver& screenSaver,
                        QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       chip_(chip),
       clock_(chip.clock()),
-      delay_(delay),
       screenSaver_(screenSaver) {
     registerDesignFonts();
     setObjectName(QStringLiteral("TForm1"));
@@ -158,7 +157,6 @@ void MainWindow::FormCreate() {
 
     // The first tick does the once-a-second work at once.
     LastSecondTick = clock_.tickCount() - 10'000u;
-    delay_.CalibrateDelay();
     chip_.startUp();
     PanelReady = true;
 

@@ -11,7 +11,6 @@
 #include "chip.h"
 #include "clock.h"
 #include "control_states.h"
-#include "microsecond_delay.h"
 #include "readout_stream.h"
 #include "register_map.h"
 #include "screen_saver.h"
@@ -45,7 +44,7 @@ inline constexpr int kClientWidth = 784;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    MainWindow(chip::Chip& chip, MicrosecondDelay& delay, ScreenSaver& screenSaver,
+    MainWindow(chip::Chip& chip, ScreenSaver& screenSaver,
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -175,7 +174,6 @@ private:
 
     chip::Chip& chip_;
     Clock& clock_;
-    MicrosecondDelay& delay_;
     ScreenSaver& screenSaver_;
     AnaloguePanelView* panel_ = nullptr;
     bool closed_ = false;    // after FormClose no tick starts

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "register_map.h"
+#include "field_catalogue.h"
 
 namespace qe::ui {
 

@@ -27,16 +27,28 @@ QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-int differenceCount(const std::vector<chip::ComparedSetting>& rows) {
+QString shown(const std::optional<chip::FieldValue>& value) {
+    return value ? text(value->text) : QStringLiteral("-");
+}
+
+int differenceCount(const std::vector<chip::ComparedRow>& rows) {
     int count = 0;
-    for (const chip::ComparedSetting& row : rows) count += row.differs ? 1 : 0;
+    for (const chip::ComparedRow& row : rows) count += row.differs ? 1 : 0;
     return count;
 }
 
-bool sameWords(const RegisterImage& a, std::size_t firstA, const RegisterImage& b,
-               std::size_t firstB, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (a[firstA + i] != b[firstB + i]) return false;
+// The table's rows: every field, then the bits without a field that differ.
+std::vector<chip::ComparedRow> tableRows(const chip::ConfigurationComparison& comparison) {
+    std::vector<chip::ComparedRow> rows = comparison.fields;
+    rows.insert(rows.end(), comparison.bitsWithoutAField.begin(),
+                comparison.bitsWithoutAField.end());
+    return rows;
+}
+
+// Whether words 52..55, which hold no field, agree.
+bool lastWordsAgree(const chip::ConfigurationComparison& comparison) {
+    for (std::size_t i = 4; i < comparison.words.size(); ++i)
+        if (comparison.words[i].differs) return false;
     return true;
 }
 
@@ -116,12 +128,13 @@ void ProgComparisonWindow::showProg() {
     shown_ = mirrorWords();
     backToProg_->hide();
     compare_->setEnabled(true);
-    const auto rows = chip::compareSettings(chip::settingsWords(mirror_, 0),
-                                            chip::settingsWords(mirror_, kFirstWorkingWord));
+    const auto comparison =
+        chip::compareConfigurations(chip::eepromWords(mirror_), chip::workingWords(mirror_));
+    const auto rows = tableRows(comparison);
     showRows(rows, QStringLiteral("EEPROM now (words 0\u20133)"),
              QStringLiteral("After PROG (words 48\u201351)"));
     // PROG compares all eight words after writing four.
-    const bool restAgrees = sameWords(mirror_, 4, mirror_, kFirstWorkingWord + 4, 4);
+    const bool restAgrees = lastWordsAgree(comparison);
     showSummary(rows, QStringLiteral("PROG"),
                 restAgrees ? QString()
                            : QStringLiteral("Working words 52 to 55 differ from EEPROM words 4 "
@@ -164,8 +177,9 @@ bool ProgComparisonWindow::compareFile(const QString& path) {
     shown_.reset();
     backToProg_->show();
     compare_->setEnabled(false);
-    const auto rows = chip::compareSettings(chip::settingsWords(mirror_, kFirstWorkingWord),
-                                            chip::settingsWords(loaded, kFirstWorkingWord));
+    const auto comparison =
+        chip::compareConfigurations(chip::workingWords(mirror_), chip::workingWords(loaded));
+    const auto rows = tableRows(comparison);
     showRows(rows, QStringLiteral("Chip now (words 48\u201351)"),
              QStringLiteral("File ") + QFileInfo(path).fileName());
     QString note;
@@ -173,19 +187,19 @@ bool ProgComparisonWindow::compareFile(const QString& path) {
         note = QStringLiteral(
             "The file ends in the middle of a word: LOAD would stop with "
             "\"Read beyond end of file\" and write nothing to the chip.");
-    else if (!sameWords(mirror_, kFirstWorkingWord + 4, loaded, kFirstWorkingWord + 4, 4))
+    else if (!lastWordsAgree(comparison))
         note = QStringLiteral("Its words 52 to 55 differ from the chip's as well.");
     showSummary(rows, QStringLiteral("LOAD"), note);
     return true;
 }
 
-void ProgComparisonWindow::showRows(const std::vector<chip::ComparedSetting>& rows,
+void ProgComparisonWindow::showRows(const std::vector<chip::ComparedRow>& rows,
                                     const QString& leftTitle, const QString& rightTitle) {
     table_->setHorizontalHeaderLabels({QStringLiteral("Field"), leftTitle, rightTitle});
     table_->setRowCount(static_cast<int>(rows.size()));
     int r = 0;
-    for (const chip::ComparedSetting& row : rows) {
-        const std::array<QString, 3> cells{text(row.field), text(row.left), text(row.right)};
+    for (const chip::ComparedRow& row : rows) {
+        const std::array<QString, 3> cells{text(row.name), shown(row.left), shown(row.right)};
         for (int column = 0; column < 3; ++column) {
             auto* item = new QTableWidgetItem(cells[static_cast<std::size_t>(column)]);
             if (row.differs) {
@@ -201,7 +215,7 @@ void ProgComparisonWindow::showRows(const std::vector<chip::ComparedSetting>& ro
     table_->resizeColumnsToContents();
 }
 
-void ProgComparisonWindow::showSummary(const std::vector<chip::ComparedSetting>& rows,
+void ProgComparisonWindow::showSummary(const std::vector<chip::ComparedRow>& rows,
                                        const QString& action, const QString& note) {
     const int changes = differenceCount(rows);
     QString summary =

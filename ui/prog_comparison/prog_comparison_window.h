@@ -5,8 +5,8 @@
 #include <functional>
 #include <optional>
 
+#include "configuration_comparison.h"
 #include "register_image.h"
-#include "settings_comparison.h"
 
 class QLabel;
 class QPushButton;
@@ -54,9 +54,10 @@ private:
         bool operator==(const Shown&) const = default;
     };
     Shown mirrorWords() const;
-    void showRows(const std::vector<chip::ComparedSetting>& rows, const QString& leftTitle,
+    // The fields and the bits without a field, as the table shows them.
+    void showRows(const std::vector<chip::ComparedRow>& rows, const QString& leftTitle,
                   const QString& rightTitle);
-    void showSummary(const std::vector<chip::ComparedSetting>& rows, const QString& action,
+    void showSummary(const std::vector<chip::ComparedRow>& rows, const QString& action,
                      const QString& note);
     QString defaultChooser();
 
