@@ -212,11 +212,11 @@ int main(int argc, char* argv[]) {
     // With no adapter the window is grey; the status bar's tooltip says what to do, the
     // designed texts stay as they are.
     QTimer adapterHint;
-    QObject::connect(&adapterHint, &QTimer::timeout, &window, [&window, &link] {
+    QObject::connect(&adapterHint, &QTimer::timeout, &window, [&window, &chip] {
         auto* status = window.findChild<QWidget*>(QStringLiteral("StBar1"));
         if (!status) return;
         const QString hint =
-            link.adapterOpen()
+            chip.adapterOpen()
                 ? QString()
                 : QStringLiteral("No adapter: plug it in, check that the udev rule %1 is "
                                  "installed (see the README), or start with --simulate.")
