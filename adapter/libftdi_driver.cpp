@@ -266,8 +266,7 @@ FtStatus LibFtdiDriver::waitForReceived(FtHandle handle, std::uint32_t count,
                                         std::int64_t deadlineNs, Clock& clock,
                                         std::uint32_t& rxBytes) {
     OpenDevice* open = deviceOf(handle);
-    return open ? open->port.waitForReceived(count, deadlineNs, clock, rxBytes)
-                : FT_INVALID_HANDLE;
+    return open ? open->port.waitForReceived(count, deadlineNs, clock, rxBytes) : FT_INVALID_HANDLE;
 }
 
 FtStatus LibFtdiDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) {

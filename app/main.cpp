@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QShortcut>
-#include <QTimer>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -215,12 +215,12 @@ int main(int argc, char* argv[]) {
     QObject::connect(&adapterHint, &QTimer::timeout, &window, [&window, &chip] {
         auto* status = window.findChild<QWidget*>(QStringLiteral("StBar1"));
         if (!status) return;
-        const QString hint =
-            chip.adapterOpen()
-                ? QString()
-                : QStringLiteral("No adapter: plug it in, check that the udev rule %1 is "
-                                 "installed (see the README), or start with --simulate.")
-                      .arg(QString::fromLatin1(qe::kUdevRuleName));
+        const QString hint = chip.adapterOpen()
+                                 ? QString()
+                                 : QStringLiteral(
+                                       "No adapter: plug it in, check that the udev rule %1 is "
+                                       "installed (see the README), or start with --simulate.")
+                                       .arg(QString::fromLatin1(qe::kUdevRuleName));
         if (status->toolTip() != hint) status->setToolTip(hint);
     });
     adapterHint.start(1000);

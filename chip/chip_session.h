@@ -8,9 +8,9 @@
 #include "adapter_link.h"
 #include "chip_result.h"
 #include "configuration_file.h"
+#include "field_catalogue.h"
 #include "message_sink.h"
 #include "register_image.h"
-#include "field_catalogue.h"
 
 namespace qe::chip {
 

@@ -52,7 +52,9 @@ double sampledSpeedVariation(const std::vector<double>& t, const std::vector<dou
     for (std::size_t i = 0, j = 1; i < t.size(); ++i) {
         if (setAside[i]) continue;
         j = std::max(j, i + 1);
-        while (j < t.size() && (setAside[j] || std::abs(steady[j] - steady[i]) < kCountsPerTurn / 4.0)) ++j;
+        while (j < t.size() &&
+               (setAside[j] || std::abs(steady[j] - steady[i]) < kCountsPerTurn / 4.0))
+            ++j;
         if (j >= t.size()) break;
         if (t[j] > t[i]) speeds.push_back((steady[j] - steady[i]) / (t[j] - t[i]));
     }
@@ -171,8 +173,9 @@ void judgeAccuracy(MagnetReport& r, const MagnetLimits& limits) {
         text += ", " + degreesText(larger.amplitude) +
                 (&larger == &r.errorFirst ? kOnceAdvice : kTwiceAdvice);
     else
-        text += ", with no pattern once or twice per turn: the readouts scatter (a weak field, "
-                "a shaking shaft or uneven readout times)";
+        text +=
+            ", with no pattern once or twice per turn: the readouts scatter (a weak field, "
+            "a shaking shaft or uneven readout times)";
     r.advice.push_back(text);
 }
 
@@ -291,9 +294,8 @@ MagnetCheckResult MagnetCheck::result() const {
     // A harmonic's coefficients scatter by noise * sqrt(2 / n) each; their amplitude stays
     // below kHarmonicNoiseFactor times that but for one time in a few thousand.
     const double weighted = static_cast<double>(count) - r.setAside;
-    r.harmonicNoiseCounts =
-        kHarmonicNoiseFactor * std::max(fit.noiseCounts, kRoundingNoiseCounts) *
-        std::sqrt(2.0 / std::max(weighted, 1.0));
+    r.harmonicNoiseCounts = kHarmonicNoiseFactor * std::max(fit.noiseCounts, kRoundingNoiseCounts) *
+                            std::sqrt(2.0 / std::max(weighted, 1.0));
     r.speedVariationPercent = std::max(
         sampledSpeedVariation(t, steady, fit.setAside),
         tachoSpeedVariation({samples_.begin(), samples_.begin() + static_cast<long>(count)}));

@@ -62,9 +62,9 @@ struct MagnetReport {
     // Accuracy: the position against a steady rotation fitted to the samples.
     double speedRpm = 0.0;  // signed: negative turns counter-clockwise
     double speedVariationPercent = 0.0;
-    bool accuracyReliable = false;  // the speed was steady enough
-    Harmonic errorFirst;            // an off-centre magnet
-    Harmonic errorSecond;           // a tilted magnet or an uneven field
+    bool accuracyReliable = false;       // the speed was steady enough
+    Harmonic errorFirst;                 // an off-centre magnet
+    Harmonic errorSecond;                // a tilted magnet or an uneven field
     double errorPercentileCounts = 0.0;  // kErrorPercentile of the readouts are within this
     double errorPeakCounts = 0.0;        // the largest single error, shown but not judged
     double noiseCounts = 0.0;            // spread of the readouts about the fitted errors
@@ -87,7 +87,7 @@ struct MagnetLimits {
     double marginalAgcRipple = 1.5;
     int agcLowLimit = 0;
     int agcHighLimit = 15;
-    int agcMargin = 2;  // this close to a limit is marginal
+    int agcMargin = 2;                      // this close to a limit is marginal
     double maxSpeedVariationPercent = 5.0;  // between the 5th and 95th percentile of speeds
     double badOutOfRangeShare = 0.05;
 };

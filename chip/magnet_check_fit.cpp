@@ -105,7 +105,11 @@ RotationFit fitRotation(const std::vector<double>& t, const std::vector<double>&
     double scale = kSmallestScaleCounts;
     for (int pass = 0; pass < kMostPasses; ++pass) {
         for (std::size_t i = 0; i < n; ++i)
-            rows[i] = {1.0, t[i], std::cos(angle[i]), std::sin(angle[i]), std::cos(2 * angle[i]),
+            rows[i] = {1.0,
+                       t[i],
+                       std::cos(angle[i]),
+                       std::sin(angle[i]),
+                       std::cos(2 * angle[i]),
                        std::sin(2 * angle[i])};
         c = weightedLeastSquares(rows, u, weights);
         for (std::size_t i = 0; i < n; ++i) {

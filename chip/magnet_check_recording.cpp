@@ -69,10 +69,9 @@ MagnetRecording readMagnetRecording(std::istream& in) {
     }
     line = withoutCarriageReturn(line);
     const std::size_t serialAt = line.find(kSerialPart);
-    const std::string address =
-        line.substr(kFirstLine.size(), serialAt == std::string::npos
-                                           ? std::string::npos
-                                           : serialAt - kFirstLine.size());
+    const std::string address = line.substr(kFirstLine.size(), serialAt == std::string::npos
+                                                                   ? std::string::npos
+                                                                   : serialAt - kFirstLine.size());
     recording.source.chipAddress = numberIn<int>(address).value_or(0);
     if (serialAt != std::string::npos)
         recording.source.adapterSerial = line.substr(serialAt + kSerialPart.size());

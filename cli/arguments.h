@@ -22,7 +22,7 @@ struct GlobalOptions {
     std::optional<double> magnetSpeed;
     std::optional<std::string> magnetOffCentre;  // COUNTS[,PHASE], checked when parsed
     std::optional<std::string> magnetTilt;       // AGC levels
-    bool loadedBus = false;  // now and then 10 to 40 ms more for a reply
+    bool loadedBus = false;                      // now and then 10 to 40 ms more for a reply
 };
 
 struct Arguments {

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <optional>
 #include <random>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "adapter_commands.h"

@@ -25,7 +25,8 @@ protected:
     chip::ReadoutStream stream;
     LinkHealthDialog::Facts facts;
     int resets = 0;
-    LinkHealthDialog dialog{stream, [this] { return facts; }, [this] {
+    LinkHealthDialog dialog{stream, [this] { return facts; },
+                            [this] {
                                 ++resets;
                                 facts.health.reset(facts.nowNs);
                             }};

@@ -18,9 +18,9 @@
 
 #include "local_path.h"
 #include "magnet_check_dialog.h"
+#include "magnet_polar_view.h"
 #include "readout_csv_writer.h"
 #include "recording_output.h"
-#include "magnet_polar_view.h"
 
 namespace qe::ui {
 namespace {

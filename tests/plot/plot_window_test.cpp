@@ -100,8 +100,8 @@ TEST_F(PlotWindowTest, AGapIsNoData) {
     feed(10'200, 1300, 20);
     window.refresh();
 
-    for (auto which : {PlotWindow::Line::Position, PlotWindow::Line::Speed,
-                       PlotWindow::Line::Agc}) {
+    for (auto which :
+         {PlotWindow::Line::Position, PlotWindow::Line::Speed, PlotWindow::Line::Agc}) {
         const auto pieces = window.linePieces(which);
         ASSERT_EQ(pieces.size(), 2u);
         EXPECT_EQ(pieces[0]->points().size(), 1) << "the one point before the span";
@@ -109,9 +109,10 @@ TEST_F(PlotWindowTest, AGapIsNoData) {
         EXPECT_EQ(pieces[1]->points().size(), 3);
         EXPECT_EQ(pieces[1]->points().front().x(), kWallMs + 10'100);
     }
-    EXPECT_EQ(window.noDataBand()->points(),
-              (QList<QPointF>{
-                  {kWallMs + 50, 0}, {kWallMs + 50, 1}, {kWallMs + 10'100, 1}, {kWallMs + 10'100, 0}}));
+    EXPECT_EQ(
+        window.noDataBand()->points(),
+        (QList<QPointF>{
+            {kWallMs + 50, 0}, {kWallMs + 50, 1}, {kWallMs + 10'100, 1}, {kWallMs + 10'100, 0}}));
     EXPECT_EQ(window.statusBand(0)->points().size(), 8) << "in range on either side, not across";
     EXPECT_EQ(window.positionChart()->valueAxis()->titleText(),
               "Position (counts; turns uncertain after a gap)");

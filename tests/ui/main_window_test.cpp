@@ -433,11 +433,12 @@ TEST_F(MainWindowTest, OurStripButtonsAreReachedByTabAndSayWhatTheyOpen) {
     startScripted();
     QWidget* lastDesigned = window->previousInFocusChain();
     int opened = 0;
-    QPushButton* plot = window->addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"),
-                                               [&opened] { ++opened; }, QStringLiteral("Charts"));
-    QPushButton* check = window->addExtraButton(QStringLiteral("Magnet check"),
-                                                QStringLiteral("BtnMagnetCheck"), [] {},
-                                                QStringLiteral("Judges the magnet"));
+    QPushButton* plot = window->addExtraButton(
+        QStringLiteral("Plot"), QStringLiteral("BtnPlot"), [&opened] { ++opened; },
+        QStringLiteral("Charts"));
+    QPushButton* check = window->addExtraButton(
+        QStringLiteral("Magnet check"), QStringLiteral("BtnMagnetCheck"), [] {},
+        QStringLiteral("Judges the magnet"));
     EXPECT_EQ(plot->focusPolicy(), Qt::TabFocus);
     EXPECT_EQ(plot->toolTip(), "Charts");
     EXPECT_EQ(check->toolTip(), "Judges the magnet");

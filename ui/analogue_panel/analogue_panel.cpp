@@ -41,12 +41,8 @@ QRadioButton* makeRadioButton(QWidget* parent, const char* name, const QString& 
 
 }  // namespace
 
-AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, const chip::Chip& chip,
-                             MessageSink& messages)
-    : QWidget(nullptr, Qt::Tool),
-      mainWindow_(mainWindow),
-      chip_(chip),
-      messages_(messages) {
+AnaloguePanel::AnaloguePanel(MainWindow& mainWindow, const chip::Chip& chip, MessageSink& messages)
+    : QWidget(nullptr, Qt::Tool), mainWindow_(mainWindow), chip_(chip), messages_(messages) {
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QStringLiteral("Analogue panel"));
     // The main window alone decides when the program ends.

@@ -50,8 +50,8 @@ QList<QRect> availableScreenAreas() {
 
 void keepOnScreen(QWidget& window) {
     const OuterGeometry* waiting = OuterGeometry::find(window);
-    const QRect frame = waiting ? QRect(waiting->position(), waiting->size())
-                                : window.frameGeometry();
+    const QRect frame =
+        waiting ? QRect(waiting->position(), waiting->size()) : window.frameGeometry();
     const QRect kept = frameKeptOnScreen(frame, availableScreenAreas());
     if (kept == frame) return;
     OuterGeometry& outer = OuterGeometry::of(window);

@@ -203,8 +203,8 @@ void MagnetCheckDialog::analyseRecording() {
     reportText_->clear();
     save_->setEnabled(false);
     if (!result.report) {
-        state_->setText(tr("%1: %2").arg(QDir::toNativeSeparators(path),
-                                         QString::fromStdString(result.error)));
+        state_->setText(
+            tr("%1: %2").arg(QDir::toNativeSeparators(path), QString::fromStdString(result.error)));
         return;
     }
     chip::MagnetReport report = *result.report;

@@ -50,8 +50,7 @@ class MagnetCheckDialog final : public QDialog, private chip::ReadoutObserver {
     Q_OBJECT
 public:
     explicit MagnetCheckDialog(chip::ReadoutStream& readouts, MagnetCheckSourceOf sourceOf = {},
-                               QWidget* parent = nullptr,
-                               MagnetCheckChoosers choosers = {});
+                               QWidget* parent = nullptr, MagnetCheckChoosers choosers = {});
     ~MagnetCheckDialog() override;
 
     void start();

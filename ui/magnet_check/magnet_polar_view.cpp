@@ -93,9 +93,9 @@ MagnetPolarView::MagnetPolarView(QWidget* parent) : QWidget(parent), errorRadius
     const QColor marginal(230, 159, 0);
     for (double radius : ringRadii())
         addRing(errorChart, radius,
-                radius == 0.0                                   ? QColor(0, 114, 178)
+                radius == 0.0                              ? QColor(0, 114, 178)
                 : std::abs(radius) == kLimits.goodErrorDeg ? good
-                                                                : marginal,
+                                                           : marginal,
                 radius == 0.0 ? Qt::SolidLine : Qt::DashLine);
     clear();
 }
@@ -106,8 +106,8 @@ void MagnetPolarView::showPoints(const std::vector<chip::MagnetPoint>& points) {
     for (const auto& p : points) {
         agc.append({p.angleDeg, static_cast<qreal>(p.agcLevel)});
         // Beyond the scale on its edge, where it still says "far off".
-        error.append({p.angleDeg, std::clamp(chip::countsToDegrees(p.errorCounts),
-                                             -kErrorRangeDeg, kErrorRangeDeg)});
+        error.append({p.angleDeg, std::clamp(chip::countsToDegrees(p.errorCounts), -kErrorRangeDeg,
+                                             kErrorRangeDeg)});
     }
     agc_->replace(agc);
     error_->replace(error);

@@ -27,9 +27,8 @@ void MainWindow::changeAddress() {
     const ChipExchangeGuard exchange(chipExchanges_);
     const auto entered = chip_.checkAddress(EdNaslovCipa->text().toStdString());
     if (!entered.ok()) {
-        return setBackAndFocus(*EdNaslovCipa, [this] {
-            EdNaslovCipa->setText(QString::number(chip_.chipAddress()));
-        });
+        return setBackAndFocus(
+            *EdNaslovCipa, [this] { EdNaslovCipa->setText(QString::number(chip_.chipAddress())); });
     }
     // The field shows the value before the chip is asked.
     EdNaslovCipa->setText(QString::number(entered.value));

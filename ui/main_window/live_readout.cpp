@@ -111,8 +111,7 @@ void MainWindow::RbdegreesClick() {
 }
 
 void MainWindow::showDisplayMode() {
-    showDisplayModeTexts(chip::decodeReadout(chip_.image(), chip_.derived()),
-                         kLiveDegreesDecimals);
+    showDisplayModeTexts(chip::decodeReadout(chip_.image(), chip_.derived()), kLiveDegreesDecimals);
 }
 
 void MainWindow::CbBeriSkozClick() {

@@ -47,8 +47,7 @@ T* typed(const QHash<QString, QWidget*>& made, const char* name) {
 
 }  // namespace
 
-MainWindow::MainWindow(chip::Chip& chip, ScreenSaver& screenSaver,
-                       QWidget* parent)
+MainWindow::MainWindow(chip::Chip& chip, ScreenSaver& screenSaver, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       chip_(chip),

@@ -44,8 +44,7 @@ inline constexpr int kClientWidth = 784;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    MainWindow(chip::Chip& chip, ScreenSaver& screenSaver,
-               QWidget* parent = nullptr);
+    MainWindow(chip::Chip& chip, ScreenSaver& screenSaver, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The analogue panel, once it exists; without one "Show Display" stays off.

@@ -30,8 +30,7 @@ void MainWindow::Timer1Timer() {
     onceASecond();
     chip_.connectIfNeeded();
 
-    const DisplayState state =
-        displayStateFor(chip_.checkConnection(), chip_.chipPowered());
+    const DisplayState state = displayStateFor(chip_.checkConnection(), chip_.chipPowered());
     showDisplayState(state);
     bool ready = state == DisplayState::Powered;
     if (ready && clock_.tickCount() % 1000 < static_cast<std::uint32_t>(Timer1->interval()))

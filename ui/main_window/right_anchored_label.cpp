@@ -48,8 +48,9 @@ void RightAnchoredLabel::fitToText() {
 
     // Grown to the left from the anchor, and moved right only as far as its box needs.
     int left = rightEdge_ - width;
-    if (room > 0) left = std::clamp(left, std::min(kFrameInset, kFrameInset + room - width),
-                                    std::max(kFrameInset, kFrameInset + room - width));
+    if (room > 0)
+        left = std::clamp(left, std::min(kFrameInset, kFrameInset + room - width),
+                          std::max(kFrameInset, kFrameInset + room - width));
     setGeometry(left, y(), width, QFontMetrics(fitted).height());
 }
 

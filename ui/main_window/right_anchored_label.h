@@ -6,8 +6,8 @@ namespace qe::ui {
 
 // A label that takes the size of its text and keeps its right edge where it was placed,
 // so right-aligned numbers grow to the left; a text wider than the room moves right, or is
-// drawn smaller, to stay inside its box (the label's parent). Its text goes in through setAnchoredText();
-// QLabel::setText() is not virtual and would leave the old size.
+// drawn smaller, to stay inside its box (the label's parent). Its text goes in through
+// setAnchoredText(); QLabel::setText() is not virtual and would leave the old size.
 class RightAnchoredLabel : public QLabel {
     Q_OBJECT
 public:

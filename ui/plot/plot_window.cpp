@@ -43,7 +43,8 @@ const std::array<QColor, kStatusCount> kStatusColours{
 };
 const QColor kNoDataColour(150, 150, 150);
 const QString kPositionTitle = QStringLiteral("Position (counts)");
-const QString kUncertainPositionTitle = QStringLiteral("Position (counts; turns uncertain after a gap)");
+const QString kUncertainPositionTitle =
+    QStringLiteral("Position (counts; turns uncertain after a gap)");
 
 QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
@@ -459,8 +460,8 @@ void PlotWindow::showCursorText() {
         QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(p->timeMs)))
             .toString(QStringLiteral("hh:mm:ss.zzz"));
     const double position = unwrapped() ? p->turnsCounts : p->absolute;
-    const QString turns = unwrapped() && p->turnsUncertain ? QStringLiteral(" (turns uncertain)")
-                                                           : QString();
+    const QString turns =
+        unwrapped() && p->turnsUncertain ? QStringLiteral(" (turns uncertain)") : QString();
     cursorText_->setText(QStringLiteral("%1    position %2%6    speed %3 RPM    AGC %4%    %5")
                              .arg(time, text(chip::formatFixed(position, 0)),
                                   text(chip::formatFixed(p->rpm, 1)),
