@@ -8,16 +8,12 @@
 
 namespace qe::chip {
 
-namespace {
-
 std::string lowered(std::string_view text) {
     std::string result(text);
     std::transform(result.begin(), result.end(), result.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return result;
 }
-
-}  // namespace
 
 const std::vector<WorkingField>& workingFields() {
     using enum ItemMapping;

@@ -47,6 +47,9 @@ using SettingGroup = WorkingField;
 const std::vector<WorkingField>& workingFields();
 // By name in any letter case, as the command line names fields.
 const WorkingField* findWorkingField(std::string_view name);
+
+// `text` in lower case (ASCII), for the case-blind matching of names and item texts.
+std::string lowered(std::string_view text);
 // "ADDR, Reg35, Pdee, ...": for a message about an unknown name.
 std::string fieldNameList();
 

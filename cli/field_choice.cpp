@@ -1,21 +1,11 @@
 #include "field_choice.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "arguments.h"
 #include "readout.h"
 
 namespace qe::cli {
 
 namespace {
-
-std::string lowered(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
-}
 
 std::string withoutDegreeSign(const std::string& text) {
     const std::string sign = chip::kDegreeSign;
@@ -34,9 +24,9 @@ FieldChoice refused(const chip::WorkingField& field, const std::string& text,
 }
 
 FieldChoice parseSettingValue(const chip::SettingGroup& field, const std::string& text) {
-    const std::string typed = lowered(text);
+    const std::string typed = chip::lowered(text);
     for (std::size_t item = 0; item < field.items.size(); ++item) {
-        const std::string caption = lowered(field.items[item]);
+        const std::string caption = chip::lowered(field.items[item]);
         if (typed == caption || typed == withoutDegreeSign(caption)) {
             const int index = static_cast<int>(item);
             return {index, chip::valueForItem(field.mapping, index), {}};
