@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libqt6dbus6 libgl-dev qt6-serialport-dev libftdi1-dev
+  qt6-base-dev libqt6dbus6 libgl-dev qt6-serialport-dev libftdi1-dev libusb-1.0-0-dev
   qt6-charts-dev
   libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
