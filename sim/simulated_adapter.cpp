@@ -81,6 +81,7 @@ void SimulatedAdapter::failCall(const std::string& name, FtStatus status) {
 void SimulatedAdapter::clearFaults() {
     next_ = {};
     delayedReplies_.clear();
+    writesBeforeUnplug_.reset();
     nextWriteLimit_.reset();
     everyWriteLimit_.reset();
     openFailure_ = FT_OK;
@@ -185,6 +186,11 @@ FtStatus SimulatedAdapter::setTimeouts(FtHandle handle, std::uint32_t readMs,
 FtStatus SimulatedAdapter::write(FtHandle handle, const std::uint8_t* data, std::uint32_t count,
                                  std::uint32_t& written) {
     written = 0;
+    ++writes_;
+    if (writesBeforeUnplug_ && (*writesBeforeUnplug_)-- == 0) {
+        writesBeforeUnplug_.reset();
+        unplug();
+    }
     // A written frame shows in the transcript as the firmware decodes it, so only a failed
     // write is logged as a call.
     if (auto status = admit(handle, "FT_Write", "write " + number(count)); status != FT_OK)

@@ -61,6 +61,8 @@ public:
     // the device is listed and free to open again; the old handle stays dead (FT_INVALID_HANDLE).
     void unplug();
     void replug();
+    // Unplugged as the host starts its write after the next `writes` ones (0: the next write).
+    void unplugAtWrite(unsigned writes) { writesBeforeUnplug_ = writes; }
     bool plugged() const { return plugged_; }
 
     void loseNextReply();
@@ -110,6 +112,7 @@ public:
     std::uint32_t baudRate() const { return wire_.baud; }
     std::uint32_t readTimeoutMs() const { return timeouts_.readMs; }    // 0: none set
     std::uint32_t writeTimeoutMs() const { return timeouts_.writeMs; }  // 0: none set
+    std::size_t writeCount() const { return writes_; }  // FT_Write calls, since plugged in
     UsbTiming timing() const;
 
     // --- device side of the driver (SimulatedDriver routes its calls here) ------------------
@@ -195,6 +198,8 @@ private:
     std::vector<std::pair<std::vector<std::uint8_t>, std::int64_t>> delayedReplies_;
     Pace pace_ = Pace::WholeLatency;
     std::mt19937 busLoad_;
+    std::optional<unsigned> writesBeforeUnplug_;
+    std::size_t writes_ = 0;
     std::optional<std::uint32_t> nextWriteLimit_;
     std::optional<std::uint32_t> everyWriteLimit_;
     FtStatus openFailure_ = FT_OK;
