@@ -11,6 +11,7 @@ packages=(
   fonts-liberation fonts-wine fonts-dejavu-core
   qt6-svg-dev
   pybind11-dev python3-dev python3-pytest
+  libqt6sql6-sqlite libqt6sql6-psql postgresql
 )
 # A script that sources this one may ask for more in `extra_packages` (./package does).
 packages+=(${extra_packages[@]+"${extra_packages[@]}"})
