@@ -13,6 +13,7 @@
 
 #include "chip_facade.h"
 #include "exceptions.h"
+#include "records.h"
 #include "readout.h"
 #include "simulated_adapter.h"
 
@@ -239,6 +240,7 @@ using namespace qe::python;
 PYBIND11_MODULE(_qe7204, module) {
     module.doc() = kModuleDoc;
     defineExceptions(module);
+    defineRecords(module);
     module.attr("__version__") = QE7204_VERSION;
 
     py::class_<AdapterEntry>(module, "Adapter", "An attached adapter as adapters() lists it.")

@@ -6,6 +6,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QSysInfo>
+#include <QUuid>
 #include <QVariant>
 
 #include <atomic>
@@ -140,6 +142,11 @@ bool insertMagnetFigures(QSqlDatabase& db, const UnitRecordRow& row, QString* er
 }
 
 }  // namespace
+
+UnitRecordRow UnitRecordRow::forNewUnit(QJsonObject record, QString station) {
+    if (station.isEmpty()) station = QSysInfo::machineHostName();
+    return {QUuid::createUuid().toString(QUuid::WithoutBraces), station, std::move(record)};
+}
 
 RecordStore::RecordStore(DatabaseUrl url)
     : url_(std::move(url)), connectionName_(nextConnectionName()) {}

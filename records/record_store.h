@@ -17,6 +17,9 @@ struct UnitRecordRow {
     QString unitId;
     QString station;
     QJsonObject record;
+
+    // A unit seen for the first time: a new identity; the station's name, or this PC's.
+    static UnitRecordRow forNewUnit(QJsonObject record, QString station = {});
 };
 
 struct StoreResult {

@@ -148,3 +148,11 @@ def open(
     magnet_tilt: Optional[float] = None,
     trace: bool = False,
 ) -> Chip: ...
+def record_unit(
+    url: str,
+    record: dict[str, Any],
+    *,
+    station: Optional[str] = None,
+    unit_id: Optional[str] = None,
+    spool: Optional[str] = None,
+) -> dict[str, Any]: ...
