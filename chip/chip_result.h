@@ -35,12 +35,15 @@ struct [[nodiscard]] Result {
     Outcome outcome = Outcome::Done;
     std::string reason;
     std::optional<DriverFault> driverFault;
+    // PROG: EEPROM words 0..N-1 the chip acknowledged before the operation ended (0 for any
+    // other operation), so that a cut-short PROG can say what the EEPROM holds now.
+    std::uint8_t eepromWordsWritten = 0;
 
     bool ok() const { return outcome == Outcome::Done; }
 
     static Result done() { return {}; }
     static Result failed(Outcome outcome, std::string reason = {}) {
-        return {outcome, std::move(reason), std::nullopt};
+        return {outcome, std::move(reason), std::nullopt, 0};
     }
 };
 

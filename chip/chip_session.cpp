@@ -89,11 +89,14 @@ Result ChipSession::programEeprom() {
     auto& image = link_.image();
     const bool pdeeWasOn = powerDownOn(image[kModeWord]);
     bool pdeeSwitchedOff = false;  // the chip may hold the mode off from here on
+    std::uint8_t wordsWritten = 0;
     // A chip that has just failed gets no further write: the mode stays off in it, and the
     // mirror, and so the panel, say so.
     const auto failWith = [&](Outcome outcome, const char* message) {
         if (pdeeSwitchedOff) image[kModeWord] = withPowerDown(image[kModeWord], false);
-        return fail(outcome, message);
+        Result failed = fail(outcome, message);
+        failed.eepromWordsWritten = wordsWritten;
+        return failed;
     };
     // Writes the mirror's word 48 to that register.
     const auto store = [&](std::uint8_t reg) {
@@ -110,7 +113,7 @@ Result ChipSession::programEeprom() {
         image[kModeWord] = off;
     }
 
-    for (std::uint8_t i = 0; i < kProgrammedWords; ++i)
+    for (std::uint8_t i = 0; i < kProgrammedWords; ++i, ++wordsWritten)
         if (!link_.WriteRegister(chipAddress_, i, image[kFirstWorkingWord + i]))
             return failWith(Outcome::WriteRefused, messages::kCannotWriteEeprom);
 
@@ -131,7 +134,9 @@ Result ChipSession::programEeprom() {
         image[kModeWord] = withPowerDown(image[kModeWord], true);
         if (!store(kModeWord)) return failWith(Outcome::WriteRefused, messages::kCannotWriteEeprom);
     }
-    return Result::done();
+    Result done = Result::done();
+    done.eepromWordsWritten = wordsWritten;
+    return done;
 }
 
 Result ChipSession::readEeprom() {

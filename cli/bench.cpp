@@ -116,6 +116,10 @@ chip::ScanResult Bench::powerOn() {
 
 chip::Result Bench::openChip() {
     if (chip::Result opened = chip_->openAdapter(); !opened.ok()) return opened;
+    return reachChip();
+}
+
+chip::Result Bench::reachChip() {
     const chip::ScanResult scan = powerOn();
     if (chip::Result chosen = chooseChip(scan); !chosen.ok()) return chosen;
     chip::Result read = chip_->refreshSettings();

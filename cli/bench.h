@@ -32,9 +32,12 @@ public:
     // "Power ON": the supply switched on and the bus scanned, asked again while the
     // adapter reports the supply off.
     chip::ScanResult powerOn();
-    // The chip switched on as the window does, the bus scanned, the chip chosen (the only
-    // one, or --address among several) and all its registers read into the mirror.
+    // The adapter opened, then reachChip().
     chip::Result openChip();
+    // On an open adapter: the chip switched on as the window does, the bus scanned, the chip
+    // chosen (the only one, or --address among several) and all its registers read into the
+    // mirror.
+    chip::Result reachChip();
 
     chip::Chip& chip() { return *chip_; }
     // The driver made for the options, asked why an open failed.

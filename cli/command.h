@@ -84,6 +84,7 @@ PreparedCommand prepareDecode(const std::vector<std::string>& args);
 PreparedCommand prepareDiff(const std::vector<std::string>& args);
 PreparedCommand prepareWatch(const std::vector<std::string>& args);
 PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args);
+PreparedCommand prepareProgram(const std::vector<std::string>& args);
 
 // A file a command would write that is already there: replaced only with --force.
 std::string refuseToReplace(const std::string& path, bool force);

@@ -9,26 +9,17 @@
 #include "magnet_check.h"
 #include "magnet_check_recording.h"
 #include "readout.h"
+#include "readout_commands.h"
 #include "readout_csv_writer.h"
 
 namespace qe::cli {
 
 namespace {
 
-constexpr int kDefaultTurns = 2;
 constexpr int kMaxTurns = 50;
-constexpr double kDefaultTimeoutSeconds = 60.0;
 constexpr double kMaxTimeoutSeconds = 24.0 * 3600.0;
 // Progress is told every quarter turn.
 constexpr double kProgressStepTurns = 0.25;
-
-struct MagnetCheckOptions {
-    int turns = kDefaultTurns;
-    double timeoutSeconds = kDefaultTimeoutSeconds;
-    bool json = false;
-    std::string from;  // a recording to analyse instead of the live readout
-    std::optional<chip::MagnetVerdict> require;  // the worst verdict that passes
-};
 
 std::string turnsText(int turns) {
     return std::to_string(turns) + (turns == 1 ? " turn" : " turns");
@@ -67,7 +58,10 @@ int analyseRecording(Invocation& call, const MagnetCheckOptions& options) {
     return printReport(call, options, result);
 }
 
-int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
+}  // namespace
+
+ReadoutEnding followMagnetCheck(Invocation& call, const MagnetCheckOptions& options,
+                                chip::MagnetCheckResult& result) {
     Bench& bench = *call.bench;
     chip::Chip& device = bench.chip();
     Environment& environment = call.environment;
@@ -86,13 +80,13 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
     if (!json) environment.err << "turn the shaft through " << turnsText(options.turns) << '\n';
     while (!check.complete()) {
         if (environment.stopRequested)
-            return call.fail("stopped after " + chip::formatFixed(check.turnsDone(), 2) + wanted,
-                             kExitInterrupted);
+            return {kExitInterrupted,
+                    "stopped after " + chip::formatFixed(check.turnsDone(), 2) + wanted};
         if (clock.nowNs() >= deadlineNs)
-            return call.fail(FailureKind::MagnetCheckFailed,
-                             "the shaft turned " + chip::formatFixed(check.turnsDone(), 2) +
-                                 wanted + " in " + chip::formatFixed(options.timeoutSeconds, 0) +
-                                 " s: turn it further, or allow more time with --timeout");
+            return {exitStatusOf(FailureKind::MagnetCheckFailed),
+                    "the shaft turned " + chip::formatFixed(check.turnsDone(), 2) + wanted +
+                        " in " + chip::formatFixed(options.timeoutSeconds, 0) +
+                        " s: turn it further, or allow more time with --timeout"};
         waitUntil(environment, std::min(next, deadlineNs));
         if (clock.nowNs() < next) continue;  // stopped or timed out while waiting
         next = std::max(next + kReadoutPeriodNs, clock.nowNs());
@@ -100,10 +94,11 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
         if (!device.readOutputs().ok()) {
             const bool adapterGone = !bench.chip().checkConnection();
             if (adapterGone || ++gapsInARow >= kMaxGapsInARow)
-                return adapterGone ? call.fail(FailureKind::AdapterLost,
-                                               "the adapter " + bench.chip().adapterSerial() +
-                                                   " stopped answering")
-                                   : call.fail(FailureKind::NoReply, "the chip stopped answering");
+                return adapterGone ? ReadoutEnding{exitStatusOf(FailureKind::AdapterLost),
+                                                   "the adapter " + bench.chip().adapterSerial() +
+                                                       " stopped answering"}
+                                   : ReadoutEnding{exitStatusOf(FailureKind::NoReply),
+                                                   "the chip stopped answering"};
             continue;
         }
         gapsInARow = 0;
@@ -119,13 +114,24 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
     }
     bench.messages().clear();  // a reading without a reply is a gap, not a message
 
-    chip::MagnetCheckResult result = check.result();
+    result = check.result();
     if (result.report)
         result.report->source = {chip::isoTimeText(std::chrono::system_clock::now()),
                                  QE7204_VERSION,
                                  bench.chip().adapterSerial(),
                                  bench.chip().chipAddress(),
                                  {}};
+    if (!result.report)
+        return {exitStatusOf(FailureKind::MagnetCheckFailed), lowerFirst(result.error)};
+    return {};
+}
+
+namespace {
+
+int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
+    chip::MagnetCheckResult result;
+    if (const ReadoutEnding ending = followMagnetCheck(call, options, result); !ending.ok())
+        return call.fail(ending.reason, ending.status);
     return printReport(call, options, result);
 }
 

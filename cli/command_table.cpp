@@ -134,6 +134,24 @@ const std::vector<Command>& commands() {
          "the verdict is worse than --require. --from FILE.csv judges a recording the tool\n"
          "wrote (watch --csv, the Plot window) instead, without an adapter.",
          prepareMagnetCheck},
+        {"program",
+         "program [--verify-power-cycle] [--magnet-check [--require good|marginal]] "
+         "[--log N FILE.csv] [--record FILE.json] [--force] GOLDEN.qcf",
+         "Program one unit from a golden file and verify it, holding the adapter throughout.",
+         "One run for one unit, on one open of the adapter: the golden file is read (exactly\n"
+         "16 bytes, else nothing is touched), the adapter found (--serial), exactly one chip\n"
+         "must answer, the file is loaded, prog stores it and every register is read back and\n"
+         "compared with the file. --verify-power-cycle switches the supply off and on and\n"
+         "compares again; --magnet-check judges the magnet as magnet-check does (--require:\n"
+         "the worst verdict that passes); --log N FILE.csv records N readouts as watch --csv\n"
+         "does (a log cut short fails the unit). Each step prints a line with its result and\n"
+         "time, then \"pass\". --record FILE.json writes the unit's record, also when a step\n"
+         "fails: tool version, adapter, chip address, the golden file and its SHA-256, the\n"
+         "words written and read back, the steps, the magnet report, the log and the result\n"
+         "(with --json the record is printed too). The exit status is that of the first\n"
+         "failure; an adapter lost during prog names the EEPROM words already written. FILE\n"
+         "and FILE.json already there are refused unless --force.",
+         prepareProgram},
     };
     return table;
 }

@@ -7,6 +7,7 @@
 #include "command.h"
 #include "live_readout.h"
 #include "readout.h"
+#include "readout_commands.h"
 #include "readout_csv_writer.h"
 #include "readout_sample.h"
 #include "recording_output.h"
@@ -17,16 +18,8 @@ namespace qe::cli {
 
 namespace {
 
-constexpr int kDefaultIntervalMs = static_cast<int>(kReadoutPeriodNs / 1'000'000);
 constexpr long long kMaxIntervalMs = 24LL * 3600 * 1000;
 constexpr long long kMaxCount = 1LL << 40;
-
-struct WatchOptions {
-    int intervalMs = kDefaultIntervalMs;
-    std::optional<long long> count;
-    std::optional<std::string> csv;  // "-": standard output
-    bool force = false;              // a file already there is replaced
-};
 
 // Where the readings go.
 class ReadingLog {
@@ -36,7 +29,8 @@ public:
     virtual bool reading(const chip::ReadoutSample& sample) = 0;
     virtual bool gap(chip::WallTime time) = 0;
     // The reason when the log could not be completed, else empty.
-    virtual std::string finish(long long readings) = 0;
+    // Sets the tally's rows.
+    virtual std::string finish(WatchTally& tally) = 0;
 };
 
 // One line per reading on standard output: the window's texts separated by tabs, or one
@@ -82,7 +76,7 @@ public:
         return bool(output_.stream());
     }
 
-    std::string finish(long long) override {
+    std::string finish(WatchTally&) override {
         output_.flush();
         return output_.stream() ? std::string() : "standard output cannot be written";
     }
@@ -95,21 +89,28 @@ private:
 // without a reply is a gap in the rows.
 class CsvLog final : public ReadingLog {
 public:
-    CsvLog(std::unique_ptr<RecordingOutput> file, std::string path, Output& output)
-        : writer_(std::move(file)), path_(std::move(path)), output_(output) {}
+    CsvLog(std::unique_ptr<RecordingOutput> file, std::string path, Output& output, bool summary)
+        : writer_(std::move(file)), path_(std::move(path)), output_(output), summary_(summary) {}
 
     bool start(const chip::RecordingSource& source) { return writer_.start(source); }
     bool reading(const chip::ReadoutSample& sample) override { return writer_.append(sample); }
     bool gap(chip::WallTime) override { return !writer_.failed(); }
 
-    std::string finish(long long readings) override {
-        if (!writer_.finish()) return path_ + ": " + writer_.error();
-        if (path_ == "-") return {};
-        const auto rows = static_cast<long long>(writer_.rowCount());
+    std::string finish(WatchTally& tally) override {
+        const bool finished = writer_.finish();
+        tally.rows = static_cast<long long>(writer_.rowCount());
+        if (!finished) return path_ + ": " + writer_.error();
+        if (path_ == "-" || !summary_) return {};
+        const long long rows = tally.rows;
         if (output_.json())
-            output_.document({{"csv", jsonText(path_)}, {"readings", readings}, {"rows", rows}});
+            output_.document({{"csv", jsonText(path_)},
+                              {"readings", tally.readings},
+                              {"rows", rows},
+                              {"gaps", tally.gaps}});
         else
-            output_.line(std::to_string(rows) + " readouts written to " + path_);
+            output_.line(std::to_string(rows) + " readouts written to " + path_ +
+                         (tally.gaps ? " (" + std::to_string(tally.gaps) + " without a reply)"
+                                     : std::string()));
         return {};
     }
 
@@ -119,6 +120,7 @@ private:
     chip::ReadoutCsvWriter writer_;
     std::string path_;
     Output& output_;
+    bool summary_;
 };
 
 std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& options,
@@ -135,7 +137,8 @@ std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& option
             return nullptr;
         }
     }
-    auto log = std::make_unique<CsvLog>(std::move(file), *options.csv, call.output);
+    auto log =
+        std::make_unique<CsvLog>(std::move(file), *options.csv, call.output, options.summary);
     Bench& bench = *call.bench;
     if (!log->start({bench.chip().chipAddress(), bench.chip().adapterSerial()})) {
         error = *options.csv + ": " + log->error();
@@ -144,16 +147,19 @@ std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& option
     return log;
 }
 
-int runWatch(Invocation& call, const WatchOptions& options) {
+}  // namespace
+
+ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, WatchTally& tally) {
     Bench& bench = *call.bench;
     chip::Chip& device = bench.chip();
     Environment& environment = call.environment;
     // A log cut short by Ctrl-C or TERM is an interruption, else the fault of where it goes.
     const auto logFailed = [&](const std::string& reason) {
         const bool toFile = options.csv && *options.csv != "-";
-        return call.fail(reason, environment.stopRequested ? int{kExitInterrupted}
-                                 : toFile                  ? exitStatusOf(FailureKind::FileRefused)
-                                                           : int{kExitFailure});
+        return ReadoutEnding{environment.stopRequested ? int{kExitInterrupted}
+                             : toFile                  ? exitStatusOf(FailureKind::FileRefused)
+                                                       : int{kExitFailure},
+                             reason};
     };
     std::string error;
     const std::unique_ptr<ReadingLog> log = openLog(call, options, error);
@@ -161,7 +167,7 @@ int runWatch(Invocation& call, const WatchOptions& options) {
 
     const chip::DerivedValues& derived = device.derived();
     const std::int64_t intervalNs = static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
-    long long readings = 0;
+    long long& readings = tally.readings;
     int gapsInARow = 0;
     std::int64_t next = environment.clock.nowNs();
     bool logging = true;
@@ -178,27 +184,33 @@ int runWatch(Invocation& call, const WatchOptions& options) {
                 chip::makeReadoutSample(device.image(), derived, environment.clock.nowNs(), now));
             continue;
         }
+        ++tally.gaps;
         const bool adapterGone = !bench.chip().checkConnection();
         if (adapterGone || ++gapsInARow >= kMaxGapsInARow) {
-            if (std::string unwritten = log->finish(readings); !unwritten.empty())
+            if (std::string unwritten = log->finish(tally); !unwritten.empty())
                 call.fail(unwritten);
             if (adapterGone)
-                return call.fail(
-                    FailureKind::AdapterLost,
-                    "the adapter " + bench.chip().adapterSerial() + " stopped answering");
-            return call.fail(FailureKind::NoReply, "the chip stopped answering");
+                return {exitStatusOf(FailureKind::AdapterLost),
+                        "the adapter " + bench.chip().adapterSerial() + " stopped answering"};
+            return {exitStatusOf(FailureKind::NoReply), "the chip stopped answering"};
         }
         logging = log->gap(now);
     }
     bench.messages().clear();  // a reading without a reply is a line of the log, not a message
-    if (std::string unwritten = log->finish(readings); !unwritten.empty())
-        return logFailed(unwritten);
+    if (std::string unwritten = log->finish(tally); !unwritten.empty()) return logFailed(unwritten);
     // A log shorter than the count asked for is not the log asked for.
     if (options.count && readings < *options.count)
-        return call.fail("stopped after " + std::to_string(readings) + " of " +
-                             std::to_string(*options.count) + " readouts",
-                         kExitInterrupted);
-    return kExitSuccess;
+        return {kExitInterrupted, "stopped after " + std::to_string(readings) + " of " +
+                                      std::to_string(*options.count) + " readouts"};
+    return {};
+}
+
+namespace {
+
+int runWatch(Invocation& call, const WatchOptions& options) {
+    WatchTally tally;
+    const ReadoutEnding ending = followReadout(call, options, tally);
+    return ending.ok() ? kExitSuccess : call.fail(ending.reason, ending.status);
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ ConfigurationFileContent readConfigurationFile(const std::string& path) {
     (void)chip::decodeConfiguration(bytes, image);
     for (std::size_t i = 0; i < content.words.size(); ++i)
         content.words[i] = image[kFirstWorkingWord + i];
+    content.bytes = std::move(bytes);
     return content;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "configuration_view.h"
 
@@ -12,7 +14,8 @@ namespace qe::cli {
 // window's LOAD keeps the chip's words for the missing ones. `error` is the text the tool
 // shows ("File access denied", "4 bytes, not 16 bytes: ...").
 struct ConfigurationFileContent {
-    ConfigurationWords words;  // all eight when ok()
+    ConfigurationWords words;         // all eight when ok()
+    std::vector<std::uint8_t> bytes;  // the file's 16 bytes when ok(), as read
     std::string error;
     bool ok() const { return error.empty(); }
 };

@@ -7,6 +7,9 @@
 
 namespace qe::cli {
 
+// The version of the JSON documents qe7204ctl writes (docs/json.md); a reader checks it.
+inline constexpr int kJsonFormat = 1;
+
 // Where a command's results go: plain lines for people and grep, or with --json one JSON
 // document per command (one compact object per line for a stream of readouts).
 class Output {

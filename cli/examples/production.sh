@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Programs one encoder on a production bench: finds the adapter, loads the golden
-# configuration, stores it in the chip's EEPROM, checks that it is there (also after a
-# power cycle), keeps what the chip holds and logs its readouts to CSV.
+# Programs one encoder on a production bench: finds the adapter, then in one run that holds
+# the adapter throughout loads the golden configuration, stores it in the chip's EEPROM,
+# checks that it is there (also after a power cycle), logs the readouts to CSV and keeps
+# the unit's record.
 #
 #   production.sh GOLDEN.qcf LOG-FOLDER [qe7204ctl options...]
 #
 # QE7204CTL names the program (default: qe7204ctl on the PATH); READOUTS the number of
-# readouts logged (default 1000, one every 50 ms). Any step that fails stops the script
-# with qe7204ctl's reason on stderr and a non-zero exit status.
+# readouts logged (default 1000, one every 50 ms). A unit that fails stops the script with
+# qe7204ctl's reason on stderr and its exit status; its record says which step failed.
 set -euo pipefail
 
 golden=$1
@@ -24,20 +25,10 @@ if [[ -z $serial ]]; then
   echo "no free QE7204 adapter" >&2
   exit 1
 fi
-ctl+=(--serial "$serial")
 
-# 2. The golden configuration into the working registers, then into the EEPROM. prog
-#    reads the EEPROM back and fails unless it equals the working registers.
-"${ctl[@]}" load "$golden"
-"${ctl[@]}" prog
-
-# 3. The chip holds the golden configuration, also once it has been switched off and on
-#    (diff exits with 3 when anything differs).
-"${ctl[@]}" diff "$golden"
-"${ctl[@]}" power off
-"${ctl[@]}" diff "$golden"
-
-# 4. Keep what this chip holds, and log its readouts.
-"${ctl[@]}" save "$logs/$unit.qcf"
-"${ctl[@]}" watch --count "$readouts" --csv "$logs/$unit.csv"
+# 2. The unit: the golden configuration into the working registers and the EEPROM, every
+#    register read back and compared with it, again after a power cycle, then the readouts
+#    logged. The record is written whether the unit passes or not.
+"${ctl[@]}" --serial "$serial" program --verify-power-cycle \
+  --log "$readouts" "$logs/$unit.csv" --record "$logs/$unit.json" "$golden"
 echo "$unit: programmed, verified, $readouts readouts in $logs/$unit.csv"

@@ -55,6 +55,7 @@ struct ProgCase {
     Outcome outcome = Outcome::Done;
     const char* message = nullptr;
     std::uint16_t word48After = kModeOff;
+    std::uint8_t wordsWritten = 4;  // EEPROM words 0..N-1 reported as written
 };
 
 const ProgCase kCases[] = {
@@ -90,21 +91,24 @@ const ProgCase kCases[] = {
      .frames = {writeFrame(0, kModeOff), writeFrame(1, kWords49To51[0]),
                 writeFrame(2, kWords49To51[1])},
      .outcome = Outcome::WriteRefused,
-     .message = messages::kCannotWriteEeprom},
+     .message = messages::kCannotWriteEeprom,
+     .wordsWritten = 2},
     {.name = "EEPROM word 3 unanswered",
      .word48 = kModeOff,
      .replies = {kAck, kAck, kAck, kSilence},
      .frames = {writeFrame(0, kModeOff), writeFrame(1, kWords49To51[0]),
                 writeFrame(2, kWords49To51[1]), writeFrame(3, kWords49To51[2])},
      .outcome = Outcome::WriteRefused,
-     .message = messages::kCannotWriteEeprom},
+     .message = messages::kCannotWriteEeprom,
+     .wordsWritten = 3},
     {.name = "adapter unplugged at EEPROM word 1",
      .word48 = kModeOff,
      .replies = {kAck},
      .unplugAfter = 1,
      .frames = {writeFrame(0, kModeOff), writeFrame(1, kWords49To51[0])},
      .outcome = Outcome::WriteRefused,
-     .message = messages::kCannotWriteEeprom},
+     .message = messages::kCannotWriteEeprom,
+     .wordsWritten = 1},
     // Only four words are written, yet all eight are compared.
     {.name = "EEPROM word 5 differs from working word 53",
      .word48 = kModeOff,
@@ -132,13 +136,15 @@ const ProgCase kCases[] = {
      .replies = {kSilence},
      .frames = {writeFrame(48, kModeOff)},
      .outcome = Outcome::WriteRefused,
-     .message = messages::kCannotWriteEeprom},
+     .message = messages::kCannotWriteEeprom,
+     .wordsWritten = 0},
     {.name = "mode on: adapter unplugged while switching it off",
      .word48 = kModeOn,
      .unplugAfter = 0,
      .frames = {writeFrame(48, kModeOff)},
      .outcome = Outcome::WriteRefused,
-     .message = messages::kCannotWriteEeprom},
+     .message = messages::kCannotWriteEeprom,
+     .wordsWritten = 0},
     {.name = "mode on: EEPROM word 0 refused while the mode is stored",
      .word48 = kModeOn,
      .replies = std::vector<Bytes>{kAck} + kFourTaken + std::vector<Bytes>{readBack(kModeOff)} +
@@ -176,6 +182,7 @@ TEST(SessionProg, ExchangeOrderAndEveryFailure) {
         rig.expectEnded(result, c.outcome, c.message);
         EXPECT_EQ(rig.image[48], c.word48After);
         EXPECT_EQ(rig.session.chipAddress(), kChip);
+        EXPECT_EQ(result.eepromWordsWritten, c.wordsWritten);
     }
 }
 

@@ -27,7 +27,8 @@ if [[ $lines -ne 21 ]]; then
   echo "expected a header and 20 readouts in $csv, found $lines lines" >&2
   exit 1
 fi
-cmp "$work/golden.qcf" "$work"/logs/*.qcf
+grep -q '"result": "pass"' "$work"/logs/*.json
+grep -q '"failed_step": null' "$work"/logs/*.json
 
 # A chip that cannot keep the configuration stops the script at prog.
 printf '\x00\x01\x00\x00\x01\x00\xc0\x01\x34\x12\x00\x00\x00\x00\x00\x00' >"$work/bad.qcf"
@@ -38,4 +39,6 @@ if QE7204CTL=$ctl READOUTS=20 "$script" "$work/bad.qcf" "$work/bad" --simulate -
   exit 1
 fi
 grep -qx 'qe7204ctl: The data was not correctly written to the EEPROM' "$work/err"
-[[ ! -e "$work/bad" ]] || [[ -z $(ls "$work/bad") ]]
+# Nothing logged; the record tells where the unit failed.
+[[ -z $(ls "$work"/bad/*.csv 2>/dev/null) ]]
+grep -q '"failed_step": "prog"' "$work"/bad/*.json

@@ -6,6 +6,8 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <chrono>
 #include <fstream>
@@ -235,6 +237,36 @@ TEST_F(StopSignal, EndsAWatchBetweenReadoutsWithEveryRowWritten) {
     EXPECT_TRUE(rows.ends_with("\n"));
     EXPECT_EQ(fileText(path("out")),
               std::to_string(lines - 2) + " readouts written to " + csv + "\n");
+}
+
+TEST_F(StopSignal, EndsAProgramLogAsAFailedUnitWithItsRecord) {
+    const std::string csv = path("log.csv");
+    const std::string record = path("unit.json");
+    writeBytes("golden.qcf", std::vector<std::uint8_t>(16, 0));
+
+    const auto status = terminatedWhen(
+        {"--simulate", "program", "--log", "1000000", csv, "--record", record, path("golden.qcf")},
+        out, [&] {
+            return within(kStartBound, [&] {
+                const std::string rows = fileText(csv);
+                return std::count(rows.begin(), rows.end(), '\n') >= 4;
+            });
+        });
+
+    ASSERT_TRUE(status) << "still running after one TERM";
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), kExitInterrupted) << fileText(path("err"));
+    const std::string rows = fileText(csv);
+    const long written = std::count(rows.begin(), rows.end(), '\n') - 2;
+    EXPECT_EQ(fileText(path("err")),
+              "qe7204ctl: stopped after " + std::to_string(written) + " of 1000000 readouts\n");
+    const QJsonObject unit =
+        QJsonDocument::fromJson(QByteArray::fromStdString(fileText(record))).object();
+    EXPECT_EQ(unit["result"].toString(), "fail");
+    EXPECT_EQ(unit["failed_step"].toString(), "log");
+    EXPECT_EQ(unit["exit_status"].toInt(), kExitInterrupted);
+    EXPECT_EQ(unit["log"]["rows"].toInteger(), written);
+    EXPECT_EQ(unit["log"]["asked"].toInteger(), 1000000);
 }
 
 }  // namespace

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "exit_status.h"
+#include "live_readout.h"
+#include "magnet_check.h"
+
+namespace qe::cli {
+
+struct Invocation;
+
+// How a command that follows the live readout ended: its exit status and, for a failure, the
+// reason (not yet printed).
+struct ReadoutEnding {
+    int status = kExitSuccess;
+    std::string reason;
+    bool ok() const { return status == kExitSuccess; }
+};
+
+// --- watch -------------------------------------------------------------------------------------
+struct WatchOptions {
+    int intervalMs = static_cast<int>(kReadoutPeriodNs / 1'000'000);
+    std::optional<long long> count;
+    std::optional<std::string> csv;  // "-": standard output
+    bool force = false;              // a file already there is replaced
+    bool summary = true;             // a line (a document with --json) about the CSV file written
+};
+
+// How far a log got.
+struct WatchTally {
+    long long readings = 0;  // readouts with a reply
+    long long gaps = 0;      // reads without one
+    long long rows = 0;      // CSV rows written
+};
+
+// Reads the outputs at the interval and logs each readout; a log shorter than --count is
+// interrupted, not done.
+ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, WatchTally& tally);
+
+// --- magnet-check ------------------------------------------------------------------------------
+struct MagnetCheckOptions {
+    int turns = 2;
+    double timeoutSeconds = 60.0;
+    bool json = false;
+    std::string from;  // a recording to analyse instead of the live readout
+    std::optional<chip::MagnetVerdict> require;  // the worst verdict that passes
+};
+
+// Follows the live readout until the turns are done and judges them; the progress goes to
+// stderr unless the result is JSON.
+ReadoutEnding followMagnetCheck(Invocation& call, const MagnetCheckOptions& options,
+                                chip::MagnetCheckResult& result);
+
+}  // namespace qe::cli
