@@ -4,6 +4,8 @@
 // asked for, Google Benchmark run on the arguments, and a sink that counts boxes.
 #include <benchmark/benchmark.h>
 #include <QApplication>
+#include <QSize>
+#include <QTemporaryFile>
 
 #include <string>
 
@@ -18,8 +20,20 @@ public:
     int shown = 0;
 };
 
-inline int runBenchmarks(int argc, char** argv) {
+// `screen`, when given, is the size of the offscreen platform's one screen (its own is
+// 800 x 600, and a window larger than its screen does not get the size asked for).
+inline int runBenchmarks(int argc, char** argv, QSize screen = {}) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryFile screens;
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && screen.isValid() && screens.open()) {
+        screens.write(QStringLiteral(R"({"screens": [{"name": "bench", "x": 0, "y": 0,
+            "width": %1, "height": %2, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})")
+                          .arg(screen.width())
+                          .arg(screen.height())
+                          .toUtf8());
+        screens.flush();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+    }
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

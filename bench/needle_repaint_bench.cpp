@@ -91,5 +91,6 @@ BENCHMARK(BM_NeedleRepaint)
 int main(int argc, char** argv) {
     // The panel finds its dial and needle images in the current directory.
     QDir::setCurrent(QStringLiteral(QE7204_ASSETS_DIR));
-    return qe::bench::runBenchmarks(argc, argv);
+    // Room for the panel at twice its designed size, frame and all.
+    return qe::bench::runBenchmarks(argc, argv, QSize(2560, 1600));
 }

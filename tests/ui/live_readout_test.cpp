@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 #include <map>
 #include <string>
@@ -141,7 +143,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LiveReadoutTest, PositionLabelsTakeTheirTextsWidthAndKeepTheirRightEdge) {
     derived() = kFullResolution;
+    window->show();
     refreshWithCounts(1024);
+    // The compact display's labels got their texts while hidden; they fit them when shown,
+    // as when the user hides the settings.
+    find<QAbstractButton>("SpeedButtonHide")->click();
+    ASSERT_TRUE(find("PanelHiddenDisplay")->isVisible());
     const struct {
         const char* label;
         int rightEdge;
@@ -227,12 +234,73 @@ TEST_F(LiveReadoutTest, OnlyTheLabelsWhoseTextChangedArePaintedOnceAfterTheRead)
                                                          {"LblPosAbs", 0},
                                                          {"LblPosRel", 0},
                                                          {"LblTaho", 0}}));
-    EXPECT_EQ(counter.paints, (std::map<std::string, int>{{"GbRelativePosition", 1},
+    // The label fills its own background: the box behind it is not painted again.
+    EXPECT_EQ(counter.paints, (std::map<std::string, int>{{"GbRelativePosition", 0},
                                                           {"LblAGCgain", 0},
                                                           {"LblMagnetSt", 0},
                                                           {"LblPosAbs", 0},
                                                           {"LblPosRel", 1},
                                                           {"LblTaho", 0}}));
+}
+
+QImage shownOnScreen(QWidget& window) {
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+int differingPixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return a.width() * a.height() + b.width() * b.height();
+    int differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) ++differing;
+    return differing;
+}
+
+// A readout label paints its own background; it must be the very colour of what lies
+// behind it, or the window would show boxes around the numbers.
+TEST_F(LiveReadoutTest, AReadoutLabelWithoutTextLooksLikeWhatLiesBehindIt) {
+    window->show();
+    find<QAbstractButton>("SpeedButtonHide")->click();  // the compact display too
+    for (const char* name : {"LblPosRel", "LblPosAbs", "LblMagnetSt", "LblTaho", "LblAGCgain",
+                             "LabelPOSdeg", "LabelPOSInc"}) {
+        auto* label = find<QLabel>(name);
+        label->setText(QString());
+        const QRect area(label->mapTo(window.get(), QPoint(0, 0)), label->size());
+        const QImage withLabel = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+        label->hide();
+        const QImage behind = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+        label->show();
+        EXPECT_EQ(differingPixels(withLabel, behind), 0) << name;
+    }
+}
+
+// Readouts repaint only the labels whose text changed, a shrinking label what it no longer
+// covers: what the window shows after many is what painting it afresh gives.
+TEST_F(LiveReadoutTest, AfterManyReadoutsTheWindowShowsWhatAFullRedrawShows) {
+    derived() = kFullResolution;
+    window->show();
+    const std::array<std::uint16_t, 4> readouts[] = {
+        {4095, 4095, 0, 1023 | 15 << 12},
+        {0x8000 | 7, 12, 3 << 13, 5},
+        {1024, 2000, 1 << 13, 1 << 10 | 200},
+        {1, 1, 0, 0},
+    };
+    for (const bool degrees : {false, true}) {
+        chooseDegrees(degrees);
+        for (const auto& words : readouts) {
+            refreshWith(words);
+            QCoreApplication::processEvents();
+        }
+        window->RefreshReadout();  // no reply: the placeholders
+        QCoreApplication::processEvents();
+        EXPECT_EQ(differingPixels(shownOnScreen(*window),
+                                  window->grab().toImage().convertToFormat(QImage::Format_RGB32)),
+                  0)
+            << (degrees ? "degrees" : "counts");
+    }
 }
 
 TEST_F(LiveReadoutTest, RefreshButtonReadsOnceAndFollowsContinuously) {

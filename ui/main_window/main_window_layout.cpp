@@ -475,6 +475,13 @@ QStringList settingItems(const char* control) {
     return items;
 }
 
+// The readout's labels change 15 times a second. Filled with the colour they inherit from
+// what lies behind them, they look the same and repaint alone, not the box under them too.
+QLabel* paintsOwnBackground(QLabel* label) {
+    label->setAutoFillBackground(true);
+    return label;
+}
+
 QWidget* makeControl(const DesignedControl& design, QWidget* parent) {
     const QString caption = QString::fromUtf8(design.caption);
     switch (design.kind) {
@@ -494,10 +501,14 @@ QWidget* makeControl(const DesignedControl& design, QWidget* parent) {
                                                 Qt::SmoothTransformation));
             return image;
         }
-        case K::Label:
-            return new QLabel(caption, parent);
+        case K::Label: {
+            auto* label = new QLabel(caption, parent);
+            // Fixed, so that a new text does not ask the box around it to lay out again.
+            label->setFixedSize(design.bounds.size());
+            return paintsOwnBackground(label);
+        }
         case K::AnchoredLabel:
-            return new RightAnchoredLabel(caption, design.bounds, parent);
+            return paintsOwnBackground(new RightAnchoredLabel(caption, design.bounds, parent));
         case K::CheckBox:
             return new QCheckBox(caption, parent);
         case K::Button:

@@ -22,8 +22,20 @@ RightAnchoredLabel::RightAnchoredLabel(const QString& text, const QRect& bounds,
 }
 
 void RightAnchoredLabel::setAnchoredText(const QString& text) {
+    // The readout sets its texts 15 times a second, mostly to what they already show.
+    if (text == this->text() && !fitPending_) return;
     setText(text);
-    fitToText();
+    // Measuring the text is the dear part; a hidden label (the compact display's, most of
+    // the time) is measured once it is shown.
+    if (isVisibleTo(window()))
+        fitToText();
+    else
+        fitPending_ = true;
+}
+
+void RightAnchoredLabel::showEvent(QShowEvent* event) {
+    if (fitPending_) fitToText();
+    QLabel::showEvent(event);
 }
 
 void RightAnchoredLabel::changeEvent(QEvent* event) {
@@ -34,6 +46,7 @@ void RightAnchoredLabel::changeEvent(QEvent* event) {
 }
 
 void RightAnchoredLabel::fitToText() {
+    fitPending_ = false;
     fitting_ = true;
     // A text wider than its box is drawn smaller, rather than lose its first digits.
     QFont fitted = wantedFont_;
@@ -51,7 +64,10 @@ void RightAnchoredLabel::fitToText() {
     if (room > 0)
         left = std::clamp(left, std::min(kFrameInset, kFrameInset + room - width),
                           std::max(kFrameInset, kFrameInset + room - width));
-    setGeometry(left, y(), width, QFontMetrics(fitted).height());
+    // A fixed size: a label that may change its own size asks its box to lay out again,
+    // which a box without a layout does for nothing on every new text.
+    setFixedSize(width, QFontMetrics(fitted).height());
+    move(left, y());
 }
 
 }  // namespace qe::ui

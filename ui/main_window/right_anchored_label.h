@@ -17,6 +17,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void fitToText();
@@ -24,6 +25,7 @@ private:
     int rightEdge_;
     QFont wantedFont_;  // as set; the font shown may be smaller to fit the box
     bool fitting_ = false;
+    bool fitPending_ = false;  // a text came while the label was hidden
 };
 
 }  // namespace qe::ui
