@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <optional>
 
-#include "device_access_advice.h"
 #include "libftdi_port.h"
 #include "tty_port_list.h"
 
@@ -18,9 +17,6 @@ namespace {
 
 // Any vendor and product: libftdi1 then looks for the FTDI chips' own ids.
 constexpr int kDefaultFtdiIds = 0;
-// ftdi_usb_open_dev's "unable to open device" and "libusb_detach_kernel_driver() failed".
-constexpr int kOpenFailed = -4;
-constexpr int kDetachFailed = -11;
 // ftdi_usb_get_strings2's "unable to open device".
 constexpr int kStringsOpenFailed = -4;
 
@@ -184,9 +180,8 @@ FtStatus LibFtdiDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& h
         if (result < 0) {
             ftdi_free(context);
             const std::string node = usbDeviceNode(device.bus, device.address);
-            const bool denied = (result == kOpenFailed || result == kDetachFailed) &&
-                                ::access(node.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
-            if (denied) openFailureAdvice_ = usbDevicePermissionAdvice();
+            const bool denied = ::access(node.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+            openFailureAdvice_ = libFtdiOpenAdvice(result, denied);
             return statusOfLibFtdi(LibFtdiCall::Open, result);
         }
         handle = nextHandle_++;

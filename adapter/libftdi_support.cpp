@@ -4,12 +4,19 @@
 
 #include <cstdio>
 
+#include "device_access_advice.h"
+
 namespace qe {
 
 namespace {
 
 // What libftdi1 returns when its context has no open device.
 constexpr int kDeviceUnavailable = -666;
+// ftdi_usb_open_dev's "unable to open device", "unable to claim device" and
+// "libusb_detach_kernel_driver() failed".
+constexpr int kOpenFailed = -4;
+constexpr int kClaimFailed = -5;
+constexpr int kDetachFailed = -11;
 
 bool transferMovedLess(int result) {
     return result == LIBUSB_ERROR_TIMEOUT || result == LIBUSB_ERROR_INTERRUPTED;
@@ -37,6 +44,13 @@ FtStatus statusOfLibFtdi(LibFtdiCall call, int result) {
             return FT_IO_ERROR;
     }
     return FT_OTHER_ERROR;
+}
+
+std::string libFtdiOpenAdvice(int result, bool nodeAccessDenied) {
+    if ((result == kOpenFailed || result == kDetachFailed) && nodeAccessDenied)
+        return usbDevicePermissionAdvice();
+    if (result == kClaimFailed) return adapterInUseAdvice();
+    return {};
 }
 
 bool asksFor(const UsbFtdiDevice& device, const std::string& wanted, std::uint32_t flags) {

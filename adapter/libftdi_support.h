@@ -26,6 +26,11 @@ enum class LibFtdiCall {
 // a transfer is no failure: the read or write then simply moved fewer bytes.
 FtStatus statusOfLibFtdi(LibFtdiCall call, int result);
 
+// What the open box adds when ftdi_usb_open_dev failed with `result`: how to get the right
+// to the device node when it was refused, or that another program (or a second copy of the
+// tool) holds the adapter when its interface could not be claimed; else nothing.
+std::string libFtdiOpenAdvice(int result, bool nodeAccessDenied);
+
 // One USB device as libftdi1 lists it.
 struct UsbFtdiDevice {
     std::uint8_t bus = 0;

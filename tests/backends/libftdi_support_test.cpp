@@ -4,7 +4,9 @@
 #include <libusb.h>
 
 #include <array>
+#include <string>
 
+#include "device_access_advice.h"
 #include "libftdi_support.h"
 #include "receive_buffer.h"
 
@@ -44,6 +46,27 @@ TEST(LibFtdiStatus, EachCallsCodesMapToTheDriverStatus) {
     for (const Case& c : cases)
         EXPECT_EQ(statusOfLibFtdi(c.call, c.result), c.status)
             << static_cast<int>(c.call) << " " << c.result;
+}
+
+TEST(LibFtdiOpenAdvice, NamesTheRefusedNodeOrTheProgramHoldingTheAdapter) {
+    struct Case {
+        int result;
+        bool nodeAccessDenied;
+        std::string advice;
+    };
+    const Case cases[] = {
+        {-4, true, usbDevicePermissionAdvice()},
+        {-11, true, usbDevicePermissionAdvice()},
+        {-4, false, ""},  // refused for another reason than the node's rights
+        // The interface is claimed: another program or a second copy of the tool has it.
+        {-5, false, adapterInUseAdvice()},
+        {-5, true, adapterInUseAdvice()},
+        {-6, false, ""},
+        {-3, true, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(libFtdiOpenAdvice(c.result, c.nodeAccessDenied), c.advice)
+            << c.result << (c.nodeAccessDenied ? " denied" : "");
 }
 
 TEST(LibFtdiMatching, OpensTheDeviceAskedForByItsListedTexts) {
