@@ -1,5 +1,6 @@
 #include "affine_layer.h"
 
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPolygonF>
 
@@ -12,6 +13,8 @@ namespace qe::ui {
 
 namespace {
 
+// Pixel ratios this close above a whole number are taken as that number.
+constexpr double kRatioTolerance = 1e-6;
 // A layer shrunk further than this is treated as this small, for its outline's margin.
 constexpr double kSmallestZoom = 1e-3;
 // Rows of view pixels that one rectangle of a coverage spans: few rectangles to clip and
@@ -60,6 +63,8 @@ AffineLayer::AffineLayer(ImageView* view) : ImageLayer(view) {}
 void AffineLayer::setBitmap(const QImage& bitmap) {
     bitmap_ =
         bitmap.isNull() ? QImage() : bitmap.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    blocks_ = QImage();
+    blockSize_ = 0;
     changed();
 }
 
@@ -81,8 +86,27 @@ void AffineLayer::Paint(QPainter& painter) {
     if (bitmap_.isNull()) return;
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setOpacity(masterAlpha_ / 255.0);
-    painter.setTransform(transformation_, true);
-    painter.drawImage(QPointF(0.0, 0.0), bitmap_);
+    // On a screen of finer pixel density, smoothing one bitmap pixel into the next would
+    // blur each edge over several screen pixels; blocks of screen pixels keep it to one.
+    const int blockSize =
+        static_cast<int>(std::ceil(painter.device()->devicePixelRatioF() - kRatioTolerance));
+    if (blockSize <= 1) {
+        painter.setTransform(transformation_, true);
+        painter.drawImage(QPointF(0.0, 0.0), bitmap_);
+        return;
+    }
+    painter.setTransform(QTransform::fromScale(1.0 / blockSize, 1.0 / blockSize) * transformation_,
+                         true);
+    painter.drawImage(QPointF(0.0, 0.0), blockBitmap(blockSize));
+}
+
+const QImage& AffineLayer::blockBitmap(int blockSize) {
+    if (blockSize != blockSize_) {
+        blocks_ = bitmap_.scaled(bitmap_.size() * blockSize, Qt::IgnoreAspectRatio,
+                                 Qt::FastTransformation);
+        blockSize_ = blockSize;
+    }
+    return blocks_;
 }
 
 QRect AffineLayer::bounds() {

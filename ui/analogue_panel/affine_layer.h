@@ -53,7 +53,13 @@ protected:
 private:
     bool alphaHit_ = false;
     PointF32 bitmapCenter_;
+    // The bitmap with each pixel made a block of `blockSize_` squared pixels, for screens of
+    // a finer pixel density; made when first needed.
+    const QImage& blockBitmap(int blockSize);
+
     QImage bitmap_;
+    QImage blocks_;
+    int blockSize_ = 0;
     int masterAlpha_ = 255;
 };
 

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
 #include <QWindow>
@@ -145,8 +146,12 @@ void AnaloguePanel::showDial(const char* fileName, DecodedDial& decodedDial,
         decodedDial = {path, file.lastModified(), file.size(), decoded.image};
     }
     QImage dial = decodedDial.image;  // drawing on it detaches it, so the kept dial stays bare
-    drawDialLabels(dial, labelsFor(dial.size()));
-    ImgView->setBitmap(dial);
+    const std::vector<DialLabel> labels = labelsFor(dial.size());
+    drawDialLabels(dial, labels);
+    const QSize size = dial.size();
+    ImgView->setBitmap(dial, {decodedDial.image, [labels, size](QPainter& painter) {
+                                  drawDialLabels(painter, size, labels);
+                              }});
 }
 
 void AnaloguePanel::SkalaJePozicija() {

@@ -62,11 +62,15 @@ std::vector<DialLabel> tachoScaleLabels(QSize dial, double tachoRangeHz) {
 void drawDialLabels(QImage& dial, const std::vector<DialLabel>& labels) {
     if (dial.isNull()) return;
     QPainter painter(&dial);
+    drawDialLabels(painter, dial.size(), labels);
+}
+
+void drawDialLabels(QPainter& painter, QSize dial, const std::vector<DialLabel>& labels) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setFont(designFont(QStringLiteral("Tahoma"), kDialLabelPixelSize));
     painter.setPen(kLabelInk);
     for (const DialLabel& label : labels) {
-        const QRect box(label.topLeft, QSize(dial.width(), dial.height()));
+        const QRect box(label.topLeft, dial);
         painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, label.text);
     }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 class QImage;
+class QPainter;
 
 namespace qe::ui {
 
@@ -28,5 +29,7 @@ std::vector<DialLabel> tachoScaleLabels(QSize dial, double tachoRangeHz);
 
 // Writes the labels into the dial image.
 void drawDialLabels(QImage& dial, const std::vector<DialLabel>& labels);
+// Draws them with a painter whose coordinates are the pixels of a dial of that size.
+void drawDialLabels(QPainter& painter, QSize dial, const std::vector<DialLabel>& labels);
 
 }  // namespace qe::ui

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <ranges>
+#include <utility>
 
 namespace qe::ui {
 
@@ -24,8 +25,10 @@ ImageView::ImageView(QWidget* parent) : QWidget(parent) {
 
 ImageView::~ImageView() = default;
 
-void ImageView::setBitmap(const QImage& bitmap) {
+void ImageView::setBitmap(const QImage& bitmap, BitmapDrawing drawing) {
     bitmap_ = bitmap;
+    drawing_ = std::move(drawing);
+    background_ = QPixmap();  // the same image may come with another drawing
     emit changed();
     update();
 }
@@ -67,8 +70,15 @@ const QPixmap& ImageView::background() {
         QPainter painter(&background_);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         const double s = scale();
-        painter.drawImage(QRectF(shift(), QSizeF(bitmap_.width() * s, bitmap_.height() * s)),
-                          bitmap_);
+        const QRectF target(shift(), QSizeF(bitmap_.width() * s, bitmap_.height() * s));
+        if (key.pixelRatio > 1.0 && drawing_.draw && drawing_.bare.size() == bitmap_.size()) {
+            painter.drawImage(target, drawing_.bare);
+            painter.translate(target.topLeft());
+            painter.scale(s, s);
+            drawing_.draw(painter);
+        } else {
+            painter.drawImage(target, bitmap_);
+        }
     }
     return background_;
 }

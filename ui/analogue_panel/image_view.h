@@ -7,6 +7,7 @@
 #include <QRegion>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -14,7 +15,15 @@
 
 #include "image_layer.h"
 
+class QPainter;
+
 namespace qe::ui {
+
+// What was drawn over a bitmap, in the bitmap's pixels, and the bitmap before it.
+struct BitmapDrawing {
+    QImage bare;
+    std::function<void(QPainter&)> draw;
+};
 
 // Shows an image scaled to fit the widget with its aspect ratio kept, centred and smoothly
 // resampled, with layers drawn over it. The part of the widget the image does not cover
@@ -26,7 +35,10 @@ public:
     ~ImageView() override;
 
     const QImage& bitmap() const { return bitmap_; }
-    void setBitmap(const QImage& bitmap);
+    // With `drawing`, a screen of a finer pixel density than one shows the bare bitmap
+    // scaled and the drawing made again at the screen's pixels, rather than the drawn
+    // bitmap scaled up (its text would be blurred). At ratio 1 the bitmap is shown as it is.
+    void setBitmap(const QImage& bitmap, BitmapDrawing drawing = {});
 
     // The mapping from image pixels to view pixels at the widget's current size:
     // view = image * scale + shift.
@@ -79,6 +91,7 @@ private:
     const QPixmap& background();
 
     QImage bitmap_;
+    BitmapDrawing drawing_;
     std::vector<std::unique_ptr<ImageLayer>> layers_;
     std::unordered_map<const ImageLayer*, QRegion> paintedAreas_;
     QPixmap background_;
