@@ -16,6 +16,7 @@
 
 #include "clock.h"
 #include "device_access_advice.h"
+#include "port_in_use.h"
 
 namespace qe {
 
@@ -172,7 +173,8 @@ FtStatus TtyDriver::getDeviceInfoList(DeviceInfoNode* nodes, std::uint32_t& devi
         DeviceInfoNode& node = nodes[i];
         node = DeviceInfoNode{};
         node.DeviceHandle = handleOf(port);
-        node.Flags = node.DeviceHandle != 0 ? 1 : 0;
+        // Opened, as D2XX lists it: by this driver, or by any other program.
+        node.Flags = node.DeviceHandle != 0 || portHeldElsewhere(port.node) ? 1 : 0;
         node.ID = deviceId(port);
         node.setSerialNumber(port.serial);
         node.setDescription(port.product);
@@ -211,6 +213,12 @@ FtStatus TtyDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& handl
             default:
                 return FT_DEVICE_NOT_OPENED;
         }
+    }
+    // Held until closed: a program started meanwhile (a window) cannot take it.
+    if (!holdPortExclusively(static_cast<int>(port->serial.handle()))) {
+        port->serial.close();
+        openFailureAdvice_ = adapterInUseAdvice();
+        return FT_DEVICE_NOT_OPENED;
     }
     port->serial.setFlowControl(QSerialPort::NoFlowControl);
     handle = nextHandle_++;

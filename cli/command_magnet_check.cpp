@@ -1,5 +1,7 @@
 // magnet-check: the magnet's mounting judged from the live readout while the shaft turns.
 
+#include <QJsonDocument>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -35,7 +37,9 @@ int printReport(Invocation& call, const MagnetCheckOptions& options,
                 const chip::MagnetCheckResult& result) {
     if (!result.report) return call.fail(FailureKind::MagnetCheckFailed, lowerFirst(result.error));
     if (options.json || call.output.json())
-        call.output.stream() << chip::magnetReportJson(*result.report);
+        call.output.document(QJsonDocument::fromJson(
+                                 QByteArray::fromStdString(chip::magnetReportJson(*result.report)))
+                                 .object());
     else
         call.output.stream() << chip::magnetReportText(*result.report);
     call.output.flush();

@@ -10,8 +10,8 @@ namespace qe::cli {
 
 void reportError(Environment& environment, bool json, const std::string& reason, int status) {
     if (json)
-        environment.err << QJsonDocument(
-                               QJsonObject{{"error", jsonText(reason)}, {"exit_status", status}})
+        environment.err << QJsonDocument(versioned(QJsonObject{{"error", jsonText(reason)},
+                                                               {"exit_status", status}}))
                                .toJson(QJsonDocument::Compact)
                                .toStdString()
                         << '\n';
@@ -38,10 +38,11 @@ std::string expectNoArguments(const std::vector<std::string>& args) {
 const std::vector<Command>& commands() {
     static const std::vector<Command> table{
         {"list", "list",
-         "List the attached QE7204 adapters: serial number, open or free, description.",
+         "List the attached QE7204 adapters: serial number, open or free, backend, description.",
          "Lists every FTDI device whose description holds \"QE7204 interface\", one per line:\n"
-         "serial number, \"free\" or \"open\" (taken by another program) and the description.\n"
-         "Exits with 1 when there is none. Does not open an adapter.",
+         "serial number, \"free\" or \"open\" (taken by a program, this or another), the\n"
+         "backend that found it (d2xx, tty, libftdi, sim) and the description. Exits with 4\n"
+         "when there is none. Does not open an adapter.",
          prepareList},
         {"scan", "scan", "Switch the chip supply on and list the chip addresses on the bus.",
          "Opens the adapter, switches the chip supply on as the tool does at start-up and\n"

@@ -30,14 +30,17 @@ int runList(Invocation& call) {
     for (const DeviceInfoNode& node : bench.chip().devices()) {
         if (!describesAdapter(node)) continue;
         ++found;
+        // Opened by any program, as the backend that lists it can tell.
         const bool open = (node.Flags & 1u) != 0;
+        const std::string backend = bench.driver().backendOf(node);
         if (call.output.json())
             adapters.append(QJsonObject{{"serial", jsonText(node.serialNumber())},
                                         {"description", jsonText(node.description())},
+                                        {"backend", jsonText(backend)},
                                         {"open", open}});
         else
             call.output.line(node.serialNumber() + "\t" + (open ? "open" : "free") + "\t" +
-                             node.description());
+                             backend + "\t" + node.description());
     }
     if (call.output.json()) call.output.document({{"adapters", adapters}});
     return found > 0 ? kExitSuccess : call.fail(FailureKind::NoAdapter, "no QE7204 adapter found");

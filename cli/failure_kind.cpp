@@ -72,9 +72,9 @@ CommandFailure whyNotReached(Bench& bench, const FtdiDriver& driver, const chip:
                         [](const DeviceInfoNode* n) { return (n->Flags & 1u) != 0; });
         if (allBusy)
             return {FailureKind::AdapterBusy,
-                    (serialAsked.empty() ? std::string("every QE7204 adapter")
-                                         : "the adapter " + serialAsked) +
-                        " is held by another program"};
+                    (serialAsked.empty() ? std::string("the port of every QE7204 adapter")
+                                         : "the port of the adapter " + serialAsked) +
+                        " is in use by another program"};
         if (const std::string advice = driver.openFailureAdvice(); !advice.empty())
             return {FailureKind::NoPermission, reason + "\n" + advice};
         return {FailureKind::NoAdapter, reason.empty() ? "no QE7204 adapter found" : reason};

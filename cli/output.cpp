@@ -4,12 +4,17 @@
 
 namespace qe::cli {
 
+QJsonObject versioned(QJsonObject object) {
+    object.insert("format", kJsonFormat);
+    return object;
+}
+
 void Output::document(const QJsonObject& object) {
-    out_ << QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
+    out_ << QJsonDocument(versioned(object)).toJson(QJsonDocument::Indented).toStdString();
 }
 
 void Output::jsonLine(const QJsonObject& object) {
-    out_ << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() << '\n';
+    out_ << QJsonDocument(versioned(object)).toJson(QJsonDocument::Compact).toStdString() << '\n';
 }
 
 QJsonValue jsonText(const std::string& text) {

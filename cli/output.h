@@ -31,4 +31,7 @@ private:
 
 QJsonValue jsonText(const std::string& text);
 
+// The object with its "format" (kJsonFormat): every document and line qe7204ctl prints has one.
+QJsonObject versioned(QJsonObject object);
+
 }  // namespace qe::cli

@@ -13,8 +13,8 @@
 
 #include "chip_facade.h"
 #include "exceptions.h"
-#include "records.h"
 #include "readout.h"
+#include "records.h"
 #include "simulated_adapter.h"
 
 namespace py = pybind11;

@@ -1,6 +1,9 @@
 // The kernel-serial backend end to end: enumeration from sysfs, the adapter's whole command
 // protocol through AdapterLink over a real pseudo-terminal, clearing, waiting and unplugging.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +70,7 @@ TEST_F(TtyDriverTest, ListsThePortWithItsUsbStringsAndHandle) {
     EXPECT_EQ(nodes[0].serialNumber(), "QE000001");
     EXPECT_EQ(nodes[0].ID, 0x04036001u);
     EXPECT_EQ(nodes[0].DeviceHandle, 0u);
+    EXPECT_EQ(nodes[0].Flags, 0u) << "nobody holds it";
     EXPECT_EQ(driver.backendOf(nodes[0]), "tty");
 
     const FtHandle handle = open();
@@ -253,16 +257,54 @@ TEST_F(TtyDriverTest, PortThisUserMayNotOpenSaysWhatToDo) {
     EXPECT_NE(advice.find((tree.roots().dev / portName).string()), std::string::npos) << advice;
 }
 
-// A second copy of the tool on the same adapter: its open says who holds it.
+// A second copy of the tool on the same adapter: its list and its open say who holds it.
 TEST_F(TtyDriverTest, APortAnotherProgramHoldsSaysSo) {
     const FtHandle held = open();
     ASSERT_NE(held, 0u);
     TtyDriver second{tree.roots(), [](const std::string&) {}};
+    const auto nodes = enumerate(second);
+    EXPECT_EQ(nodes[0].Flags, 1u);
+    EXPECT_EQ(nodes[0].DeviceHandle, 0u);
     FtHandle handle = 0;
     EXPECT_EQ(second.openEx("QE000001", kOpenBySerialNumber, handle), FT_DEVICE_NOT_OPENED);
     EXPECT_EQ(second.openFailureAdvice(),
               "Another program is using the adapter. Close it (or the other copy of this tool) "
               "and try again.");
+}
+
+// A program that is no Qt program holds the port by a lock on the node, as this driver does:
+// the port is listed as open and is not taken.
+TEST_F(TtyDriverTest, APortLockedByAnotherProgramIsListedOpenAndNotTaken) {
+    const std::string node = (tree.roots().dev / portName).string();
+    const int other = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(enumerate(driver)[0].Flags, 1u);
+    FtHandle handle = 0;
+    EXPECT_EQ(driver.openEx("QE000001", kOpenBySerialNumber, handle), FT_DEVICE_NOT_OPENED);
+    EXPECT_EQ(driver.openFailureAdvice(),
+              "Another program is using the adapter. Close it (or the other copy of this tool) "
+              "and try again.");
+    ::close(other);
+    EXPECT_EQ(enumerate(driver)[0].Flags, 0u);
+    EXPECT_NE(open(), 0u);
+}
+
+// While this driver holds the port, others can neither lock it nor (unless root) open it.
+TEST_F(TtyDriverTest, AnOpenPortKeepsOthersOut) {
+    ASSERT_NE(open(), 0u);
+    const std::string node = (tree.roots().dev / portName).string();
+    const int other = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (other < 0) {
+        EXPECT_EQ(errno, EBUSY);
+        return;
+    }
+    EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(errno, EWOULDBLOCK);
+    int exclusive = 0;
+    EXPECT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
+    ::close(other);
 }
 
 }  // namespace

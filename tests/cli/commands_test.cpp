@@ -38,7 +38,7 @@ TEST_F(Commands, EachCommandOnAFreshSimulatedChip) {
         int status;
         const char* out;
     } cases[] = {
-        {{"list"}, kExitSuccess, "QE000001\tfree\tQE7204 interface\n"},
+        {{"list"}, kExitSuccess, "QE000001\tfree\tsim\tQE7204 interface\n"},
         {{"scan"}, kExitSuccess, "0\n"},
         {{"power", "on"}, kExitSuccess, "supply on; chips at 0\n"},
         {{"power", "off"}, kExitSuccess, "supply off\n"},
@@ -165,13 +165,39 @@ TEST_F(Commands, ConfigurationFilesOfAnyOtherLengthThanSixteenBytesAreRefused) {
         << asJson.err;
     const Run noChip = run({"--simulate", "--chips", "0", "show", "--json"});
     EXPECT_EQ(noChip.status, kExitChip);
-    EXPECT_EQ(noChip.err, "{\"error\":\"no chip answers on the bus\",\"exit_status\":5}\n");
+    EXPECT_EQ(noChip.err,
+              "{\"error\":\"no chip answers on the bus\",\"exit_status\":5,\"format\":1}\n");
 }
 
 // Standing in for a full disk or a closed pipe: every write fails.
 struct FullStreamBuffer : std::streambuf {
     int_type overflow(int_type) override { return traits_type::eof(); }
 };
+
+// A reader checks the version of what it reads: every document says it.
+TEST_F(Commands, EveryJsonDocumentNamesItsFormat) {
+    writeBytes("g.qcf", std::vector<std::uint8_t>(16, 0));
+    for (const Args& args : std::vector<Args>{{"list"},
+                                              {"scan"},
+                                              {"show"},
+                                              {"get", "Res"},
+                                              {"set", "Res=1024"},
+                                              {"prog"},
+                                              {"decode", path("g.qcf")},
+                                              {"diff", path("g.qcf"), path("g.qcf")},
+                                              {"magnet-check", "--turns", "1"},
+                                              {"program", path("g.qcf")}}) {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        Args withJson{"--simulate", "--json"};
+        withJson.insert(withJson.end(), args.begin(), args.end());
+        const Run r = run(withJson);
+        EXPECT_EQ(r.status, kExitSuccess) << r.err;
+        EXPECT_EQ(json(r.out)["format"].toInt(), 1) << r.out;
+    }
+    const Run lines = run({"--simulate", "--json", "watch", "--count", "2"});
+    EXPECT_EQ(std::count(lines.out.begin(), lines.out.end(), '\n'), 2);
+    EXPECT_EQ(json(lines.out.substr(0, lines.out.find('\n')))["format"].toInt(), 1);
+}
 
 TEST_F(Commands, AResultThatCannotBeWrittenIsAFailure) {
     for (const Args& args : std::vector<Args>{{"--simulate", "show"}, {"--version"}}) {

@@ -35,7 +35,9 @@ expected=(
     usr/share/doc/qe7204-tool/changelog.gz
 )
 if [[ -d "$root/cli" ]]; then
-    expected+=(usr/bin/qe7204ctl usr/share/man/man1/qe7204ctl.1.gz)
+    expected+=(usr/bin/qe7204ctl usr/share/man/man1/qe7204ctl.1.gz
+        usr/share/bash-completion/completions/qe7204ctl
+        usr/share/doc/qe7204-tool/examples/production.sh)
 fi
 for rule in "$root"/contrib/udev/*.rules; do
     [[ -e "$rule" ]] && expected+=("usr/lib/udev/rules.d/$(basename "$rule")")
