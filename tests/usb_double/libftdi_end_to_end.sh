@@ -30,7 +30,7 @@ expect_output() {  # NAME TEXT: the output holds the text as a whole line
 readout_rows() { grep -c '^20[0-9][0-9]-' "$1"; }
 
 run list 0 list
-expect_output list $'QE000001\tfree\tQE7204 interface'
+expect_output list $'QE000001\tfree\tlibftdi\tQE7204 interface'
 
 FT232R_LOG="$work/usb.log" run scan 0 scan
 expect_output scan 0
