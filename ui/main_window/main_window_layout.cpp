@@ -476,9 +476,11 @@ QStringList settingItems(const char* control) {
 }
 
 // The readout's labels change 15 times a second. Filled with the colour they inherit from
-// what lies behind them, they look the same and repaint alone, not the box under them too.
-QLabel* paintsOwnBackground(QLabel* label) {
+// what lies behind them, they look the same and repaint alone, not the box under them too;
+// their texts are plain, so no new text is searched for markup.
+QLabel* asReadoutLabel(QLabel* label) {
     label->setAutoFillBackground(true);
+    label->setTextFormat(Qt::PlainText);
     return label;
 }
 
@@ -505,10 +507,10 @@ QWidget* makeControl(const DesignedControl& design, QWidget* parent) {
             auto* label = new QLabel(caption, parent);
             // Fixed, so that a new text does not ask the box around it to lay out again.
             label->setFixedSize(design.bounds.size());
-            return paintsOwnBackground(label);
+            return asReadoutLabel(label);
         }
         case K::AnchoredLabel:
-            return paintsOwnBackground(new RightAnchoredLabel(caption, design.bounds, parent));
+            return asReadoutLabel(new RightAnchoredLabel(caption, design.bounds, parent));
         case K::CheckBox:
             return new QCheckBox(caption, parent);
         case K::Button:
