@@ -1,6 +1,6 @@
 # The Debian packages: cpack -G DEB in the build folder (./package does it all). Everything
-# installed without a component is the tool's package; the Python module (component
-# "python") is a package of its own.
+# installed without a component is the tool's package; the command line (component "cli")
+# and the Python module (component "python") are packages of their own.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qe7204-tool)
@@ -33,11 +33,28 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://qe7204-tool.example.org/)
 # Libraries the programs link come from dpkg-shlibdeps; these are loaded at run time: Qt's
 # platform plugins, and the fonts the windows are laid out for.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, fonts-liberation")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine")
-# The udev rule's reload: the tool's package holds the rule.
-set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_CONTROL_EXTRA
-  ${CMAKE_CURRENT_LIST_DIR}/postinst ${CMAKE_CURRENT_LIST_DIR}/postrm)
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_DEPENDS
+  "qt6-qpa-plugins, fonts-dejavu-core, fonts-liberation")
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_RECOMMENDS "fonts-wine")
+set(udev_rule_scripts ${CMAKE_CURRENT_LIST_DIR}/postinst ${CMAKE_CURRENT_LIST_DIR}/postrm)
+
+if(TARGET qe7204ctl)
+  # The command line alone, for station PCs: no widgets, charts or fonts. It holds the udev
+  # rule, and the tool's package depends on it.
+  list(APPEND CPACK_COMPONENTS_ALL cli)
+  set(CPACK_DEBIAN_CLI_PACKAGE_NAME qe7204ctl)
+  set(CPACK_DEBIAN_CLI_FILE_NAME DEB-DEFAULT)
+  string(JOIN "\n" CPACK_DEBIAN_CLI_DESCRIPTION
+    "qe7204ctl, the command line of the QE7204 tool, without its window: every"
+    "setting, PROG, .qcf files, the live readout as CSV, the magnet check and"
+    "'program', which does one unit of a production line in one run and keeps"
+    "its record. For station PCs; the qe7204-tool package adds the window.")
+  set(CPACK_DEBIAN_CLI_PACKAGE_CONTROL_EXTRA ${udev_rule_scripts})
+  string(APPEND CPACK_DEBIAN_UNSPECIFIED_PACKAGE_DEPENDS
+    ", qe7204ctl (= ${CPACK_PACKAGE_VERSION})")
+else()
+  set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_CONTROL_EXTRA ${udev_rule_scripts})
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 if(TARGET qe7204_python)

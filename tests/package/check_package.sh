@@ -34,18 +34,32 @@ expected=(
     usr/share/doc/qe7204-tool/copyright
     usr/share/doc/qe7204-tool/changelog.gz
 )
-if [[ -d "$root/cli" ]]; then
-    expected+=(usr/bin/qe7204ctl usr/share/man/man1/qe7204ctl.1.gz
-        usr/share/bash-completion/completions/qe7204ctl
-        usr/share/doc/qe7204-tool/examples/production.sh)
-fi
+# The command line's own package, without the window's libraries, holds the udev rule.
+ctldeb=$deb
+rules=()
 for rule in "$root"/contrib/udev/*.rules; do
-    [[ -e "$rule" ]] && expected+=("usr/lib/udev/rules.d/$(basename "$rule")")
+    [[ -e "$rule" ]] && rules+=("usr/lib/udev/rules.d/$(basename "$rule")")
 done
+if [[ -d "$root/cli" ]]; then
+    ctldeb=$(ls -t "$root"/build/qe7204ctl_*.deb 2>/dev/null | head -n 1)
+    [[ -n "$ctldeb" ]] || fail "no qe7204ctl package was built"
+fi
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./||')
 for file in "${expected[@]}"; do
     grep -qxF "$file" <<<"$contents" || fail "$file is not in the package"
 done
+if [[ -n "$ctldeb" ]]; then
+    step "contents of $(basename "$ctldeb")"
+    ctlcontents=$(dpkg-deb -c "$ctldeb" | awk '{print $NF}' | sed 's|^\./||')
+    ctlexpected=("${rules[@]}")
+    [[ "$ctldeb" != "$deb" ]] && ctlexpected+=(usr/bin/qe7204ctl usr/share/man/man1/qe7204ctl.1.gz
+        usr/share/bash-completion/completions/qe7204ctl
+        usr/share/doc/qe7204ctl/examples/production.sh usr/share/doc/qe7204ctl/json.md
+        usr/share/doc/qe7204ctl/copyright usr/share/doc/qe7204ctl/changelog.gz)
+    for file in ${ctlexpected[@]+"${ctlexpected[@]}"}; do
+        grep -qxF "$file" <<<"$ctlcontents" || fail "$file is not in $(basename "$ctldeb")"
+    done
+fi
 
 step "control fields"
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -53,11 +67,22 @@ for needed in libc6 libqt6widgets6 libjpeg62-turbo qt6-qpa-plugins; do
     grep -q "\b$needed\b" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 [[ $(dpkg-deb -f "$deb" Section) == electronics ]] || fail "Section is not electronics"
-dpkg-deb -I "$deb" postinst | grep -q 'udevadm control --reload-rules' ||
+dpkg-deb -I "$ctldeb" postinst | grep -q 'udevadm control --reload-rules' ||
     fail "postinst does not reload the udev rules"
+if [[ "$ctldeb" != "$deb" ]]; then
+    grep -q "\bqe7204ctl (= $(dpkg-deb -f "$deb" Version))" <<<"$depends" ||
+        fail "the tool's package does not depend on qe7204ctl: $depends"
+    ctldepends=$(dpkg-deb -f "$ctldeb" Depends)
+    for unwanted in libqt6widgets6 libqt6charts6 libqt6gui6 fonts- qt6-qpa-plugins; do
+        ! grep -q "$unwanted" <<<"$ctldepends" || fail "qe7204ctl needs $unwanted: $ctldepends"
+    done
+fi
 
 step "lintian"
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+if [[ "$ctldeb" != "$deb" ]]; then
+    lintian --fail-on error --tag-display-limit 0 "$ctldeb" || fail "lintian reports errors"
+fi
 
 dpkg -x "$deb" "$work/root"
 step "desktop-file-validate"
@@ -77,8 +102,10 @@ step "installed program"
 program="$work/root/usr/bin/qe7204-tool"
 version=$(dpkg-deb -f "$deb" Version)
 [[ $("$program" --version) == "qe7204-tool $version" ]] || fail "--version does not say $version"
-if [[ -x "$work/root/usr/bin/qe7204ctl" ]]; then
-    "$work/root/usr/bin/qe7204ctl" --version >/dev/null || fail "qe7204ctl --version failed"
+if [[ "$ctldeb" != "$deb" ]]; then
+    dpkg -x "$ctldeb" "$work/ctlroot"
+    [[ $("$work/ctlroot/usr/bin/qe7204ctl" --version) == "qe7204ctl $version" ]] ||
+        fail "qe7204ctl --version does not say $version"
 fi
 
 # Started from an empty folder with its own configuration folder, for a few seconds.
