@@ -82,6 +82,7 @@ PreparedCommand prepareSave(const std::vector<std::string>& args);
 PreparedCommand prepareLoad(const std::vector<std::string>& args);
 PreparedCommand prepareDecode(const std::vector<std::string>& args);
 PreparedCommand prepareDiff(const std::vector<std::string>& args);
+PreparedCommand prepareDb(const std::vector<std::string>& args);
 PreparedCommand prepareWatch(const std::vector<std::string>& args);
 PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args);
 PreparedCommand prepareProgram(const std::vector<std::string>& args);

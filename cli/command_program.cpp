@@ -9,6 +9,7 @@
 #include "configuration_reader.h"
 #include "readout_commands.h"
 #include "readout_csv_writer.h"
+#include "record_spool.h"
 #include "regular_file.h"
 #include "unit_record.h"
 
@@ -29,6 +30,9 @@ struct ProgramOptions {
     std::optional<long long> logCount;
     std::string logFile;
     std::string recordFile;
+    std::optional<records::DatabaseUrl> recordDb;
+    std::string station;      // empty: the host name
+    std::string recordSpool;  // empty: the default spool
     bool force = false;
 };
 
@@ -259,9 +263,16 @@ private:
     }
 
     int finish() {
-        const int status = record_.exitStatus;
+        int status = record_.exitStatus;
         if (!record_.failedStep.empty()) call_.fail(record_.reason, status);
-        const QJsonObject json = unitRecordJson(record_);
+        QJsonObject json = unitRecordJson(record_);
+        if (options_.recordDb) {
+            const records::UnitRecordRow row =
+                records::UnitRecordRow::forNewUnit(json, QString::fromStdString(options_.station));
+            json.insert("unit_id", row.unitId);
+            json.insert("station", row.station);
+            status = recordInDatabase(row, status);
+        }
         if (!options_.recordFile.empty()) {
             const std::string text =
                 QJsonDocument(json).toJson(QJsonDocument::Indented).toStdString();
@@ -277,6 +288,27 @@ private:
         else if (status == kExitSuccess)
             call_.output.line("pass");
         return status;
+    }
+
+    // The unit's result is never lost with its record: what the database cannot take waits
+    // in the spool. A unit that passed but whose record is not in the database says so.
+    int recordInDatabase(const records::UnitRecordRow& row, int status) {
+        records::RecordStore store(*options_.recordDb);
+        records::RecordSpool spool(options_.recordSpool.empty()
+                                       ? records::RecordSpool::defaultPath()
+                                       : QString::fromStdString(options_.recordSpool));
+        const records::RecordDelivery delivery = records::deliver(store, spool, row);
+        if (delivery.stored) return status;
+        const std::string url = store.url().display().toStdString();
+        const std::string reason =
+            "the record could not be written to " + url + " (" + delivery.error.toStdString() +
+            ")" +
+            (delivery.spooled
+                 ? "; it waits in " + spool.path().toStdString() +
+                       " and goes with the next record, or with qe7204ctl db flush " + url
+                 : "; it could not be kept in the spool either");
+        call_.fail(reason, kExitRecords);
+        return status == kExitSuccess ? kExitRecords : status;
     }
 
     Invocation& call_;
@@ -329,6 +361,17 @@ PreparedCommand prepareProgram(const std::vector<std::string>& args) {
             const auto file = value();
             if (!file || *file == "-") return PreparedCommand::usage("--record takes a file name");
             options.recordFile = *file;
+        } else if (arg == "--record-db") {
+            const auto url = value();
+            if (!url) return PreparedCommand::usage("--record-db takes a database URL");
+            QString why;
+            options.recordDb = records::DatabaseUrl::parse(QString::fromStdString(*url), &why);
+            if (!options.recordDb)
+                return PreparedCommand::usage("--record-db: " + why.toStdString());
+        } else if (arg == "--station" || arg == "--record-spool") {
+            const auto text = value();
+            if (!text) return PreparedCommand::usage(arg + " takes a value");
+            (arg == "--station" ? options.station : options.recordSpool) = *text;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return PreparedCommand::usage("program does not take '" + arg + "'");
         } else {
@@ -338,6 +381,8 @@ PreparedCommand prepareProgram(const std::vector<std::string>& args) {
     if (files.size() != 1) return PreparedCommand::usage("program takes one golden .qcf file");
     if (options.require && !options.magnetCheck)
         return PreparedCommand::usage("--require goes with --magnet-check");
+    if (!options.recordDb && (!options.station.empty() || !options.recordSpool.empty()))
+        return PreparedCommand::usage("--station and --record-spool go with --record-db");
     options.golden = files[0];
     for (const std::string* file : {&options.logFile, &options.recordFile})
         if (!file->empty())

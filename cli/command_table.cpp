@@ -137,7 +137,8 @@ const std::vector<Command>& commands() {
          prepareMagnetCheck},
         {"program",
          "program [--verify-power-cycle] [--magnet-check [--require good|marginal]] "
-         "[--log N FILE.csv] [--record FILE.json] [--force] GOLDEN.qcf",
+         "[--log N FILE.csv] [--record FILE.json] [--record-db URL [--station NAME] "
+         "[--record-spool FILE]] [--force] GOLDEN.qcf",
          "Program one unit from a golden file and verify it, holding the adapter throughout.",
          "One run for one unit, on one open of the adapter: the golden file is read (exactly\n"
          "16 bytes, else nothing is touched), the adapter found (--serial), exactly one chip\n"
@@ -151,8 +152,23 @@ const std::vector<Command>& commands() {
          "words written and read back, the steps, the magnet report, the log and the result\n"
          "(with --json the record is printed too). The exit status is that of the first\n"
          "failure; an adapter lost during prog names the EEPROM words already written. FILE\n"
-         "and FILE.json already there are refused unless --force.",
+         "and FILE.json already there are refused unless --force. --record-db URL\n"
+         "(sqlite:FILE or postgresql://[user@][host][:port]/db[?host=/socket/folder]) stores\n"
+         "the record in a database in one transaction, with the unit's identity and the\n"
+         "station (--station, default the host name); a record the database cannot take waits\n"
+         "in the spool (--record-spool FILE, default ~/.local/state/qe7204/record-spool.jsonl)\n"
+         "and goes with the next one; a unit that passed then exits with 8.",
          prepareProgram},
+        {"db", "db init|migrate|report|flush URL [--since DATE] [--station NAME] [--csv]",
+         "Make, update, ask or fill the unit records database.",
+         "init makes the tables in an empty database or brings them up to date; migrate\n"
+         "brings an existing records database up to date. report prints the units and pass\n"
+         "rate, the failures by step and reason, the magnet figures (median, quartiles,\n"
+         "range) and the units per station, adapter and golden file (--since DATE, --station\n"
+         "NAME to narrow it; --json or --csv). flush sends the records kept in the spool\n"
+         "(--record-spool FILE) to the database. Needs no adapter; exits with 8 when the\n"
+         "database cannot be reached or used, or records are left in the spool.",
+         prepareDb},
     };
     return table;
 }

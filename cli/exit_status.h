@@ -13,6 +13,7 @@ enum ExitStatus : int {
     kExitChip = 5,           // the part: no chip, no reply, refused write, not verified
     kExitFile = 6,           // a file could not be read, written or used
     kExitVerdict = 7,        // magnet-check: the verdict is below --require
+    kExitRecords = 8,        // the records database: not reached or not usable; a record spooled
     kExitInterrupted = 130,  // Ctrl-C or TERM before the work (a --count) was done
 };
 

@@ -115,6 +115,8 @@ std::string generalHelp() {
         << "       a magnet check that could not judge\n"
         << "  6    a file could not be read, written or used (a .qcf file not of 16 bytes)\n"
         << "  7    magnet-check: the verdict is worse than --require\n"
+        << "  8    the records database: not reached or not usable; with program, a unit\n"
+        << "       that passed but whose record waits in the spool\n"
         << "  130  interrupted (Ctrl-C or TERM) before the work asked for was done\n";
     return text.str();
 }

@@ -50,6 +50,9 @@ if(TARGET qe7204ctl)
     "'program', which does one unit of a production line in one run and keeps"
     "its record. For station PCs; the qe7204-tool package adds the window.")
   set(CPACK_DEBIAN_CLI_PACKAGE_CONTROL_EXTRA ${udev_rule_scripts})
+  # Unit records: SQLite files with the package, a PostgreSQL server with its driver.
+  set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+  set(CPACK_DEBIAN_CLI_PACKAGE_RECOMMENDS "libqt6sql6-psql")
   string(APPEND CPACK_DEBIAN_UNSPECIFIED_PACKAGE_DEPENDS
     ", qe7204ctl (= ${CPACK_PACKAGE_VERSION})")
 else()
