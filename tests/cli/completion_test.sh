@@ -21,7 +21,7 @@ expect() {
 }
 expect "prog program " pro
 expect "magnet-check " mag
-expect "--record " program --rec
+expect "--record --record-db --record-spool " program --rec
 expect "--verify-power-cycle " --simulate program --veri
 expect "--serial --sim-state --simulate " --s
 expect "good marginal " program --magnet-check --require ""
