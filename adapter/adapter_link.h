@@ -84,6 +84,9 @@ public:
     RegisterRead ReadRegister(std::uint8_t chipAddress, std::uint8_t reg);
     bool ReadAllRegisters(std::uint8_t chipAddress);
     bool ReadOutputRegisters(std::uint8_t chipAddress);
+    // When the last read of the output registers sent its frame (the chip samples then), on
+    // this link's clock; the time it was attempted when no frame went out.
+    std::int64_t outputsRequestedNs() const { return outputsRequestedNs_; }
     bool ScanBus();
     void PowerOn();
     void PowerOff();
@@ -186,6 +189,7 @@ private:
     bool timeoutCounted_ = false;  // the exchange under way counted a time-out
     bool scannedSinceConnect_ = false;
     std::uint32_t replyTimeoutMs_ = 0;
+    std::int64_t outputsRequestedNs_ = 0;
 
     struct Stragglers {
         std::uint32_t bytes = 0;

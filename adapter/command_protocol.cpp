@@ -232,10 +232,12 @@ bool AdapterLink::ReadAllRegisters(std::uint8_t chipAddress) {
 }
 
 bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
+    outputsRequestedNs_ = clock_.nowNs();
     if (AdapterHandle == 0 || !cleanLine(true)) return false;
     constexpr std::uint32_t replyBytes = kRegisterWordBytes * kOutputWordCount;
     sendCommand({kCmdReadOutputs, busByte(chipAddress, false)});
     const std::int64_t start = clock_.nowNs();
+    outputsRequestedNs_ = start;
     if (awaitReply(replyBytes, kOutputsLimitMs, start).queueFailed) {
         expectStragglers(replyBytes, start);
         return false;

@@ -12,6 +12,7 @@
 #include "chip_session.h"
 #include "configuration_file.h"
 #include "operation_messages.h"
+#include "readout_loop.h"
 #include "register_image.h"
 #include "register_map.h"
 
@@ -119,8 +120,13 @@ public:
     Result saveFile(const std::filesystem::path& path);
     // EEPROM words 0..3 into the mirror, for comparing them with the working words.
     Result readStoredSettings();
-    // The four output words into the mirror (the live readout's exchange).
+    // The four output words into the mirror (the live readout's exchange); the readout loop
+    // makes it for everything that watches.
     Result readOutputs();
+    // When the last read of the output words sent its request (see AdapterLink).
+    std::int64_t outputsRequestedNs() const { return link_.outputsRequestedNs(); }
+    // The one readout loop: stamps, decodes and publishes every read of the output words.
+    ReadoutLoop& readouts() { return readouts_; }
     // The derived values computed from the mirror, as the settings panel shows them once it
     // is filled from it; the window asks as it fills the panel, the command line once the
     // settings are read.
@@ -142,6 +148,7 @@ private:
     ChipSession session_;
     ChipConnection connection_;
     AdapterPolicy policy_;
+    ReadoutLoop readouts_{*this};
 };
 
 }  // namespace qe::chip

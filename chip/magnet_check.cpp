@@ -22,13 +22,6 @@ constexpr double kMostSetAsideShare = 0.2;
 // Whole counts alone scatter by this much (a uniform rounding error of up to half a count).
 constexpr double kRoundingNoiseCounts = 0.29;
 
-double wrappedStep(int from, int to) {
-    int step = (to - from) % kCountsPerTurn;
-    if (step >= kCountsPerTurn / 2) step -= kCountsPerTurn;
-    if (step < -kCountsPerTurn / 2) step += kCountsPerTurn;
-    return step;
-}
-
 double positionToRadians(double counts) {
     return counts * kTwoPi / kCountsPerTurn;
 }
@@ -217,6 +210,12 @@ void MagnetCheck::add(const MagnetSample& sample) {
     unwrapped_.push_back(unwrapped);
     // Kept as the samples come: the progress is asked after each one.
     farthestCounts_ = std::max(farthestCounts_, std::abs(unwrapped - unwrapped_.front()));
+}
+
+void MagnetCheck::add(const ReadoutSample& sample) {
+    if (!firstRequestNs_) firstRequestNs_ = sample.requestNs;
+    add(magnetSample(sample.readout,
+                     static_cast<double>(sample.requestNs - *firstRequestNs_) / 1e9));
 }
 
 double MagnetCheck::turnsDone() const {

@@ -1,16 +1,16 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "magnet_check_fit.h"
 #include "readout.h"
+#include "readout_sample.h"
 
 namespace qe::chip {
-
-inline constexpr int kCountsPerTurn = 4096;
 
 // One readout as the mounting check needs it.
 struct MagnetSample {
@@ -108,11 +108,13 @@ public:
     explicit MagnetCheck(int turns = 2, MagnetLimits limits = {});
 
     void add(const MagnetSample& sample);
+    // A readout of the readout loop, timed by when its request left for the chip (the chip
+    // samples then, however late the reply), from the first readout added.
+    void add(const ReadoutSample& sample);
     int turnsWanted() const { return turns_; }
     // Whole and partial turns seen so far, in either direction.
     double turnsDone() const;
     bool complete() const { return turnsDone() >= turns_; }
-    std::size_t sampleCount() const { return samples_.size(); }
 
     [[nodiscard]] MagnetCheckResult result() const;
 
@@ -122,6 +124,7 @@ private:
     std::vector<MagnetSample> samples_;
     std::vector<double> unwrapped_;  // position with the turns counted, in counts
     double farthestCounts_ = 0.0;    // from the first sample, either way
+    std::optional<std::int64_t> firstRequestNs_;
 };
 
 // The report as plain text lines and as one JSON object.

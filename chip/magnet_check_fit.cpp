@@ -4,11 +4,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "register_map.h"
+
 namespace qe::chip {
 
 namespace {
 
-constexpr double kCountsPerTurn = 4096.0;
 // A normal distribution's standard deviation from the median of the absolute deviations.
 constexpr double kMadToSigma = 1.4826;
 // Below this the spread is the positions' own rounding; weights on a tighter scale would set

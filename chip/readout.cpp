@@ -11,7 +11,6 @@ namespace qe::chip {
 
 namespace {
 
-constexpr double kCountsPerTurn = 4096.0;
 constexpr double kDegreesPerTurn = 360.0;
 constexpr double kTachoSteps = 1024.0;
 constexpr double kAgcSteps = 16.0;
@@ -82,7 +81,7 @@ Readout decodeReadout(const RegisterImage& image, const DerivedValues& derived) 
     // Before the panel is first filled ResolutionBits is 0: counts read 0, never a shift
     // past the width.
     r.counts = shift <= 0 ? relPos : (shift >= 12 ? 0 : relPos >> shift);
-    r.positionFraction = relPos / kCountsPerTurn;
+    r.positionFraction = relPos / double{kCountsPerTurn};
     r.degrees = r.positionFraction * kDegreesPerTurn;
     r.absolute = fieldValue(image, fields::AbsPos);
 

@@ -95,13 +95,13 @@ bool ReadoutCsvWriter::start(const RecordingSource& source) {
 
 bool ReadoutCsvWriter::append(const ReadoutSample& sample) {
     if (failed_ || finished_) return false;
-    if (rows_ == 0) firstNs_ = sample.steadyNs;
-    if (pending_.empty()) oldestPendingNs_ = sample.steadyNs;
-    lastNs_ = sample.steadyNs;
+    if (rows_ == 0) firstNs_ = sample.requestNs;
+    if (pending_.empty()) oldestPendingNs_ = sample.requestNs;
+    lastNs_ = sample.requestNs;
     appendRow(sample);
     ++rows_;
     ++pendingRows_;
-    return flushIfDue(sample.steadyNs);
+    return flushIfDue(sample.requestNs);
 }
 
 bool ReadoutCsvWriter::flushIfDue(std::int64_t steadyNs) {
@@ -147,7 +147,7 @@ void ReadoutCsvWriter::appendRow(const ReadoutSample& s) {
     out += isoTimeText(s.wallTime);
     out += ',';
     // Microseconds: at a turn and a half a second a millisecond is six counts of position.
-    out += formatFixed(static_cast<double>(s.steadyNs - firstNs_) / kNsPerSecond, 6);
+    out += formatFixed(static_cast<double>(s.requestNs - firstNs_) / kNsPerSecond, 6);
     const auto field = [&](Field f) {
         out += ',';
         appendNumber(out, static_cast<long long>(sampleField(s, f)));

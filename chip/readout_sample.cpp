@@ -5,9 +5,9 @@
 namespace qe::chip {
 
 ReadoutSample makeReadoutSample(const RegisterImage& image, const DerivedValues& derived,
-                                std::int64_t steadyNs, WallTime wallTime) {
+                                std::int64_t requestNs, WallTime wallTime) {
     ReadoutSample sample;
-    sample.steadyNs = steadyNs;
+    sample.requestNs = requestNs;
     sample.wallTime = wallTime;
     std::copy_n(image.begin() + kFirstOutputWord, kOutputWordCount, sample.outputWords.begin());
     sample.resolutionCounts = derived.ResolutionCounts;

@@ -31,8 +31,8 @@ public:
     void publish(const ReadoutSample& sample) {
         forEach([&](ReadoutObserver& o) { o.readoutArrived(sample); });
     }
-    void publishFailure(std::int64_t steadyNs) {
-        forEach([&](ReadoutObserver& o) { o.readoutFailed(steadyNs); });
+    void publishFailure(std::int64_t requestNs) {
+        forEach([&](ReadoutObserver& o) { o.readoutFailed(requestNs); });
     }
     void publishAdapterLost() {
         forEach([](ReadoutObserver& o) { o.adapterLost(); });
@@ -52,6 +52,22 @@ private:
 
     std::vector<ReadoutObserver*> observers_;
     int depth_ = 0;
+};
+
+// An observer that listens for as long as this lives.
+class ReadoutListening {
+public:
+    ReadoutListening(ReadoutStream& stream, ReadoutObserver& observer)
+        : stream_(stream), observer_(observer) {
+        stream_.add(&observer_);
+    }
+    ~ReadoutListening() { stream_.remove(&observer_); }
+    ReadoutListening(const ReadoutListening&) = delete;
+    ReadoutListening& operator=(const ReadoutListening&) = delete;
+
+private:
+    ReadoutStream& stream_;
+    ReadoutObserver& observer_;
 };
 
 }  // namespace qe::chip

@@ -10,7 +10,6 @@ namespace {
 constexpr std::array<int, 4> kSsiItemForValue{0, 1, 0, 2};
 constexpr std::array<std::uint16_t, 3> kSsiValueForItem{0, 1, 3};
 
-constexpr int kFullScaleCounts = 4096;
 constexpr int kFullScaleBits = 12;
 constexpr int kTopTachoRangeHz = 2048;
 
@@ -46,7 +45,7 @@ std::uint16_t valueForItem(ItemMapping mapping, int item) {
 }
 
 int resolutionCounts(std::uint16_t res) {
-    return kFullScaleCounts >> (res & fields::Res.maxValue());
+    return kCountsPerTurn >> (res & fields::Res.maxValue());
 }
 
 int resolutionBits(std::uint16_t res) {

@@ -5,6 +5,18 @@
 
 namespace qe::chip {
 
+// Positions (RelPos, AbsPos) are 12-bit: this many counts a turn, whatever resolution is set.
+inline constexpr int kCountsPerTurn = 4096;
+
+// The shortest way round from one position to the next, in counts (-2048..2047): a turn is
+// taken as less than half a revolution between two readouts.
+constexpr int wrappedStep(int from, int to) {
+    int step = (to - from) % kCountsPerTurn;
+    if (step >= kCountsPerTurn / 2) step -= kCountsPerTurn;
+    if (step < -kCountsPerTurn / 2) step += kCountsPerTurn;
+    return step;
+}
+
 // Where a field sits: register word, first (least significant) bit, number of bits.
 struct Field {
     std::uint8_t word;

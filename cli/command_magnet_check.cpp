@@ -3,16 +3,18 @@
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <optional>
+#include <ostream>
 
 #include "command.h"
-#include "live_readout.h"
 #include "magnet_check.h"
 #include "magnet_check_recording.h"
 #include "readout.h"
 #include "readout_commands.h"
 #include "readout_csv_writer.h"
+#include "readout_loop.h"
 
 namespace qe::cli {
 
@@ -62,6 +64,29 @@ int analyseRecording(Invocation& call, const MagnetCheckOptions& options) {
     return printReport(call, options, result);
 }
 
+// Adds the loop's readouts to the check and tells the progress every quarter turn.
+class CheckListener final : public chip::ReadoutObserver {
+public:
+    CheckListener(chip::MagnetCheck& check, std::ostream* progress)
+        : check_(check), progress_(progress) {}
+
+private:
+    void readoutArrived(const chip::ReadoutSample& sample) override {
+        check_.add(sample);
+        const int turns = check_.turnsWanted();
+        const int steps =
+            static_cast<int>(std::min(check_.turnsDone(), 1.0 * turns) / kProgressStepTurns);
+        if (!progress_ || steps <= told_) return;
+        told_ = steps;
+        *progress_ << "turned " << chip::formatFixed(steps * kProgressStepTurns, 2) << " of "
+                   << turnsText(turns) << '\n';
+    }
+
+    chip::MagnetCheck& check_;
+    std::ostream* progress_;
+    int told_ = 0;
+};
+
 }  // namespace
 
 ReadoutEnding followMagnetCheck(Invocation& call, const MagnetCheckOptions& options,
@@ -72,58 +97,42 @@ ReadoutEnding followMagnetCheck(Invocation& call, const MagnetCheckOptions& opti
     Clock& clock = environment.clock;
     const bool json = options.json || call.output.json();
 
-    const chip::DerivedValues& derived = device.derived();
     chip::MagnetCheck check(options.turns);
-    const std::int64_t startNs = clock.nowNs();
     const auto timeoutNs = static_cast<std::int64_t>(std::llround(options.timeoutSeconds * 1e9));
-    const std::int64_t deadlineNs = startNs + timeoutNs;
-    const std::string wanted = " of " + turnsText(options.turns);
-    int gapsInARow = 0;
-    int progressTold = 0;
-    std::int64_t next = startNs;
+    const std::int64_t deadlineNs = clock.nowNs() + timeoutNs;
     if (!json) environment.err << "turn the shaft through " << turnsText(options.turns) << '\n';
-    while (!check.complete()) {
-        if (environment.stopRequested)
-            return {kExitInterrupted,
-                    "stopped after " + chip::formatFixed(check.turnsDone(), 2) + wanted};
-        if (clock.nowNs() >= deadlineNs)
-            return {exitStatusOf(FailureKind::MagnetCheckFailed),
-                    "the shaft turned " + chip::formatFixed(check.turnsDone(), 2) + wanted +
-                        " in " + chip::formatFixed(options.timeoutSeconds, 0) +
-                        " s: turn it further, or allow more time with --timeout"};
-        waitUntil(environment, std::min(next, deadlineNs));
-        if (clock.nowNs() < next) continue;  // stopped or timed out while waiting
-        next = std::max(next + kReadoutPeriodNs, clock.nowNs());
-        const std::int64_t askedNs = clock.nowNs();
-        if (!device.readOutputs().ok()) {
-            const bool adapterGone = !bench.chip().checkConnection();
-            if (adapterGone || ++gapsInARow >= kMaxGapsInARow)
-                return adapterGone ? ReadoutEnding{exitStatusOf(FailureKind::AdapterLost),
-                                                   "the adapter " + bench.chip().adapterSerial() +
-                                                       " stopped answering"}
-                                   : ReadoutEnding{exitStatusOf(FailureKind::NoReply),
-                                                   "the chip stopped answering"};
-            continue;
-        }
-        gapsInARow = 0;
-        check.add(chip::magnetSample(chip::decodeReadout(device.image(), derived),
-                                     static_cast<double>(askedNs - startNs) / 1e9));
-        const int steps =
-            static_cast<int>(std::min(check.turnsDone(), 1.0 * options.turns) / kProgressStepTurns);
-        if (!json && steps > progressTold) {
-            progressTold = steps;
-            environment.err << "turned " << chip::formatFixed(steps * kProgressStepTurns, 2)
-                            << wanted << '\n';
-        }
+    CheckListener listener(check, json ? nullptr : &environment.err);
+    chip::ReadoutLoop& loop = device.readouts();
+    chip::ReadoutPace pace;
+    chip::ReadoutEnd end = chip::ReadoutEnd::Stopped;
+    {
+        const chip::ReadoutListening listening(loop.stream(), listener);
+        end = loop.run(pace, std::nullopt, [&] {
+            return check.complete() || environment.stopRequested || clock.nowNs() >= deadlineNs;
+        });
     }
+    if (end == chip::ReadoutEnd::AdapterLost)
+        return {exitStatusOf(FailureKind::AdapterLost),
+                "the adapter " + device.adapterSerial() + " stopped answering"};
+    if (end == chip::ReadoutEnd::ChipSilent)
+        return {exitStatusOf(FailureKind::NoReply), "the chip stopped answering"};
+    const std::string wanted = " of " + turnsText(options.turns);
+    if (!check.complete() && environment.stopRequested)
+        return {kExitInterrupted,
+                "stopped after " + chip::formatFixed(check.turnsDone(), 2) + wanted};
+    if (!check.complete())
+        return {exitStatusOf(FailureKind::MagnetCheckFailed),
+                "the shaft turned " + chip::formatFixed(check.turnsDone(), 2) + wanted + " in " +
+                    chip::formatFixed(options.timeoutSeconds, 0) +
+                    " s: turn it further, or allow more time with --timeout"};
     bench.messages().clear();  // a reading without a reply is a gap, not a message
 
     result = check.result();
     if (result.report)
         result.report->source = {chip::isoTimeText(std::chrono::system_clock::now()),
                                  QE7204_VERSION,
-                                 bench.chip().adapterSerial(),
-                                 bench.chip().chipAddress(),
+                                 device.adapterSerial(),
+                                 device.chipAddress(),
                                  {}};
     if (!result.report)
         return {exitStatusOf(FailureKind::MagnetCheckFailed), lowerFirst(result.error)};

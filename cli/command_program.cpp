@@ -11,6 +11,7 @@
 #include "readout_csv_writer.h"
 #include "record_spool.h"
 #include "regular_file.h"
+#include "stoppable_wait.h"
 #include "unit_record.h"
 
 namespace qe::cli {

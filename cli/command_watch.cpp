@@ -1,14 +1,13 @@
 // watch: the live readout, logged.
 
-#include <algorithm>
-#include <chrono>
+#include <cstdint>
 #include <memory>
 
 #include "command.h"
-#include "live_readout.h"
 #include "readout.h"
 #include "readout_commands.h"
 #include "readout_csv_writer.h"
+#include "readout_loop.h"
 #include "readout_sample.h"
 #include "recording_output.h"
 #include "register_map.h"
@@ -147,6 +146,25 @@ std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& option
     return log;
 }
 
+// Hands the loop's readouts to the log for as long as it takes them.
+class LogListener final : public chip::ReadoutObserver {
+public:
+    LogListener(ReadingLog& log, const chip::ReadoutLoop& loop) : log_(log), loop_(loop) {}
+    bool logging() const { return logging_; }
+
+private:
+    void readoutArrived(const chip::ReadoutSample& sample) override {
+        if (logging_) logging_ = log_.reading(sample);
+    }
+    void readoutFailed(std::int64_t requestNs) override {
+        if (logging_) logging_ = log_.gap(loop_.wallTimeOf(requestNs));
+    }
+
+    ReadingLog& log_;
+    const chip::ReadoutLoop& loop_;
+    bool logging_ = true;
+};
+
 }  // namespace
 
 ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, WatchTally& tally) {
@@ -165,42 +183,30 @@ ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, Watch
     const std::unique_ptr<ReadingLog> log = openLog(call, options, error);
     if (!log) return logFailed(error);
 
-    const chip::DerivedValues& derived = device.derived();
-    const std::int64_t intervalNs = static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
-    long long& readings = tally.readings;
-    int gapsInARow = 0;
-    std::int64_t next = environment.clock.nowNs();
-    bool logging = true;
-    while (logging && !environment.stopRequested && (!options.count || readings < *options.count)) {
-        waitUntil(environment, next);
-        if (environment.stopRequested) break;
-        next = std::max(next + intervalNs, environment.clock.nowNs());
-        const chip::Result read = device.readOutputs();
-        const auto now = std::chrono::system_clock::now();
-        if (read.ok()) {
-            ++readings;
-            gapsInARow = 0;
-            logging = log->reading(
-                chip::makeReadoutSample(device.image(), derived, environment.clock.nowNs(), now));
-            continue;
-        }
-        ++tally.gaps;
-        const bool adapterGone = !bench.chip().checkConnection();
-        if (adapterGone || ++gapsInARow >= kMaxGapsInARow) {
-            if (std::string unwritten = log->finish(tally); !unwritten.empty())
-                call.fail(unwritten);
-            if (adapterGone)
-                return {exitStatusOf(FailureKind::AdapterLost),
-                        "the adapter " + bench.chip().adapterSerial() + " stopped answering"};
-            return {exitStatusOf(FailureKind::NoReply), "the chip stopped answering"};
-        }
-        logging = log->gap(now);
+    chip::ReadoutLoop& loop = device.readouts();
+    LogListener listener(*log, loop);
+    chip::ReadoutPace pace;
+    pace.intervalNs = static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
+    chip::ReadoutEnd end = chip::ReadoutEnd::Stopped;
+    {
+        const chip::ReadoutListening listening(loop.stream(), listener);
+        end = loop.run(pace, options.count,
+                       [&] { return environment.stopRequested || !listener.logging(); });
+    }
+    tally.readings = pace.readouts;
+    tally.gaps = pace.gaps;
+    if (end == chip::ReadoutEnd::AdapterLost || end == chip::ReadoutEnd::ChipSilent) {
+        if (std::string unwritten = log->finish(tally); !unwritten.empty()) call.fail(unwritten);
+        if (end == chip::ReadoutEnd::AdapterLost)
+            return {exitStatusOf(FailureKind::AdapterLost),
+                    "the adapter " + device.adapterSerial() + " stopped answering"};
+        return {exitStatusOf(FailureKind::NoReply), "the chip stopped answering"};
     }
     bench.messages().clear();  // a reading without a reply is a line of the log, not a message
     if (std::string unwritten = log->finish(tally); !unwritten.empty()) return logFailed(unwritten);
     // A log shorter than the count asked for is not the log asked for.
-    if (options.count && readings < *options.count)
-        return {kExitInterrupted, "stopped after " + std::to_string(readings) + " of " +
+    if (options.count && tally.readings < *options.count)
+        return {kExitInterrupted, "stopped after " + std::to_string(tally.readings) + " of " +
                                       std::to_string(*options.count) + " readouts"};
     return {};
 }

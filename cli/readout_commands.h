@@ -4,8 +4,8 @@
 #include <string>
 
 #include "exit_status.h"
-#include "live_readout.h"
 #include "magnet_check.h"
+#include "readout_loop.h"
 
 namespace qe::cli {
 
@@ -21,7 +21,7 @@ struct ReadoutEnding {
 
 // --- watch -------------------------------------------------------------------------------------
 struct WatchOptions {
-    int intervalMs = static_cast<int>(kReadoutPeriodNs / 1'000'000);
+    int intervalMs = static_cast<int>(chip::kReadoutIntervalNs / 1'000'000);
     std::optional<long long> count;
     std::optional<std::string> csv;  // "-": standard output
     bool force = false;              // a file already there is replaced

@@ -19,7 +19,6 @@
 #include "field_catalogue.h"
 #include "field_choice.h"
 #include "file_status.h"
-#include "live_readout.h"
 #include "magnet_check.h"
 #include "readout.h"
 #include "readout_csv_writer.h"
@@ -28,9 +27,6 @@
 namespace qe::python {
 
 namespace {
-
-// Ctrl-C is looked at this often while a readout or the magnet check waits.
-constexpr std::int64_t kStopLookNs = 20'000'000;
 
 // The kernel's serial driver is reached through Qt Serial Port, which needs an application
 // object; a Python process has none of its own.
@@ -85,6 +81,12 @@ cli::GlobalOptions optionsFor(const OpenRequest& request) {
     options.driver = checkedDriver(request.driver);
     options.serial = request.serial;
     options.address = request.address;
+    if (request.replyTimeoutMs &&
+        (*request.replyTimeoutMs < 1 || *request.replyTimeoutMs > cli::kMaxReplyTimeoutMs))
+        throw Failure(FailureKind::Usage, "reply_timeout_ms takes milliseconds from 1 to " +
+                                              std::to_string(cli::kMaxReplyTimeoutMs) + ", not " +
+                                              std::to_string(*request.replyTimeoutMs));
+    options.replyTimeoutMs = request.replyTimeoutMs;
     options.trace = true;  // gathered always, kept only while the trace is on
     if (request.address && (*request.address < 0 || *request.address > 127))
         throw Failure(FailureKind::Usage, "address takes a number from 0 to 127, not " +
@@ -140,14 +142,6 @@ chip::ConfigurationWords strictConfiguration(const std::filesystem::path& path) 
     const cli::ConfigurationFileContent file = cli::readConfigurationFile(path.string());
     if (!file.ok()) throw Failure(FailureKind::FileRefused, file.error);
     return file.words;
-}
-
-void waitUntil(Clock& clock, std::int64_t deadlineNs, const ChipFacade::StopCheck& stop) {
-    for (std::int64_t now = clock.nowNs(); now < deadlineNs; now = clock.nowNs()) {
-        if (stop && stop()) throw Interrupted{};
-        clock.sleepNs(std::min(deadlineNs - now, kStopLookNs));
-    }
-    if (stop && stop()) throw Interrupted{};
 }
 
 }  // namespace
@@ -406,8 +400,10 @@ void ChipFacade::load(const std::filesystem::path& path) {
           "the chip did not take every word of " + path.string());
 }
 
-void ChipFacade::save(const std::filesystem::path& path) {
+void ChipFacade::save(const std::filesystem::path& path, bool force) {
     requireOpen();
+    if (!force && std::filesystem::is_regular_file(path))
+        fail(FailureKind::FileRefused, path.string() + ": the file exists; force=True replaces it");
     cli::Bench& bench = *core_->bench;
     const chip::Result saved = bench.chip().saveFile(path);
     if (saved.ok()) return;
@@ -431,60 +427,82 @@ std::vector<Difference> ChipFacade::diff(const std::filesystem::path& path) {
 TimedReadout ChipFacade::nextReadout(ReadoutPace& pace, const StopCheck& stop) {
     requireOpen();
     cli::Bench& bench = *core_->bench;
-    Clock& clock = core_->clock;
-    if (!pace.started) {
-        pace.started = true;
-        pace.startNs = pace.nextNs = clock.nowNs();
-    }
-    const chip::DerivedValues derived = bench.chip().derived();
-    for (;;) {
-        waitUntil(clock, pace.nextNs, stop);
-        pace.nextNs = std::max(pace.nextNs + pace.intervalNs, clock.nowNs());
-        const std::int64_t askedNs = clock.nowNs();
-        const chip::Result read = bench.chip().readOutputs();
-        const auto now = std::chrono::system_clock::now();
-        if (read.ok()) {
-            pace.gapsInARow = 0;
-            bench.messages().clear();
-            return {chip::makeReadoutSample(bench.chip().image(), derived, clock.nowNs(), now),
-                    static_cast<double>(askedNs - pace.startNs) / 1e9};
+    chip::Chip& device = bench.chip();
+    const chip::PacedReadout next = device.readouts().next(pace.loop, stop);
+    bench.messages().clear();  // a readout without a reply is a gap, not a message
+    if (!next.sample) {
+        switch (next.end) {
+            case chip::ReadoutEnd::AdapterLost:
+                fail(FailureKind::AdapterLost,
+                     "the adapter " + device.adapterSerial() + " stopped answering");
+            case chip::ReadoutEnd::ChipSilent:
+                fail(FailureKind::NoReply, "the chip stopped answering");
+            case chip::ReadoutEnd::Counted:
+            case chip::ReadoutEnd::Stopped:
+                break;
         }
-        bench.messages().clear();  // a readout without a reply is a gap, not a message
-        ++pace.gaps;
-        if (!bench.chip().checkConnection())
-            fail(FailureKind::AdapterLost,
-                 "the adapter " + bench.chip().adapterSerial() + " stopped answering");
-        if (++pace.gapsInARow >= cli::kMaxGapsInARow)
-            fail(FailureKind::NoReply, "the chip stopped answering");
+        throw Interrupted{};
     }
+    if (!pace.firstRequestNs) pace.firstRequestNs = next.sample->requestNs;
+    return {*next.sample, static_cast<double>(next.sample->requestNs - *pace.firstRequestNs) / 1e9};
 }
+
+namespace {
+
+// Adds the loop's readouts to the check.
+class CheckListener final : public chip::ReadoutObserver {
+public:
+    explicit CheckListener(chip::MagnetCheck& check) : check_(check) {}
+
+private:
+    void readoutArrived(const chip::ReadoutSample& sample) override { check_.add(sample); }
+    chip::MagnetCheck& check_;
+};
+
+}  // namespace
 
 std::string ChipFacade::magnetCheck(int turns, double timeoutSeconds, const StopCheck& stop) {
     requireOpen();
     if (!(timeoutSeconds > 0.0) || !std::isfinite(timeoutSeconds))
         fail(FailureKind::Usage, "timeout_s takes seconds, more than 0");
-    chip::MagnetCheck check(turns);
     if (turns < 1) fail(FailureKind::Usage, "turns takes a whole number from 1");
-    ReadoutPace pace{cli::kReadoutPeriodNs};
+    chip::MagnetCheck check(turns);
+    cli::Bench& bench = *core_->bench;
+    chip::Chip& device = bench.chip();
     Clock& clock = core_->clock;
     const std::int64_t deadlineNs =
         clock.nowNs() + static_cast<std::int64_t>(std::llround(timeoutSeconds * 1e9));
-    while (!check.complete()) {
-        if (clock.nowNs() >= deadlineNs)
-            fail(FailureKind::MagnetCheckFailed,
-                 "the shaft turned " + chip::formatFixed(check.turnsDone(), 2) + " of " +
-                     std::to_string(turns) + (turns == 1 ? " turn" : " turns") + " in " +
-                     chip::formatFixed(timeoutSeconds, 0) + " s");
-        const TimedReadout next = nextReadout(pace, stop);
-        check.add(chip::magnetSample(next.sample.readout, next.askedSeconds));
+    bool stopped = false;
+    const auto stopNow = [&] {
+        if (check.complete() || clock.nowNs() >= deadlineNs) return true;
+        stopped = stop && stop();
+        return stopped;
+    };
+    CheckListener listener(check);
+    chip::ReadoutPace pace;
+    chip::ReadoutEnd end = chip::ReadoutEnd::Stopped;
+    {
+        const chip::ReadoutListening listening(device.readouts().stream(), listener);
+        end = device.readouts().run(pace, std::nullopt, stopNow);
     }
+    bench.messages().clear();  // a readout without a reply is a gap, not a message
+    if (end == chip::ReadoutEnd::AdapterLost)
+        fail(FailureKind::AdapterLost,
+             "the adapter " + device.adapterSerial() + " stopped answering");
+    if (end == chip::ReadoutEnd::ChipSilent)
+        fail(FailureKind::NoReply, "the chip stopped answering");
+    if (stopped) throw Interrupted{};
+    if (!check.complete())
+        fail(FailureKind::MagnetCheckFailed,
+             "the shaft turned " + chip::formatFixed(check.turnsDone(), 2) + " of " +
+                 std::to_string(turns) + (turns == 1 ? " turn" : " turns") + " in " +
+                 chip::formatFixed(timeoutSeconds, 0) + " s");
     chip::MagnetCheckResult result = check.result();
     if (!result.report) fail(FailureKind::MagnetCheckFailed, result.error);
-    cli::Bench& bench = *core_->bench;
     result.report->source = {chip::isoTimeText(std::chrono::system_clock::now()),
                              QE7204_VERSION,
-                             bench.chip().adapterSerial(),
-                             bench.chip().chipAddress(),
+                             device.adapterSerial(),
+                             device.chipAddress(),
                              {}};
     return chip::magnetReportJson(*result.report);
 }

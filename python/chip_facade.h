@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "failure.h"
+#include "readout_loop.h"
 #include "readout_sample.h"
 
 namespace qe::sim {
@@ -32,6 +33,8 @@ struct OpenRequest {
     std::string driver = "auto";  // auto|d2xx|tty|libftdi, or sim
     std::optional<SimulatedBench> simulation;
     std::optional<int> address;  // the chip, when several answer
+    // The least time any reply is waited for; unset: the command line's default.
+    std::optional<int> replyTimeoutMs;
     bool trace = false;
 };
 
@@ -68,17 +71,13 @@ struct SupplyState {
 
 // Where a stream of readouts stands between two of them.
 struct ReadoutPace {
-    std::int64_t intervalNs = 0;
-    std::int64_t startNs = 0;
-    std::int64_t nextNs = 0;
-    bool started = false;
-    int gapsInARow = 0;
-    long long gaps = 0;  // readouts that got no reply
+    chip::ReadoutPace loop;
+    std::optional<std::int64_t> firstRequestNs;
 };
 
 struct TimedReadout {
     chip::ReadoutSample sample;
-    double askedSeconds = 0.0;  // when the chip was asked, from the stream's start
+    double askedSeconds = 0.0;  // when the chip was asked, from the stream's first readout
 };
 
 // Thrown when the caller's stop check says to stop (Ctrl-C); nothing is left half done.
@@ -122,7 +121,8 @@ public:
     void prog();
     void readEeprom();
     void load(const std::filesystem::path& path);
-    void save(const std::filesystem::path& path);
+    // A file already there is refused unless `force`, as qe7204ctl save does without --force.
+    void save(const std::filesystem::path& path, bool force);
     std::vector<Difference> diff(const std::filesystem::path& path);
 
     // The next readout at the pace asked for; gaps are counted and skipped.

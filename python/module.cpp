@@ -120,7 +120,7 @@ class ReadoutIterator {
 public:
     ReadoutIterator(ChipHandle chip, std::optional<long long> count, int intervalMs)
         : chip_(std::move(chip)), count_(count) {
-        pace_.intervalNs = static_cast<std::int64_t>(intervalMs) * 1'000'000;
+        pace_.loop.intervalNs = static_cast<std::int64_t>(intervalMs) * 1'000'000;
     }
 
     PythonReadout next() {
@@ -134,7 +134,7 @@ public:
     }
 
     long long taken() const { return taken_; }
-    long long gaps() const { return pace_.gaps; }
+    long long gaps() const { return pace_.loop.gaps; }
 
 private:
     ChipHandle chip_;
@@ -286,7 +286,9 @@ PYBIND11_MODULE(_qe7204, module) {
 
     py::class_<PythonReadout>(
         module, "Readout", "One read of the output registers 32..35, as the live readout shows it.")
-        .def_readonly("time", &PythonReadout::time, "When the reply arrived: a datetime in UTC.")
+        .def_readonly(
+            "time", &PythonReadout::time,
+            "When the request left for the chip (the chip samples then): a datetime in UTC.")
         .def_property_readonly(
             "elapsed_s", [](const PythonReadout& r) { return r.timed.askedSeconds; },
             "When the chip was asked, in seconds since the first readout of the stream.")
@@ -358,6 +360,15 @@ PYBIND11_MODULE(_qe7204, module) {
                 s.onAdapter([](sim::SimulatedAdapter& a) { a.loseNextReply(); });
             },
             "The adapter's next reply never comes.")
+        .def(
+            "delay_next_reply",
+            [](PythonSimulator& s, int ms) {
+                if (ms < 0 || ms > 60'000) throw Failure(FailureKind::Usage, "ms takes 0 to 60000");
+                s.onAdapter([ms](sim::SimulatedAdapter& a) {
+                    a.delayNextReply(static_cast<std::uint32_t>(ms));
+                });
+            },
+            "ms"_a, "The adapter's next reply comes that many milliseconds late.")
         .def(
             "refuse_writes_to",
             [](PythonSimulator& s, int reg) {
@@ -505,12 +516,14 @@ PYBIND11_MODULE(_qe7204, module) {
             "16 bytes (FileRefused otherwise, before anything is sent); it is only read.")
         .def(
             "save",
-            [](PythonChip& chip, const py::object& path) {
+            [](PythonChip& chip, const py::object& path, bool force) {
                 const std::filesystem::path file = pathOf(path);
-                chip.run([&file](ChipFacade& c, const auto&) { c.save(file); });
+                chip.run([&file, force](ChipFacade& c, const auto&) { c.save(file, force); });
             },
-            "path"_a,
-            "Writes the working registers 48..55 as a 16-byte .qcf file (replaced whole).")
+            "path"_a, "force"_a = false,
+            "Writes the working registers 48..55 as a 16-byte .qcf file. A file already there\n"
+            "is refused (FileRefused) unless force=True, which replaces it whole, as\n"
+            "qe7204ctl save --force does.")
         .def(
             "diff",
             [](PythonChip& chip, const py::object& path) {
@@ -566,13 +579,14 @@ PYBIND11_MODULE(_qe7204, module) {
     module.def(
         "open",
         [](std::optional<std::string> serial, const std::string& driver, bool simulate,
-           std::optional<int> address, std::optional<int> chips, std::optional<double> magnetSpeed,
-           std::optional<double> offCentre, std::optional<double> offCentrePhase,
-           std::optional<double> tilt, bool trace) {
+           std::optional<int> address, std::optional<int> replyTimeoutMs, std::optional<int> chips,
+           std::optional<double> magnetSpeed, std::optional<double> offCentre,
+           std::optional<double> offCentrePhase, std::optional<double> tilt, bool trace) {
             OpenRequest request;
             request.serial = serial.value_or("");
             request.driver = driver;
             request.address = address;
+            request.replyTimeoutMs = replyTimeoutMs;
             request.trace = trace;
             const bool benchGiven = chips || magnetSpeed || offCentre || offCentrePhase || tilt;
             if (simulate || driver == "sim") {
@@ -598,8 +612,8 @@ PYBIND11_MODULE(_qe7204, module) {
             return std::make_shared<PythonChip>(std::move(facade));
         },
         "serial"_a = py::none(), "driver"_a = "auto", "simulate"_a = false,
-        "address"_a = py::none(), py::kw_only(), "chips"_a = py::none(),
-        "magnet_speed"_a = py::none(), "magnet_off_centre"_a = py::none(),
+        "address"_a = py::none(), "reply_timeout_ms"_a = py::none(), py::kw_only(),
+        "chips"_a = py::none(), "magnet_speed"_a = py::none(), "magnet_off_centre"_a = py::none(),
         "magnet_off_centre_phase"_a = py::none(), "magnet_tilt"_a = py::none(), "trace"_a = false,
         R"(Opens an adapter and the chip on it; returns a Chip that holds the adapter.
 
@@ -611,6 +625,9 @@ serial         the adapter's USB serial number (default: the first free one)
 driver         "auto", "d2xx", "tty", "libftdi" or "sim" (as qe7204ctl --driver)
 simulate       a simulated adapter ("QE000001") with fresh chips instead of hardware
 address        the chip's bus address when several answer
+reply_timeout_ms
+               wait at least this long for every reply, 1..60000 (default 116: the
+               latency timer and a loaded USB bus; as qe7204ctl --reply-timeout)
 chips          simulated chips on the bus, 0..4 (default 1)
 magnet_speed   turns per second of the simulated magnet, negative the other way (0.1)
 magnet_off_centre, magnet_off_centre_phase

@@ -32,7 +32,7 @@ constexpr std::uint8_t kFixedGain = 8;
 
 std::uint16_t circularDistance(std::uint16_t a, std::uint16_t b) {
     const auto d = static_cast<std::uint16_t>((a - b) & 0x0FFF);
-    return std::min<std::uint16_t>(d, static_cast<std::uint16_t>(4096 - d));
+    return std::min<std::uint16_t>(d, static_cast<std::uint16_t>(kCountsPerTurn - d));
 }
 }  // namespace
 

@@ -46,7 +46,7 @@ std::uint16_t VirtualMagnet::positionAt(std::int64_t ns) const {
     const double error =
         eccentricityCounts_ * std::sin(kTwoPi * angle + eccentricityPhaseDeg_ * kTwoPi / 360.0);
     // The error may carry the position below 0 or past a whole turn: wrap it as the chip would.
-    const auto counts = static_cast<long>(std::floor(angle * 4096.0 + error));
+    const auto counts = static_cast<long>(std::floor(angle * kCountsPerTurn + error));
     return static_cast<std::uint16_t>(counts & 0x0FFF);
 }
 

@@ -6,6 +6,9 @@
 
 namespace qe::sim {
 
+// The simulated chip measures a turn in this many counts.
+inline constexpr int kCountsPerTurn = 4096;
+
 // The field the chip's sensor sees, as the chip reports it in MagnetStatus.
 enum class MagnetStatus : std::uint8_t {
     InRange = 0,

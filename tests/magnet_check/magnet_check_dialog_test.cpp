@@ -154,7 +154,7 @@ TEST_F(MagnetCheckDialogTest, ACheckThatCannotBeJudgedSaysWhy) {
     // Readouts far apart: a turn in a few steps.
     chip::ReadoutSample sample;
     for (int i = 0; i <= 5; ++i) {
-        sample.steadyNs = i * kPollNs;
+        sample.requestNs = i * kPollNs;
         sample.readout.absolute = (i * 900) % 4096;
         stream.publish(sample);
     }

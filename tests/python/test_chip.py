@@ -154,6 +154,26 @@ def test_a_lost_reply_is_a_gap(chip):
     assert readouts.gaps == 1
 
 
+def test_save_refuses_a_file_already_there_unless_forced(chip, qcf):
+    path = qcf(bytes(16))
+    chip.set(Res=1024)
+    with pytest.raises(qe7204.FileRefused, match="unit.qcf: the file exists; force=True replaces it"):
+        chip.save(path)
+    assert path.read_bytes() == bytes(16)
+    chip.save(path, force=True)
+    assert chip.diff(path) == []
+
+
+@pytest.mark.parametrize("reply_timeout_ms, gaps", [(None, 0), (20, 1)])
+def test_reply_timeout_is_the_least_wait_for_any_reply(reply_timeout_ms, gaps):
+    # 40 ms late: within the command line's default wait, past a wait of 20 ms.
+    with qe7204.open(simulate=True, magnet_speed=0, reply_timeout_ms=reply_timeout_ms) as chip:
+        chip.simulator.delay_next_reply(40)
+        readouts = chip.readouts(count=1)
+        assert len(list(readouts)) == 1
+        assert readouts.gaps == gaps
+
+
 def test_magnet_check_reports_as_the_command_line_does():
     with qe7204.open(simulate=True, magnet_speed=2.0, magnet_off_centre=20,
                      magnet_off_centre_phase=30, magnet_tilt=3) as chip:

@@ -87,6 +87,8 @@ def test_a_missing_file_is_refused_with_the_tools_text(chip, tmp_path):
     ({"magnet_tilt": 16}, qe7204.UsageError, "magnet_tilt takes AGC levels from 0 to 15"),
     ({"magnet_off_centre": -1}, qe7204.UsageError, "magnet_off_centre takes counts from 0 to 1024"),
     ({"chips": 5}, qe7204.UsageError, "chips takes a number from 0 to 4"),
+    ({"reply_timeout_ms": 0}, qe7204.UsageError,
+     "reply_timeout_ms takes milliseconds from 1 to 60000, not 0"),
 ])
 def test_open_tells_why_no_chip_could_be_had(arguments, exception, reason):
     with pytest.raises(exception) as raised:

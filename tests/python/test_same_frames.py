@@ -21,7 +21,7 @@ CASES = [
     ("prog", lambda chip, path: chip.prog()),
     ("read-eeprom", lambda chip, path: chip.read_eeprom()),
     ("load {path}", lambda chip, path: chip.load(path)),
-    ("save --force {path}", lambda chip, path: chip.save(path)),
+    ("save --force {path}", lambda chip, path: chip.save(path, force=True)),
     ("diff {path}", lambda chip, path: chip.diff(path)),
     ("watch --count 3", lambda chip, path: list(chip.readouts(count=3))),
 ]

@@ -88,7 +88,7 @@ void LinkHealthDialog::hideEvent(QHideEvent* event) {
 }
 
 void LinkHealthDialog::readoutArrived(const chip::ReadoutSample& sample) {
-    readoutTimes_.push(sample.steadyNs);
+    readoutTimes_.push(sample.requestNs);
 }
 
 double LinkHealthDialog::readoutsPerSecond(std::int64_t nowNs, std::int64_t sinceNs) const {

@@ -160,7 +160,7 @@ void MagnetCheckDialog::closeEvent(QCloseEvent* event) {
 
 void MagnetCheckDialog::readoutArrived(const chip::ReadoutSample& sample) {
     if (!check_) return;
-    check_->add(chip::magnetSample(sample.readout, static_cast<double>(sample.steadyNs) / 1e9));
+    check_->add(sample);
     showProgress();
     if (check_->complete()) finish();
 }

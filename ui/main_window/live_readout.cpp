@@ -5,14 +5,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <chrono>
 #include <cstdlib>
+#include <optional>
 
 #include "analogue_panel_view.h"
 #include "chip_exchange_guard.h"
 #include "main_window.h"
 #include "readout.h"
 #include "readout_colours.h"
+#include "readout_loop.h"
 #include "right_anchored_label.h"
 
 namespace qe::ui {
@@ -41,23 +42,16 @@ QString text(const std::string& utf8) {
 
 void MainWindow::RefreshReadout() {
     const ChipExchangeGuard exchange(chipExchanges_);
-    if (!chip_.readOutputs().ok()) {
+    // The core's readout loop reads, stamps and hands the readout on to the windows that
+    // watch; they never cause an exchange.
+    const std::optional<chip::ReadoutSample> sample = chip_.readouts().step();
+    if (!sample) {
         // Colours, the compact display and the needles keep what they showed.
         blankReadout();
-        if (!readouts_.empty()) readouts_.publishFailure(clock_.nowNs());
         return;
     }
-    const chip::Readout readout = chip::decodeReadout(chip_.image(), chip_.derived());
-    showReadout(readout, Fill::Live);
-    wakeScreenSaver(readout.counts);
-    publishReadout();
-}
-
-void MainWindow::publishReadout() {
-    // Watchers only get what the readout has just read: they never cause an exchange.
-    if (readouts_.empty()) return;
-    readouts_.publish(chip::makeReadoutSample(chip_.image(), chip_.derived(), clock_.nowNs(),
-                                              std::chrono::system_clock::now()));
+    showReadout(sample->readout, Fill::Live);
+    wakeScreenSaver(sample->readout.counts);
 }
 
 // A label whose text or colour changed is painted once after the tick, the others not at

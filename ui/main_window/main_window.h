@@ -55,7 +55,7 @@ public:
 
     // Every readout the poll cycle or "Refresh " makes, for windows that watch them; and
     // the adapter's loss.
-    chip::ReadoutStream& readoutStream() { return readouts_; }
+    chip::ReadoutStream& readoutStream() { return chip_.readouts().stream(); }
     // A small button for a window beyond the designed ones, in the free space beside
     // "Show Display"; the buttons line up from the left in the order they are added.
     // They come last in the Tab order.
@@ -151,7 +151,6 @@ private:
     bool scanStep();
     void applySettingsStep(bool operable);
     void blankReadout();
-    void publishReadout();
 
     // Chip configuration steps.
     void connectChipActions();
@@ -179,7 +178,6 @@ private:
     int chipExchanges_ = 0;  // handlers between their exchanges with the chip (ChipExchangeGuard)
     QTimer* Timer1 = nullptr;
     QHash<QString, QWidget*> controls_;
-    chip::ReadoutStream readouts_;
     DisplayState shownState_ = DisplayState::NotConnected;
     QWidget* extraButtons_ = nullptr;
     // The controls the poll cycle sets on every tick, found once.

@@ -63,7 +63,7 @@ void MainWindow::showDisplayState(DisplayState state) {
     // Without an adapter nothing that the readout shows is current.
     if (state == DisplayState::NotConnected) blankReadout();
     if (state == DisplayState::NotConnected && shownState_ != DisplayState::NotConnected)
-        readouts_.publishAdapterLost();
+        chip_.readouts().adapterLost();
     shownState_ = state;
 }
 

@@ -9,30 +9,22 @@ namespace {
 
 constexpr double kNsPerMs = 1e6;
 
-// The shortest way from one absolute position to the next: a turn is taken as less than half
-// a revolution between two readouts (up to about 7 turns a second at 15 readouts a second).
-int shortestStep(int from, int to) {
-    int step = to - from;
-    if (step >= PlotHistory::kCountsPerTurn / 2) step -= PlotHistory::kCountsPerTurn;
-    if (step < -PlotHistory::kCountsPerTurn / 2) step += PlotHistory::kCountsPerTurn;
-    return step;
-}
-
 }  // namespace
 
 void PlotHistory::add(const chip::ReadoutSample& sample) {
     PlotPoint point;
     if (points_.empty()) {
-        originNs_ = sample.steadyNs;
+        originNs_ = sample.requestNs;
         originMs_ = static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                             sample.wallTime.time_since_epoch())
                                             .count());
         point.turnsCounts = sample.readout.absolute;
     }
-    point.timeMs = originMs_ + static_cast<double>(sample.steadyNs - originNs_) / kNsPerMs;
+    point.timeMs = originMs_ + static_cast<double>(sample.requestNs - originNs_) / kNsPerMs;
     if (!points_.empty()) {
         const PlotPoint& last = points_.newest();
-        point.turnsCounts = last.turnsCounts + shortestStep(last.absolute, sample.readout.absolute);
+        point.turnsCounts =
+            last.turnsCounts + chip::wrappedStep(last.absolute, sample.readout.absolute);
         point.afterGap = gapPending_ || point.timeMs - last.timeMs > kLongestStepMs;
         point.turnsUncertain = last.turnsUncertain || point.afterGap;
     }

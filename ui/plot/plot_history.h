@@ -27,7 +27,6 @@ class PlotHistory {
 public:
     // Ten minutes at the fastest poll cycle (20 readouts a second) fit with room to spare.
     static constexpr std::size_t kCapacity = 16384;
-    static constexpr int kCountsPerTurn = 4096;
 
     PlotHistory() : points_(kCapacity) {}
 

@@ -389,7 +389,7 @@ void PlotWindow::drawRange(double fromMs, double toMs) {
     } else {
         drawLine(Line::Position, pieces, fromMs, toMs, columns,
                  [](const PlotPoint& p) { return double(p.absolute); });
-        positionChart_->valueAxis()->setRange(0.0, PlotHistory::kCountsPerTurn);
+        positionChart_->valueAxis()->setRange(0.0, chip::kCountsPerTurn);
     }
     drawLine(Line::Speed, pieces, fromMs, toMs, columns,
              [](const PlotPoint& p) { return double(p.rpm); });

@@ -13,13 +13,15 @@
 
 #include "named_button.h"
 #include "simulation.h"
+#include "virtual_magnet.h"
 #include "widget_row.h"
 
 namespace qe::ui {
 
+using sim::kCountsPerTurn;
+
 namespace {
 
-constexpr int kCountsPerTurn = 4096;
 constexpr int kMaxDistanceTenths = 80;  // 8 mm: past the point where the field is lost
 
 struct DistancePreset {

@@ -1,11 +1,11 @@
-#include "live_readout.h"
+#include "stoppable_wait.h"
 
 #include <algorithm>
 
 namespace qe::cli {
 
 namespace {
-// Ctrl-C is looked at this often while waiting for the next reading.
+// Ctrl-C is looked at this often while waiting.
 constexpr std::int64_t kStopLookNs = 20'000'000;
 }  // namespace
 
