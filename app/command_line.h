@@ -5,28 +5,22 @@
 #include <QString>
 #include <QStringList>
 
-#include "adapter_commands.h"
-#include "driver_choice.h"
-#include "simulation.h"
+#include <utility>
+#include <vector>
+
+#include "backend_options.h"
 
 namespace qe::ui {
 
 // What the program was asked to do.
 struct ProgramOptions {
-    bool simulate = false;                     // the simulated adapter instead of a real one
-    DriverChoice driver = DriverChoice::Auto;  // how a real adapter is reached
-    sim::SimulationOptions simulation;
+    BackendSettings backend;  // how the adapter is reached; the simulated bench
+    bool trace = false;       // every frame on standard error, as qe7204ctl --trace writes it
 };
 
-// The program's arguments: --help, --version, --driver, --simulate and the simulation's
-// settings.
+// The program's arguments: --help, --version, --trace and the backend options.
 class CommandLine {
 public:
-    // The command line starts with a few chips; the simulation window adds more, up to one
-    // per bus address.
-    static constexpr int kMaxChips = 4;
-    static_assert(kMaxChips <= kBusAddressCount);
-
     CommandLine();
 
     // False with error() set when the arguments are not understood or out of range.
@@ -41,18 +35,14 @@ public:
     const QString& error() const { return error_; }
 
 private:
-    bool readDriverChoice();
-    bool readSimulationOptions();
+    bool readBackendOptions();
 
     QCommandLineParser parser_;
     QCommandLineOption help_;
     QCommandLineOption version_;
-    QCommandLineOption driver_;
-    QCommandLineOption simulate_;
-    QCommandLineOption chips_;
-    QCommandLineOption magnetSpeed_;
-    QCommandLineOption magnetOffCentre_;
-    QCommandLineOption magnetTilt_;
+    QCommandLineOption trace_;
+    // Each backend option the window offers, with the parser's option made from it.
+    std::vector<std::pair<const BackendOption*, QCommandLineOption>> backendOptions_;
     ProgramOptions options_;
     QString error_;
 };

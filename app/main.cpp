@@ -11,10 +11,10 @@
 
 #include "analogue_panel.h"
 #include "chip.h"
+#include "chosen_driver.h"
 #include "command_line.h"
 #include "design_fonts.h"
 #include "device_access_advice.h"
-#include "driver_choice.h"
 #include "ini_store.h"
 #include "link_health_dialog.h"
 #include "magnet_check_dialog.h"
@@ -24,8 +24,8 @@
 #include "prog_comparison_window.h"
 #include "register_map.h"
 #include "screen_saver.h"
-#include "simulation.h"
 #include "simulation_window.h"
+#include "tracing_driver.h"
 #include "version.h"
 #include "window_placement.h"
 
@@ -93,12 +93,6 @@ std::optional<int> handleArguments(const qe::ui::CommandLine& commandLine, bool 
     return std::nullopt;
 }
 
-// The backend that lists the open adapter ("d2xx", "tty", "libftdi"), else the choice made.
-std::string openBackend(const qe::chip::Chip& chip, qe::DriverChoice choice) {
-    std::string backend = chip.adapterBackend();
-    return backend.empty() ? qe::driverChoiceName(choice) : backend;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -127,13 +121,21 @@ int main(int argc, char* argv[]) {
     qe::ui::registerDesignFonts();
 
     qe::SystemClock clock;
-    std::unique_ptr<qe::sim::SimulatedDriver> simulation;
-    std::unique_ptr<qe::FtdiDriver> realDriver;
-    if (options.simulate)
-        simulation = qe::sim::makeDefaultSimulation(clock, options.simulation);
-    else
-        realDriver = qe::makeDriver(options.driver);
-    qe::FtdiDriver& driver = simulation ? static_cast<qe::FtdiDriver&>(*simulation) : *realDriver;
+    std::string driverError;
+    const std::unique_ptr<qe::ChosenDriver> backend =
+        qe::ChosenDriver::make(options.backend, clock, qe::makeRealDriver, driverError);
+    if (!backend) {
+        QTextStream(stderr) << QString::fromStdString(driverError) << '\n';
+        return 1;
+    }
+    qe::sim::SimulatedDriver* const simulation = backend->simulation();
+    std::unique_ptr<qe::TracingDriver> tracer;
+    if (options.trace)
+        tracer = std::make_unique<qe::TracingDriver>(
+            backend->driver(), clock, [](const std::string& line) {
+                QTextStream(stderr) << "trace " << QString::fromStdString(line) << '\n';
+            });
+    qe::FtdiDriver& driver = tracer ? static_cast<qe::FtdiDriver&>(*tracer) : backend->driver();
 
     qe::ui::MessageBoxSink messages(kApplicationTitle);
     qe::chip::Chip chip(
@@ -176,8 +178,7 @@ int main(int argc, char* argv[]) {
                 .connected = chip.adapterOpen(),
                 .health = chip.health(),
                 .nowNs = clock.nowNs(),
-                .backend = simulation ? std::string("simulated adapter")
-                                      : openBackend(chip, options.driver),
+                .backend = backend->backendName(chip.adapterBackend()),
                 .serial = chip.adapterOpen() ? chip.adapterSerial() : std::string()};
         },
         [&chip] { chip.resetHealth(); });
@@ -198,15 +199,15 @@ int main(int argc, char* argv[]) {
 
     // The simulated adapter's window stands apart from the tool's windows, so that the tool's
     // message boxes leave it usable; closing the main window alone ends the program.
-    std::unique_ptr<qe::ui::SimulationWindow> desk;
+    std::unique_ptr<qe::ui::SimulationWindow> benchWindow;
     if (simulation) {
-        desk = std::make_unique<qe::ui::SimulationWindow>(simulation->adapter());
-        desk->placeBeside(window);
+        benchWindow = std::make_unique<qe::ui::SimulationWindow>(simulation->adapter());
+        benchWindow->placeBeside(window);
         // The way back to it once closed.
         window.addExtraButton(QStringLiteral("Sim"), QStringLiteral("BtnSimulation"),
-                              presenterOf(*desk),
+                              presenterOf(*benchWindow),
                               QStringLiteral("Shows the \"Simulated adapter\" window again"));
-        desk->show();
+        benchWindow->show();
     }
 
     // With no adapter the window is grey; the status bar's tooltip says what to do, the

@@ -1,6 +1,6 @@
 #pragma once
 
-// What the benchmarks share: the simulated desk and the tool over it as main() wires them,
+// What the benchmarks share: the simulated bench and the tool over it as main() wires them,
 // and the process's own accounts of time and wake-ups.
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -36,7 +36,7 @@ private:
     SystemClock clock_;
 };
 
-// The simulated desk and the tool over it, wired as main() wires them, on the system clock;
+// The simulated bench and the tool over it, wired as main() wires them, on the system clock;
 // with `lookingWait` the replies are awaited by queue looks instead of the simulator's wait.
 struct Tool {
     explicit Tool(const sim::SimulationOptions& options, bool lookingWait = false)

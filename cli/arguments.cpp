@@ -4,9 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "driver_choice.h"
-#include "simulation.h"
-
 namespace qe::cli {
 
 namespace {
@@ -30,7 +27,14 @@ struct OptionReader {
     }
 };
 
-bool parseGlobalOption(OptionReader& option, Arguments& parsed, std::string& error) {
+const BackendOption* backendOption(const std::string& name) {
+    for (const BackendOption& option : backendOptions())
+        if (option.offeredBy(Program::CommandLine) && name == "--" + option.name) return &option;
+    return nullptr;
+}
+
+bool parseGlobalOption(OptionReader& option, Arguments& parsed, BackendOptionReader& backend,
+                       std::string& error) {
     GlobalOptions& o = parsed.options;
     const std::string& name = option.name;
     const auto flag = [&](bool& target) {
@@ -41,22 +45,23 @@ bool parseGlobalOption(OptionReader& option, Arguments& parsed, std::string& err
         target = true;
         return true;
     };
+    const auto nonEmptyValue = [&]() -> std::optional<std::string> {
+        auto value = option.value(error);
+        if (value && value->empty()) {
+            error = "option " + name + " needs a value";
+            return std::nullopt;
+        }
+        return value;
+    };
     if (name == "--help" || name == "-h") return flag(parsed.help);
     if (name == "--version" || name == "-V") return flag(parsed.version);
-    if (name == "--simulate") return flag(o.simulate);
     if (name == "--json") return flag(o.json);
     if (name == "--trace") return flag(o.trace);
-    if (name == "--loaded-bus") return flag(o.loadedBus);
 
-    if (name == "--serial" || name == "--driver" || name == "--sim-state") {
-        const auto value = option.value(error);
-        if (!value) return false;
-        if (value->empty()) {
-            error = "option " + name + " needs a value";
-            return false;
-        }
-        (name == "--serial" ? o.serial : name == "--driver" ? o.driver : o.simState) = *value;
-        return true;
+    if (name == "--serial") {
+        const auto value = nonEmptyValue();
+        if (value) o.serial = *value;
+        return value.has_value();
     }
     if (name == "--address") {
         const auto value = option.value(error);
@@ -81,54 +86,13 @@ bool parseGlobalOption(OptionReader& option, Arguments& parsed, std::string& err
         o.replyTimeoutMs = static_cast<int>(*number);
         return true;
     }
-    if (name == "--chips") {
-        const auto value = option.value(error);
+    if (const BackendOption* declared = backendOption(name)) {
+        bool given = false;
+        if (declared->flag() && !flag(given)) return false;
+        const auto value = declared->flag() ? std::optional<std::string>("") : nonEmptyValue();
         if (!value) return false;
-        const auto number = parseInteger(*value);
-        if (!number || *number < 0 || *number > kMaxSimulatedChips) {
-            error = "--chips takes a whole number from 0 to " + std::to_string(kMaxSimulatedChips) +
-                    ", not '" + *value + "'";
-            return false;
-        }
-        o.simChips = static_cast<int>(*number);
-        return true;
-    }
-    if (name == "--magnet-speed") {
-        const auto value = option.value(error);
-        if (!value) return false;
-        const auto speed = parseDecimal(*value);
-        if (!speed || std::abs(*speed) > sim::kMaxMagnetSpeedRps) {
-            error = "--magnet-speed takes turns per second from -" +
-                    std::to_string(static_cast<int>(sim::kMaxMagnetSpeedRps)) + " to " +
-                    std::to_string(static_cast<int>(sim::kMaxMagnetSpeedRps)) + ", not '" + *value +
-                    "'";
-            return false;
-        }
-        o.magnetSpeed = speed;
-        return true;
-    }
-    if (name == "--magnet-off-centre" || name == "--magnet-tilt") {
-        const auto value = option.value(error);
-        if (!value) return false;
-        sim::SimulationOptions checked;
-        if (name == "--magnet-off-centre") {
-            if (!sim::parseOffCentre(*value, checked)) {
-                error = "--magnet-off-centre takes COUNTS from 0 to " +
-                        std::to_string(static_cast<int>(sim::kMaxOffCentreCounts)) +
-                        ", optionally followed by ,PHASE in degrees, not '" + *value + "'";
-                return false;
-            }
-            o.magnetOffCentre = *value;
-        } else {
-            if (!sim::parseTilt(*value, checked)) {
-                error = "--magnet-tilt takes AGC levels from 0 to " +
-                        std::to_string(static_cast<int>(sim::kMaxTiltAgcLevels)) + ", not '" +
-                        *value + "'";
-                return false;
-            }
-            o.magnetTilt = *value;
-        }
-        return true;
+        if (!backend.take(*declared, *value)) error = backend.error();
+        return error.empty();
     }
     option.unknown = true;
     error = "unknown option " + name;
@@ -148,7 +112,7 @@ OptionReader readerFor(const std::vector<std::string>& args, std::size_t& index)
 // The global options may follow the command too; what is left is the command's, with
 // "--name=value" given to it as "--name value". After "--" everything is the command's.
 bool takeGlobalOptions(const std::vector<std::string>& args, std::size_t from, Arguments& parsed,
-                       std::string& error) {
+                       BackendOptionReader& backend, std::string& error) {
     bool optionsEnd = false;
     for (std::size_t i = from; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -161,26 +125,13 @@ bool takeGlobalOptions(const std::vector<std::string>& args, std::size_t from, A
             continue;
         }
         OptionReader option = readerFor(args, i);
-        if (parseGlobalOption(option, parsed, error)) continue;
+        if (parseGlobalOption(option, parsed, backend, error)) continue;
         if (!option.unknown) return false;
         error.clear();
         parsed.rest.push_back(option.name);
         if (option.inlineValue) parsed.rest.push_back(*option.inlineValue);
     }
     return true;
-}
-
-std::string checkCombinations(const GlobalOptions& o) {
-    if (!o.driver.empty() && o.driver != kSimulatedDriverName && !driverChoiceFromName(o.driver))
-        return "--driver takes " + driverChoiceNames() + "|" + kSimulatedDriverName + ", not '" +
-               o.driver + "'";
-    const bool simulationSet = !o.simState.empty() || o.simChips || o.magnetSpeed ||
-                               o.magnetOffCentre || o.magnetTilt || o.loadedBus;
-    if (simulationSet && !o.simulate)
-        return "--sim-state, --chips, --loaded-bus and the --magnet options need --simulate";
-    if (o.simulate && !o.driver.empty() && o.driver != kSimulatedDriverName)
-        return "--simulate and --driver " + o.driver + " exclude each other";
-    return {};
 }
 
 }  // namespace
@@ -208,6 +159,7 @@ std::optional<long long> parseInteger(const std::string& text) {
 ParsedArguments parseArguments(const std::vector<std::string>& args) {
     ParsedArguments result;
     Arguments& parsed = result.arguments;
+    BackendOptionReader backend(Program::CommandLine);
     std::size_t i = 0;
     for (; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -217,14 +169,14 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
         }
         if (arg.size() < 2 || arg[0] != '-') break;  // the command
         OptionReader option = readerFor(args, i);
-        if (!parseGlobalOption(option, parsed, result.error)) return result;
+        if (!parseGlobalOption(option, parsed, backend, result.error)) return result;
     }
     if (i < args.size()) {
         parsed.command = args[i];
-        if (!takeGlobalOptions(args, i + 1, parsed, result.error)) return result;
+        if (!takeGlobalOptions(args, i + 1, parsed, backend, result.error)) return result;
     }
-    if (parsed.options.driver == kSimulatedDriverName) parsed.options.simulate = true;
-    result.error = checkCombinations(parsed.options);
+    if (!backend.finish()) result.error = backend.error();
+    parsed.options.backend = backend.settings();
     if (result.ok() && parsed.command.empty() && !parsed.help && !parsed.version)
         result.error = "no command given";
     return result;

@@ -1,13 +1,6 @@
 #include "bench.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
-#include <span>
-
-#include "desk_snapshot.h"
-#include "regular_file.h"
-#include "simulation.h"
 
 namespace qe::cli {
 
@@ -20,23 +13,6 @@ std::string addressList(const std::vector<std::uint8_t>& addresses) {
     return text;
 }
 
-// A saved bench is a few hundred bytes.
-constexpr std::size_t kMostBenchStateBytes = 1 << 20;
-
-enum class StateFile { Absent, Read, Unusable };
-
-// Reads a saved bench. Opening never waits: a FIFO, a device or a folder is unusable, as is
-// a file far bigger than any saved bench.
-StateFile readBenchState(const std::string& path, std::string& text) {
-    RegularFile file(path, RegularFile::Access::Read);
-    if (file.error() == ENOENT) return StateFile::Absent;
-    if (file.error() != 0) return StateFile::Unusable;
-    const std::vector<std::uint8_t> bytes = file.read(kMostBenchStateBytes + 1);
-    if (file.error() != 0 || bytes.size() > kMostBenchStateBytes) return StateFile::Unusable;
-    text.assign(bytes.begin(), bytes.end());
-    return StateFile::Read;
-}
-
 }  // namespace
 
 Bench::Bench(const GlobalOptions& options, Environment& environment)
@@ -45,40 +21,18 @@ Bench::Bench(const GlobalOptions& options, Environment& environment)
 Bench::~Bench() {
     // Closed without switching the supply off: the chip stays powered for the next command.
     if (chip_) chip_->closeAdapter();
-    keepSimulatedState();
+    if (chosen_ && !chosen_->keepBench())
+        environment_.err << "qe7204ctl: cannot write " << options_.backend.benchFile << '\n';
 }
 
 bool Bench::prepare(std::string& error) {
-    FtdiDriver* driver = nullptr;
-    if (options_.simulate) {
-        sim::SimulationOptions simulation;
-        simulation.instantReplies = environment_.instantSimulation;
-        if (options_.simChips) simulation.chips = *options_.simChips;
-        if (options_.magnetSpeed) simulation.revolutionsPerSecond = *options_.magnetSpeed;
-        if (options_.magnetOffCentre) sim::parseOffCentre(*options_.magnetOffCentre, simulation);
-        if (options_.magnetTilt) sim::parseTilt(*options_.magnetTilt, simulation);
-        simulation.loadedBus = options_.loadedBus;
-        simulation_ = sim::makeDefaultSimulation(environment_.clock, simulation);
-        if (!options_.simState.empty()) {
-            std::string text;
-            const StateFile state = readBenchState(options_.simState, text);
-            const auto snapshot =
-                state == StateFile::Read ? sim::parseSnapshot(text) : std::nullopt;
-            if (state != StateFile::Absent && !snapshot) {
-                // Left as it is: it may be some other file, named by mistake.
-                error = options_.simState + " does not hold a simulated bench";
-                return false;
-            }
-            if (snapshot) sim::restoreSnapshot(simulation_->adapter(), *snapshot);
-            keepState_ = true;
-        }
-        if (environment_.onSimulation) environment_.onSimulation(*simulation_);
-        driver = simulation_.get();
-    } else {
-        realDriver_ = environment_.realDriver(options_.driver, error);
-        if (!realDriver_) return false;
-        driver = realDriver_.get();
-    }
+    BackendSettings backend = options_.backend;
+    backend.simulation.instantReplies = environment_.instantSimulation;
+    chosen_ = ChosenDriver::make(backend, environment_.clock, environment_.realDriver, error);
+    if (!chosen_) return false;
+    if (chosen_->simulation() && environment_.onSimulation)
+        environment_.onSimulation(*chosen_->simulation());
+    FtdiDriver* driver = &chosen_->driver();
     if (options_.trace) {
         tracer_ = std::make_unique<TracingDriver>(
             *driver, environment_.clock,
@@ -94,15 +48,6 @@ bool Bench::prepare(std::string& error) {
                                  ? static_cast<std::uint32_t>(*options_.replyTimeoutMs)
                                  : AdapterLink::kLoadedBusReplyTimeoutMs);
     return true;
-}
-
-void Bench::keepSimulatedState() {
-    if (!simulation_ || !keepState_) return;
-    // Replaced as a whole, so that an interrupted run leaves the old state.
-    const std::string text = sim::snapshotText(sim::takeSnapshot(simulation_->adapter()));
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    if (replaceFileContents(options_.simState, std::span(bytes, text.size())) != 0)
-        environment_.err << "qe7204ctl: cannot write " << options_.simState << '\n';
 }
 
 chip::ScanResult Bench::powerOn() {

@@ -6,17 +6,17 @@
 
 #include "arguments.h"
 #include "chip.h"
+#include "chosen_driver.h"
 #include "environment.h"
 #include "recorded_messages.h"
-#include "simulated_driver.h"
 #include "tracing_driver.h"
 
 namespace qe::cli {
 
 // What a command works on, made from the options: the driver (real, simulated or traced)
 // and the device object over it. Nothing is opened until a command asks; on destruction the
-// adapter is closed with the chip left powered, and a simulated bench kept in its state
-// file for the next run.
+// adapter is closed with the chip left powered, and a simulated bench kept in its file
+// (--sim-state) for the next run.
 class Bench {
 public:
     static constexpr int kPowerOnAttempts = 3;
@@ -47,13 +47,10 @@ public:
 
 private:
     chip::Result chooseChip(const chip::ScanResult& scan);
-    void keepSimulatedState();
 
     const GlobalOptions& options_;
     Environment& environment_;
-    std::unique_ptr<sim::SimulatedDriver> simulation_;
-    bool keepState_ = false;  // the --sim-state file held a bench, or none was there yet
-    std::unique_ptr<FtdiDriver> realDriver_;
+    std::unique_ptr<ChosenDriver> chosen_;
     std::unique_ptr<TracingDriver> tracer_;
     RecordedMessages messages_;
     FtdiDriver* driver_ = nullptr;

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "chosen_driver.h"
 #include "clock.h"
-#include "ftdi_driver.h"
 #include "simulated_driver.h"
 
 namespace qe::cli {
@@ -30,10 +30,8 @@ struct Environment {
     std::ostream& err;
     // Set by Ctrl-C (SIGINT/SIGTERM): a running watch stops at its next step.
     const std::atomic<bool>& stopRequested;
-    // The driver of a real adapter for --driver NAME (empty: the default); nullptr with
-    // `error` set when there is no such driver.
-    std::function<std::unique_ptr<FtdiDriver>(const std::string& name, std::string& error)>
-        realDriver;
+    // The driver of a real adapter for --driver (makeRealDriver; tests give their own).
+    RealDriverMaker realDriver;
     // The simulated adapter answers at once instead of at the pace of a real one.
     bool instantSimulation = false;
     // Called with the simulated adapter before the command runs (tests arm faults here).

@@ -28,14 +28,6 @@ void stopOnFirstSignal(int signal) {
     ::sigaction(signal, &action, nullptr);
 }
 
-// The name was checked with the arguments; empty is the default choice.
-std::unique_ptr<qe::FtdiDriver> realDriver(const std::string& name, std::string& error) {
-    const auto choice = name.empty() ? qe::DriverChoice::Auto : qe::driverChoiceFromName(name);
-    auto driver = choice ? qe::makeDriver(*choice) : nullptr;
-    if (!driver) error = "no driver '" + name + "'";
-    return driver;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -46,9 +38,13 @@ int main(int argc, char* argv[]) {
     stopOnFirstSignal(SIGTERM);
 
     qe::SystemClock clock;
-    qe::cli::Environment environment{
-        clock, std::cout, std::cerr, stopRequested, realDriver, qe::cli::instantSimulationAsked(),
-        {}};
+    qe::cli::Environment environment{clock,
+                                     std::cout,
+                                     std::cerr,
+                                     stopRequested,
+                                     qe::makeRealDriver,
+                                     qe::cli::instantSimulationAsked(),
+                                     {}};
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = qe::cli::runQe7204ctl(args, environment);
     std::cout.flush();

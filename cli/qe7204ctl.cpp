@@ -3,9 +3,9 @@
 #include <sstream>
 
 #include "arguments.h"
+#include "backend_options.h"
 #include "bench.h"
 #include "command.h"
-#include "driver_choice.h"
 #include "exit_status.h"
 #include "output.h"
 
@@ -63,6 +63,32 @@ int runCommand(const Arguments& arguments, const Command& command, Environment& 
     return status;
 }
 
+constexpr std::size_t kHelpColumn = 30;
+constexpr std::size_t kHelpWidth = 80;
+
+// "  --chips N                   With --simulate: ...", the text wrapped at word ends.
+std::string optionHelp(const std::string& synopsis, const std::string& help) {
+    const std::string indent(kHelpColumn, ' ');
+    std::string text = "  " + synopsis;
+    if (text.size() + 2 > kHelpColumn) text += "\n" + indent;
+    text.resize(std::max(text.size(), kHelpColumn), ' ');
+    std::size_t lineStart = text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1;
+    std::istringstream words(help);
+    std::string word;
+    bool first = true;
+    while (words >> word) {
+        if (!first && text.size() - lineStart + 1 + word.size() > kHelpWidth) {
+            text += "\n" + indent;
+            lineStart = text.size() - indent.size();
+        } else if (!first) {
+            text += ' ';
+        }
+        text += word;
+        first = false;
+    }
+    return text + "\n";
+}
+
 }  // namespace
 
 std::string generalHelp() {
@@ -75,49 +101,37 @@ std::string generalHelp() {
         synopsis.resize(std::max<std::size_t>(synopsis.size() + 2, 30), ' ');
         text << "  " << synopsis << command.summary << '\n';
     }
-    text
-        << "  help COMMAND                More about one command.\n\n"
-        << "Options (before or after the command; --name=value works as --name value):\n"
-        << "  --simulate                  A simulated adapter with a QE7204 instead of a real "
-           "one.\n"
-        << "                              Each run starts a fresh simulated chip, unless:\n"
-        << "  --sim-state FILE            keeps the simulated chips in FILE from run to run.\n"
-        << "  --chips N                   Simulated chips on the bus, 0 to 4 (default 1).\n"
-        << "  --magnet-speed RPS          Turns per second of the simulated magnet (default 0.1).\n"
-        << "  --magnet-off-centre COUNTS[,PHASE]\n"
-        << "                              The simulated magnet off-centre: COUNTS (0 to 1024)\n"
-        << "                              times sin(angle + PHASE degrees) added to the position.\n"
-        << "  --magnet-tilt LEVELS        The simulated magnet tilted: its AGC ripples once per\n"
-        << "                              turn by LEVELS (0 to 15).\n"
-        << "  --loaded-bus                The simulated adapter's replies now and then come 10 to\n"
-        << "                              40 ms late, as on a busy USB bus or machine.\n"
-        << "  --driver NAME               How to reach the adapter: " << driverChoiceNames()
-        << "|sim (default auto).\n"
-        << "  --serial S                  The adapter with serial number S (default: the first).\n"
-        << "  --address A                 The chip at bus address A when several answer.\n"
-        << "  --json                      Results as JSON: one document per command, one object\n"
-        << "                              per line for watch; a failure as one object\n"
-        << "                              {\"error\": REASON, \"exit_status\": N} on stderr.\n"
-        << "  --trace                     Every frame sent and received, decoded, on stderr.\n"
-        << "  --reply-timeout MS          Wait at least MS ms for every reply (default 116: the\n"
-        << "                              latency timer and 100 ms for a busy USB bus).\n"
-        << "  --help                      This help.\n"
-        << "  -V, --version               The program's version.\n\n"
-        << "Commands that talk to the chip switch its supply on and leave it on (not power off).\n"
-        << "Exit status (the reason is on stderr):\n"
-        << "  0    success\n"
-        << "  1    any other failure (standard output could not be written, ...)\n"
-        << "  2    the command line was not understood; nothing was touched\n"
-        << "  3    diff found differences\n"
-        << "  4    the adapter: none found, held by another program, no permission, the\n"
-        << "       driver library missing, or lost during the command\n"
-        << "  5    the part: no chip, several chips, no reply, a write refused, not verified,\n"
-        << "       a magnet check that could not judge\n"
-        << "  6    a file could not be read, written or used (a .qcf file not of 16 bytes)\n"
-        << "  7    magnet-check: the verdict is worse than --require\n"
-        << "  8    the records database: not reached or not usable; with program, a unit\n"
-        << "       that passed but whose record waits in the spool\n"
-        << "  130  interrupted (Ctrl-C or TERM) before the work asked for was done\n";
+    text << "  help COMMAND                More about one command.\n\n"
+         << "Options (before or after the command; --name=value works as --name value):\n";
+    for (const BackendOption& option : backendOptions())
+        if (option.offeredBy(Program::CommandLine))
+            text << optionHelp("--" + option.name + (option.flag() ? "" : " " + option.valueName),
+                               option.help);
+    text << "  --serial S                  The adapter with serial number S (default: the first).\n"
+         << "  --address A                 The chip at bus address A when several answer.\n"
+         << "  --json                      Results as JSON: one document per command, one object\n"
+         << "                              per line for watch; a failure as one object\n"
+         << "                              {\"error\": REASON, \"exit_status\": N} on stderr.\n"
+         << "  --trace                     Every frame sent and received, decoded, on stderr.\n"
+         << "  --reply-timeout MS          Wait at least MS ms for every reply (default 116: the\n"
+         << "                              latency timer and 100 ms for a busy USB bus).\n"
+         << "  --help                      This help.\n"
+         << "  -V, --version               The program's version.\n\n"
+         << "Commands that talk to the chip switch its supply on and leave it on (not power off).\n"
+         << "Exit status (the reason is on stderr):\n"
+         << "  0    success\n"
+         << "  1    any other failure (standard output could not be written, ...)\n"
+         << "  2    the command line was not understood; nothing was touched\n"
+         << "  3    diff found differences\n"
+         << "  4    the adapter: none found, held by another program, no permission, the\n"
+         << "       driver library missing, or lost during the command\n"
+         << "  5    the part: no chip, several chips, no reply, a write refused, not verified,\n"
+         << "       a magnet check that could not judge\n"
+         << "  6    a file could not be read, written or used (a .qcf file not of 16 bytes)\n"
+         << "  7    magnet-check: the verdict is worse than --require\n"
+         << "  8    the records database: not reached or not usable; with program, a unit\n"
+         << "       that passed but whose record waits in the spool\n"
+         << "  130  interrupted (Ctrl-C or TERM) before the work asked for was done\n";
     return text.str();
 }
 

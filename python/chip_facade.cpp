@@ -10,11 +10,11 @@
 #include <streambuf>
 
 #include "adapter_identity.h"
+#include "backend_options.h"
 #include "bench.h"
 #include "configuration_file.h"
 #include "configuration_reader.h"
 #include "configuration_view.h"
-#include "driver_choice.h"
 #include "environment.h"
 #include "field_catalogue.h"
 #include "field_choice.h"
@@ -22,7 +22,6 @@
 #include "magnet_check.h"
 #include "readout.h"
 #include "readout_csv_writer.h"
-#include "simulation.h"
 
 namespace qe::python {
 
@@ -38,14 +37,9 @@ void ensureQtApplication() {
     static QCoreApplication application(argc, argv);
 }
 
-std::unique_ptr<FtdiDriver> realDriver(const std::string& name, std::string& error) {
-    const auto choice = name.empty() ? DriverChoice::Auto : driverChoiceFromName(name);
-    if (!choice) {
-        error = "no driver '" + name + "'";
-        return nullptr;
-    }
+std::unique_ptr<FtdiDriver> realDriver(DriverChoice choice) {
     ensureQtApplication();
-    return makeDriver(*choice);
+    return makeRealDriver(choice);
 }
 
 // The bench writes the frame trace to its error stream, one line each; this one keeps them.
@@ -70,15 +64,23 @@ private:
     std::string partial_;
 };
 
-std::string checkedDriver(const std::string& driver) {
-    if (driver == cli::kSimulatedDriverName || driverChoiceFromName(driver)) return driver;
+DriverChoice checkedDriver(const std::string& driver) {
+    if (const auto choice = driverChoiceFromName(driver)) return *choice;
     throw Failure(FailureKind::Usage,
-                  "driver takes " + driverChoiceNames() + "|sim, not '" + driver + "'");
+                  "driver takes " + driverChoiceNames() + ", not '" + driver + "'");
+}
+
+// "magnet_tilt takes AGC levels from 0 to 15" unless the value is a finite number in range.
+void checkRange(double value, ValueRange range, const std::string& what) {
+    if (std::isfinite(value) && range.contains(value)) return;
+    throw Failure(FailureKind::Usage, what + " from " + chip::formatFixed(range.lowest, 0) +
+                                          " to " + chip::formatFixed(range.highest, 0));
 }
 
 cli::GlobalOptions optionsFor(const OpenRequest& request) {
     cli::GlobalOptions options;
-    options.driver = checkedDriver(request.driver);
+    BackendSettings& backend = options.backend;
+    backend.driver = checkedDriver(request.driver);
     options.serial = request.serial;
     options.address = request.address;
     if (request.replyTimeoutMs &&
@@ -91,34 +93,20 @@ cli::GlobalOptions optionsFor(const OpenRequest& request) {
     if (request.address && (*request.address < 0 || *request.address > 127))
         throw Failure(FailureKind::Usage, "address takes a number from 0 to 127, not " +
                                               std::to_string(*request.address));
-    options.simulate =
-        request.simulation.has_value() || options.driver == cli::kSimulatedDriverName;
-    if (!options.simulate) return options;
+    if (request.simulation) backend.driver = DriverChoice::Simulated;
+    if (!backend.simulated()) return options;
     const SimulatedBench bench = request.simulation.value_or(SimulatedBench{});
-    if (bench.chips < 0 || bench.chips > cli::kMaxSimulatedChips)
-        throw Failure(FailureKind::Usage,
-                      "chips takes a number from 0 to " + std::to_string(cli::kMaxSimulatedChips));
-    if (!std::isfinite(bench.magnetSpeed) || std::abs(bench.magnetSpeed) > sim::kMaxMagnetSpeedRps)
-        throw Failure(FailureKind::Usage, "magnet_speed takes turns per second from -" +
-                                              chip::formatFixed(sim::kMaxMagnetSpeedRps, 0) +
-                                              " to " +
-                                              chip::formatFixed(sim::kMaxMagnetSpeedRps, 0));
-    options.simChips = bench.chips;
-    options.magnetSpeed = bench.magnetSpeed;
-    // In the command line's own words, so that its range checks hold here too.
-    const std::string offCentre = chip::formatFixed(bench.offCentreCounts, 6) + "," +
-                                  chip::formatFixed(bench.offCentrePhaseDeg, 6);
-    const std::string tilt = chip::formatFixed(bench.tiltAgcLevels, 6);
-    sim::SimulationOptions checked;
-    if (!std::isfinite(bench.offCentreCounts) || !std::isfinite(bench.offCentrePhaseDeg) ||
-        !sim::parseOffCentre(offCentre, checked))
-        throw Failure(FailureKind::Usage, "magnet_off_centre takes counts from 0 to " +
-                                              chip::formatFixed(sim::kMaxOffCentreCounts, 0));
-    if (!std::isfinite(bench.tiltAgcLevels) || !sim::parseTilt(tilt, checked))
-        throw Failure(FailureKind::Usage, "magnet_tilt takes AGC levels from 0 to " +
-                                              chip::formatFixed(sim::kMaxTiltAgcLevels, 0));
-    options.magnetOffCentre = offCentre;
-    options.magnetTilt = tilt;
+    checkRange(bench.chips, kSimulatedChips, "chips takes a number");
+    checkRange(bench.magnetSpeed, kMagnetSpeedRps, "magnet_speed takes turns per second");
+    // A phase that is no number spoils the offset as a whole.
+    checkRange(std::isfinite(bench.offCentrePhaseDeg) ? bench.offCentreCounts : NAN,
+               kOffCentreCounts, "magnet_off_centre takes counts");
+    checkRange(bench.tiltAgcLevels, kTiltAgcLevels, "magnet_tilt takes AGC levels");
+    backend.simulation.chips = bench.chips;
+    backend.simulation.revolutionsPerSecond = bench.magnetSpeed;
+    backend.simulation.offCentreCounts = bench.offCentreCounts;
+    backend.simulation.offCentrePhaseDeg = bench.offCentrePhaseDeg;
+    backend.simulation.tiltAgcLevels = bench.tiltAgcLevels;
     return options;
 }
 
@@ -153,8 +141,8 @@ struct ChipFacade::Core {
                       discarded,
                       errors,
                       neverStops,
-                      [this](const std::string& name, std::string& error) {
-                          auto made = realDriver(name, error);
+                      [this](DriverChoice choice) {
+                          auto made = realDriver(choice);
                           driver = made.get();
                           return made;
                       },

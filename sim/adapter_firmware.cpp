@@ -144,7 +144,7 @@ std::optional<AdapterFirmware::Reply> AdapterFirmware::adapterCommand(std::int64
             bus_.setPowered(argument != kSupplyOff);
             return std::nullopt;
         case kSubQuerySupply:
-            log(atNs, Transcript::Kind::Frame, "power query");
+            log(atNs, Transcript::Kind::Frame, "query power");
             return replyAt({static_cast<std::uint8_t>(bus_.powered() ? 1 : 0)}, atNs);
         case kSubParameters:
             log(atNs, Transcript::Kind::Frame, formatted("params 0x%02X", argument));

@@ -22,7 +22,7 @@
 
 namespace qe::sim {
 
-// One USB adapter on the desk: its FTDI USB chip (open/closed, latency timer, wire format,
+// One USB adapter on the bench: its FTDI USB chip (open/closed, latency timer, wire format,
 // time-outs, receive queue), its firmware, the chip bus behind it and the magnet over the chips.
 //
 // Timing on the clock given: a frame reaches the firmware after its wire time; a reply's
@@ -47,7 +47,7 @@ public:
     const std::string& serialNumber() const { return serial_; }
     const std::string& description() const { return description_; }
 
-    // --- the desk: magnet and chips --------------------------------------------------------
+    // --- the bench: magnet and chips -------------------------------------------------------
     VirtualMagnet& magnet() { return magnet_; }
     ChipBus& bus() { return bus_; }
     Qe7204Chip& addChip(std::uint8_t address) { return bus_.addChip(address); }

@@ -269,18 +269,18 @@ TEST(PermissionMessage, ListedAdapterThatMayNotBeOpenedSaysWhatToDoOnce) {
 }
 
 TEST(DriverChoice, NamesOfTheBackends) {
-    for (const char* name : {"auto", "d2xx", "tty", "libftdi"}) {
+    for (const char* name : {"auto", "d2xx", "tty", "libftdi", "sim"}) {
         const auto choice = driverChoiceFromName(name);
         ASSERT_TRUE(choice) << name;
         EXPECT_STREQ(driverChoiceName(*choice), name);
     }
-    for (const char* name : {"", "sim", "TTY", "ftdi", "auto "})
+    for (const char* name : {"", "simulate", "TTY", "ftdi", "auto "})
         EXPECT_FALSE(driverChoiceFromName(name)) << name;
-    EXPECT_EQ(driverChoiceNames(), "auto|d2xx|tty|libftdi");
+    EXPECT_EQ(driverChoiceNames(), "auto|d2xx|tty|libftdi|sim");
 }
 
 TEST(DriverChoice, AutoCombinesEveryBackendInOrderOfPreference) {
-    const auto driver = makeDriver(DriverChoice::Auto);
+    const auto driver = makeRealDriver(DriverChoice::Auto);
     const auto* composite = dynamic_cast<const CompositeDriver*>(driver.get());
     ASSERT_NE(composite, nullptr);
     ASSERT_EQ(composite->backendCount(), 3u);
@@ -288,7 +288,9 @@ TEST(DriverChoice, AutoCombinesEveryBackendInOrderOfPreference) {
     EXPECT_EQ(composite->backendName(1), "tty");
     EXPECT_EQ(composite->backendName(2), "libftdi");
     for (auto choice : {DriverChoice::D2xx, DriverChoice::Tty, DriverChoice::LibFtdi})
-        EXPECT_EQ(makeDriver(choice)->backendOf(DeviceInfoNode{}), driverChoiceName(choice));
+        EXPECT_EQ(makeRealDriver(choice)->backendOf(DeviceInfoNode{}), driverChoiceName(choice));
+    // The simulated adapter needs its bench: ChosenDriver makes it.
+    EXPECT_FALSE(makeRealDriver(DriverChoice::Simulated));
 }
 
 }  // namespace

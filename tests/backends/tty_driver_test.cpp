@@ -110,7 +110,7 @@ TEST_F(TtyDriverTest, WholeProtocolThroughTheAdapterLink) {
     EXPECT_EQ(link.lastOpenedSerial(), "QE000001");
     EXPECT_EQ(fileText(tree.latencyTimer(portName)), "16\n");
     EXPECT_EQ(adapter.parameters(), 0xF0);
-    EXPECT_EQ(adapter.frames(), (Texts{"params 0xF0", "power query"}));
+    EXPECT_EQ(adapter.frames(), (Texts{"params 0xF0", "query power"}));
 
     adapter.clearFrames();
     link.PowerOn();
@@ -130,8 +130,8 @@ TEST_F(TtyDriverTest, WholeProtocolThroughTheAdapterLink) {
     link.PowerOff();
     EXPECT_FALSE(link.chipPowered());
     EXPECT_EQ(adapter.frames(),
-              (Texts{"power on", "power query", "scan", "W 0 49 0x0205", "R 0 49", "W 0 3 0x1234",
-                     "readAll 0", "readOutputs 0", "power off", "power query"}));
+              (Texts{"power on", "query power", "scan", "W 0 49 0x0205", "R 0 49", "W 0 3 0x1234",
+                     "readAll 0", "readOutputs 0", "power off", "query power"}));
     EXPECT_EQ(sink.texts(), Texts{"Parameters are not OK"});
 
     link.CloseAdapter();

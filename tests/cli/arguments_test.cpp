@@ -14,9 +14,9 @@ TEST(Arguments, GlobalOptionsComeBeforeOrAfterTheCommand) {
                         "--trace", "--serial", "QE000001", "set", "Res=1024", "--json"});
     ASSERT_TRUE(parsed.ok()) << parsed.error;
     const Arguments& a = parsed.arguments;
-    EXPECT_TRUE(a.options.simulate);
-    EXPECT_EQ(a.options.simState, "/tmp/s");
-    EXPECT_EQ(a.options.simChips, 2);
+    EXPECT_TRUE(a.options.backend.simulated());
+    EXPECT_EQ(a.options.backend.benchFile, "/tmp/s");
+    EXPECT_EQ(a.options.backend.simulation.chips, 2);
     EXPECT_EQ(a.options.address, 5);
     EXPECT_TRUE(a.options.json);
     EXPECT_TRUE(a.options.trace);
@@ -31,7 +31,7 @@ TEST(Arguments, GlobalOptionsComeBeforeOrAfterTheCommand) {
     ASSERT_TRUE(watch.ok()) << watch.error;
     EXPECT_EQ(watch.arguments.rest, (Args{"--count", "2", "--csv", "-", "--json"}));
     EXPECT_EQ(watch.arguments.options.serial, "QE000002");
-    EXPECT_TRUE(watch.arguments.options.simulate);
+    EXPECT_TRUE(watch.arguments.options.backend.simulated());
     EXPECT_FALSE(watch.arguments.options.json);
 
     EXPECT_TRUE(parseArguments({"-V"}).arguments.version);
@@ -83,8 +83,9 @@ TEST(Arguments, MistakesAreReportedInOneLine) {
         EXPECT_EQ(parsed.error, c.error);
     }
     EXPECT_TRUE(parseArguments({"--help"}).ok());
-    EXPECT_TRUE(parseArguments({"--driver", "sim", "show"}).arguments.options.simulate);
-    EXPECT_EQ(parseArguments({"--driver=tty", "show"}).arguments.options.driver, "tty");
+    EXPECT_TRUE(parseArguments({"--driver", "sim", "show"}).arguments.options.backend.simulated());
+    EXPECT_EQ(parseArguments({"--driver=tty", "show"}).arguments.options.backend.driver,
+              DriverChoice::Tty);
     EXPECT_EQ(parseArguments({"--reply-timeout", "250", "show"}).arguments.options.replyTimeoutMs,
               250);
     EXPECT_FALSE(parseArguments({"show"}).arguments.options.replyTimeoutMs);

@@ -76,7 +76,7 @@ protected:
                                 out,
                                 err,
                                 stop,
-                                [this](const std::string&, std::string&) {
+                                [this](DriverChoice) {
                                     ++realDriversMade;
                                     return std::make_unique<qe::test::ScriptedDriver>(clock);
                                 },

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "magnet_check_dialog.h"
-#include "simulated_desk.h"
+#include "simulated_bench.h"
 
 namespace qe::ui {
 namespace {
@@ -21,19 +21,19 @@ struct Watch {
 
 // Start-up, then 80 poll ticks with an off-centre, tilted magnet turning, on a manual clock.
 Watch watchTheChip(bool withCheck) {
-    test::SimulatedDesk desk({.chips = 1,
-                              .revolutionsPerSecond = 0.5,
-                              .instantReplies = true,
-                              .offCentreCounts = 20.0,
-                              .offCentrePhaseDeg = 30.0,
-                              .tiltAgcLevels = 3.0});
-    MagnetCheckDialog dialog(desk.window.readoutStream());
+    test::SimulatedBench bench({.chips = 1,
+                                .revolutionsPerSecond = 0.5,
+                                .instantReplies = true,
+                                .offCentreCounts = 20.0,
+                                .offCentrePhaseDeg = 30.0,
+                                .tiltAgcLevels = 3.0});
+    MagnetCheckDialog dialog(bench.window.readoutStream());
     if (withCheck) {
         dialog.show();
         dialog.startButton()->click();
     }
-    for (int tick = 0; tick < 80; ++tick) desk.tick(66);
-    return {desk.driverTexts(), dialog.report()};
+    for (int tick = 0; tick < 80; ++tick) bench.tick(66);
+    return {bench.driverTexts(), dialog.report()};
 }
 
 TEST(MagnetCheckCost, TheAdapterSeesTheSameWithTheCheckRunning) {

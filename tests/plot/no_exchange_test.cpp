@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "plot_window.h"
-#include "simulated_desk.h"
+#include "simulated_bench.h"
 
 namespace qe::ui {
 namespace {
@@ -20,21 +20,21 @@ struct Watch {
 
 // Start-up, then 40 poll ticks (scans included) with the magnet turning, on a manual clock.
 Watch watchTheChip(bool withPlot) {
-    test::SimulatedDesk desk({.chips = 1, .revolutionsPerSecond = 1.5, .instantReplies = true});
+    test::SimulatedBench bench({.chips = 1, .revolutionsPerSecond = 1.5, .instantReplies = true});
     std::unique_ptr<PlotWindow> plot;
     if (withPlot) {
         plot = std::make_unique<PlotWindow>(
-            desk.window.readoutStream(), desk.clock, [] { return chip::RecordingSource{}; },
-            desk.boxes);
+            bench.window.readoutStream(), bench.clock, [] { return chip::RecordingSource{}; },
+            bench.boxes);
         plot->show();
     }
     for (int tick = 0; tick < 40; ++tick) {
-        desk.tick(66);
+        bench.tick(66);
         if (plot) plot->refresh();
     }
     Watch watch;
     watch.readouts = plot ? static_cast<int>(plot->history().points().size()) : 0;
-    watch.driverTexts = desk.driverTexts();
+    watch.driverTexts = bench.driverTexts();
     return watch;
 }
 

@@ -58,8 +58,8 @@ TEST_F(LinkOnSimulation, ConnectsOpensConfiguresAndPowersTheChip) {
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_EQ(driver->transcript().texts(),
               (Texts{"enumerate", "open", "latency 16", "bitmode 0 0", "data 8 2 0", "baud 250000",
-                     "timeouts 2000 2000", "params 0xF0", "read 1", "power query", "read 1",
-                     "power on", "power query", "read 1"}));
+                     "timeouts 2000 2000", "params 0xF0", "read 1", "query power", "read 1",
+                     "power on", "query power", "read 1"}));
     EXPECT_EQ(adapter.parameters(), 0xF0);
     EXPECT_TRUE(adapter.supplyOn());
 }
@@ -90,7 +90,7 @@ TEST_F(LinkOnSimulation, EveryOperationWithinItsTimeLimit) {
          4000,
          {"readAll 0"}},
         {"ScanBus", [](AdapterLink& l) { return l.ScanBus(); }, 1000, {"scan"}},
-        {"QueryPower", [](AdapterLink& l) { return l.QueryPower(); }, 20, {"power query"}},
+        {"QueryPower", [](AdapterLink& l) { return l.QueryPower(); }, 20, {"query power"}},
         {"SetAdapterParameters",
          [](AdapterLink& l) { return l.SetAdapterParameters(3, 4); },
          20,
@@ -101,14 +101,14 @@ TEST_F(LinkOnSimulation, EveryOperationWithinItsTimeLimit) {
              return !l.chipPowered();
          },
          20,
-         {"power off", "power query"}},
+         {"power off", "query power"}},
         {"PowerOn",
          [](AdapterLink& l) {
              l.PowerOn();
              return l.chipPowered();
          },
          20,
-         {"power on", "power query"}},
+         {"power on", "query power"}},
     };
     for (const auto& c : cases) {
         driver->transcript().clear();
@@ -266,7 +266,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"ReadAllWithSurplusStillGood", kSurplus, kAll, true, 21, 22, {"purge rx"}},
         FaultCase{"ScanLost", kLose, kScan, false, 1000, 1001, {}},
         FaultCase{"ScanWithoutEndMarker", kShort, kScan, false, 1000, 1001, {}},
-        FaultCase{"PowerQueryLost", kLose, kQuery, false, 20, 21, {}},
+        FaultCase{"QueryPowerLost", kLose, kQuery, false, 20, 21, {}},
         FaultCase{"PowerReplyAfter25ms", kLate, kQuery, false, 20, 21, {}},
         FaultCase{"ParametersLost", kLose, kParameters, false, 20, 21, {"purge rx"}},
         FaultCase{"ParametersWithSurplus", kSurplus, kParameters, false, 16, 17, {"purge rx"}},
@@ -295,7 +295,7 @@ TEST_F(LinkOnSimulation, FailedOutputsReadLeavesTheImage) {
     EXPECT_EQ(image[33], 0x03E8);
 }
 
-TEST_F(LinkOnSimulation, StaleLateReplyIsDiscardedBeforeThePowerQuery) {
+TEST_F(LinkOnSimulation, StaleLateReplyIsDiscardedBeforeTheQueryPower) {
     connect();
     adapter.delayNextReply(30);
     EXPECT_FALSE(link.ReadOutputRegisters(0));

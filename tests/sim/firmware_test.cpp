@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"ReadUnusedWord", {'Y', 1, 40}, {0x00, 0x00}, "R 0 40"},
         FrameCase{"ReadOutputs", {'V', 0}, kOutputsAt1000, "readOutputs 0"},
         FrameCase{"Scan", {'X'}, {0x00, 0xFF}, "scan"},
-        FrameCase{"PowerQuery", {'Z', 4, 0}, {0x01}, "power query"},
+        FrameCase{"QueryPower", {'Z', 4, 0}, {0x01}, "query power"},
         FrameCase{"ParameterEcho", {'Z', 2, 0xF0}, {0xF0}, "params 0xF0"},
         FrameCase{"PowerOnHasNoReply", {'Z', 3, 255}, {}, "power on"},
         FrameCase{"OutputWordIsReadOnly", {'Y', 0, 33, 0x00, 0x00}, {0x00}, "W 0 33 0x0000"},

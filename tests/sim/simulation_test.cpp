@@ -1,4 +1,4 @@
-// The desk that `--simulate` sets up.
+// The bench that `--simulate` sets up.
 #include <gtest/gtest.h>
 
 #include "clock.h"
@@ -7,7 +7,7 @@
 namespace qe::sim::test {
 namespace {
 
-TEST(DefaultSimulation, PutsTheChosenDeskTogether) {
+TEST(DefaultSimulation, PutsTheChosenBenchTogether) {
     struct Case {
         SimulationOptions options;
         std::size_t chips;

@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // frame 2 x 44 us, reply 8 x 44 us, then the latency timer
         ArrivalCase{"ReadOutputs", {'V', 0}, 8, 88 * kUs + 352 * kUs + 16 * kMs},
-        ArrivalCase{"PowerQuery", {'Z', 4, 0}, 1, 132 * kUs + 44 * kUs + 16 * kMs},
+        ArrivalCase{"QueryPower", {'Z', 4, 0}, 1, 132 * kUs + 44 * kUs + 16 * kMs},
         ArrivalCase{"ParameterEcho", {'Z', 2, 0xF0}, 1, 132 * kUs + 44 * kUs + 16 * kMs},
         ArrivalCase{"Scan", {'X'}, 2, 44 * kUs + 88 * kUs + 16 * kMs},
         ArrivalCase{"WorkingWordWrite", {'Y', 0, 49, 0, 0}, 1, 220 * kUs + 44 * kUs + 16 * kMs},

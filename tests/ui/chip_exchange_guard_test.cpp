@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxedHandlerCase{"PowerOnFindingTwoChips",
                                        [](sim::SimulatedAdapter& a) { a.addChip(5); },
                                        [](MainWindow& w) { w.BtnONClick(); },
-                                       {"power on", "power query", "scan"},
+                                       {"power on", "query power", "scan"},
                                        "It is not allowed to connected more than one QE7204!"},
                       BoxedHandlerCase{"EepromRead",
                                        [](sim::SimulatedAdapter& a) { a.loseNextReply(); },

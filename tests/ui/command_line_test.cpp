@@ -30,10 +30,11 @@ TEST_P(AcceptedArguments, GiveTheseOptions) {
     CommandLine commandLine;
     ASSERT_TRUE(commandLine.parse(argumentsOf(c.arguments))) << commandLine.error().toStdString();
     EXPECT_TRUE(commandLine.error().isEmpty());
-    EXPECT_EQ(commandLine.options().simulate, c.simulate);
-    EXPECT_EQ(commandLine.options().simulation.chips, c.chips);
-    EXPECT_DOUBLE_EQ(commandLine.options().simulation.revolutionsPerSecond, c.revolutionsPerSecond);
-    EXPECT_FALSE(commandLine.options().simulation.instantReplies);
+    const BackendSettings& backend = commandLine.options().backend;
+    EXPECT_EQ(backend.simulated(), c.simulate);
+    EXPECT_EQ(backend.simulation.chips, c.chips);
+    EXPECT_DOUBLE_EQ(backend.simulation.revolutionsPerSecond, c.revolutionsPerSecond);
+    EXPECT_FALSE(backend.simulation.instantReplies);
     EXPECT_FALSE(commandLine.helpRequested());
     EXPECT_FALSE(commandLine.versionRequested());
 }
@@ -107,21 +108,23 @@ TEST(ProgramArguments, DriverChoice) {
         {{"--driver", "d2xx"}, false, DriverChoice::D2xx},
         {{"--driver=tty"}, false, DriverChoice::Tty},
         {{"--driver", "libftdi"}, false, DriverChoice::LibFtdi},
-        {{"--driver", "sim", "--chips", "2"}, true, DriverChoice::Auto},
-        {{"--driver", "sim", "--simulate"}, true, DriverChoice::Auto},
+        {{"--driver", "sim", "--chips", "2"}, true, DriverChoice::Simulated},
+        {{"--driver", "sim", "--simulate"}, true, DriverChoice::Simulated},
+        {{"--simulate"}, true, DriverChoice::Simulated},
     };
     for (const Case& c : cases) {
         CommandLine commandLine;
         const QStringList arguments = argumentsOf(c.arguments);
         ASSERT_TRUE(commandLine.parse(arguments)) << commandLine.error().toStdString();
-        EXPECT_EQ(commandLine.options().simulate, c.simulate) << arguments.join(' ').toStdString();
-        EXPECT_EQ(commandLine.options().driver, c.driver) << arguments.join(' ').toStdString();
+        EXPECT_EQ(commandLine.options().backend.simulated(), c.simulate)
+            << arguments.join(' ').toStdString();
+        EXPECT_EQ(commandLine.options().backend.driver, c.driver)
+            << arguments.join(' ').toStdString();
     }
 
     const std::pair<std::vector<const char*>, const char*> refused[] = {
         {{"--driver", "usb"}, "--driver takes auto|d2xx|tty|libftdi|sim, not 'usb'."},
-        {{"--simulate", "--driver", "tty"},
-         "--simulate is --driver sim; it cannot go with --driver tty."},
+        {{"--simulate", "--driver", "tty"}, "--simulate and --driver tty exclude each other."},
         {{"--driver", "tty", "--chips", "2"}, "--chips and the --magnet options need --simulate."},
     };
     for (const auto& [arguments, error] : refused) {
@@ -136,16 +139,16 @@ TEST(ProgramArguments, MagnetMountingErrors) {
     ASSERT_TRUE(mounted.parse(argumentsOf(
         {"--simulate", "--magnet-off-centre", "20,90", "--magnet-tilt=3", "--magnet-speed", "1"})))
         << mounted.error().toStdString();
-    const sim::SimulationOptions& o = mounted.options().simulation;
+    const sim::SimulationOptions& o = mounted.options().backend.simulation;
     EXPECT_DOUBLE_EQ(o.offCentreCounts, 20.0);
     EXPECT_DOUBLE_EQ(o.offCentrePhaseDeg, 90.0);
     EXPECT_DOUBLE_EQ(o.tiltAgcLevels, 3.0);
 
     CommandLine countsOnly;
     ASSERT_TRUE(countsOnly.parse(argumentsOf({"--simulate", "--magnet-off-centre=12.5"})));
-    EXPECT_DOUBLE_EQ(countsOnly.options().simulation.offCentreCounts, 12.5);
-    EXPECT_DOUBLE_EQ(countsOnly.options().simulation.offCentrePhaseDeg, 0.0);
-    EXPECT_DOUBLE_EQ(countsOnly.options().simulation.tiltAgcLevels, 0.0);
+    EXPECT_DOUBLE_EQ(countsOnly.options().backend.simulation.offCentreCounts, 12.5);
+    EXPECT_DOUBLE_EQ(countsOnly.options().backend.simulation.offCentrePhaseDeg, 0.0);
+    EXPECT_DOUBLE_EQ(countsOnly.options().backend.simulation.tiltAgcLevels, 0.0);
 
     const char* offCentreError =
         "--magnet-off-centre takes COUNTS from 0 to 1024, optionally followed by ,PHASE in "

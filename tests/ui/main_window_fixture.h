@@ -23,7 +23,7 @@
 #include "register_map.h"
 #include "screen_saver.h"
 #include "scripted_driver.h"
-#include "simulated_desk.h"
+#include "simulated_bench.h"
 #include "simulation.h"
 #include "version.h"
 

@@ -40,7 +40,7 @@ TEST_F(StartUpTest, ConnectsPowersTheChipAndSetsTheInitialState) {
     startSimulated();
 
     EXPECT_EQ(transcript().frames(),
-              (std::vector<std::string>{"params 0xF0", "power query", "power on", "power query"}));
+              (std::vector<std::string>{"params 0xF0", "query power", "power on", "query power"}));
     EXPECT_EQ(link->lineSettings().baudRate, 250'000u);
     EXPECT_EQ(link->lineSettings().wordLength, 8);
     EXPECT_EQ(link->lineSettings().stopBits, 2);
@@ -106,7 +106,7 @@ TEST_F(StartUpTest, ClosingSwitchesTheSupplyOffBeforeClosingTheAdapterAndStopsTi
 
     window->close();
 
-    EXPECT_EQ(shutdownEvents(), (std::vector<std::string>{"power off", "power query", "close"}));
+    EXPECT_EQ(shutdownEvents(), (std::vector<std::string>{"power off", "query power", "close"}));
     EXPECT_FALSE(adapter().supplyOn());
     EXPECT_FALSE(pollTimer()->isActive());
     window->Timer1Timer();
@@ -125,7 +125,7 @@ TEST_F(StartUpTest, AWindowDestroyedWithoutClosingStillSwitchesTheSupplyOff) {
 
     window.reset();
 
-    EXPECT_EQ(shutdownEvents(), (std::vector<std::string>{"power off", "power query", "close"}));
+    EXPECT_EQ(shutdownEvents(), (std::vector<std::string>{"power off", "query power", "close"}));
     EXPECT_FALSE(adapter().supplyOn());
 }
 

@@ -365,7 +365,7 @@ TEST_F(PollCycleTest, PowerOffSwitchesTheSupplyOffAndBlanksTheReadout) {
 
     clickPowerOff();
 
-    EXPECT_EQ(transcript().frames(), (std::vector<std::string>{"power off", "power query"}));
+    EXPECT_EQ(transcript().frames(), (std::vector<std::string>{"power off", "query power"}));
     EXPECT_FALSE(link->chipPowered());
     for (const char* label : kReadoutLabels) EXPECT_EQ(find<QLabel>(label)->text(), "...") << label;
 }
@@ -408,11 +408,11 @@ INSTANTIATE_TEST_SUITE_P(
     Chips, PowerOnTest,
     ::testing::Values(
         PowerOnCase{
-            "SameChip", {0}, {"power on", "power query", "scan", "R 0 48", "readAll 0"}, {}, 0},
+            "SameChip", {0}, {"power on", "query power", "scan", "R 0 48", "readAll 0"}, {}, 0},
         PowerOnCase{
-            "OtherChip", {9}, {"power on", "power query", "scan", "R 9 48", "readAll 9"}, {}, 9},
-        PowerOnCase{"TwoChips", {0, 5}, {"power on", "power query", "scan"}, {kTooManyChips}, 0},
-        PowerOnCase{"NoChip", {}, {"power on", "power query", "scan"}, {}, 0}),
+            "OtherChip", {9}, {"power on", "query power", "scan", "R 9 48", "readAll 9"}, {}, 9},
+        PowerOnCase{"TwoChips", {0, 5}, {"power on", "query power", "scan"}, {kTooManyChips}, 0},
+        PowerOnCase{"NoChip", {}, {"power on", "query power", "scan"}, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PollCycleTest, WaitPollIdleRefusesAtOnceWhileATickIsUnfinished) {

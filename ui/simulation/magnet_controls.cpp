@@ -11,6 +11,7 @@
 
 #include <cmath>
 
+#include "backend_options.h"
 #include "named_button.h"
 #include "simulation.h"
 #include "virtual_magnet.h"
@@ -94,7 +95,7 @@ QWidget* MagnetControls::makeAngleRow() {
 QWidget* MagnetControls::makeSpeedRow() {
     speed_ = new QDoubleSpinBox(this);
     speed_->setObjectName(QStringLiteral("speedBox"));
-    speed_->setRange(-sim::kMaxMagnetSpeedRps, sim::kMaxMagnetSpeedRps);
+    speed_->setRange(kMagnetSpeedRps.lowest, kMagnetSpeedRps.highest);
     speed_->setDecimals(2);
     speed_->setSingleStep(0.1);
     speed_->setSuffix(QStringLiteral(" rps"));

@@ -12,7 +12,7 @@ class AdapterControls;
 class ChipControls;
 class MagnetControls;
 
-// The desk of the simulated adapter, beside the tool's main window: the magnet, the cable,
+// The bench of the simulated adapter, beside the tool's main window: the magnet, the cable,
 // the chips on the bus and a few faults, so every state of the tool can be tried by hand.
 class SimulationWindow : public QWidget {
     Q_OBJECT

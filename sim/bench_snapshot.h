@@ -11,10 +11,10 @@
 
 namespace qe::sim {
 
-// What a simulated adapter's chips hold, kept as a few lines of text so that the desk can
+// What a simulated adapter's chips hold, kept as a few lines of text so that the bench can
 // outlive the process: each run of a command-line tool then finds the chips as the run
 // before left them, as it would on a real bench. The magnet is not kept.
-struct DeskSnapshot {
+struct BenchSnapshot {
     struct Chip {
         std::array<std::uint16_t, kEepromWordCount> eeprom{};
         // Working words 48..55 while the supply is on.
@@ -23,18 +23,18 @@ struct DeskSnapshot {
     };
     bool supplyOn = false;
     std::vector<Chip> chips;
-    bool operator==(const DeskSnapshot&) const = default;
+    bool operator==(const BenchSnapshot&) const = default;
 };
 
-DeskSnapshot takeSnapshot(SimulatedAdapter& adapter);
+BenchSnapshot takeSnapshot(SimulatedAdapter& adapter);
 
 // Replaces the adapter's chips by those of the snapshot and switches the supply as it was.
-void restoreSnapshot(SimulatedAdapter& adapter, const DeskSnapshot& snapshot);
+void restoreSnapshot(SimulatedAdapter& adapter, const BenchSnapshot& snapshot);
 
 // "supply on|off", then one line per chip: "chip", 32 EEPROM words, and with the supply on
 // "working" and the 8 working words, all in hexadecimal.
-std::string snapshotText(const DeskSnapshot& snapshot);
+std::string snapshotText(const BenchSnapshot& snapshot);
 // Nothing when the text is not such a snapshot.
-std::optional<DeskSnapshot> parseSnapshot(const std::string& text);
+std::optional<BenchSnapshot> parseSnapshot(const std::string& text);
 
 }  // namespace qe::sim

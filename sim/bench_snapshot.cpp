@@ -1,4 +1,4 @@
-#include "desk_snapshot.h"
+#include "bench_snapshot.h"
 
 #include <cstdio>
 #include <sstream>
@@ -37,8 +37,8 @@ bool readWords(std::istringstream& in, std::array<std::uint16_t, N>& words) {
     return true;
 }
 
-std::optional<DeskSnapshot::Chip> parseChip(std::istringstream& in, bool supplyOn) {
-    DeskSnapshot::Chip chip;
+std::optional<BenchSnapshot::Chip> parseChip(std::istringstream& in, bool supplyOn) {
+    BenchSnapshot::Chip chip;
     if (!readWords(in, chip.eeprom)) return std::nullopt;
     std::string keyword;
     if (in >> keyword) {
@@ -55,13 +55,13 @@ std::optional<DeskSnapshot::Chip> parseChip(std::istringstream& in, bool supplyO
 
 }  // namespace
 
-DeskSnapshot takeSnapshot(SimulatedAdapter& adapter) {
-    DeskSnapshot snapshot;
+BenchSnapshot takeSnapshot(SimulatedAdapter& adapter) {
+    BenchSnapshot snapshot;
     snapshot.supplyOn = adapter.supplyOn();
     ChipBus& bus = adapter.bus();
     for (std::size_t i = 0; i < bus.chipCount(); ++i) {
         const Qe7204Chip& chip = bus.chip(i);
-        DeskSnapshot::Chip state;
+        BenchSnapshot::Chip state;
         for (std::size_t w = 0; w < state.eeprom.size(); ++w)
             state.eeprom[w] = chip.eepromWord(static_cast<std::uint8_t>(w));
         if (chip.powered()) {
@@ -75,11 +75,11 @@ DeskSnapshot takeSnapshot(SimulatedAdapter& adapter) {
     return snapshot;
 }
 
-void restoreSnapshot(SimulatedAdapter& adapter, const DeskSnapshot& snapshot) {
+void restoreSnapshot(SimulatedAdapter& adapter, const BenchSnapshot& snapshot) {
     ChipBus& bus = adapter.bus();
     bus.setPowered(false);
     bus.removeAllChips();
-    for (const DeskSnapshot::Chip& state : snapshot.chips) {
+    for (const BenchSnapshot::Chip& state : snapshot.chips) {
         Qe7204Chip::Eeprom stored{};
         std::copy_n(state.eeprom.begin(), stored.size(), stored.begin());
         Qe7204Chip& chip = bus.addChip(stored);
@@ -96,10 +96,10 @@ void restoreSnapshot(SimulatedAdapter& adapter, const DeskSnapshot& snapshot) {
     }
 }
 
-std::string snapshotText(const DeskSnapshot& snapshot) {
+std::string snapshotText(const BenchSnapshot& snapshot) {
     std::string text = snapshot.supplyOn ? kSupplyOnLine : kSupplyOffLine;
     text += '\n';
-    for (const DeskSnapshot::Chip& chip : snapshot.chips) {
+    for (const BenchSnapshot::Chip& chip : snapshot.chips) {
         text += "chip";
         appendWords(text, chip.eeprom);
         if (chip.working) {
@@ -111,11 +111,11 @@ std::string snapshotText(const DeskSnapshot& snapshot) {
     return text;
 }
 
-std::optional<DeskSnapshot> parseSnapshot(const std::string& text) {
+std::optional<BenchSnapshot> parseSnapshot(const std::string& text) {
     std::istringstream lines(text);
     std::string line;
     if (!std::getline(lines, line)) return std::nullopt;
-    DeskSnapshot snapshot;
+    BenchSnapshot snapshot;
     if (line == kSupplyOnLine)
         snapshot.supplyOn = true;
     else if (line != kSupplyOffLine)

@@ -19,10 +19,9 @@ struct NamedChoice {
 };
 
 constexpr std::array kChoices = {
-    NamedChoice{DriverChoice::Auto, "auto"},
-    NamedChoice{DriverChoice::D2xx, "d2xx"},
-    NamedChoice{DriverChoice::Tty, "tty"},
-    NamedChoice{DriverChoice::LibFtdi, "libftdi"},
+    NamedChoice{DriverChoice::Auto, "auto"},     NamedChoice{DriverChoice::D2xx, "d2xx"},
+    NamedChoice{DriverChoice::Tty, "tty"},       NamedChoice{DriverChoice::LibFtdi, "libftdi"},
+    NamedChoice{DriverChoice::Simulated, "sim"},
 };
 
 // The backends `auto` combines, in the order it prefers them for one adapter.
@@ -37,6 +36,7 @@ std::unique_ptr<FtdiDriver> makeBackend(DriverChoice choice) {
         case DriverChoice::LibFtdi:
             return std::make_unique<LibFtdiDriver>();
         case DriverChoice::Auto:
+        case DriverChoice::Simulated:
             break;
     }
     return nullptr;
@@ -65,14 +65,7 @@ std::string driverChoiceNames() {
     return names;
 }
 
-std::string driverChoiceHelp() {
-    return "How to reach the adapter: d2xx (the chip maker's D2XX library, libftd2xx.so), "
-           "tty (the kernel's FTDI serial driver, /dev/ttyUSB*), libftdi (libftdi1 over "
-           "libusb), or auto (the default): all of them as one list, an adapter seen by "
-           "several listed once, through d2xx before tty before libftdi.";
-}
-
-std::unique_ptr<FtdiDriver> makeDriver(DriverChoice choice) {
+std::unique_ptr<FtdiDriver> makeRealDriver(DriverChoice choice) {
     if (choice != DriverChoice::Auto) return makeBackend(choice);
     std::vector<CompositeDriver::Backend> backends;
     for (DriverChoice backend : kAutoOrder)

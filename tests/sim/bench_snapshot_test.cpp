@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "bench_snapshot.h"
 #include "clock.h"
-#include "desk_snapshot.h"
 #include "simulated_driver.h"
 
 namespace qe::sim {
 namespace {
 
-class DeskSnapshotTest : public ::testing::Test {
+class BenchSnapshotTest : public ::testing::Test {
 protected:
     ManualClock clock;
     SimulatedDriver before{clock};
@@ -16,7 +16,7 @@ protected:
     SimulatedAdapter& second = after.addAdapter();
 };
 
-TEST_F(DeskSnapshotTest, ChipsComeBackWithTheirEepromWorkingWordsAndAddress) {
+TEST_F(BenchSnapshotTest, ChipsComeBackWithTheirEepromWorkingWordsAndAddress) {
     Qe7204Chip& chip = first.addChip(5);
     first.addChip(9);
     first.bus().setPowered(true);
@@ -39,13 +39,13 @@ TEST_F(DeskSnapshotTest, ChipsComeBackWithTheirEepromWorkingWordsAndAddress) {
     EXPECT_EQ(restored.eepromWord(20), 0xBEEF);
     EXPECT_EQ(takeSnapshot(second), *parsed);
 
-    // A power cycle brings the stored settings back, as on the first desk.
+    // A power cycle brings the stored settings back, as on the first bench.
     second.bus().setPowered(false);
     second.bus().setPowered(true);
     EXPECT_EQ(second.bus().scan(), (std::vector<std::uint8_t>{5, 9}));
 }
 
-TEST_F(DeskSnapshotTest, AnUnpoweredDeskStaysUnpowered) {
+TEST_F(BenchSnapshotTest, AnUnpoweredBenchStaysUnpowered) {
     first.addChip(2);
     const auto parsed = parseSnapshot(snapshotText(takeSnapshot(first)));
     ASSERT_TRUE(parsed);
@@ -55,7 +55,7 @@ TEST_F(DeskSnapshotTest, AnUnpoweredDeskStaysUnpowered) {
     EXPECT_EQ(second.bus().chip(0).address(), 2);
 }
 
-TEST(DeskSnapshotText, RefusesWhatIsNotASnapshot) {
+TEST(BenchSnapshotText, RefusesWhatIsNotASnapshot) {
     const std::string words32 =
         " 0105 0000 0001 01C0 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000"
         " 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000";

@@ -30,8 +30,8 @@ public:
     int wakeUps = 0;
 };
 
-struct SimulatedDesk {
-    explicit SimulatedDesk(const sim::SimulationOptions& options)
+struct SimulatedBench {
+    explicit SimulatedBench(const sim::SimulationOptions& options)
         : simulation(sim::makeDefaultSimulation(clock, options)),
           device(*simulation, clock, boxes,
                  chip::AdapterPolicy::rememberedIn(
