@@ -8,7 +8,7 @@
 #include <string>
 
 #include "magnet_check_dialog.h"
-#include "simulated_desk.h"
+#include "simulated_bench.h"
 
 namespace qe::ui {
 namespace {
@@ -20,24 +20,24 @@ struct SpeedCase {
 
 // The designed poll cycle, 50 ms after each tick's work, until the check is done.
 chip::MagnetReport checkOnALoadedBus(const SpeedCase& c, std::uint32_t seed) {
-    test::SimulatedDesk desk({.chips = 1,
-                              .revolutionsPerSecond = c.turnsPerSecond,
-                              .instantReplies = false,
-                              .loadedBus = true,
-                              .offCentreCounts = c.offCentreCounts});
-    desk.simulation->adapter().setPace(sim::SimulatedAdapter::Pace::LoadedBus, seed);
-    MagnetCheckDialog dialog(desk.window.readoutStream());
+    test::SimulatedBench bench({.chips = 1,
+                                .revolutionsPerSecond = c.turnsPerSecond,
+                                .instantReplies = false,
+                                .loadedBus = true,
+                                .offCentreCounts = c.offCentreCounts});
+    bench.simulation->adapter().setPace(sim::SimulatedAdapter::Pace::LoadedBus, seed);
+    MagnetCheckDialog dialog(bench.window.readoutStream());
     dialog.show();
     // The supply's answer may come past the window's limit: "Power ON" again, as a user would.
     // The bus is scanned once a second; a scan's reply may come late too.
-    for (int tick = 0; tick < 400 && !(desk.device.chipPowered() && desk.device.oneChip());
+    for (int tick = 0; tick < 400 && !(bench.device.chipPowered() && bench.device.oneChip());
          ++tick) {
-        if (!desk.device.chipPowered()) desk.window.BtnONClick();
-        desk.tick(50);
+        if (!bench.device.chipPowered()) bench.window.BtnONClick();
+        bench.tick(50);
     }
-    EXPECT_TRUE(desk.device.oneChip());
+    EXPECT_TRUE(bench.device.oneChip());
     dialog.startButton()->click();
-    for (int tick = 0; tick < 2000 && dialog.running(); ++tick) desk.tick(50);
+    for (int tick = 0; tick < 2000 && dialog.running(); ++tick) bench.tick(50);
     EXPECT_TRUE(dialog.report()) << dialog.stateLabel()->text().toStdString();
     return dialog.report().value_or(chip::MagnetReport{});
 }
