@@ -6,6 +6,7 @@
 
 #include "adapter_commands.h"
 #include "adapter_identity.h"
+#include "log_categories.h"
 
 namespace qe {
 
@@ -158,6 +159,7 @@ bool AdapterLink::OpenAdapter(std::size_t index) {
 
     const FtStatus opened = driver_.openEx(serial, kOpenBySerialNumber, node.DeviceHandle);
     if (opened != FT_OK) {
+        qCDebug(lcLink).noquote() << "adapter" << serial << "does not open, status" << opened;
         // A device listed but not allowed to this user: the box also says what to do.
         reportFailure("Open_USB_Device_By_Serial_Number", opened, driver_.openFailureAdvice());
         return false;
@@ -208,6 +210,7 @@ void AdapterLink::configureOpenedAdapter() {
     }
     // Connected: a later failure of this device is news again.
     std::erase(failedSerials_, serial);
+    qCDebug(lcLink).noquote() << "adapter" << serial.c_str() << "connected";
     ReportDriverError(messages_, "FT_SetTimeouts",
                       driver_.setTimeouts(AdapterHandle, kReadTimeoutMs, kWriteTimeoutMs));
     SetAdapterParameters(kAdapterParameterHigh, kAdapterParameterLow);
@@ -221,6 +224,8 @@ bool AdapterLink::CheckConnection() {
 
     // The device is gone: release the handle without a message, since its close may well
     // fail too and the user sees the loss in the status bar.
+    qCDebug(lcLink).noquote() << "adapter" << serialOf(DeviceInfoList, AdapterHandle).c_str()
+                              << "lost";
     driver_.close(AdapterHandle);
     forgetHandle(DeviceInfoList, AdapterHandle);
     AdapterHandle = 0;

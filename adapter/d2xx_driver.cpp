@@ -7,6 +7,7 @@
 
 #include "clock.h"
 #include "d2xx_receive_event.h"
+#include "log_categories.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -157,7 +158,10 @@ const char* D2xxDriver::defaultLibraryName() {
 }
 
 D2xxDriver::D2xxDriver(const std::string& libraryName)
-    : library_(openLibrary(libraryName)), entries_(std::make_unique<EntryPoints>(library_)) {}
+    : library_(openLibrary(libraryName)), entries_(std::make_unique<EntryPoints>(library_)) {
+    // Without it the backend lists nothing, as designed; the log says why.
+    if (!library_) qCDebug(lcD2xx).noquote() << "cannot load" << libraryName.c_str();
+}
 
 D2xxDriver::~D2xxDriver() {
     // The library must not signal an event that is gone; handles still open stay open.

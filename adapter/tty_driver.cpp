@@ -16,6 +16,7 @@
 
 #include "clock.h"
 #include "device_access_advice.h"
+#include "log_categories.h"
 #include "port_in_use.h"
 
 namespace qe {
@@ -131,7 +132,10 @@ struct TtyDriver::OpenPort {
 
 TtyDriver::TtyDriver(TtyRoots roots, Notice notice)
     : roots_(std::move(roots)), notice_(std::move(notice)) {
-    if (!notice_) notice_ = [](const std::string& text) { qWarning("%s", text.c_str()); };
+    if (!notice_)
+        notice_ = [](const std::string& text) {
+            qCWarning(lcTty).noquote() << QString::fromStdString(text);
+        };
 }
 
 TtyDriver::~TtyDriver() = default;

@@ -22,7 +22,7 @@ public:
     // Things worth telling once that are no failure (the latency timer cannot be set).
     using Notice = std::function<void(const std::string&)>;
 
-    // An empty notice goes to the Qt log (standard error).
+    // An empty notice goes to the log, as a warning of qe7204.tty.
     explicit TtyDriver(TtyRoots roots = TtyRoots::fromEnvironment(), Notice notice = {});
     ~TtyDriver() override;
     TtyDriver(const TtyDriver&) = delete;

@@ -17,7 +17,8 @@ CommandLine::CommandLine()
     : help_(parser_.addHelpOption()),
       version_(parser_.addVersionOption()),
       trace_(QStringLiteral("trace"),
-             QStringLiteral("Every frame sent and received, decoded, on standard error.")) {
+             QStringLiteral("Every frame sent and received, decoded, on standard error (the log "
+                            "category qe7204.frames).")) {
     parser_.setApplicationDescription(QStringLiteral(
         "Configures and watches the QE7204 magnetic rotary encoder through its USB adapter."));
     parser_.addOption(trace_);

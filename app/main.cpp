@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QShortcut>
 #include <QTextStream>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include "device_access_advice.h"
 #include "ini_store.h"
 #include "link_health_dialog.h"
+#include "log_categories.h"
 #include "magnet_check_dialog.h"
 #include "main_window.h"
 #include "message_box_sink.h"
@@ -129,11 +131,13 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     qe::sim::SimulatedDriver* const simulation = backend->simulation();
+    // --trace is the frames' log category switched on; QT_LOGGING_RULES can do the same.
+    if (options.trace) QLoggingCategory::setFilterRules(QStringLiteral("qe7204.frames.debug=true"));
     std::unique_ptr<qe::TracingDriver> tracer;
-    if (options.trace)
+    if (qe::lcFrames().isDebugEnabled())
         tracer = std::make_unique<qe::TracingDriver>(
             backend->driver(), clock, [](const std::string& line) {
-                QTextStream(stderr) << "trace " << QString::fromStdString(line) << '\n';
+                qCDebug(qe::lcFrames).noquote() << QString::fromStdString(line);
             });
     qe::FtdiDriver& driver = tracer ? static_cast<qe::FtdiDriver&>(*tracer) : backend->driver();
 

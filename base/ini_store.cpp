@@ -18,6 +18,7 @@
 
 #include "install_layout.h"
 #include "local_path.h"
+#include "log_categories.h"
 
 namespace qe {
 
@@ -136,8 +137,8 @@ IniStore::Snapshot IniStore::load() const {
     else if (bytes.size() > kMaxFileBytes)  // it grew while being read
         why = "larger than 1 MiB";
     if (why) {
-        std::fprintf(stderr, "qe7204-tool: %s: %s; the default settings are used\n",
-                     QFile::encodeName(filePath_).constData(), why);
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("%1: %2; the default settings are used").arg(filePath_, why);
         return loaded;
     }
     loaded.usable = true;

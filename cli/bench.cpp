@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "log_categories.h"
+
 namespace qe::cli {
 
 namespace {
@@ -37,6 +39,12 @@ bool Bench::prepare(std::string& error) {
         tracer_ = std::make_unique<TracingDriver>(
             *driver, environment_.clock,
             [this](const std::string& line) { environment_.err << "trace " << line << '\n'; });
+        driver = tracer_.get();
+    } else if (lcFrames().isDebugEnabled()) {
+        tracer_ = std::make_unique<TracingDriver>(
+            *driver, environment_.clock, [](const std::string& line) {
+                qCDebug(lcFrames).noquote() << QString::fromStdString(line);
+            });
         driver = tracer_.get();
     }
     driver_ = driver;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QtGlobal>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,6 +19,27 @@
 
 namespace qe {
 namespace {
+
+// What the program logs while it lives, one line a message: "warning CATEGORY: TEXT".
+class LogCatcher {
+public:
+    LogCatcher() {
+        lines_.clear();
+        previous_ = qInstallMessageHandler(&LogCatcher::keep);
+    }
+    ~LogCatcher() { qInstallMessageHandler(previous_); }
+    LogCatcher(const LogCatcher&) = delete;
+    LogCatcher& operator=(const LogCatcher&) = delete;
+    std::string text() const { return lines_; }
+
+private:
+    static void keep(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        lines_ += std::string(type == QtWarningMsg ? "warning " : "other ") + context.category +
+                  ": " + message.toStdString() + "\n";
+    }
+    static inline std::string lines_;
+    QtMessageHandler previous_ = nullptr;
+};
 
 // An ini file in a fresh folder.
 class IniFile {
@@ -226,18 +248,18 @@ TEST(IniStore, AnythingButASmallRegularFileGivesTheDefaultsAndIsToldOnce) {
         c.make(ini);
         const bool used = std::string(c.told).empty();
 
-        testing::internal::CaptureStderr();
+        const LogCatcher log;
         for (int tick = 0; tick < 3; ++tick)
             EXPECT_EQ(ini.store.readString(kSection, kKey, QStringLiteral("<default>")),
                       used ? QStringLiteral("A1") : QStringLiteral("<default>"));
         EXPECT_EQ(ini.store.writeString(kSection, kKey, QStringLiteral("B2")), used);
-        const std::string told = testing::internal::GetCapturedStderr();
+        const std::string told = log.text();
 
         if (used) {
             EXPECT_EQ(told, "");
             continue;
         }
-        EXPECT_EQ(told, "qe7204-tool: " + ini.path.toStdString() + ": " + c.told +
+        EXPECT_EQ(told, "warning qe7204.settings: " + ini.path.toStdString() + ": " + c.told +
                             "; the default settings are used\n");
         const QFileInfo after(ini.path);
         EXPECT_FALSE(after.isFile() && after.size() < 1024 * 1024) << "left as it was";

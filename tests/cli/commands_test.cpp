@@ -1,6 +1,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 
 #include <fcntl.h>
 #include <sys/inotify.h>
@@ -399,6 +400,38 @@ TEST_F(Commands, TraceTellsEveryFrameOnStandardError) {
          {"open by serial \"QE000001\"", "-> 5A 03 FF  power on", "-> 58  scan bus",
           "<- 00 FF  chips 0, end", "-> 57 00  read all registers of chip 0"})
         EXPECT_NE(traced.err.find(expected), std::string::npos) << expected << "\n" << traced.err;
+}
+
+// QT_LOGGING_RULES="qe7204.frames=true" logs the lines --trace writes, without the word.
+TEST_F(Commands, TheFramesCategoryLogsWhatTraceWrites) {
+    const auto afterTheTime = [](std::string line) {
+        line.erase(0, line.find_first_not_of(' '));
+        return line.substr(line.find(' '));
+    };
+    const Run traced = run({"--simulate", "--trace", "get", "Res"});
+    std::vector<std::string> expected;
+    std::istringstream lines(traced.err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with("trace ")) expected.push_back(afterTheTime(line.substr(6)));
+    ASSERT_FALSE(expected.empty());
+
+    static std::vector<std::string> logged;
+    logged.clear();
+    QLoggingCategory::setFilterRules(QStringLiteral("qe7204.frames.debug=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext& context, const QString& text) {
+            if (std::string_view(context.category) == "qe7204.frames")
+                logged.push_back(text.toStdString());
+        });
+    const Run quiet = run({"--simulate", "get", "Res"});
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QStringLiteral("qe7204.frames.debug=false"));
+
+    EXPECT_EQ(quiet.status, kExitSuccess);
+    EXPECT_EQ(quiet.err, "");
+    std::vector<std::string> loggedTexts;
+    for (const std::string& line : logged) loggedTexts.push_back(afterTheTime(line));
+    EXPECT_EQ(loggedTexts, expected);
 }
 
 // An off-centre (20 counts) and tilted (AGC 8 rippling by 3) magnet at a steady half turn a
