@@ -150,6 +150,14 @@ int runMagnetCheck(Invocation& call, const MagnetCheckOptions& options) {
 
 }  // namespace
 
+std::optional<chip::MagnetVerdict> requiredVerdict(const std::optional<std::string>& text,
+                                                   std::string& refusal) {
+    if (text == std::string("good")) return chip::MagnetVerdict::Good;
+    if (text == std::string("marginal")) return chip::MagnetVerdict::Marginal;
+    refusal = "--require takes good or marginal" + (text ? ", not '" + *text + "'" : std::string());
+    return std::nullopt;
+}
+
 PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args) {
     MagnetCheckOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -163,13 +171,9 @@ PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args) {
             options.from = *text;
             ++i;
         } else if (arg == "--require") {
-            if (text == std::string("good"))
-                options.require = chip::MagnetVerdict::Good;
-            else if (text == std::string("marginal"))
-                options.require = chip::MagnetVerdict::Marginal;
-            else
-                return PreparedCommand::usage("--require takes good or marginal" +
-                                              (text ? ", not '" + *text + "'" : std::string()));
+            std::string refusal;
+            options.require = requiredVerdict(text, refusal);
+            if (!options.require) return PreparedCommand::usage(refusal);
             ++i;
         } else if (arg == "--turns") {
             const long long turns = text ? parseInteger(*text).value_or(0) : 0;

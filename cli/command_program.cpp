@@ -338,14 +338,9 @@ PreparedCommand prepareProgram(const std::vector<std::string>& args) {
         } else if (arg == "--force") {
             options.force = true;
         } else if (arg == "--require") {
-            const auto text = value();
-            if (text == std::string("good"))
-                options.require = chip::MagnetVerdict::Good;
-            else if (text == std::string("marginal"))
-                options.require = chip::MagnetVerdict::Marginal;
-            else
-                return PreparedCommand::usage("--require takes good or marginal" +
-                                              (text ? ", not '" + *text + "'" : std::string()));
+            std::string refusal;
+            options.require = requiredVerdict(value(), refusal);
+            if (!options.require) return PreparedCommand::usage(refusal);
         } else if (arg == "--log") {
             const auto count = value();
             const long long number = count ? parseInteger(*count).value_or(0) : 0;

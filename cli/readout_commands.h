@@ -50,6 +50,11 @@ struct MagnetCheckOptions {
 
 // Follows the live readout until the turns are done and judges them; the progress goes to
 // stderr unless the result is JSON.
+// --require's value, the worst verdict that passes; the refusal's text when it is neither
+// good nor marginal (nothing given, when the option had no value).
+std::optional<chip::MagnetVerdict> requiredVerdict(const std::optional<std::string>& text,
+                                                   std::string& refusal);
+
 ReadoutEnding followMagnetCheck(Invocation& call, const MagnetCheckOptions& options,
                                 chip::MagnetCheckResult& result);
 
