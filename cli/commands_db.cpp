@@ -20,15 +20,10 @@ struct DbOptions {
     std::string spool;
 };
 
-// "--name value" or "--name=value"; advances i past what it took.
+// "--name value" (the argument parser hands "--name=value" on so); advances i past it.
 bool takeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
                std::string& value, std::string& error) {
-    const std::string& arg = args[i];
-    if (arg.rfind(name + "=", 0) == 0) {
-        value = arg.substr(name.size() + 1);
-        return true;
-    }
-    if (arg != name) return false;
+    if (args[i] != name) return false;
     if (i + 1 >= args.size()) {
         error = name + " needs a value";
         return true;
