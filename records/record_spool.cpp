@@ -89,6 +89,8 @@ bool RecordSpool::keep(const DatabaseUrl& url, const UnitRecordRow& row, QString
 
 RecordSpool::FlushResult RecordSpool::flush(RecordStore& store) {
     FlushResult result;
+    // Every stored unit asks: with nothing kept, no lock and no folder are made.
+    if (!QFileInfo::exists(path_)) return result;
     QLockFile lockFile(path_ + ".lock");
     if (!lock(lockFile, path_, &result.error)) return result;
     bool ok = false;
