@@ -12,8 +12,9 @@
 namespace qe::ui {
 
 namespace {
-// Rows painted at a time: few enough that Qt draws them on the window's own thread.
-constexpr int kBandRows = 32;
+// Device rows painted at a time: few enough that Qt draws them on the window's own thread
+// (it shares out drawings of about a hundred rows or more).
+constexpr int kBandDeviceRows = 64;
 }  // namespace
 
 ImageView::ImageView(QWidget* parent) : QWidget(parent) {
@@ -90,8 +91,9 @@ void ImageView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRegion asked = event->region();
     const QRect whole = asked.boundingRect();
-    for (int top = whole.top(); top <= whole.bottom(); top += kBandRows) {
-        const QRegion band = asked.intersected(QRect(whole.left(), top, whole.width(), kBandRows));
+    const int bandRows = std::max(1, static_cast<int>(kBandDeviceRows / devicePixelRatioF()));
+    for (int top = whole.top(); top <= whole.bottom(); top += bandRows) {
+        const QRegion band = asked.intersected(QRect(whole.left(), top, whole.width(), bandRows));
         if (band.isEmpty()) continue;
         painter.setClipRegion(band);
         painter.drawPixmap(0, 0, background());

@@ -9,6 +9,8 @@ namespace qe::ui {
 namespace {
 
 constexpr int kFrameInset = 2;  // the box's frame line
+// Enough for every position of a turn in counts and in degrees.
+constexpr qsizetype kMaxWantedWidths = 16384;
 
 }  // namespace
 
@@ -42,6 +44,7 @@ void RightAnchoredLabel::changeEvent(QEvent* event) {
     QLabel::changeEvent(event);
     if (event->type() != QEvent::FontChange || fitting_) return;
     wantedFont_ = font();
+    wantedWidths_.clear();
     fitToText();
 }
 
@@ -51,7 +54,7 @@ void RightAnchoredLabel::fitToText() {
     // A text wider than its box is drawn smaller, rather than lose its first digits.
     QFont fitted = wantedFont_;
     const int room = parentWidget() ? parentWidget()->width() - 2 * kFrameInset : 0;
-    int width = QFontMetrics(fitted).horizontalAdvance(text());
+    int width = wantedWidth(text());
     for (int i = 0; room > 0 && width > room && fitted.pointSizeF() > 1.0 && i < 8; ++i) {
         fitted.setPointSizeF(std::max(1.0, fitted.pointSizeF() * room / width - 0.5));
         width = QFontMetrics(fitted).horizontalAdvance(text());
@@ -66,8 +69,18 @@ void RightAnchoredLabel::fitToText() {
                           std::max(kFrameInset, kFrameInset + room - width));
     // A fixed size: a label that may change its own size asks its box to lay out again,
     // which a box without a layout does for nothing on every new text.
-    setFixedSize(width, QFontMetrics(fitted).height());
-    move(left, y());
+    const QSize fixed(width, QFontMetrics(fitted).height());
+    if (fixed != size() || minimumSize() != fixed || maximumSize() != fixed) setFixedSize(fixed);
+    if (left != x()) move(left, y());
+}
+
+int RightAnchoredLabel::wantedWidth(const QString& text) {
+    if (const auto found = wantedWidths_.constFind(text); found != wantedWidths_.cend())
+        return *found;
+    if (wantedWidths_.size() >= kMaxWantedWidths) wantedWidths_.clear();
+    const int width = QFontMetrics(wantedFont_).horizontalAdvance(text);
+    wantedWidths_.insert(text, width);
+    return width;
 }
 
 }  // namespace qe::ui

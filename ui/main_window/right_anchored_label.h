@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QLabel>
 
 namespace qe::ui {
@@ -21,11 +22,15 @@ protected:
 
 private:
     void fitToText();
+    // The width of a text in the wanted font; a readout shows the same few thousand texts
+    // again and again, and shaping one is the dear part of showing it.
+    int wantedWidth(const QString& text);
 
     int rightEdge_;
     QFont wantedFont_;  // as set; the font shown may be smaller to fit the box
     bool fitting_ = false;
-    bool fitPending_ = false;  // a text came while the label was hidden
+    bool fitPending_ = false;           // a text came while the label was hidden
+    QHash<QString, int> wantedWidths_;  // per text, in wantedFont_
 };
 
 }  // namespace qe::ui
