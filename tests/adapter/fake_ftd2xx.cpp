@@ -40,6 +40,26 @@ std::string callLog;
 unsigned attachedCount = 2;  // 2: both devices below; 0: nothing attached
 int theDevice;               // the handle FT_OpenEx gives out
 int someoneElses;            // the handle of a device listed as already open
+bool unplugged = false;      // every call on a handle then fails with FT_IO_ERROR
+bool deviceOpen = false;     // theDevice between FT_OpenEx and FT_Close
+
+// The texts FT_GetDeviceInfoList gives; FT_OpenEx finds a device by them.
+const char* const kSerials[] = {"ABCDEFGHIJKLMNOP", "FT123"};
+const std::string kDescriptions[] = {"QE7204 interface" + std::string(48, 'd'), "Other device"};
+
+// What a call on the handle answers before it does anything: 0 when it may go on.
+FT_STATUS handleStatus(FT_HANDLE handle) {
+    if (unplugged) return 4;
+    return handle == &theDevice && deviceOpen ? 0 : 1;
+}
+
+bool listed(const char* wanted, DWORD flags) {
+    for (unsigned i = 0; i < attachedCount && i < 2; ++i)
+        if ((flags == 1 && std::strcmp(wanted, kSerials[i]) == 0) ||
+            (flags == 2 && wanted == kDescriptions[i]))
+            return true;
+    return false;
+}
 
 // "h" for the handle handed out, "?" for anything else: shows the pointer came back intact.
 const char* name(FT_HANDLE handle) {
@@ -97,9 +117,15 @@ void fake_d2xx_reset() {
 #endif
     callLog.clear();
     attachedCount = 2;
+    unplugged = false;  // the log is cleared mid-test too: an open device stays open
 }
 void fake_d2xx_attach_nothing() {
     attachedCount = 0;
+}
+// The devices are pulled out: they are no longer listed and every call on a handle fails.
+void fake_d2xx_unplug() {
+    attachedCount = 0;
+    unplugged = true;
 }
 
 #ifdef FAKE_D2XX_WITH_EVENTS
@@ -157,9 +183,8 @@ FT_STATUS FT_GetDeviceInfoList(FakeNode* dest, DWORD* numDevs) {
     dest[0].Type = 8;
     dest[0].ID = 0x04036001;
     dest[0].LocId = 0x2011;
-    std::memcpy(dest[0].SerialNumber, "ABCDEFGHIJKLMNOP", 16);
-    std::memset(dest[0].Description, 'd', 64);
-    std::memcpy(dest[0].Description, "QE7204 interface", 16);
+    std::memcpy(dest[0].SerialNumber, kSerials[0], 16);
+    std::memcpy(dest[0].Description, kDescriptions[0].data(), 64);
     dest[0].ftHandle = nullptr;
 
     std::memset(&dest[1], 0, sizeof dest[1]);
@@ -167,8 +192,8 @@ FT_STATUS FT_GetDeviceInfoList(FakeNode* dest, DWORD* numDevs) {
     dest[1].Type = 5;
     dest[1].ID = 0x04036010;
     dest[1].LocId = 0x2012;
-    std::strcpy(dest[1].SerialNumber, "FT123");
-    std::strcpy(dest[1].Description, "Other device");
+    std::strcpy(dest[1].SerialNumber, kSerials[1]);
+    std::strcpy(dest[1].Description, kDescriptions[1].c_str());
     dest[1].ftHandle = &someoneElses;
     *numDevs = 2;
     return 0;
@@ -177,24 +202,29 @@ FT_STATUS FT_GetDeviceInfoList(FakeNode* dest, DWORD* numDevs) {
 FT_STATUS FT_OpenEx(void* arg, DWORD flags, FT_HANDLE* handle) {
     log("FT_OpenEx(" + std::string(static_cast<const char*>(arg)) + "," + std::to_string(flags) +
         ")");
-    if (std::strcmp(static_cast<const char*>(arg), "ABSENT") == 0) return 2;
+    if (!listed(static_cast<const char*>(arg), flags)) return 2;
     *handle = &theDevice;
+    deviceOpen = true;
     return 0;
 }
 
 FT_STATUS FT_Close(FT_HANDLE handle) {
     log(std::string("FT_Close(") + name(handle) + ")");
+    if (handle != &theDevice || !deviceOpen) return 1;
+    deviceOpen = false;
     return 0;
 }
 
 FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, UCHAR ms) {
     log(std::string("FT_SetLatencyTimer(") + name(handle) + "," + std::to_string(ms) + ")");
+    if (const FT_STATUS status = handleStatus(handle)) return status;
     return 0;
 }
 
 FT_STATUS FT_SetBitMode(FT_HANDLE handle, UCHAR mask, UCHAR mode) {
     log(std::string("FT_SetBitMode(") + name(handle) + "," + std::to_string(mask) + "," +
         std::to_string(mode) + ")");
+    if (const FT_STATUS status = handleStatus(handle)) return status;
     return 0;
 }
 
@@ -203,17 +233,20 @@ FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR st
     log(std::string("FT_SetDataCharacteristics(") + name(handle) + "," +
         std::to_string(wordLength) + "," + std::to_string(stopBits) + "," + std::to_string(parity) +
         ")");
+    if (const FT_STATUS status = handleStatus(handle)) return status;
     return 0;
 }
 
 FT_STATUS FT_SetBaudRate(FT_HANDLE handle, ULONG baud) {
     log(std::string("FT_SetBaudRate(") + name(handle) + "," + std::to_string(baud) + ")");
+    if (const FT_STATUS status = handleStatus(handle)) return status;
     return baud == 250000 ? 0 : 7;
 }
 
 FT_STATUS FT_SetTimeouts(FT_HANDLE handle, ULONG readMs, ULONG writeMs) {
     log(std::string("FT_SetTimeouts(") + name(handle) + "," + std::to_string(readMs) + "," +
         std::to_string(writeMs) + ")");
+    if (const FT_STATUS status = handleStatus(handle)) return status;
     return 0;
 }
 
@@ -222,6 +255,10 @@ FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD count, DWORD* written) 
     for (DWORD i = 0; i < count; ++i)
         bytes += (i ? " " : "") + std::to_string(static_cast<UCHAR*>(buffer)[i]);
     log(std::string("FT_Write(") + name(handle) + "," + bytes + ")");
+    if (const FT_STATUS status = handleStatus(handle)) {
+        *written = 0;
+        return status;
+    }
     *written = count > 4 ? 4 : count;  // accepts four bytes at most
     return 0;
 }
@@ -229,6 +266,10 @@ FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD count, DWORD* written) 
 FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead) {
     log(std::string("FT_Read(") + name(handle) + "," + std::to_string(count) + ")");
     if (handle != &theDevice) return 4;
+    if (const FT_STATUS status = handleStatus(handle)) {
+        *bytesRead = 0;
+        return status;
+    }
     for (DWORD i = 0; i < count && i < 3; ++i)
         static_cast<UCHAR*>(buffer)[i] = static_cast<UCHAR>(0xA0 + i);
     *bytesRead = count < 3 ? count : 3;
@@ -237,6 +278,7 @@ FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* bytesRead)
 
 FT_STATUS FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) {
     log(std::string("FT_GetQueueStatus(") + name(handle) + ")");
+    if (const FT_STATUS status = handleStatus(handle)) return status;
 #ifdef FAKE_D2XX_WITH_EVENTS
     const std::lock_guard lock(queueMutex);
     *rxBytes = queued;
@@ -248,6 +290,7 @@ FT_STATUS FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) {
 
 FT_STATUS FT_Purge(FT_HANDLE handle, ULONG mask) {
     log(std::string("FT_Purge(") + name(handle) + "," + std::to_string(mask) + ")");
+    if (const FT_STATUS status = handleStatus(handle)) return status;
     return 0;
 }
 

@@ -86,6 +86,11 @@ FtStatus ScriptedDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& 
     if (auto it = openFailures.find(serial); status == FT_OK && it != openFailures.end())
         status = it->second;
     if (status != FT_OK) return status;
+    const std::string wanted = arg ? static_cast<const char*>(arg) : "";
+    const bool listed = std::any_of(devices.begin(), devices.end(), [&](const DeviceInfoNode& n) {
+        return wanted == (flags == kOpenBySerialNumber ? n.serialNumber() : n.description());
+    });
+    if (!listed) return FT_DEVICE_NOT_FOUND;
     handle = nextHandle_++;
     readTimeoutMs.reset();  // time-outs belong to a handle
     for (auto& node : devices)

@@ -47,12 +47,17 @@ public:
         framesBeforeUnplug_ = frames;
         unplugStatus_ = status;
     }
+    // The adapter is pulled out now: every later call fails with the status.
+    void unplugNow(FtStatus status = FT_IO_ERROR) {
+        unplugged_ = true;
+        unplugStatus_ = status;
+    }
     // Opening the device with this serial number fails with the status.
     std::map<std::string, FtStatus> openFailures;
     // Each write accepts at most this many bytes.
     void limitWrites(std::uint32_t maxBytes) { writeLimit_ = maxBytes; }
 
-    std::vector<DeviceInfoNode> devices;  // what enumeration reports
+    std::vector<DeviceInfoNode> devices;  // what enumeration reports, and what opens
     bool libraryPresent = true;
 
     // --- record -------------------------------------------------------------------------

@@ -17,6 +17,9 @@
 //   FT232R_UNPLUG_AFTER=N    the device is gone after the host's N-th frame: every call then
 //                            fails with LIBUSB_ERROR_NO_DEVICE and it is no longer listed
 //   FT232R_LOG=FILE          one line per packet and vendor request, for a failing test
+//
+// A test in the same process pulls the cable out and puts it back with ft232r_unplug() and
+// ft232r_replug().
 
 #include <libusb-1.0/libusb.h>
 
@@ -97,7 +100,8 @@ public:
         if (!logPath.empty()) log_ = std::fopen(logPath.c_str(), "a");
     }
 
-    bool plugged() const { return unplugAfter_ < 0 || frames_ < unplugAfter_; }
+    bool plugged() const { return !pulled_ && (unplugAfter_ < 0 || frames_ < unplugAfter_); }
+    void setPulled(bool pulled) { pulled_ = pulled; }
     std::mutex& mutex() { return mutex_; }
     const std::string& serial() const { return serial_; }
 
@@ -209,6 +213,7 @@ private:
     std::int64_t phaseNs_;
     std::int64_t frames_ = 0;
     std::int64_t unplugAfter_;
+    bool pulled_ = false;
     std::int64_t loadedSeed_;
     std::mt19937 load_;
     std::FILE* log_ = nullptr;
@@ -231,6 +236,16 @@ int copyString(const std::string& text, unsigned char* data, int length) {
 }  // namespace
 
 extern "C" {
+
+void ft232r_unplug() {
+    std::lock_guard lock(adapter().mutex());
+    adapter().setPulled(true);
+}
+
+void ft232r_replug() {
+    std::lock_guard lock(adapter().mutex());
+    adapter().setPulled(false);
+}
 
 int libusb_init(libusb_context** context) {
     if (context) *context = new libusb_context;
