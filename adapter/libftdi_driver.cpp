@@ -8,7 +8,10 @@
 #include <cerrno>
 #include <optional>
 
+#include <QString>
+
 #include "libftdi_port.h"
+#include "log_categories.h"
 #include "tty_port_list.h"
 
 namespace qe {
@@ -73,6 +76,12 @@ UsbFtdiDevice describe(ftdi_context* context, libusb_device* usb) {
     return device;
 }
 
+// "QE000001 (/dev/bus/usb/001/007)", as the log names a device.
+QString named(const UsbFtdiDevice& device) {
+    return QString::fromStdString(device.serial + " (" + usbDeviceNode(device.bus, device.address) +
+                                  ")");
+}
+
 bool sameDevice(const UsbFtdiDevice& a, const UsbFtdiDevice& b) {
     return a.bus == b.bus && a.address == b.address;
 }
@@ -105,6 +114,7 @@ struct LibFtdiDriver::OpenDevice {
     UsbFtdiDevice device;
     Context context;
     LibFtdiPort port;
+    bool lossLogged = false;
 
     OpenDevice(UsbFtdiDevice usb, ftdi_context* opened)
         : device(std::move(usb)), context(opened), port(opened, LibFtdiFunctions::library()) {
@@ -178,12 +188,15 @@ FtStatus LibFtdiDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& h
         context->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
         const int result = ftdi_usb_open_dev(context, usb);
         if (result < 0) {
+            qCDebug(lcLibFtdi).noquote() << "cannot open" << named(device) << "-"
+                                         << ftdi_get_error_string(context) << result;
             ftdi_free(context);
             const std::string node = usbDeviceNode(device.bus, device.address);
             const bool denied = ::access(node.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
             openFailureAdvice_ = libFtdiOpenAdvice(result, denied);
             return statusOfLibFtdi(LibFtdiCall::Open, result);
         }
+        qCDebug(lcLibFtdi).noquote() << "opened" << named(device);
         handle = nextHandle_++;
         open_[handle] = std::make_unique<OpenDevice>(device, context);
         return FT_OK;
@@ -198,6 +211,7 @@ FtStatus LibFtdiDriver::close(FtHandle handle) {
     // the same: nothing for the user to know.
     ftdi_usb_close(it->second->context.get());
     it->second->context.reset();
+    qCDebug(lcLibFtdi).noquote() << "closed" << named(it->second->device);
     open_.erase(it);
     return FT_OK;
 }
@@ -205,8 +219,12 @@ FtStatus LibFtdiDriver::close(FtHandle handle) {
 FtStatus LibFtdiDriver::setLatencyTimer(FtHandle handle, std::uint8_t milliseconds) {
     OpenDevice* open = deviceOf(handle);
     if (!open) return FT_INVALID_HANDLE;
-    return statusOfLibFtdi(LibFtdiCall::LatencyTimer,
-                           ftdi_set_latency_timer(open->context.get(), milliseconds));
+    const int result = ftdi_set_latency_timer(open->context.get(), milliseconds);
+    if (result < 0)
+        qCDebug(lcLibFtdi).noquote()
+            << "cannot set the latency timer of" << named(open->device) << "to" << milliseconds
+            << "ms -" << ftdi_get_error_string(open->context.get()) << result;
+    return statusOfLibFtdi(LibFtdiCall::LatencyTimer, result);
 }
 
 FtStatus LibFtdiDriver::setBitMode(FtHandle handle, std::uint8_t mask, std::uint8_t mode) {
@@ -243,25 +261,36 @@ FtStatus LibFtdiDriver::setTimeouts(FtHandle handle, std::uint32_t readMs, std::
     return FT_OK;
 }
 
+FtStatus LibFtdiDriver::lossNoticed(OpenDevice& open, FtStatus status) {
+    // A transfer that fails is the device gone (or going): told once, with libftdi1's words.
+    if (status == FT_IO_ERROR && !open.lossLogged) {
+        open.lossLogged = true;
+        qCDebug(lcLibFtdi).noquote()
+            << "lost" << named(open.device) << "-" << ftdi_get_error_string(open.context.get());
+    }
+    return status;
+}
+
 FtStatus LibFtdiDriver::write(FtHandle handle, const std::uint8_t* data, std::uint32_t count,
                               std::uint32_t& written) {
     written = 0;
     OpenDevice* open = deviceOf(handle);
-    return open ? open->port.write(data, count, written) : FT_INVALID_HANDLE;
+    return open ? lossNoticed(*open, open->port.write(data, count, written)) : FT_INVALID_HANDLE;
 }
 
 FtStatus LibFtdiDriver::read(FtHandle handle, std::uint8_t* data, std::uint32_t count,
                              std::uint32_t& bytesRead) {
     bytesRead = 0;
     OpenDevice* open = deviceOf(handle);
-    return open ? open->port.read(data, count, bytesRead) : FT_INVALID_HANDLE;
+    return open ? lossNoticed(*open, open->port.read(data, count, bytesRead)) : FT_INVALID_HANDLE;
 }
 
 FtStatus LibFtdiDriver::waitForReceived(FtHandle handle, std::uint32_t count,
                                         std::int64_t deadlineNs, Clock& clock,
                                         std::uint32_t& rxBytes) {
     OpenDevice* open = deviceOf(handle);
-    return open ? open->port.waitForReceived(count, deadlineNs, clock, rxBytes) : FT_INVALID_HANDLE;
+    return open ? lossNoticed(*open, open->port.waitForReceived(count, deadlineNs, clock, rxBytes))
+                : FT_INVALID_HANDLE;
 }
 
 FtStatus LibFtdiDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) {

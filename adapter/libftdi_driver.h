@@ -55,6 +55,7 @@ private:
     using Context = std::unique_ptr<ftdi_context, ContextDeleter>;
 
     OpenDevice* deviceOf(FtHandle handle) const;
+    FtStatus lossNoticed(OpenDevice& open, FtStatus status);
     FtHandle handleOf(const UsbFtdiDevice& device) const;
 
     Context context_;  // for enumeration

@@ -4,6 +4,10 @@
 #include <chrono>
 #include <utility>
 
+#include <QString>
+
+#include "log_categories.h"
+
 namespace qe::sim {
 
 namespace {
@@ -327,11 +331,17 @@ void SimulatedAdapter::changeRx(Change change) {
 }
 
 void SimulatedAdapter::log(Transcript::Kind kind, std::string text) {
+    // The notes are the faults as they strike (unplugged, a reply lost, a write cut, ...).
+    if (kind == Transcript::Kind::Note)
+        qCDebug(lcSim).noquote() << QString::fromStdString(serial_) << QString::fromStdString(text);
     transcript_.add(clock_.nowNs(), serial_, kind, std::move(text));
 }
 
 void SimulatedAdapter::logCall(const std::string& text, FtStatus status) {
-    log(Transcript::Kind::Call, status == FT_OK ? text : text + " failed " + number(status));
+    if (status == FT_OK) return log(Transcript::Kind::Call, text);
+    const std::string failed = text + " failed " + number(status);
+    qCDebug(lcSim).noquote() << QString::fromStdString(serial_) << QString::fromStdString(failed);
+    log(Transcript::Kind::Call, failed);
 }
 
 std::uint32_t SimulatedAdapter::acceptedOf(std::uint32_t count) {

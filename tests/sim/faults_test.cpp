@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "category_log.h"
 #include "open_simulation.h"
 
 namespace qe::sim::test {
@@ -128,6 +129,19 @@ TEST_F(OpenSimulation, TranscriptNotesTheFaultsApplied) {
     EXPECT_EQ(driver.transcript().texts({Transcript::Kind::Frame, Transcript::Kind::Note}),
               (std::vector<std::string>{"scan", "reply lost", "scan", "reply shortened by 1",
                                         "reply with 2 surplus", "reply delayed by 7 ms"}));
+}
+
+// The faults as they strike, and the calls they fail, go to the qe7204.sim log as well.
+TEST_F(OpenSimulation, FaultsAreLoggedAsTheyStrike) {
+    const qe::test::CategoryLog log("qe7204.sim");
+    adapter.loseNextReply();
+    send({'X'});
+    adapter.failCall("FT_SetLatencyTimer", FT_IO_ERROR);
+    EXPECT_EQ(driver.setLatencyTimer(handle, 16), FT_IO_ERROR);
+    adapter.unplug();
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{"QE000001 reply lost", "QE000001 latency 16 failed 4",
+                                        "QE000001 unplugged"}));
 }
 
 }  // namespace
