@@ -13,6 +13,7 @@
 #include "libftdi_port.h"
 #include "log_categories.h"
 #include "tty_port_list.h"
+#include "usb_device_in_use.h"
 
 namespace qe {
 
@@ -147,7 +148,14 @@ FtStatus LibFtdiDriver::createDeviceInfoList(std::uint32_t& deviceCount) {
     const FoundDevices found(context_.get());
     if (found.failed()) return FT_IO_ERROR;
     listed_.clear();
-    for (libusb_device* usb : found.devices()) listed_.push_back(describe(context_.get(), usb));
+    for (libusb_device* usb : found.devices()) {
+        UsbFtdiDevice device = describe(context_.get(), usb);
+        // Our own open device is ours; asking would only find our own claim.
+        if (handleOf(device) == 0)
+            device.heldElsewhere =
+                usbDeviceHeldElsewhere(usb, usbSysfsName(device.bus, device.portPath));
+        listed_.push_back(std::move(device));
+    }
     deviceCount = static_cast<std::uint32_t>(listed_.size());
     return FT_OK;
 }
@@ -159,7 +167,8 @@ FtStatus LibFtdiDriver::getDeviceInfoList(DeviceInfoNode* nodes, std::uint32_t& 
         DeviceInfoNode& node = nodes[i];
         node = DeviceInfoNode{};
         node.DeviceHandle = handleOf(device);
-        node.Flags = node.DeviceHandle != 0 ? 1 : 0;
+        // Opened, as D2XX lists it: by this driver, or by any other program.
+        node.Flags = node.DeviceHandle != 0 || device.heldElsewhere ? 1 : 0;
         node.ID = static_cast<std::uint32_t>(device.vendorId) << 16 | device.productId;
         node.LocID = static_cast<std::uint32_t>(device.bus) << 8 | device.address;
         node.setSerialNumber(device.serial);

@@ -41,6 +41,7 @@ struct UsbFtdiDevice {
     std::string description;  // the USB product string
     std::string serial;
     bool stringsFromSysfs = false;  // the device itself could not be opened to ask
+    bool heldElsewhere = false;     // another program has it (see usbDeviceHeldElsewhere)
 };
 
 // Whether an open by serial number (kOpenBySerialNumber) or description asks for the device,

@@ -197,6 +197,12 @@ FtStatus TtyDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& handl
         return matches(port, wanted, flags) && !isOpen(port);
     });
     if (found == ports.end()) return FT_DEVICE_NOT_FOUND;
+    // A program that simply has the port open (no lock, no exclusive open) would read our
+    // replies, or write into our frames.
+    if (openByAnotherProcess(found->node)) {
+        openFailureAdvice_ = adapterInUseAdvice();
+        return FT_DEVICE_NOT_OPENED;
+    }
 
     auto port = std::make_unique<OpenPort>();
     port->info = *found;

@@ -52,11 +52,9 @@ PtyAdapter::PtyAdapter(const Options& options) {
     ::tcgetattr(master_, &settings);
     ::cfmakeraw(&settings);
     ::tcsetattr(master_, TCSANOW, &settings);
-    heldTerminal_ = ::open(terminalPath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
 
     int wake[2];
     if (::pipe2(wake, O_CLOEXEC) != 0) {
-        closeIfOpen(heldTerminal_);
         closeIfOpen(master_);
         throw std::runtime_error("no pipe");
     }
@@ -79,7 +77,6 @@ void PtyAdapter::stop() {
 void PtyAdapter::unplug() {
     stop();
     std::lock_guard lock(mutex_);
-    closeIfOpen(heldTerminal_);
     closeIfOpen(master_);
     closeIfOpen(wakeRead_);
     closeIfOpen(wakeWrite_);
@@ -91,6 +88,11 @@ bool PtyAdapter::plugged() const {
     return master_ >= 0;
 }
 
+bool PtyAdapter::awaitTool() {
+    pollfd wake{wakeRead_, POLLIN, 0};
+    return ::poll(&wake, 1, kToolLookMs) == 0 || (wake.revents & POLLIN) == 0;
+}
+
 void PtyAdapter::serve() {
     std::uint8_t bytes[256];
     for (;;) {
@@ -100,9 +102,20 @@ void PtyAdapter::serve() {
             return;
         }
         if (looks[1].revents) return;
-        if (!(looks[0].revents & POLLIN)) continue;
+        // No program has the terminal open (none yet, or the tool closed it): nothing to read
+        // until one opens it. The adapter itself keeps no descriptor of the terminal, so that
+        // other programs see the port as free, as a real adapter's is.
+        const bool hungUp = (looks[0].revents & POLLHUP) != 0;
+        if (!(looks[0].revents & POLLIN)) {
+            if (hungUp && !awaitTool()) return;
+            continue;
+        }
         const ssize_t got = ::read(master_, bytes, sizeof bytes);
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got < 0 && errno == EIO) {
+            if (!awaitTool()) return;
+            continue;
+        }
         if (got <= 0) return;
         answer(bytes, static_cast<std::size_t>(got));
     }

@@ -49,6 +49,8 @@ public:
 
 private:
     void serve();
+    // Waits a moment for a program to open the terminal; false when told to stop meanwhile.
+    bool awaitTool();
     void answer(const std::uint8_t* bytes, std::size_t count);
     void stop();
 
@@ -60,7 +62,7 @@ private:
     AdapterFirmware firmware_{bus_, transcript_, "pty"};
 
     int master_ = -1;
-    int heldTerminal_ = -1;  // keeps the terminal from hanging up while the tool has it closed
+    static constexpr int kToolLookMs = 2;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     std::string terminalPath_;

@@ -13,6 +13,8 @@
 #include <iterator>
 
 #include "adapter_link.h"
+#include "port_holder.h"
+#include "port_in_use.h"
 #include "recording_sink.h"
 #include "register_image.h"
 #include "tty_fixture.h"
@@ -286,6 +288,30 @@ TEST_F(TtyDriverTest, APortLockedByAnotherProgramIsListedOpenAndNotTaken) {
               "Another program is using the adapter. Close it (or the other copy of this tool) "
               "and try again.");
     ::close(other);
+    EXPECT_EQ(enumerate(driver)[0].Flags, 0u);
+    EXPECT_NE(open(), 0u);
+}
+
+// A program that simply has the port open (a terminal program, with no lock) is seen through
+// /proc, as fuser sees it: the port is listed open and not taken, and free again once it has
+// gone.
+TEST_F(TtyDriverTest, APortAnotherProgramHasOpenIsListedOpen) {
+    const auto node = tree.roots().dev / portName;
+    const int own = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(own, 0);
+    EXPECT_FALSE(openByAnotherProcess(node)) << "this process's own descriptors do not count";
+    ::close(own);
+    PortHolder other(node);
+    ASSERT_TRUE(other.holds());
+    EXPECT_TRUE(openByAnotherProcess(node));
+    EXPECT_EQ(enumerate(driver)[0].Flags, 1u);
+    FtHandle handle = 0;
+    EXPECT_EQ(driver.openEx("QE000001", kOpenBySerialNumber, handle), FT_DEVICE_NOT_OPENED);
+    EXPECT_EQ(driver.openFailureAdvice(),
+              "Another program is using the adapter. Close it (or the other copy of this tool) "
+              "and try again.");
+    other.release();
+    EXPECT_FALSE(openByAnotherProcess(node));
     EXPECT_EQ(enumerate(driver)[0].Flags, 0u);
     EXPECT_NE(open(), 0u);
 }

@@ -9,6 +9,7 @@
 #include "cli_rig.h"
 #include "exit_status.h"
 #include "fake_tty_tree.h"
+#include "port_holder.h"
 #include "port_in_use.h"
 #include "pty_adapter.h"
 
@@ -37,6 +38,7 @@ protected:
         ::unsetenv("QE7204_DEV_ROOT");
         for (int fd : {out, err})
             if (fd >= 0) ::close(fd);
+        std::filesystem::remove_all(tree.root());  // named by the process: the next test's
         CliRig::TearDown();
     }
 
@@ -92,6 +94,24 @@ TEST_F(HeldAdapter, AUnitBeingProgrammedKeepsItsAdapter) {
     }
     // Let go at the end.
     EXPECT_FALSE(portHeldElsewhere(node));
+}
+
+// A terminal program that simply has the port open: list says so, and the adapter is not
+// taken from under it.
+TEST_F(HeldAdapter, APortAnotherProgramHasOpenIsListedOpen) {
+    {
+        const qe::test::PortHolder other(tree.roots().dev / portName);
+        ASSERT_TRUE(other.holds());
+        EXPECT_EQ(second({"--driver", "tty", "list"}).second,
+                  "QE000001\topen\ttty\tQE7204 interface\n");
+        const std::pair<int, std::string> show =
+            second({"--driver", "tty", "--serial", "QE000001", "show"});
+        EXPECT_EQ(show.first, kExitAdapter);
+        EXPECT_EQ(show.second,
+                  "qe7204ctl: the port of the adapter QE000001 is in use by another program\n");
+    }
+    EXPECT_EQ(second({"--driver", "tty", "list"}).second,
+              "QE000001\tfree\ttty\tQE7204 interface\n");
 }
 
 }  // namespace

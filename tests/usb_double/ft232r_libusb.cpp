@@ -17,6 +17,9 @@
 //   FT232R_UNPLUG_AFTER=N    the device is gone after the host's N-th frame: every call then
 //                            fails with LIBUSB_ERROR_NO_DEVICE and it is no longer listed
 //   FT232R_LOG=FILE          one line per packet and vendor request, for a failing test
+//   FT232R_CLAIMED_ELSEWHERE another program has claimed the interface: claims fail with
+//                            LIBUSB_ERROR_BUSY (looked at on every claim)
+//   FT232R_KERNEL_DRIVER     the kernel's serial driver is bound to the interface
 //
 // A test in the same process pulls the cable out and puts it back with ft232r_unplug() and
 // ft232r_replug().
@@ -361,7 +364,12 @@ int libusb_get_string_descriptor_ascii(libusb_device_handle*, uint8_t index, uns
 }
 
 int libusb_claim_interface(libusb_device_handle*, int) {
-    return adapter().plugged() ? 0 : LIBUSB_ERROR_NO_DEVICE;
+    if (!adapter().plugged()) return LIBUSB_ERROR_NO_DEVICE;
+    return envText("FT232R_CLAIMED_ELSEWHERE", "").empty() ? 0 : LIBUSB_ERROR_BUSY;
+}
+int libusb_kernel_driver_active(libusb_device_handle*, int) {
+    if (!adapter().plugged()) return LIBUSB_ERROR_NO_DEVICE;
+    return envText("FT232R_KERNEL_DRIVER", "").empty() ? 0 : 1;
 }
 int libusb_release_interface(libusb_device_handle*, int) {
     return 0;

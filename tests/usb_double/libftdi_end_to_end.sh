@@ -32,6 +32,13 @@ readout_rows() { grep -c '^20[0-9][0-9]-' "$1"; }
 run list 0 list
 expect_output list $'QE000001\tfree\tlibftdi\tQE7204 interface'
 
+# Another program has claimed the adapter's interface: listed open, and not taken.
+FT232R_CLAIMED_ELSEWHERE=1 run claimed_list 0 list
+expect_output claimed_list $'QE000001\topen\tlibftdi\tQE7204 interface'
+FT232R_CLAIMED_ELSEWHERE=1 run claimed_show 4 show
+grep -qxF "qe7204ctl: the port of every QE7204 adapter is in use by another program" \
+  "$work/claimed_show.err" || { fail "claimed: no in-use message in:"; sed 's/^/  /' "$work/claimed_show.err"; }
+
 FT232R_LOG="$work/usb.log" run scan 0 scan
 expect_output scan 0
 grep -q "CTL request 9 value 16$" "$work/usb.log" || fail "scan: the latency timer was not set to 16 ms"
