@@ -86,6 +86,7 @@ public:
         backend = "d2xx";
         deviceCount = 2;
         whyNoQueue = "the vendor library's stand-in always reports 7 bytes waiting";
+        whyNoOpenedMark = "the vendor library's stand-in lists the same flags and handles always";
     }
     std::vector<std::uint8_t> parametersReply(std::uint8_t) const override { return {0xA0}; }
     ~D2xxRig() override {

@@ -38,6 +38,8 @@ public:
     std::string whyNoUnplug;
     // Empty when calls on a closed handle fail; otherwise why they need not.
     std::string whyNoHandleCheck;
+    // Empty when the list marks an open adapter opened, with its handle; otherwise why not.
+    std::string whyNoOpenedMark;
 };
 
 struct RigMaker {

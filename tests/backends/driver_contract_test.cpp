@@ -85,8 +85,27 @@ TEST_P(DriverContract, ListsTheAdapterWithItsBackend) {
     const DeviceInfoNode* node = findSerial(nodes, rig->serial);
     ASSERT_NE(node, nullptr) << "no adapter " << rig->serial;
     EXPECT_EQ(node->description(), rig->description);
+    EXPECT_EQ(node->Flags & 1u, 0u) << "listed open while nobody has it";
     EXPECT_EQ(node->DeviceHandle, 0u);
     EXPECT_EQ(driver.backendOf(*node), rig->backend);
+}
+
+// What list shows as "open": the adapter this driver holds, with the handle it gave.
+TEST_P(DriverContract, ListsTheAdapterItHoldsAsOpened) {
+    if (!rig->whyNoOpenedMark.empty()) GTEST_SKIP() << rig->whyNoOpenedMark;
+    FtdiDriver& driver = rig->driver();
+    const FtHandle handle = openAndSetUp();
+    const auto held = enumerate(driver);
+    const DeviceInfoNode* node = findSerial(held, rig->serial);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->Flags & 1u, 1u);
+    EXPECT_EQ(node->DeviceHandle, handle);
+    EXPECT_EQ(driver.close(handle), FT_OK);
+    const auto free = enumerate(driver);
+    node = findSerial(free, rig->serial);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->Flags & 1u, 0u);
+    EXPECT_EQ(node->DeviceHandle, 0u);
 }
 
 TEST_P(DriverContract, OpensByEitherTextAndRefusesAnUnknownOne) {

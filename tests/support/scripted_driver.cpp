@@ -102,7 +102,15 @@ FtStatus ScriptedDriver::openEx(const void* arg, std::uint32_t flags, FtHandle& 
 }
 
 FtStatus ScriptedDriver::close(FtHandle handle) {
-    return record("FT_Close", static_cast<std::uint32_t>(handle));
+    const FtStatus status = record("FT_Close", static_cast<std::uint32_t>(handle));
+    if (status != FT_OK || handle == 0) return status;
+    // Listed free again, as the vendor driver lists a device closed.
+    for (auto& node : devices)
+        if (node.DeviceHandle == handle) {
+            node.DeviceHandle = 0;
+            node.Flags &= ~1u;
+        }
+    return status;
 }
 
 FtStatus ScriptedDriver::setLatencyTimer(FtHandle, std::uint8_t milliseconds) {
