@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -7,6 +8,9 @@
 #include "backend_options.h"
 
 namespace qe::cli {
+
+struct Command;
+struct PreparedCommand;
 
 // The options that hold for every command, before or after the command's name.
 struct GlobalOptions {
@@ -22,13 +26,15 @@ struct GlobalOptions {
 struct Arguments {
     GlobalOptions options;
     bool help = false;
+    std::string helpText;  // with help: the general help or the command's
     bool version = false;
-    std::string command;            // empty with --help or --version alone
-    std::vector<std::string> rest;  // the command's own arguments
+    const Command* command = nullptr;  // none with --help or --version alone
+    // Checks the command's own options and arguments as given.
+    std::function<PreparedCommand()> prepare;
 };
 
-// Splits the program's arguments (without the program name) into the global options,
-// the command and its arguments. On a mistake returns the one-line reason.
+// Reads the program's arguments (without the program name): the global options, the command
+// and its own options and arguments. On a mistake returns the one-line reason.
 struct ParsedArguments {
     Arguments arguments;
     std::string error;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "arguments.h"
 #include "bench.h"
+#include "command_options.h"
 #include "environment.h"
 #include "exit_status.h"
 #include "failure_kind.h"
@@ -55,37 +57,44 @@ struct PreparedCommand {
     }
 };
 
+// Checks a command's options and arguments once the line is parsed.
+using CommandPreparation = std::function<PreparedCommand()>;
+
 struct Command {
     const char* name;
-    const char* synopsis;  // "set FIELD=VALUE..."
-    const char* summary;   // one line for the command list
-    const char* details;   // what `help COMMAND` adds
-    PreparedCommand (*prepare)(const std::vector<std::string>& args);
+    const char* summary;  // one line for the command list
+    const char* details;  // what the command's help adds
+    // Declares the command's options and arguments, into what the preparation reads.
+    CommandPreparation (*declare)(CommandOptions& options);
 };
 
 const std::vector<Command>& commands();
 const Command* findCommand(std::string_view name);
 
-// The commands' preparations, by the file that holds them.
-PreparedCommand prepareList(const std::vector<std::string>& args);
-PreparedCommand prepareScan(const std::vector<std::string>& args);
-PreparedCommand preparePower(const std::vector<std::string>& args);
-PreparedCommand prepareShow(const std::vector<std::string>& args);
-PreparedCommand prepareGet(const std::vector<std::string>& args);
-PreparedCommand prepareSet(const std::vector<std::string>& args);
-PreparedCommand prepareAddress(const std::vector<std::string>& args);
-PreparedCommand prepareZero(const std::vector<std::string>& args);
-PreparedCommand prepareHysteresis(const std::vector<std::string>& args);
-PreparedCommand prepareProg(const std::vector<std::string>& args);
-PreparedCommand prepareReadEeprom(const std::vector<std::string>& args);
-PreparedCommand prepareSave(const std::vector<std::string>& args);
-PreparedCommand prepareLoad(const std::vector<std::string>& args);
-PreparedCommand prepareDecode(const std::vector<std::string>& args);
-PreparedCommand prepareDiff(const std::vector<std::string>& args);
-PreparedCommand prepareDb(const std::vector<std::string>& args);
-PreparedCommand prepareWatch(const std::vector<std::string>& args);
-PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args);
-PreparedCommand prepareProgram(const std::vector<std::string>& args);
+// The commands' declarations, by the file that holds them.
+CommandPreparation declareList(CommandOptions& options);
+CommandPreparation declareScan(CommandOptions& options);
+CommandPreparation declarePower(CommandOptions& options);
+CommandPreparation declareShow(CommandOptions& options);
+CommandPreparation declareGet(CommandOptions& options);
+CommandPreparation declareSet(CommandOptions& options);
+CommandPreparation declareAddress(CommandOptions& options);
+CommandPreparation declareZero(CommandOptions& options);
+CommandPreparation declareHysteresis(CommandOptions& options);
+CommandPreparation declareProg(CommandOptions& options);
+CommandPreparation declareReadEeprom(CommandOptions& options);
+CommandPreparation declareSave(CommandOptions& options);
+CommandPreparation declareLoad(CommandOptions& options);
+CommandPreparation declareDecode(CommandOptions& options);
+CommandPreparation declareDiff(CommandOptions& options);
+CommandPreparation declareDb(CommandOptions& options);
+CommandPreparation declareWatch(CommandOptions& options);
+CommandPreparation declareMagnetCheck(CommandOptions& options);
+CommandPreparation declareProgram(CommandOptions& options);
+
+// The words after a command, kept for its preparation.
+using Words = std::shared_ptr<std::vector<std::string>>;
+Words declareWords(CommandOptions& options, const std::string& synopsis);
 
 // A file a command would write that is already there: replaced only with --force.
 std::string refuseToReplace(const std::string& path, bool force);
@@ -93,8 +102,5 @@ std::string refuseToReplace(const std::string& path, bool force);
 // "qe7204ctl: reason" on stderr; with --json one object {"error": reason, "exit_status": N}
 // instead, so that a script reading JSON reads the failure too.
 void reportError(Environment& environment, bool json, const std::string& reason, int status);
-
-// For commands without arguments.
-std::string expectNoArguments(const std::vector<std::string>& args);
 
 }  // namespace qe::cli

@@ -154,52 +154,71 @@ std::optional<chip::MagnetVerdict> requiredVerdict(const std::optional<std::stri
                                                    std::string& refusal) {
     if (text == std::string("good")) return chip::MagnetVerdict::Good;
     if (text == std::string("marginal")) return chip::MagnetVerdict::Marginal;
-    refusal = "--require takes good or marginal" + (text ? ", not '" + *text + "'" : std::string());
+    refusal = "--require takes good or marginal" +
+              (text && !text->empty() ? ", not '" + *text + "'" : std::string());
     return std::nullopt;
 }
 
-PreparedCommand prepareMagnetCheck(const std::vector<std::string>& args) {
+namespace {
+
+// The magnet-check options as typed.
+struct MagnetCheckArguments {
+    std::optional<std::string> turns;
+    std::optional<std::string> timeout;
+    std::optional<std::string> require;
+    std::optional<std::string> from;
+};
+
+// The value as the refusal quotes it; nothing when the option had none.
+std::string notText(const std::optional<std::string>& text) {
+    return text && !text->empty() ? ", not '" + *text + "'" : "";
+}
+
+PreparedCommand prepareMagnetCheck(const MagnetCheckArguments& given) {
     MagnetCheckOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const std::optional<std::string> text =
-            arg != "--json" && i + 1 < args.size() ? std::optional(args[i + 1]) : std::nullopt;
-        if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--from") {
-            if (!text) return PreparedCommand::usage("--from takes the name of a recording");
-            options.from = *text;
-            ++i;
-        } else if (arg == "--require") {
-            std::string refusal;
-            options.require = requiredVerdict(text, refusal);
-            if (!options.require) return PreparedCommand::usage(refusal);
-            ++i;
-        } else if (arg == "--turns") {
-            const long long turns = text ? parseInteger(*text).value_or(0) : 0;
-            if (turns < 1 || turns > kMaxTurns)
-                return PreparedCommand::usage("--turns takes a whole number from 1 to " +
-                                              std::to_string(kMaxTurns) +
-                                              (text ? ", not '" + *text + "'" : ""));
-            options.turns = static_cast<int>(turns);
-            ++i;
-        } else if (arg == "--timeout") {
-            const std::optional<double> seconds = text ? parseDecimal(*text) : std::nullopt;
-            if (!seconds || *seconds <= 0 || *seconds > kMaxTimeoutSeconds)
-                return PreparedCommand::usage("--timeout takes seconds, more than 0 and up to " +
-                                              chip::formatFixed(kMaxTimeoutSeconds, 0) +
-                                              (text ? ", not '" + *text + "'" : ""));
-            options.timeoutSeconds = *seconds;
-            ++i;
-        } else {
-            return PreparedCommand::usage("magnet-check does not take '" + arg + "'");
-        }
+    if (given.from) {
+        if (given.from->empty())
+            return PreparedCommand::usage("--from takes the name of a recording");
+        options.from = *given.from;
+    }
+    if (given.require) {
+        std::string refusal;
+        options.require = requiredVerdict(*given.require, refusal);
+        if (!options.require) return PreparedCommand::usage(refusal);
+    }
+    if (given.turns) {
+        const long long turns = parseInteger(*given.turns).value_or(0);
+        if (turns < 1 || turns > kMaxTurns)
+            return PreparedCommand::usage("--turns takes a whole number from 1 to " +
+                                          std::to_string(kMaxTurns) + notText(given.turns));
+        options.turns = static_cast<int>(turns);
+    }
+    if (given.timeout) {
+        const std::optional<double> seconds = parseDecimal(*given.timeout);
+        if (!seconds || *seconds <= 0 || *seconds > kMaxTimeoutSeconds)
+            return PreparedCommand::usage("--timeout takes seconds, more than 0 and up to " +
+                                          chip::formatFixed(kMaxTimeoutSeconds, 0) +
+                                          notText(given.timeout));
+        options.timeoutSeconds = *seconds;
     }
     if (!options.from.empty())
         return {{}, Needs::Nothing, [options](Invocation& call) {
                     return analyseRecording(call, options);
                 }};
     return {{}, Needs::Chip, [options](Invocation& call) { return runMagnetCheck(call, options); }};
+}
+
+}  // namespace
+
+CommandPreparation declareMagnetCheck(CommandOptions& options) {
+    auto given = std::make_shared<MagnetCheckArguments>();
+    options.value("--turns", given->turns, "N", "Whole turns to judge (default 2).");
+    options.value("--timeout", given->timeout, "S", "Seconds the turns may take (default 60).");
+    options.value("--require", given->require, "good|marginal",
+                  "The worst verdict that passes; a worse one exits with 7.");
+    options.value("--from", given->from, "FILE.csv",
+                  "Judge a recording the tool wrote instead of the live readout.");
+    return [given] { return prepareMagnetCheck(*given); };
 }
 
 }  // namespace qe::cli

@@ -322,58 +322,68 @@ private:
 
 }  // namespace
 
-PreparedCommand prepareProgram(const std::vector<std::string>& args) {
-    ProgramOptions options;
+namespace {
+
+// The program options as typed.
+struct ProgramArguments {
+    bool verifyPowerCycle = false;
+    bool magnetCheck = false;
+    bool force = false;
+    std::optional<std::string> require;
+    std::optional<std::vector<std::string>> log;
+    std::optional<std::string> record;
+    std::optional<std::string> recordDb;
+    std::optional<std::string> station;
+    std::optional<std::string> recordSpool;
     std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size() || args[i + 1].empty()) return std::nullopt;
-            return args[++i];
-        };
-        if (arg == "--verify-power-cycle") {
-            options.verifyPowerCycle = true;
-        } else if (arg == "--magnet-check") {
-            options.magnetCheck = true;
-        } else if (arg == "--force") {
-            options.force = true;
-        } else if (arg == "--require") {
-            std::string refusal;
-            options.require = requiredVerdict(value(), refusal);
-            if (!options.require) return PreparedCommand::usage(refusal);
-        } else if (arg == "--log") {
-            const auto count = value();
-            const long long number = count ? parseInteger(*count).value_or(0) : 0;
-            if (number < 1 || number > kMaxLogCount)
-                return PreparedCommand::usage("--log takes a count from 1 to " +
-                                              std::to_string(kMaxLogCount) + " and a file name" +
-                                              (count ? ", not '" + *count + "'" : ""));
-            const auto file = value();
-            if (!file || *file == "-")
-                return PreparedCommand::usage("--log takes a count and a file name");
-            options.logCount = number;
-            options.logFile = *file;
-        } else if (arg == "--record") {
-            const auto file = value();
-            if (!file || *file == "-") return PreparedCommand::usage("--record takes a file name");
-            options.recordFile = *file;
-        } else if (arg == "--record-db") {
-            const auto url = value();
-            if (!url) return PreparedCommand::usage("--record-db takes a database URL");
-            QString why;
-            options.recordDb = records::DatabaseUrl::parse(QString::fromStdString(*url), &why);
-            if (!options.recordDb)
-                return PreparedCommand::usage("--record-db: " + why.toStdString());
-        } else if (arg == "--station" || arg == "--record-spool") {
-            const auto text = value();
-            if (!text) return PreparedCommand::usage(arg + " takes a value");
-            (arg == "--station" ? options.station : options.recordSpool) = *text;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return PreparedCommand::usage("program does not take '" + arg + "'");
-        } else {
-            files.push_back(arg);
-        }
+};
+
+// The options that name a file, a URL or a station: "--record takes a file name" when given
+// without one.
+std::string readText(const std::optional<std::string>& given, std::string& target,
+                     const std::string& refusal) {
+    if (!given) return {};
+    if (given->empty()) return refusal;
+    target = *given;
+    return {};
+}
+
+PreparedCommand prepareProgram(const ProgramArguments& given) {
+    ProgramOptions options;
+    options.verifyPowerCycle = given.verifyPowerCycle;
+    options.magnetCheck = given.magnetCheck;
+    options.force = given.force;
+    if (given.require) {
+        std::string refusal;
+        options.require = requiredVerdict(given.require, refusal);
+        if (!options.require) return PreparedCommand::usage(refusal);
     }
+    if (given.log) {
+        const std::vector<std::string>& log = *given.log;
+        const long long number = log.empty() ? 0 : parseInteger(log[0]).value_or(0);
+        if (number < 1 || number > kMaxLogCount)
+            return PreparedCommand::usage("--log takes a count from 1 to " +
+                                          std::to_string(kMaxLogCount) + " and a file name" +
+                                          (log.empty() ? "" : ", not '" + log[0] + "'"));
+        if (log.size() != 2 || log[1] == "-")
+            return PreparedCommand::usage("--log takes a count and a file name");
+        options.logCount = number;
+        options.logFile = log[1];
+    }
+    std::string recordDb;
+    for (const std::string& refusal :
+         {readText(given.record, options.recordFile, "--record takes a file name"),
+          readText(given.recordDb, recordDb, "--record-db takes a database URL"),
+          readText(given.station, options.station, "--station takes a value"),
+          readText(given.recordSpool, options.recordSpool, "--record-spool takes a value")})
+        if (!refusal.empty()) return PreparedCommand::usage(refusal);
+    if (options.recordFile == "-") return PreparedCommand::usage("--record takes a file name");
+    if (given.recordDb) {
+        QString why;
+        options.recordDb = records::DatabaseUrl::parse(QString::fromStdString(recordDb), &why);
+        if (!options.recordDb) return PreparedCommand::usage("--record-db: " + why.toStdString());
+    }
+    const std::vector<std::string>& files = given.files;
     if (files.size() != 1) return PreparedCommand::usage("program takes one golden .qcf file");
     if (options.require && !options.magnetCheck)
         return PreparedCommand::usage("--require goes with --magnet-check");
@@ -390,6 +400,30 @@ PreparedCommand prepareProgram(const std::vector<std::string>& args) {
     return {{}, Needs::Nothing, [options, golden](Invocation& call) {
                 return UnitRun(call, options, golden).run();
             }};
+}
+
+}  // namespace
+
+CommandPreparation declareProgram(CommandOptions& options) {
+    auto given = std::make_shared<ProgramArguments>();
+    options.flag("--verify-power-cycle", given->verifyPowerCycle,
+                 "Switch the supply off and on and compare again.");
+    options.flag("--magnet-check", given->magnetCheck, "Judge the magnet as magnet-check does.");
+    options.value("--require", given->require, "good|marginal",
+                  "With --magnet-check: the worst verdict that passes.");
+    options.values("--log", given->log, 2, "N FILE.csv",
+                   "Record N readouts into FILE.csv as watch --csv does.");
+    options.value("--record", given->record, "FILE.json",
+                  "Write the unit's record into FILE.json.");
+    options.value("--record-db", given->recordDb, "URL",
+                  "Store the record in the database at URL (sqlite:FILE or postgresql://...).");
+    options.value("--station", given->station, "NAME",
+                  "With --record-db: the station's name (default the host name).");
+    options.value("--record-spool", given->recordSpool, "FILE",
+                  "With --record-db: where a record waits that the database could not take.");
+    options.flag("--force", given->force, "Replace the log and the record if they are there.");
+    options.arguments(given->files, "GOLDEN.qcf");
+    return [given] { return prepareProgram(*given); };
 }
 
 }  // namespace qe::cli

@@ -31,85 +31,82 @@ std::string refuseToReplace(const std::string& path, bool force) {
     return path + ": the file exists; --force replaces it";
 }
 
-std::string expectNoArguments(const std::vector<std::string>& args) {
-    return args.empty() ? std::string() : "unexpected argument '" + args.front() + "'";
+Words declareWords(CommandOptions& options, const std::string& synopsis) {
+    auto words = std::make_shared<std::vector<std::string>>();
+    options.arguments(*words, synopsis);
+    return words;
 }
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> table{
-        {"list", "list",
+        {"list",
          "List the attached QE7204 adapters: serial number, open or free, backend, description.",
          "Lists every FTDI device whose description holds \"QE7204 interface\", one per line:\n"
          "serial number, \"free\" or \"open\" (taken by a program, this or another), the\n"
          "backend that found it (d2xx, tty, libftdi, sim) and the description. Exits with 4\n"
          "when there is none. Does not open an adapter.",
-         prepareList},
-        {"scan", "scan", "Switch the chip supply on and list the chip addresses on the bus.",
+         declareList},
+        {"scan", "Switch the chip supply on and list the chip addresses on the bus.",
          "Opens the adapter, switches the chip supply on as the tool does at start-up and\n"
          "scans the bus: one chip address per line. Several chips are listed, not refused.\n"
          "Exits with 1 when no chip answers.",
-         prepareScan},
-        {"power", "power on|off", "Switch the chip supply on or off.",
+         declareScan},
+        {"power", "Switch the chip supply on or off.",
          "\"power on\" switches the supply on, scans the bus and, when one chip answers, reads\n"
          "its registers, as the \"Power ON\" button does. \"power off\" switches it off. Every\n"
          "other command switches the supply on and leaves it on.",
-         preparePower},
-        {"show", "show", "Show every field of the working registers beside its EEPROM copy.",
+         declarePower},
+        {"show", "Show every field of the working registers beside its EEPROM copy.",
          "Reads all registers and lists each field of the working registers 48..51 by name,\n"
          "with its value as the settings panel shows it, beside the same field in the EEPROM\n"
          "words 0..3; then the raw working words 48..55 beside EEPROM words 0..7. Lines whose\n"
          "two sides differ start with '*'.",
-         prepareShow},
-        {"get", "get [--value] FIELD", "Print one field of the working registers.",
+         declareShow},
+        {"get", "Print one field of the working registers.",
          "Prints the field as the settings panel shows it (\"1024\", \"Tacho\"), or with\n"
          "--value its number in the register. FIELD is a field name in any letter case.",
-         prepareGet},
-        {"set", "set FIELD=VALUE...", "Change fields of the working registers.",
+         declareGet},
+        {"set", "Change fields of the working registers.",
          "Each change is written at once, in the order given, by read-modify-write; the EEPROM\n"
          "keeps its words until prog. VALUE is one of the panel's texts (Res=1024, Sth=16,\n"
          "Dact=Tacho, Dac=90) or the field's raw value (Pdtr=2, UVW=0x1). ADDR, Zin and Hyst\n"
          "take numbers, as the address, zero and hysteresis commands do. Every value is\n"
          "checked before the first one is written. Stops at the first change the chip refuses.",
-         prepareSet},
-        {"address", "address N", "Give the chip a new bus address (0..127).",
+         declareSet},
+        {"address", "Give the chip a new bus address (0..127).",
          "Writes the address into the working register 48; the chip answers at it at once.\n"
          "Run prog to keep it over a power cycle.",
-         prepareAddress},
-        {"zero", "zero N|--current",
-         "Set the zero position (0..4095), or make the current position zero.",
+         declareAddress},
+        {"zero", "Set the zero position (0..4095), or make the current position zero.",
          "\"zero N\" writes N as the zero position; \"zero --current\" takes the absolute\n"
          "position the chip reports now.",
-         prepareZero},
-        {"hysteresis", "hysteresis N", "Set the digital hysteresis (0..127 counts of 4096).", "",
-         prepareHysteresis},
-        {"prog", "prog", "Store the working settings in the EEPROM and verify them.",
+         declareZero},
+        {"hysteresis", "Set the digital hysteresis (0..127 counts of 4096).", "",
+         declareHysteresis},
+        {"prog", "Store the working settings in the EEPROM and verify them.",
          "Writes working words 48..51 into EEPROM words 0..3, reads all registers back and\n"
          "compares EEPROM words 0..7 with working words 48..55, as PROG does. Exits with 1\n"
          "when a write is refused or the comparison finds a difference.",
-         prepareProg},
-        {"read-eeprom", "read-eeprom",
-         "Bring the settings stored in the EEPROM back, as READ does.",
+         declareProg},
+        {"read-eeprom", "Bring the settings stored in the EEPROM back, as READ does.",
          "The chip is followed to the address stored in its EEPROM and all registers are read.",
-         prepareReadEeprom},
-        {"save", "save [--force] FILE.qcf",
-         "Save the chip's working words 48..55 into a configuration file.",
+         declareReadEeprom},
+        {"save", "Save the chip's working words 48..55 into a configuration file.",
          "A file that is already there is refused before the adapter is opened, unless\n--force.",
-         prepareSave},
-        {"load", "load FILE.qcf", "Write a configuration file into the chip's working registers.",
+         declareSave},
+        {"load", "Write a configuration file into the chip's working registers.",
          "The file is read first and must hold the eight words whole (exactly 16 bytes); any\n"
          "other file leaves the chip untouched. It is only read, so it may be read-only. The\n"
          "EEPROM keeps its words until prog.",
-         prepareLoad},
-        {"decode", "decode FILE.qcf", "Show every field held in a configuration file.",
-         "Needs no adapter. The file must be exactly 16 bytes.", prepareDecode},
-        {"diff", "diff FILE.qcf [FILE2.qcf]",
-         "Compare a configuration file with the chip, or two files.",
+         declareLoad},
+        {"decode", "Show every field held in a configuration file.",
+         "Needs no adapter. The file must be exactly 16 bytes.", declareDecode},
+        {"diff", "Compare a configuration file with the chip, or two files.",
          "Prints the fields and words that differ. Exits with 0 when there is none and with 3\n"
          "when there are. With one file the chip's working registers are read. Each file must\n"
          "be exactly 16 bytes; any other is refused before the adapter is opened.",
-         prepareDiff},
-        {"watch", "watch [--interval MS] [--count N] [--csv FILE|-] [--force]",
-         "Log the live readout.",
+         declareDiff},
+        {"watch", "Log the live readout.",
          "Reads the output registers every 50 ms (--interval) and prints position, speed,\n"
          "magnet status and AGC level, one line per readout (one JSON object per line with\n"
          "--json), N readouts long (--count; default until Ctrl-C). --csv writes the readouts\n"
@@ -119,11 +116,8 @@ const std::vector<Command>& commands() {
          "\"...\" (no CSV row); 100 in a row end the watch with status 5. Ctrl-C stops it\n"
          "cleanly; everything read is written out, and the status is 130 when --count\n"
          "readouts were not reached.",
-         prepareWatch},
-        {"magnet-check",
-         "magnet-check [--turns N] [--timeout S] [--require good|marginal] [--json] "
-         "[--from FILE.csv]",
-         "Judge how the magnet is mounted while the shaft turns.",
+         declareWatch},
+        {"magnet-check", "Judge how the magnet is mounted while the shaft turns.",
          "Reads the output registers every 50 ms, as watch does, while you turn the shaft\n"
          "through N whole turns (--turns, default 2): by hand for the field, with a motor at a\n"
          "steady speed for the accuracy too. Tells on stderr every quarter turn, then prints\n"
@@ -134,11 +128,8 @@ const std::vector<Command>& commands() {
          "default 60) or cannot be judged (too fast for the readouts), and with status 7 when\n"
          "the verdict is worse than --require. --from FILE.csv judges a recording the tool\n"
          "wrote (watch --csv, the Plot window) instead, without an adapter.",
-         prepareMagnetCheck},
+         declareMagnetCheck},
         {"program",
-         "program [--verify-power-cycle] [--magnet-check [--require good|marginal]] "
-         "[--log N FILE.csv] [--record FILE.json] [--record-db URL [--station NAME] "
-         "[--record-spool FILE]] [--force] GOLDEN.qcf",
          "Program one unit from a golden file and verify it, holding the adapter throughout.",
          "One run for one unit, on one open of the adapter: the golden file is read (exactly\n"
          "16 bytes, else nothing is touched), the adapter found (--serial), exactly one chip\n"
@@ -158,9 +149,8 @@ const std::vector<Command>& commands() {
          "station (--station, default the host name); a record the database cannot take waits\n"
          "in the spool (--record-spool FILE, default ~/.local/state/qe7204/record-spool.jsonl)\n"
          "and goes with the next one; a unit that passed then exits with 8.",
-         prepareProgram},
-        {"db", "db init|migrate|report|flush URL [--since DATE] [--station NAME] [--csv]",
-         "Make, update, ask or fill the unit records database.",
+         declareProgram},
+        {"db", "Make, update, ask or fill the unit records database.",
          "init makes the tables in an empty database or brings them up to date; migrate\n"
          "brings an existing records database up to date. report prints the units and pass\n"
          "rate, the failures by step and reason, the magnet figures (median, quartiles,\n"
@@ -168,7 +158,7 @@ const std::vector<Command>& commands() {
          "NAME to narrow it; --json or --csv). flush sends the records kept in the spool\n"
          "(--record-spool FILE) to the database. Needs no adapter; exits with 8 when the\n"
          "database cannot be reached or used, or records are left in the spool.",
-         prepareDb},
+         declareDb},
     };
     return table;
 }

@@ -219,42 +219,56 @@ int runWatch(Invocation& call, const WatchOptions& options) {
     return ending.ok() ? kExitSuccess : call.fail(ending.reason, ending.status);
 }
 
-}  // namespace
+// The watch options as typed.
+struct WatchArguments {
+    std::optional<std::string> interval;
+    std::optional<std::string> count;
+    std::optional<std::string> csv;
+    bool force = false;
+};
 
-PreparedCommand prepareWatch(const std::vector<std::string>& args) {
+// --interval and --count: a whole number from 1 to `maximum`.
+bool readWholeNumber(const std::optional<std::string>& text, const char* name, long long maximum,
+                     long long& number, std::string& refusal) {
+    if (!text) return true;
+    number = parseInteger(*text).value_or(0);
+    if (number >= 1 && number <= maximum) return true;
+    refusal = std::string(name) + " takes a whole number from 1 to " + std::to_string(maximum) +
+              (text->empty() ? "" : ", not '" + *text + "'");
+    return false;
+}
+
+PreparedCommand prepareWatch(const WatchArguments& given) {
     WatchOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) return std::nullopt;
-            return args[++i];
-        };
-        if (arg == "--interval" || arg == "--count") {
-            const auto text = value();
-            const long long maximum = arg == "--interval" ? kMaxIntervalMs : kMaxCount;
-            const long long number = text ? parseInteger(*text).value_or(0) : 0;
-            if (number < 1 || number > maximum)
-                return PreparedCommand::usage(arg + " takes a whole number from 1 to " +
-                                              std::to_string(maximum) +
-                                              (text ? ", not '" + *text + "'" : ""));
-            if (arg == "--interval")
-                options.intervalMs = static_cast<int>(number);
-            else
-                options.count = number;
-        } else if (arg == "--force") {
-            options.force = true;
-        } else if (arg == "--csv") {
-            options.csv = value();
-            if (!options.csv || options.csv->empty())
-                return PreparedCommand::usage("--csv takes a file name, or - for standard output");
-        } else {
-            return PreparedCommand::usage("watch does not take '" + arg + "'");
-        }
-    }
+    std::string refusal;
+    long long interval = options.intervalMs;
+    long long count = 0;
+    if (!readWholeNumber(given.interval, "--interval", kMaxIntervalMs, interval, refusal) ||
+        !readWholeNumber(given.count, "--count", kMaxCount, count, refusal))
+        return PreparedCommand::usage(refusal);
+    options.intervalMs = static_cast<int>(interval);
+    if (given.count) options.count = count;
+    options.force = given.force;
+    options.csv = given.csv;
+    if (options.csv && options.csv->empty())
+        return PreparedCommand::usage("--csv takes a file name, or - for standard output");
     if (options.csv && *options.csv != "-")
         if (std::string exists = refuseToReplace(*options.csv, options.force); !exists.empty())
             return PreparedCommand::fileFault(exists);
     return {{}, Needs::Chip, [options](Invocation& call) { return runWatch(call, options); }};
+}
+
+}  // namespace
+
+CommandPreparation declareWatch(CommandOptions& options) {
+    auto given = std::make_shared<WatchArguments>();
+    options.value("--interval", given->interval, "MS",
+                  "Milliseconds from one readout to the next (default 50).");
+    options.value("--count", given->count, "N", "Stop after N readouts (default: at Ctrl-C).");
+    options.value("--csv", given->csv, "FILE|-",
+                  "Write the readouts as CSV to FILE, or to standard output with -.");
+    options.flag("--force", given->force, "Replace a CSV file that is already there.");
+    return [given] { return prepareWatch(*given); };
 }
 
 }  // namespace qe::cli

@@ -96,20 +96,21 @@ int runPowerOff(Invocation& call) {
 
 }  // namespace
 
-PreparedCommand prepareList(const std::vector<std::string>& args) {
-    if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
-    return {{}, Needs::Devices, runList};
+CommandPreparation declareList(CommandOptions&) {
+    return [] { return PreparedCommand{{}, Needs::Devices, runList}; };
 }
 
-PreparedCommand prepareScan(const std::vector<std::string>& args) {
-    if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
-    return {{}, Needs::Adapter, runScan};
+CommandPreparation declareScan(CommandOptions&) {
+    return [] { return PreparedCommand{{}, Needs::Adapter, runScan}; };
 }
 
-PreparedCommand preparePower(const std::vector<std::string>& args) {
-    if (args.size() != 1 || (args[0] != "on" && args[0] != "off"))
-        return PreparedCommand::usage("power takes \"on\" or \"off\"");
-    return {{}, Needs::Adapter, args[0] == "on" ? runPowerOn : runPowerOff};
+CommandPreparation declarePower(CommandOptions& options) {
+    return [words = declareWords(options, "on|off")] {
+        const std::vector<std::string>& args = *words;
+        if (args.size() != 1 || (args[0] != "on" && args[0] != "off"))
+            return PreparedCommand::usage("power takes \"on\" or \"off\"");
+        return PreparedCommand{{}, Needs::Adapter, args[0] == "on" ? runPowerOn : runPowerOff};
+    };
 }
 
 }  // namespace qe::cli

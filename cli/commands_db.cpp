@@ -20,16 +20,22 @@ struct DbOptions {
     std::string spool;
 };
 
-// "--name value" (the argument parser hands "--name=value" on so); advances i past it.
-bool takeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
-               std::string& value, std::string& error) {
-    if (args[i] != name) return false;
-    if (i + 1 >= args.size()) {
-        error = name + " needs a value";
-        return true;
-    }
-    value = args[++i];
-    return true;
+// The db options as typed.
+struct DbArguments {
+    std::optional<std::string> since;
+    std::optional<std::string> station;
+    std::optional<std::string> spool;
+    bool csv = false;
+    std::vector<std::string> words;
+};
+
+// A value given with its option: "--since needs a value" when empty.
+bool takeValue(const std::optional<std::string>& given, const char* name, std::string& value,
+               std::string& error) {
+    if (!given) return true;
+    if (given->empty() && error.empty()) error = std::string(name) + " needs a value";
+    value = *given;
+    return error.empty();
 }
 
 int refuse(Invocation& call, const QString& reason) {
@@ -93,29 +99,19 @@ int runFlush(Invocation& call, records::RecordStore& store, const DbOptions& opt
     return kExitSuccess;
 }
 
-}  // namespace
-
-PreparedCommand prepareDb(const std::vector<std::string>& args) {
+PreparedCommand prepareDb(const DbArguments& given) {
     DbOptions options;
     std::string error;
-    std::vector<std::string> words;
-    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
-        std::string since;
-        std::string station;
-        if (takeValue(args, i, "--since", since, error)) {
-            options.filter.since = QString::fromStdString(since);
-        } else if (takeValue(args, i, "--station", station, error)) {
-            options.filter.station = QString::fromStdString(station);
-        } else if (takeValue(args, i, "--record-spool", options.spool, error)) {
-        } else if (args[i] == "--csv") {
-            options.csv = true;
-        } else if (args[i].rfind("--", 0) == 0) {
-            error = "db: unknown option " + args[i];
-        } else {
-            words.push_back(args[i]);
-        }
-    }
+    std::string since;
+    std::string station;
+    takeValue(given.since, "--since", since, error);
+    takeValue(given.station, "--station", station, error);
+    takeValue(given.spool, "--record-spool", options.spool, error);
     if (!error.empty()) return PreparedCommand::usage(error);
+    options.filter.since = QString::fromStdString(since);
+    options.filter.station = QString::fromStdString(station);
+    options.csv = given.csv;
+    const std::vector<std::string>& words = given.words;
     if (words.size() != 2) return PreparedCommand::usage("db takes an action and a database URL");
     options.action = words[0];
     options.url = words[1];
@@ -144,6 +140,19 @@ PreparedCommand prepareDb(const std::vector<std::string>& args) {
                 if (options.action == "flush") return runFlush(call, store, options);
                 return runInit(call, store, options.action == "migrate");
             }};
+}
+
+}  // namespace
+
+CommandPreparation declareDb(CommandOptions& options) {
+    auto given = std::make_shared<DbArguments>();
+    options.value("--since", given->since, "DATE", "report: the units programmed since DATE.");
+    options.value("--station", given->station, "NAME", "report: the units of one station.");
+    options.flag("--csv", given->csv, "report: as CSV.");
+    options.value("--record-spool", given->spool, "FILE",
+                  "flush: the spool to send (default ~/.local/state/qe7204/record-spool.jsonl).");
+    options.arguments(given->words, "init|migrate|report|flush URL");
+    return [given] { return prepareDb(*given); };
 }
 
 }  // namespace qe::cli

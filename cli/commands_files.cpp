@@ -47,11 +47,7 @@ PreparedCommand prepareWithFile(const std::vector<std::string>& args, const char
     return {{}, needs, [path, run](Invocation& call) { return run(call, path); }};
 }
 
-}  // namespace
-
-PreparedCommand prepareSave(const std::vector<std::string>& args) {
-    const bool force = !args.empty() && args[0] == "--force";
-    const std::vector<std::string> files(args.begin() + (force ? 1 : 0), args.end());
+PreparedCommand prepareSave(const std::vector<std::string>& files, bool force) {
     if (files.size() == 1)
         if (std::string exists = refuseToReplace(files[0], force); !exists.empty())
             return PreparedCommand::fileFault(exists);
@@ -120,8 +116,7 @@ PreparedCommand prepareDiff(const std::vector<std::string>& args) {
             }};
 }
 
-PreparedCommand prepareProg(const std::vector<std::string>& args) {
-    if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
+PreparedCommand prepareProg() {
     return {{}, Needs::Chip, [](Invocation& call) {
                 const chip::Result programmed = call.bench->chip().programEeprom();
                 if (!programmed.ok()) return call.fail(programmed, "the EEPROM was not programmed");
@@ -130,8 +125,7 @@ PreparedCommand prepareProg(const std::vector<std::string>& args) {
             }};
 }
 
-PreparedCommand prepareReadEeprom(const std::vector<std::string>& args) {
-    if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
+PreparedCommand prepareReadEeprom() {
     return {{}, Needs::Chip, [](Invocation& call) {
                 chip::Chip& session = call.bench->chip();
                 const chip::Result read = session.readEeprom();
@@ -141,6 +135,35 @@ PreparedCommand prepareReadEeprom(const std::vector<std::string>& args) {
                                       std::to_string(session.chipAddress()),
                                   {{"chip", session.chipAddress()}});
             }};
+}
+
+}  // namespace
+
+CommandPreparation declareSave(CommandOptions& options) {
+    auto force = std::make_shared<bool>(false);
+    options.flag("--force", *force, "Replace a file that is already there.");
+    return
+        [force, words = declareWords(options, "FILE.qcf")] { return prepareSave(*words, *force); };
+}
+
+CommandPreparation declareLoad(CommandOptions& options) {
+    return [words = declareWords(options, "FILE.qcf")] { return prepareLoad(*words); };
+}
+
+CommandPreparation declareDecode(CommandOptions& options) {
+    return [words = declareWords(options, "FILE.qcf")] { return prepareDecode(*words); };
+}
+
+CommandPreparation declareDiff(CommandOptions& options) {
+    return [words = declareWords(options, "FILE.qcf [FILE2.qcf]")] { return prepareDiff(*words); };
+}
+
+CommandPreparation declareProg(CommandOptions&) {
+    return prepareProg;
+}
+
+CommandPreparation declareReadEeprom(CommandOptions&) {
+    return prepareReadEeprom;
 }
 
 }  // namespace qe::cli

@@ -107,16 +107,8 @@ int runZeroAtCurrentPosition(Invocation& call) {
     return kExitSuccess;
 }
 
-}  // namespace
-
-PreparedCommand prepareShow(const std::vector<std::string>& args) {
-    if (auto error = expectNoArguments(args); !error.empty()) return PreparedCommand::usage(error);
-    return {{}, Needs::Chip, runShow};
-}
-
-PreparedCommand prepareGet(const std::vector<std::string>& args) {
-    const bool raw = !args.empty() && args[0] == "--value";
-    if (args.size() != (raw ? 2u : 1u)) return PreparedCommand::usage("get takes one field name");
+PreparedCommand prepareGet(const std::vector<std::string>& args, bool raw) {
+    if (args.size() != 1) return PreparedCommand::usage("get takes one field name");
     const chip::WorkingField* field = chip::findWorkingField(args.back());
     if (!field)
         return PreparedCommand::usage("unknown field '" + args.back() +
@@ -149,18 +141,39 @@ PreparedCommand prepareSet(const std::vector<std::string>& args) {
     return prepareChanges(changes);
 }
 
-PreparedCommand prepareAddress(const std::vector<std::string>& args) {
-    return prepareOne("ADDR", "address", args);
+}  // namespace
+
+CommandPreparation declareShow(CommandOptions&) {
+    return [] { return PreparedCommand{{}, Needs::Chip, runShow}; };
 }
 
-PreparedCommand prepareZero(const std::vector<std::string>& args) {
-    if (args.size() == 1 && args[0] == "--current")
-        return {{}, Needs::Chip, runZeroAtCurrentPosition};
-    return prepareOne("Zin", "zero", args);
+CommandPreparation declareGet(CommandOptions& options) {
+    auto raw = std::make_shared<bool>(false);
+    options.flag("--value", *raw, "The field's number in the register instead of its text.");
+    return [raw, words = declareWords(options, "FIELD")] { return prepareGet(*words, *raw); };
 }
 
-PreparedCommand prepareHysteresis(const std::vector<std::string>& args) {
-    return prepareOne("Hyst", "hysteresis", args);
+CommandPreparation declareSet(CommandOptions& options) {
+    return [words = declareWords(options, "FIELD=VALUE...")] { return prepareSet(*words); };
+}
+
+CommandPreparation declareAddress(CommandOptions& options) {
+    return [words = declareWords(options, "N")] { return prepareOne("ADDR", "address", *words); };
+}
+
+CommandPreparation declareZero(CommandOptions& options) {
+    auto current = std::make_shared<bool>(false);
+    options.flag("--current", *current, "Make the position the chip reports now the zero.");
+    return [current, words = declareWords(options, "N")] {
+        if (!*current) return prepareOne("Zin", "zero", *words);
+        if (!words->empty()) return PreparedCommand::usage("zero takes N or --current, not both");
+        return PreparedCommand{{}, Needs::Chip, runZeroAtCurrentPosition};
+    };
+}
+
+CommandPreparation declareHysteresis(CommandOptions& options) {
+    return
+        [words = declareWords(options, "N")] { return prepareOne("Hyst", "hysteresis", *words); };
 }
 
 }  // namespace qe::cli

@@ -1,7 +1,5 @@
 #include "qe7204ctl.h"
 
-#include <sstream>
-
 #include "arguments.h"
 #include "backend_options.h"
 #include "bench.h"
@@ -36,8 +34,8 @@ chip::Result reach(Bench& bench, Needs needs) {
     return chip::Result::done();
 }
 
-int runCommand(const Arguments& arguments, const Command& command, Environment& environment) {
-    const PreparedCommand prepared = command.prepare(arguments.rest);
+int runCommand(const Arguments& arguments, Environment& environment) {
+    const PreparedCommand prepared = arguments.prepare();
     if (!prepared.error.empty()) {
         if (prepared.errorStatus == kExitUsage && !arguments.options.json)
             return usageError(environment, prepared.error);
@@ -63,117 +61,23 @@ int runCommand(const Arguments& arguments, const Command& command, Environment& 
     return status;
 }
 
-constexpr std::size_t kHelpColumn = 30;
-constexpr std::size_t kHelpWidth = 80;
-
-// "  --chips N                   With --simulate: ...", the text wrapped at word ends.
-std::string optionHelp(const std::string& synopsis, const std::string& help) {
-    const std::string indent(kHelpColumn, ' ');
-    std::string text = "  " + synopsis;
-    if (text.size() + 2 > kHelpColumn) text += "\n" + indent;
-    text.resize(std::max(text.size(), kHelpColumn), ' ');
-    std::size_t lineStart = text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1;
-    std::istringstream words(help);
-    std::string word;
-    bool first = true;
-    while (words >> word) {
-        if (!first && text.size() - lineStart + 1 + word.size() > kHelpWidth) {
-            text += "\n" + indent;
-            lineStart = text.size() - indent.size();
-        } else if (!first) {
-            text += ' ';
-        }
-        text += word;
-        first = false;
-    }
-    return text + "\n";
-}
-
-}  // namespace
-
-std::string generalHelp() {
-    std::ostringstream text;
-    text << "Usage: " << kProgram << " [OPTION]... COMMAND [ARGUMENT]...\n"
-         << "Configures and watches the QE7204 magnetic rotary encoder through its USB adapter.\n\n"
-         << "Commands:\n";
-    for (const Command& command : commands()) {
-        std::string synopsis = command.synopsis;
-        synopsis.resize(std::max<std::size_t>(synopsis.size() + 2, 30), ' ');
-        text << "  " << synopsis << command.summary << '\n';
-    }
-    text << "  help COMMAND                More about one command.\n\n"
-         << "Options (before or after the command; --name=value works as --name value):\n";
-    for (const BackendOption& option : backendOptions())
-        if (option.offeredBy(Program::CommandLine))
-            text << optionHelp("--" + option.name + (option.flag() ? "" : " " + option.valueName),
-                               option.help);
-    text << "  --serial S                  The adapter with serial number S (default: the first).\n"
-         << "  --address A                 The chip at bus address A when several answer.\n"
-         << "  --json                      Results as JSON: one document per command, one object\n"
-         << "                              per line for watch; a failure as one object\n"
-         << "                              {\"error\": REASON, \"exit_status\": N} on stderr.\n"
-         << "  --trace                     Every frame sent and received, decoded, on stderr.\n"
-         << "  --reply-timeout MS          Wait at least MS ms for every reply (default 116: the\n"
-         << "                              latency timer and 100 ms for a busy USB bus).\n"
-         << "  --help                      This help.\n"
-         << "  -V, --version               The program's version.\n\n"
-         << "Commands that talk to the chip switch its supply on and leave it on (not power off).\n"
-         << "Exit status (the reason is on stderr):\n"
-         << "  0    success\n"
-         << "  1    any other failure (standard output could not be written, ...)\n"
-         << "  2    the command line was not understood; nothing was touched\n"
-         << "  3    diff found differences\n"
-         << "  4    the adapter: none found, held by another program, no permission, the\n"
-         << "       driver library missing, or lost during the command\n"
-         << "  5    the part: no chip, several chips, no reply, a write refused, not verified,\n"
-         << "       a magnet check that could not judge\n"
-         << "  6    a file could not be read, written or used (a .qcf file not of 16 bytes)\n"
-         << "  7    magnet-check: the verdict is worse than --require\n"
-         << "  8    the records database: not reached or not usable; with program, a unit\n"
-         << "       that passed but whose record waits in the spool\n"
-         << "  130  interrupted (Ctrl-C or TERM) before the work asked for was done\n";
-    return text.str();
-}
-
-std::string commandHelp(const std::string& name) {
-    const Command* command = findCommand(name);
-    if (!command) return {};
-    std::string text = std::string("Usage: ") + kProgram + " [OPTION]... " + command->synopsis +
-                       "\n" + command->summary + "\n";
-    if (*command->details) text += std::string("\n") + command->details + "\n";
-    return text;
-}
-
-namespace {
-
 int runArguments(const std::vector<std::string>& args, Environment& environment) {
     const ParsedArguments parsed = parseArguments(args);
-    if (!parsed.ok()) return usageError(environment, parsed.error);
     const Arguments& arguments = parsed.arguments;
+    if (!parsed.ok()) {
+        if (!arguments.options.json) return usageError(environment, parsed.error);
+        reportError(environment, true, parsed.error, kExitUsage);
+        return kExitUsage;
+    }
     if (arguments.version) {
         environment.out << kProgram << ' ' << QE7204_VERSION << '\n';
         return kExitSuccess;
     }
-    if (arguments.help && arguments.command.empty()) {
-        environment.out << generalHelp();
+    if (arguments.help) {
+        environment.out << arguments.helpText;
         return kExitSuccess;
     }
-    if (arguments.command == "help" || arguments.help) {
-        const std::string name = arguments.command == "help"
-                                     ? (arguments.rest.empty() ? std::string() : arguments.rest[0])
-                                     : arguments.command;
-        if (name.empty()) {
-            environment.out << generalHelp();
-            return kExitSuccess;
-        }
-        const std::string help = commandHelp(name);
-        if (help.empty()) return usageError(environment, "unknown command '" + name + "'");
-        environment.out << help;
-        return kExitSuccess;
-    }
-    const Command* command = findCommand(arguments.command);
-    if (!command) return usageError(environment, "unknown command '" + arguments.command + "'");
-    return runCommand(arguments, *command, environment);
+    return runCommand(arguments, environment);
 }
 
 }  // namespace

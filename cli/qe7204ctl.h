@@ -10,7 +10,4 @@ namespace qe::cli {
 // Runs qe7204ctl with its arguments (without the program name); returns the exit status.
 int runQe7204ctl(const std::vector<std::string>& args, Environment& environment);
 
-std::string generalHelp();
-std::string commandHelp(const std::string& command);
-
 }  // namespace qe::cli

@@ -8,6 +8,7 @@ packages=(
   qt6-charts-dev
   libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev
   fonts-liberation fonts-wine fonts-dejavu-core
   qt6-svg-dev
   pybind11-dev python3-dev python3-pytest

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "arguments.h"
+#include "command.h"
 #include "field_choice.h"
 
 namespace qe::cli {
@@ -21,18 +22,24 @@ TEST(Arguments, GlobalOptionsComeBeforeOrAfterTheCommand) {
     EXPECT_TRUE(a.options.json);
     EXPECT_TRUE(a.options.trace);
     EXPECT_EQ(a.options.serial, "QE000001");
-    EXPECT_EQ(a.command, "set");
-    EXPECT_EQ(a.rest, (Args{"Res=1024"}));
+    ASSERT_NE(a.command, nullptr);
+    EXPECT_STREQ(a.command->name, "set");
+    EXPECT_EQ(a.prepare().error, "");
 
-    // The command's own options stay its own, "--name=value" split as the command expects;
-    // after "--" nothing is a global option.
-    const ParsedArguments watch = parseArguments(
-        {"watch", "--count=2", "--serial=QE000002", "--csv", "-", "--simulate", "--", "--json"});
+    // The command's own options stay its own, "--name=value" as "--name value"; after "--"
+    // nothing is an option.
+    const ParsedArguments watch =
+        parseArguments({"watch", "--count=2", "--serial=QE000002", "--csv", "-", "--simulate"});
     ASSERT_TRUE(watch.ok()) << watch.error;
-    EXPECT_EQ(watch.arguments.rest, (Args{"--count", "2", "--csv", "-", "--json"}));
     EXPECT_EQ(watch.arguments.options.serial, "QE000002");
     EXPECT_TRUE(watch.arguments.options.backend.simulated());
     EXPECT_FALSE(watch.arguments.options.json);
+    EXPECT_EQ(watch.arguments.prepare().error, "");
+    EXPECT_EQ(parseArguments({"watch", "--count=0"}).arguments.prepare().error,
+              "--count takes a whole number from 1 to 1099511627776, not '0'");
+    EXPECT_EQ(parseArguments({"watch", "--", "--json"}).error, "unexpected argument '--json'");
+    EXPECT_EQ(parseArguments({"set", "--", "-5"}).arguments.prepare().error,
+              "set takes FIELD=VALUE, not '-5'");
 
     EXPECT_TRUE(parseArguments({"-V"}).arguments.version);
     EXPECT_TRUE(parseArguments({"show", "--help"}).arguments.help);
@@ -89,6 +96,44 @@ TEST(Arguments, MistakesAreReportedInOneLine) {
     EXPECT_EQ(parseArguments({"--reply-timeout", "250", "show"}).arguments.options.replyTimeoutMs,
               250);
     EXPECT_FALSE(parseArguments({"show"}).arguments.options.replyTimeoutMs);
+}
+
+TEST(Arguments, HelpIsMadeFromTheDeclarations) {
+    const std::string general = parseArguments({"--help"}).arguments.helpText;
+    EXPECT_TRUE(general.starts_with("Usage: qe7204ctl [OPTION]... COMMAND [ARGUMENT]...\n"));
+    EXPECT_EQ(parseArguments({"help"}).arguments.helpText, general);
+    EXPECT_NE(general.find("\n  -V, --version               The program's version.\n"),
+              std::string::npos)
+        << general;
+    EXPECT_NE(general.find("\n  130  interrupted"), std::string::npos) << general;
+    for (const Command& command : commands()) {
+        SCOPED_TRACE(command.name);
+        // Listed on one line: the completion and the manual page check read the list so.
+        std::string listed = std::string("\n  ") + command.name;
+        listed.resize(std::max<std::size_t>(listed.size() + 2, 31), ' ');
+        EXPECT_NE(general.find(listed + command.summary + "\n"), std::string::npos);
+
+        const ParsedArguments asked = parseArguments({"help", command.name});
+        ASSERT_TRUE(asked.ok()) << asked.error;
+        const std::string& help = asked.arguments.helpText;
+        EXPECT_TRUE(help.starts_with(std::string("Usage: qe7204ctl [OPTION]... ") + command.name))
+            << help;
+        EXPECT_NE(help.find(command.details), std::string::npos);
+        EXPECT_EQ(parseArguments({command.name, "--help"}).arguments.helpText, help);
+        EXPECT_EQ(parseArguments({"--simulate", "-h", command.name}).arguments.helpText, help);
+        // The global options are accepted after the command without cluttering its help.
+        EXPECT_EQ(help.find("--reply-timeout"), std::string::npos);
+        EXPECT_EQ(help.find("Exit status"), std::string::npos);
+    }
+    const std::string watch = parseArguments({"help", "watch"}).arguments.helpText;
+    EXPECT_TRUE(
+        watch.starts_with("Usage: qe7204ctl [OPTION]... watch [--interval MS] [--count N] "
+                          "[--csv FILE|-] [--force]\nLog the live readout.\n\nOptions:\n"
+                          "  --interval MS "))
+        << watch;
+    EXPECT_TRUE(
+        parseArguments({"help", "set"})
+            .arguments.helpText.starts_with("Usage: qe7204ctl [OPTION]... set FIELD=VALUE...\n"));
 }
 
 TEST(FieldChoice, ValuesAreItemTextsOrRawNumbers) {

@@ -33,6 +33,15 @@ TEST_F(ErrorPaths, UsageErrorsTouchNothing) {
          "qe7204ctl: --count takes a whole number from 1 to 1099511627776, not '0'\n"
          "Try 'qe7204ctl --help'.\n"},
         {{"show", "extra"}, "qe7204ctl: unexpected argument 'extra'\nTry 'qe7204ctl --help'.\n"},
+        {{"show", "list"}, "qe7204ctl: unexpected argument 'list'\nTry 'qe7204ctl --help'.\n"},
+        {{"watch", "--", "--json"},
+         "qe7204ctl: unexpected argument '--json'\nTry 'qe7204ctl --help'.\n"},
+        {{"zero", "--current", "5"},
+         "qe7204ctl: zero takes N or --current, not both\nTry 'qe7204ctl --help'.\n"},
+        {{"get", "--value=1", "Res"},
+         "qe7204ctl: option --value takes no value\nTry 'qe7204ctl --help'.\n"},
+        {{"help", "frobnicate"},
+         "qe7204ctl: unknown command 'frobnicate'\nTry 'qe7204ctl --help'.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -47,6 +56,30 @@ TEST_F(ErrorPaths, UsageErrorsTouchNothing) {
     }
     EXPECT_EQ(realDriversMade, 0);
     EXPECT_FALSE(std::filesystem::exists(path("s")));  // not even a simulated bench was made
+}
+
+TEST_F(ErrorPaths, UsageErrorsUnderJsonAreJson) {
+    const struct {
+        Args args;
+        const char* error;
+    } cases[] = {
+        {{"--json", "show", "extra"}, "unexpected argument 'extra'"},
+        {{"show", "extra", "--json"}, "unexpected argument 'extra'"},
+        {{"frobnicate", "--json"}, "unknown command 'frobnicate'"},
+        {{"--json", "--address", "200", "show"},
+         "--address takes a chip address from 0 to 127, not '200'"},
+        {{"watch", "--json", "--count=0"},
+         "--count takes a whole number from 1 to 1099511627776, not '0'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Run r = run(c.args);
+        EXPECT_EQ(r.status, kExitUsage);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err,
+                  std::string("{\"error\":\"") + c.error + "\",\"exit_status\":2,\"format\":1}\n");
+    }
+    EXPECT_EQ(realDriversMade, 0);
 }
 
 TEST_F(ErrorPaths, WhatAProductionScriptMeets) {
