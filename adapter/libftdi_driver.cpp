@@ -152,8 +152,7 @@ FtStatus LibFtdiDriver::createDeviceInfoList(std::uint32_t& deviceCount) {
         UsbFtdiDevice device = describe(context_.get(), usb);
         // Our own open device is ours; asking would only find our own claim.
         if (handleOf(device) == 0)
-            device.heldElsewhere =
-                usbDeviceHeldElsewhere(usb, usbSysfsName(device.bus, device.portPath));
+            device.heldElsewhere = usbDeviceHeldElsewhere(usb, device.serial);
         listed_.push_back(std::move(device));
     }
     deviceCount = static_cast<std::uint32_t>(listed_.size());

@@ -11,8 +11,7 @@ namespace qe {
 // serial driver is bound to the interface, its ttyUSB port held (see portHeldElsewhere).
 // Found without disturbing the device: libftdi1's own open would detach the kernel's driver
 // from under a program using the port, and reset the chip. A device this user may not open
-// is not said to be busy.
-// sysfsName is the device's folder under /sys/bus/usb/devices ("1-2").
-bool usbDeviceHeldElsewhere(libusb_device* device, const std::string& sysfsName);
+// is not said to be busy. The ttyUSB port is the one with the device's serial number.
+bool usbDeviceHeldElsewhere(libusb_device* device, const std::string& serial);
 
 }  // namespace qe

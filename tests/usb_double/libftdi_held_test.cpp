@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "fake_tty_tree.h"
 #include "libftdi_driver.h"
+#include "port_holder.h"
 
 namespace qe::test {
 namespace {
@@ -65,12 +71,31 @@ TEST(LibFtdiHeld, AFreeAdapterStaysFreeAndOursIsListedWithItsHandle) {
     EXPECT_EQ(driver.close(handle), FT_OK);
 }
 
-// Bound to the kernel's serial driver, the adapter is free unless its ttyUSB port is held;
-// the stand-in's device has no port in sysfs.
-TEST(LibFtdiHeld, AnAdapterOfTheKernelsSerialDriverWithoutAHeldPortIsFree) {
+// Bound to the kernel's serial driver, the adapter is free unless its ttyUSB port (the one with
+// its serial number) is held: a claim would only find the kernel's driver.
+TEST(LibFtdiHeld, AnAdapterOfTheKernelsSerialDriverIsTakenWhenItsPortIs) {
     const StandInSays bound("FT232R_KERNEL_DRIVER");
     LibFtdiDriver driver;
+    EXPECT_EQ(enumerate(driver)[0].Flags, 0u) << "no port in sysfs: nothing holds it";
+
+    const auto root = std::filesystem::temp_directory_path() /
+                      ("qe7204-libftdi-held-" + std::to_string(::getpid()));
+    sim::FakeTtyTree tree(root);
+    const auto terminal = root / "terminal";  // what the port's node leads to
+    std::ofstream{terminal};
+    tree.addPort({.name = "ttyUSB0", .terminal = terminal});
+    ::setenv("QE7204_SYSFS_ROOT", tree.roots().sysfs.c_str(), 1);
+    ::setenv("QE7204_DEV_ROOT", tree.roots().dev.c_str(), 1);
+    EXPECT_EQ(enumerate(driver)[0].Flags, 0u) << "the port is open nowhere";
+    {
+        const PortHolder other(tree.roots().dev / "ttyUSB0");
+        ASSERT_TRUE(other.holds());
+        EXPECT_EQ(enumerate(driver)[0].Flags, 1u);
+    }
     EXPECT_EQ(enumerate(driver)[0].Flags, 0u);
+    ::unsetenv("QE7204_SYSFS_ROOT");
+    ::unsetenv("QE7204_DEV_ROOT");
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace
