@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
