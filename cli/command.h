@@ -13,6 +13,7 @@
 #include "exit_status.h"
 #include "failure_kind.h"
 #include "output.h"
+#include "progress_line.h"
 
 namespace qe::cli {
 
@@ -29,7 +30,8 @@ struct Invocation {
     const GlobalOptions& options;
     Environment& environment;
     Output& output;
-    Bench* bench;  // nullptr for Needs::Nothing
+    Bench* bench;            // nullptr for Needs::Nothing
+    ProgressLine& progress;  // long work tells how far it got
 
     // Prints "qe7204ctl: reason" on stderr and gives the status.
     int fail(const std::string& reason, int status = kExitFailure) const;

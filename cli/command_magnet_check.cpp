@@ -64,16 +64,23 @@ int analyseRecording(Invocation& call, const MagnetCheckOptions& options) {
     return printReport(call, options, result);
 }
 
-// Adds the loop's readouts to the check and tells the progress every quarter turn.
+// Adds the loop's readouts to the check and tells the progress every quarter turn: a line
+// each, or on a terminal the progress line.
 class CheckListener final : public chip::ReadoutObserver {
 public:
-    CheckListener(chip::MagnetCheck& check, std::ostream* progress)
-        : check_(check), progress_(progress) {}
+    CheckListener(chip::MagnetCheck& check, std::ostream* progress, ProgressLine& line)
+        : check_(check), progress_(progress), line_(line) {}
 
 private:
     void readoutArrived(const chip::ReadoutSample& sample) override {
         check_.add(sample);
         const int turns = check_.turnsWanted();
+        if (line_.shown()) {
+            line_.update("magnet-check: turned " +
+                         chip::formatFixed(std::min(check_.turnsDone(), 1.0 * turns), 2) + " of " +
+                         turnsText(turns));
+            return;
+        }
         const int steps =
             static_cast<int>(std::min(check_.turnsDone(), 1.0 * turns) / kProgressStepTurns);
         if (!progress_ || steps <= told_) return;
@@ -84,6 +91,7 @@ private:
 
     chip::MagnetCheck& check_;
     std::ostream* progress_;
+    ProgressLine& line_;
     int told_ = 0;
 };
 
@@ -101,7 +109,7 @@ ReadoutEnding followMagnetCheck(Invocation& call, const MagnetCheckOptions& opti
     const auto timeoutNs = static_cast<std::int64_t>(std::llround(options.timeoutSeconds * 1e9));
     const std::int64_t deadlineNs = clock.nowNs() + timeoutNs;
     if (!json) environment.err << "turn the shaft through " << turnsText(options.turns) << '\n';
-    CheckListener listener(check, json ? nullptr : &environment.err);
+    CheckListener listener(check, json ? nullptr : &environment.err, call.progress);
     chip::ReadoutLoop& loop = device.readouts();
     chip::ReadoutPace pace;
     chip::ReadoutEnd end = chip::ReadoutEnd::Stopped;
@@ -111,6 +119,7 @@ ReadoutEnding followMagnetCheck(Invocation& call, const MagnetCheckOptions& opti
             return check.complete() || environment.stopRequested || clock.nowNs() >= deadlineNs;
         });
     }
+    call.progress.clear();
     if (end == chip::ReadoutEnd::AdapterLost)
         return {exitStatusOf(FailureKind::AdapterLost),
                 "the adapter " + device.adapterSerial() + " stopped answering"};

@@ -94,7 +94,7 @@ private:
     // Steps that need the adapter, all on one open of it.
     bool runOnBench() {
         Bench bench(call_.options, call_.environment);
-        Invocation unit{call_.options, call_.environment, call_.output, &bench};
+        Invocation unit{call_.options, call_.environment, call_.output, &bench, call_.progress};
         bench_ = &bench;
         unit_ = &unit;
         const bool passed =
@@ -114,9 +114,11 @@ private:
     bool step(const char* name, Body body) {
         Clock& clock = call_.environment.clock;
         const std::int64_t startNs = clock.nowNs();
+        call_.progress.update(std::string("program: ") + name, true);
         const StepEnd end = call_.environment.stopRequested
                                 ? StepEnd{kExitInterrupted, std::string("stopped before ") + name}
                                 : body();
+        call_.progress.clear();
         const std::int64_t durationMs = (clock.nowNs() - startNs) / 1'000'000;
         record_.steps.push_back({name, end.ok(), durationMs});
         if (!end.ok()) {
@@ -256,6 +258,7 @@ private:
         options.csv = options_.logFile;
         options.force = options_.force;
         options.summary = false;
+        options.progressName = "log";
         WatchTally tally;
         const ReadoutEnding ending = followReadout(*unit_, options, tally);
         record_.log = UnitRecord::Log{options_.logFile, *options_.logCount, tally.readings,

@@ -20,6 +20,7 @@ void reportError(Environment& environment, bool json, const std::string& reason,
 }
 
 int Invocation::fail(const std::string& reason, int status) const {
+    progress.clear();
     reportError(environment, output.json(), reason, status);
     return status;
 }

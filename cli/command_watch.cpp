@@ -146,22 +146,40 @@ std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& option
     return log;
 }
 
-// Hands the loop's readouts to the log for as long as it takes them.
+// Hands the loop's readouts to the log for as long as it takes them; with a progress line,
+// tells how far the log got ("watch: 120 of 1000 readouts, 2 without a reply").
 class LogListener final : public chip::ReadoutObserver {
 public:
-    LogListener(ReadingLog& log, const chip::ReadoutLoop& loop) : log_(log), loop_(loop) {}
+    LogListener(ReadingLog& log, const chip::ReadoutLoop& loop, ProgressLine* progress,
+                const WatchOptions& options)
+        : log_(log), loop_(loop), progress_(progress), options_(options) {}
     bool logging() const { return logging_; }
 
 private:
     void readoutArrived(const chip::ReadoutSample& sample) override {
+        ++readings_;
         if (logging_) logging_ = log_.reading(sample);
+        tell();
     }
     void readoutFailed(std::int64_t requestNs) override {
+        ++gaps_;
         if (logging_) logging_ = log_.gap(loop_.wallTimeOf(requestNs));
+        tell();
+    }
+
+    void tell() {
+        if (!progress_ || !options_.count) return;
+        progress_->update(options_.progressName + ": " + std::to_string(readings_) + " of " +
+                          std::to_string(*options_.count) + " readouts" +
+                          (gaps_ ? ", " + std::to_string(gaps_) + " without a reply" : ""));
     }
 
     ReadingLog& log_;
     const chip::ReadoutLoop& loop_;
+    ProgressLine* progress_;
+    const WatchOptions& options_;
+    long long readings_ = 0;
+    long long gaps_ = 0;
     bool logging_ = true;
 };
 
@@ -184,7 +202,9 @@ ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, Watch
     if (!log) return logFailed(error);
 
     chip::ReadoutLoop& loop = device.readouts();
-    LogListener listener(*log, loop);
+    // Not over readouts printed on the same terminal: they tell the progress themselves.
+    const bool toTerminal = environment.outIsTerminal && (!options.csv || *options.csv == "-");
+    LogListener listener(*log, loop, toTerminal ? nullptr : &call.progress, options);
     chip::ReadoutPace pace;
     pace.intervalNs = static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
     chip::ReadoutEnd end = chip::ReadoutEnd::Stopped;
@@ -193,6 +213,7 @@ ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, Watch
         end = loop.run(pace, options.count,
                        [&] { return environment.stopRequested || !listener.logging(); });
     }
+    call.progress.clear();
     tally.readings = pace.readouts;
     tally.gaps = pace.gaps;
     if (end == chip::ReadoutEnd::AdapterLost || end == chip::ReadoutEnd::ChipSilent) {

@@ -36,6 +36,9 @@ struct Environment {
     bool instantSimulation = false;
     // Called with the simulated adapter before the command runs (tests arm faults here).
     std::function<void(sim::SimulatedDriver&)> onSimulation;
+    // Where standard error and output are terminals: long work then shows its progress.
+    bool errIsTerminal = false;
+    bool outIsTerminal = false;
 };
 
 }  // namespace qe::cli

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <atomic>
 #include <csignal>
 #include <iostream>
@@ -45,6 +47,8 @@ int main(int argc, char* argv[]) {
                                      qe::makeRealDriver,
                                      qe::cli::instantSimulationAsked(),
                                      {}};
+    environment.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    environment.outIsTerminal = ::isatty(STDOUT_FILENO) == 1;
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = qe::cli::runQe7204ctl(args, environment);
     std::cout.flush();

@@ -43,7 +43,8 @@ int runCommand(const Arguments& arguments, Environment& environment) {
         return prepared.errorStatus;
     }
     Output output(environment.out, arguments.options.json);
-    Invocation call{arguments.options, environment, output, nullptr};
+    ProgressLine progress(environment, !arguments.options.json);
+    Invocation call{arguments.options, environment, output, nullptr, progress};
     if (prepared.needs == Needs::Nothing) return prepared.run(call);
 
     Bench bench(arguments.options, environment);

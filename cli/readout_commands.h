@@ -26,6 +26,7 @@ struct WatchOptions {
     std::optional<std::string> csv;  // "-": standard output
     bool force = false;              // a file already there is replaced
     bool summary = true;             // a line (a document with --json) about the CSV file written
+    std::string progressName = "watch";  // how the progress line names the work
 };
 
 // How far a log got.

@@ -52,6 +52,9 @@ protected:
     std::filesystem::path folder;
     int realDriversMade = 0;
     std::function<void(sim::SimulatedDriver&)> onSimulation;
+    // As if standard error or output were a terminal.
+    bool errIsTerminal = false;
+    bool outIsTerminal = false;
 
     void SetUp() override {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -82,6 +85,8 @@ protected:
                                 },
                                 true,
                                 onSimulation};
+        environment.errIsTerminal = errIsTerminal;
+        environment.outIsTerminal = outIsTerminal;
         const int status = runQe7204ctl(args, environment);
         return {status, tap.text, err.str()};
     }
