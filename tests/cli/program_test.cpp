@@ -244,6 +244,24 @@ TEST_F(Program, TheLogIsRecordedWithItsRows) {
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 7);  // comment, header, five rows
 }
 
+TEST_F(Program, AReadoutWithoutAReplyIsAGapTheRecordCounts) {
+    // The first read of the log, once the unit is verified, gets no reply.
+    onLine = [&](const std::string& line) {
+        if (line.starts_with("verify\t")) simulated->adapter().loseNextReply();
+    };
+    const Run r = run({"--simulate", "program", "--log", "5", path("log.csv"), "--record",
+                       path("unit.json"), path("golden.qcf")});
+    ASSERT_EQ(r.status, kExitSuccess) << r.err;
+    EXPECT_EQ(record()["log"].toObject(),
+              (QJsonObject{{"file", QString::fromStdString(path("log.csv"))},
+                           {"asked", 5},
+                           {"readings", 5},
+                           {"rows", 5},
+                           {"gaps", 1}}));
+    const std::vector<std::uint8_t> csv = readBytes("log.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 7);  // a gap is no row
+}
+
 TEST_F(Program, WhatIsRefusedBeforeAnythingIsTouched) {
     writeBytes("there.csv", {'x'});
     const struct {
