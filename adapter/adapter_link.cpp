@@ -187,6 +187,7 @@ void AdapterLink::configureOpenedAdapter() {
     health_.restart(clock_.nowNs());
     scannedSinceConnect_ = false;
     stragglers_.reset();  // a new adapter owes nothing
+    inFlight_ = {};
     // A port left at another word format or speed garbles every exchange until the adapter
     // is unplugged: a line that cannot be set is a failed open. Its one box, like an open's,
     // comes only with the device's first failure; the next connection attempt tries again.
@@ -229,6 +230,7 @@ bool AdapterLink::CheckConnection() {
     driver_.close(AdapterHandle);
     forgetHandle(DeviceInfoList, AdapterHandle);
     AdapterHandle = 0;
+    inFlight_ = {};
     return false;
 }
 
@@ -238,6 +240,7 @@ void AdapterLink::CloseAdapter() {
     // A closed handle must never be used again.
     forgetHandle(DeviceInfoList, AdapterHandle);
     AdapterHandle = 0;
+    inFlight_ = {};
 }
 
 }  // namespace qe

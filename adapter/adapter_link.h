@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -87,6 +88,36 @@ public:
     // When the last read of the output registers sent its frame (the chip samples then), on
     // this link's clock; the time it was attempted when no frame went out.
     std::int64_t outputsRequestedNs() const { return outputsRequestedNs_; }
+
+    // --- Capture: the output registers read with frames in flight -------------------------
+    // The latency timer a capture sets unless asked for another, and the most output frames
+    // it keeps on the line.
+    static constexpr std::uint8_t kCaptureLatencyMs = 2;
+    static constexpr std::size_t kMaxFramesInFlight = 16;
+    // Sets the open adapter's latency timer for a capture; restoreLatencyTimer() puts the
+    // designed one back. FT_INVALID_HANDLE while no adapter is open.
+    FtStatus setLatencyTimer(std::uint8_t ms);
+    // The designed latency timer again on the adapter a capture changed, when that one is
+    // still open (one opened since got the designed timer when it was opened). FT_OK when
+    // nothing was changed or nothing is left to restore.
+    FtStatus restoreLatencyTimer();
+    bool latencyChanged() const { return latencyChangedOn_ != 0; }
+    // Sends a request for the output registers without waiting for its reply; its stamp
+    // waits with it. The line is made clean before the first of a run of requests. False when
+    // no frame went out.
+    bool sendOutputsRequest(std::uint8_t chipAddress);
+    std::size_t outputsInFlight() const { return inFlight_.count; }
+    // Waits for the reply to the oldest request in flight and takes its words into the image;
+    // outputsRequestedNs() is then that request's stamp. On a missing or short reply every
+    // request in flight is given up (see abandonOutputsInFlight) and the result is false.
+    bool takeOutputsReply();
+    // Gives up on every request in flight: what may still come for them is waited out and
+    // discarded before the next frame.
+    void abandonOutputsInFlight();
+    // Sends `frames` output requests back to back and checks that all their replies come,
+    // whole and nothing else, within the outputs' limit; the replies are discarded.
+    bool probeOutputsInFlight(std::uint8_t chipAddress, std::size_t frames);
+
     bool ScanBus();
     void PowerOn();
     void PowerOff();
@@ -199,6 +230,16 @@ private:
     };
     // Set by an exchange that did not get its whole reply, cleared by the next cleanLine().
     std::optional<Stragglers> stragglers_;
+
+    // The stamps of the output requests in flight, oldest first (a ring: no allocation).
+    struct InFlight {
+        std::array<std::int64_t, kMaxFramesInFlight> stampNs{};
+        std::size_t first = 0;
+        std::size_t count = 0;
+    };
+    InFlight inFlight_;
+    // The adapter whose latency timer a capture changed; 0: none.
+    FtHandle latencyChangedOn_ = 0;
 
     // The failures of the last enumeration, already told; empty after one that went well.
     std::vector<FtdiDriver::EnumerationFailure> lastEnumerationErrors_;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cassert>
 #include <initializer_list>
+#include <utility>
 
 #include "adapter_commands.h"
 #include "adapter_link.h"
@@ -256,6 +257,101 @@ bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
     for (std::size_t i = 0; i < kOutputWordCount; ++i)
         image_[kFirstOutputWord + i] = wordAt(RxBuffer, i);
     return true;
+}
+
+// --- Capture: output requests in flight --------------------------------------------------
+
+namespace {
+constexpr std::uint32_t kOutputsReplyBytes = kRegisterWordBytes * kOutputWordCount;
+constexpr std::int64_t kOutputsRequestBytes = 2;
+
+// How long a frame of `bytes` takes on the serial line: a start bit, the data bits, parity
+// and stop bits a byte. Nothing known when no speed is set.
+std::int64_t wireNs(const LineSettings& line, std::int64_t bytes) {
+    if (line.baudRate == 0) return 0;
+    const std::int64_t bits =
+        1 + line.wordLength + (line.parity != 0 ? 1 : 0) + (line.stopBits == 2 ? 2 : 1);
+    return bytes * bits * 1'000'000'000 / line.baudRate;
+}
+}  // namespace
+
+FtStatus AdapterLink::setLatencyTimer(std::uint8_t ms) {
+    if (AdapterHandle == 0) return FT_INVALID_HANDLE;
+    // Marked before the call: a refusal may still have left the adapter changed.
+    latencyChangedOn_ = AdapterHandle;
+    return driver_.setLatencyTimer(AdapterHandle, ms);
+}
+
+FtStatus AdapterLink::restoreLatencyTimer() {
+    const FtHandle changed = std::exchange(latencyChangedOn_, 0);
+    if (changed == 0 || changed != AdapterHandle) return FT_OK;
+    return driver_.setLatencyTimer(AdapterHandle, kLatencyTimerMs);
+}
+
+bool AdapterLink::sendOutputsRequest(std::uint8_t chipAddress) {
+    if (AdapterHandle == 0 || inFlight_.count == kMaxFramesInFlight) return false;
+    if (inFlight_.count == 0 && !cleanLine(true)) return false;
+    sendCommand({kCmdReadOutputs, busByte(chipAddress, false)});
+    // Frames handed over together leave one after the other: the chip samples each when it
+    // has come off the line, so each is stamped when the line was free for it.
+    std::int64_t stampNs = clock_.nowNs();
+    if (inFlight_.count > 0) {
+        const std::size_t last = (inFlight_.first + inFlight_.count - 1) % kMaxFramesInFlight;
+        stampNs = std::max(stampNs,
+                           inFlight_.stampNs[last] + wireNs(lineSettings_, kOutputsRequestBytes));
+    }
+    inFlight_.stampNs[(inFlight_.first + inFlight_.count) % kMaxFramesInFlight] = stampNs;
+    ++inFlight_.count;
+    return true;
+}
+
+bool AdapterLink::takeOutputsReply() {
+    if (inFlight_.count == 0) return false;
+    const std::int64_t start = inFlight_.stampNs[inFlight_.first];
+    outputsRequestedNs_ = start;
+    const Wait wait = awaitReply(kOutputsReplyBytes, kOutputsLimitMs, start);
+    if (wait.queueFailed || RxQueueBytes < kOutputsReplyBytes ||
+        ReadReply(kOutputsReplyBytes).count != kOutputsReplyBytes) {
+        abandonOutputsInFlight();
+        return false;
+    }
+    inFlight_.first = (inFlight_.first + 1) % kMaxFramesInFlight;
+    --inFlight_.count;
+    for (std::size_t i = 0; i < kOutputWordCount; ++i)
+        image_[kFirstOutputWord + i] = wordAt(RxBuffer, i);
+    return true;
+}
+
+void AdapterLink::abandonOutputsInFlight() {
+    if (inFlight_.count == 0) return;
+    const std::size_t last = (inFlight_.first + inFlight_.count - 1) % kMaxFramesInFlight;
+    // Bytes already waiting count towards what is owed; the next frame purges them all.
+    expectStragglers(static_cast<std::uint32_t>(inFlight_.count) * kOutputsReplyBytes,
+                     inFlight_.stampNs[last]);
+    inFlight_ = {};
+}
+
+bool AdapterLink::probeOutputsInFlight(std::uint8_t chipAddress, std::size_t frames) {
+    abandonOutputsInFlight();
+    if (frames == 0 || frames > kMaxFramesInFlight) return false;
+    for (std::size_t i = 0; i < frames; ++i)
+        if (!sendOutputsRequest(chipAddress)) {
+            abandonOutputsInFlight();
+            return false;
+        }
+    const auto expected = static_cast<std::uint32_t>(frames) * kOutputsReplyBytes;
+    const std::int64_t start = inFlight_.stampNs[inFlight_.first];
+    const Wait wait = awaitReply(expected, kOutputsLimitMs, start);
+    // Whole and in order: exactly the replies asked for, each as long as one reply. A frame
+    // the firmware dropped leaves the stream short; one it garbled makes it long.
+    const bool whole = !wait.queueFailed && wait.inTime && RxQueueBytes == expected &&
+                       ReadReply(expected).count == expected;
+    if (whole) {
+        inFlight_ = {};
+        return true;
+    }
+    abandonOutputsInFlight();
+    return false;
 }
 
 AdapterLink::ScanReply AdapterLink::takeScannedAddresses(std::uint32_t count) {

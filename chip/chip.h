@@ -134,6 +134,9 @@ public:
 
 private:
     friend struct test::ChipAccess;
+    // The capture's latency timer and requests in flight go through the link.
+    friend class CaptureSession;
+    friend class ReadoutLoop;
 
     Result openPolicyAdapter();
     // Runs one operation with its messages kept for the result's reason.

@@ -12,10 +12,20 @@ namespace {
 constexpr std::int64_t kStopLookNs = 20'000'000;
 }  // namespace
 
-std::optional<ReadoutSample> ReadoutLoop::read() {
-    if (!chip_.readOutputs().ok()) return std::nullopt;
+std::optional<ReadoutSample> ReadoutLoop::read(long long readouts) {
+    const bool replied = captureInFlight_ > 0 ? readCaptured(readouts) : chip_.readOutputs().ok();
+    if (!replied) return std::nullopt;
     const std::int64_t requestNs = chip_.outputsRequestedNs();
     return makeReadoutSample(chip_.image(), chip_.derived(), requestNs, wallTimeOf(requestNs));
+}
+
+bool ReadoutLoop::readCaptured(long long readouts) {
+    AdapterLink& link = chip_.link_;
+    const long long wanted = countLimit_ ? *countLimit_ - readouts : captureInFlight_;
+    while (link.outputsInFlight() < captureInFlight_ &&
+           static_cast<long long>(link.outputsInFlight()) < wanted)
+        if (!link.sendOutputsRequest(chip_.chipAddress())) break;
+    return link.takeOutputsReply();
 }
 
 WallTime ReadoutLoop::wallTimeOf(std::int64_t steadyNs) const {
@@ -53,7 +63,7 @@ PacedReadout ReadoutLoop::next(ReadoutPace& pace, const StopCheck& stop) {
     for (;;) {
         if (!waitUntil(pace.nextNs, stop)) return {std::nullopt, ReadoutEnd::Stopped};
         pace.nextNs = std::max(pace.nextNs + pace.intervalNs, clock.nowNs());
-        if (std::optional<ReadoutSample> sample = read()) {
+        if (std::optional<ReadoutSample> sample = read(pace.readouts)) {
             pace.gapsInARow = 0;
             ++pace.readouts;
             stream_.publish(*sample);
@@ -71,11 +81,17 @@ PacedReadout ReadoutLoop::next(ReadoutPace& pace, const StopCheck& stop) {
 
 ReadoutEnd ReadoutLoop::run(ReadoutPace& pace, std::optional<long long> count,
                             const StopCheck& stop) {
+    countLimit_ = count;
+    ReadoutEnd end = ReadoutEnd::Counted;
     while (!count || pace.readouts < *count) {
         const PacedReadout got = next(pace, stop);
-        if (!got.sample) return got.end;
+        if (!got.sample) {
+            end = got.end;
+            break;
+        }
     }
-    return ReadoutEnd::Counted;
+    countLimit_.reset();
+    return end;
 }
 
 }  // namespace qe::chip

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -9,6 +10,7 @@
 
 namespace qe::chip {
 
+class CaptureSession;
 class Chip;
 
 // The window's poll period, and the pace of everything else that watches unless asked for
@@ -73,14 +75,23 @@ public:
     WallTime wallTimeOf(std::int64_t steadyNs) const;
 
 private:
-    // The read and its stamp, published by the caller.
-    std::optional<ReadoutSample> read();
+    friend class CaptureSession;
+
+    // The read and its stamp, published by the caller; `readouts` of the reading have come.
+    std::optional<ReadoutSample> read(long long readouts = 0);
+    // A capture's read: the line kept full with requests (no more than are still wanted),
+    // then the oldest one's reply.
+    bool readCaptured(long long readouts);
     // Waits on the chip's clock until `deadlineNs`, looking at `stop` often enough for
     // Ctrl-C; false when stopped.
     bool waitUntil(std::int64_t deadlineNs, const StopCheck& stop);
 
     Chip& chip_;
     ReadoutStream stream_;
+    // While a capture runs (see CaptureSession): the requests kept on the line; 0 otherwise.
+    std::size_t captureInFlight_ = 0;
+    // The readouts run() was asked for, so that a capture requests no more.
+    std::optional<long long> countLimit_;
 };
 
 }  // namespace qe::chip

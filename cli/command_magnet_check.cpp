@@ -24,6 +24,8 @@ constexpr int kMaxTurns = 50;
 constexpr double kMaxTimeoutSeconds = 24.0 * 3600.0;
 // Progress is told every quarter turn.
 constexpr double kProgressStepTurns = 0.25;
+// --fast: frames in flight when the adapter takes them, for many readouts a turn at motor speed.
+constexpr std::size_t kFastInFlight = 8;
 
 std::string turnsText(int turns) {
     return std::to_string(turns) + (turns == 1 ? " turn" : " turns");
@@ -112,6 +114,11 @@ ReadoutEnding followMagnetCheck(Invocation& call, const MagnetCheckOptions& opti
     CheckListener listener(check, json ? nullptr : &environment.err, call.progress);
     chip::ReadoutLoop& loop = device.readouts();
     chip::ReadoutPace pace;
+    std::optional<chip::CaptureSession> capture;
+    if (options.fast) {
+        capture.emplace(device, chip::CaptureOptions{.inFlight = kFastInFlight});
+        pace.intervalNs = 0;
+    }
     chip::ReadoutEnd end = chip::ReadoutEnd::Stopped;
     {
         const chip::ReadoutListening listening(loop.stream(), listener);
@@ -120,6 +127,10 @@ ReadoutEnding followMagnetCheck(Invocation& call, const MagnetCheckOptions& opti
         });
     }
     call.progress.clear();
+    if (capture) {
+        capture->finish();
+        tellCaptureNotes(call, *capture);
+    }
     if (end == chip::ReadoutEnd::AdapterLost)
         return {exitStatusOf(FailureKind::AdapterLost),
                 "the adapter " + device.adapterSerial() + " stopped answering"};
@@ -176,6 +187,7 @@ struct MagnetCheckArguments {
     std::optional<std::string> timeout;
     std::optional<std::string> require;
     std::optional<std::string> from;
+    bool fast = false;
 };
 
 // The value as the refusal quotes it; nothing when the option had none.
@@ -185,6 +197,7 @@ std::string notText(const std::optional<std::string>& text) {
 
 PreparedCommand prepareMagnetCheck(const MagnetCheckArguments& given) {
     MagnetCheckOptions options;
+    options.fast = given.fast;
     if (given.from) {
         if (given.from->empty())
             return PreparedCommand::usage("--from takes the name of a recording");
@@ -227,6 +240,8 @@ CommandPreparation declareMagnetCheck(CommandOptions& options) {
                   "The worst verdict that passes; a worse one exits with 7.");
     options.value("--from", given->from, "FILE.csv",
                   "Judge a recording the tool wrote instead of the live readout.");
+    options.flag("--fast", given->fast,
+                 "Read as watch --rate max --in-flight 8 does, for a shaft at motor speed.");
     return [given] { return prepareMagnetCheck(*given); };
 }
 

@@ -116,7 +116,12 @@ const std::vector<Command>& commands() {
          "a header line and ISO-8601 time stamps. A read without a reply is a gap: a line\n"
          "\"...\" (no CSV row); 100 in a row end the watch with status 5. Ctrl-C stops it\n"
          "cleanly; everything read is written out, and the status is 130 when --count\n"
-         "readouts were not reached.",
+         "readouts were not reached.\n"
+         "--rate max reads as fast as the link goes, --rate HZ that many times a second: the\n"
+         "adapter's latency timer is set to 2 ms (--latency-ms 1 on request) while it runs and\n"
+         "back to 16 ms afterwards, also after Ctrl-C or an error. --in-flight N (with --rate\n"
+         "max) keeps N requests on the line when a short probe shows the adapter takes them,\n"
+         "else one, which stderr tells. With --csv the summary adds the readouts a second.",
          declareWatch},
         {"magnet-check", "Judge how the magnet is mounted while the shaft turns.",
          "Reads the output registers every 50 ms, as watch does, while you turn the shaft\n"
@@ -128,7 +133,8 @@ const std::vector<Command>& commands() {
          "Fails with status 5 when the turns are not done within S seconds (--timeout,\n"
          "default 60) or cannot be judged (too fast for the readouts), and with status 7 when\n"
          "the verdict is worse than --require. --from FILE.csv judges a recording the tool\n"
-         "wrote (watch --csv, the Plot window) instead, without an adapter.",
+         "wrote (watch --csv, the Plot window) instead, without an adapter. --fast reads as\n"
+         "watch --rate max --in-flight 8 does, for a shaft turning at motor speed.",
          declareMagnetCheck},
         {"program",
          "Program one unit from a golden file and verify it, holding the adapter throughout.",

@@ -1,8 +1,13 @@
 // watch: the live readout, logged.
 
+#include <QJsonArray>
+
+#include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
+#include "capture_session.h"
 #include "command.h"
 #include "readout.h"
 #include "readout_commands.h"
@@ -19,6 +24,13 @@ namespace {
 
 constexpr long long kMaxIntervalMs = 24LL * 3600 * 1000;
 constexpr long long kMaxCount = 1LL << 40;
+constexpr double kMaxRateHz = 100'000;
+
+// Readouts a second over the rows' span; 0 with fewer than two rows.
+double ratePerSecond(long long rows, std::int64_t elapsedNs) {
+    if (rows < 2 || elapsedNs <= 0) return 0;
+    return static_cast<double>(rows - 1) * 1e9 / static_cast<double>(elapsedNs);
+}
 
 // Where the readings go.
 class ReadingLog {
@@ -92,24 +104,42 @@ public:
         : writer_(std::move(file)), path_(std::move(path)), output_(output), summary_(summary) {}
 
     bool start(const chip::RecordingSource& source) { return writer_.start(source); }
+    // The summary also tells the capture's rate and how it ran.
+    void setCapture(const chip::CaptureSession* capture) { capture_ = capture; }
     bool reading(const chip::ReadoutSample& sample) override { return writer_.append(sample); }
     bool gap(chip::WallTime) override { return !writer_.failed(); }
 
     std::string finish(WatchTally& tally) override {
         const bool finished = writer_.finish();
         tally.rows = static_cast<long long>(writer_.rowCount());
+        tally.elapsedNs = writer_.elapsedNs();
         if (!finished) return path_ + ": " + writer_.error();
         if (path_ == "-" || !summary_) return {};
         const long long rows = tally.rows;
-        if (output_.json())
-            output_.document({{"csv", jsonText(path_)},
-                              {"readings", tally.readings},
-                              {"rows", rows},
-                              {"gaps", tally.gaps}});
-        else
+        const double rate = ratePerSecond(rows, tally.elapsedNs);
+        if (output_.json()) {
+            QJsonObject document{{"csv", jsonText(path_)},
+                                 {"readings", tally.readings},
+                                 {"rows", rows},
+                                 {"gaps", tally.gaps}};
+            if (capture_) {
+                QJsonArray notes;
+                for (const std::string& note : capture_->notes()) notes.append(jsonText(note));
+                document.insert("readoutsPerSecond", std::round(rate * 10) / 10);
+                document.insert("inFlight", static_cast<int>(capture_->inFlight()));
+                document.insert("latencyMs", capture_->latencyMs());
+                document.insert("notes", notes);
+            }
+            output_.document(document);
+        } else {
             output_.line(std::to_string(rows) + " readouts written to " + path_ +
                          (tally.gaps ? " (" + std::to_string(tally.gaps) + " without a reply)"
                                      : std::string()));
+            if (capture_)
+                output_.line(chip::formatFixed(rate, 1) + " readouts a second, " +
+                             std::to_string(capture_->inFlight()) + " in flight, latency timer " +
+                             std::to_string(capture_->latencyMs()) + " ms");
+        }
         return {};
     }
 
@@ -120,10 +150,11 @@ private:
     std::string path_;
     Output& output_;
     bool summary_;
+    const chip::CaptureSession* capture_ = nullptr;
 };
 
 std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& options,
-                                    std::string& error) {
+                                    const chip::CaptureSession* capture, std::string& error) {
     if (!options.csv) return std::make_unique<LineLog>(call.output);
     std::unique_ptr<RecordingOutput> file;
     if (*options.csv == "-") {
@@ -138,6 +169,7 @@ std::unique_ptr<ReadingLog> openLog(Invocation& call, const WatchOptions& option
     }
     auto log =
         std::make_unique<CsvLog>(std::move(file), *options.csv, call.output, options.summary);
+    log->setCapture(capture);
     Bench& bench = *call.bench;
     if (!log->start({bench.chip().chipAddress(), bench.chip().adapterSerial()})) {
         error = *options.csv + ": " + log->error();
@@ -197,8 +229,13 @@ ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, Watch
                                                        : int{kExitFailure},
                              reason};
     };
+    // Started before the log, so that the file's first row is already at the capture's pace;
+    // it ends (the designed latency timer back) before the log is finished and told.
+    std::optional<chip::CaptureSession> capture;
+    if (options.captureIntervalNs) capture.emplace(device, options.capture);
     std::string error;
-    const std::unique_ptr<ReadingLog> log = openLog(call, options, error);
+    const std::unique_ptr<ReadingLog> log =
+        openLog(call, options, capture ? &*capture : nullptr, error);
     if (!log) return logFailed(error);
 
     chip::ReadoutLoop& loop = device.readouts();
@@ -206,7 +243,9 @@ ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, Watch
     const bool toTerminal = environment.outIsTerminal && (!options.csv || *options.csv == "-");
     LogListener listener(*log, loop, toTerminal ? nullptr : &call.progress, options);
     chip::ReadoutPace pace;
-    pace.intervalNs = static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
+    pace.intervalNs = options.captureIntervalNs
+                          ? *options.captureIntervalNs
+                          : static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
     chip::ReadoutEnd end = chip::ReadoutEnd::Stopped;
     {
         const chip::ReadoutListening listening(loop.stream(), listener);
@@ -214,6 +253,10 @@ ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, Watch
                        [&] { return environment.stopRequested || !listener.logging(); });
     }
     call.progress.clear();
+    if (capture) {
+        capture->finish();
+        tellCaptureNotes(call, *capture);
+    }
     tally.readings = pace.readouts;
     tally.gaps = pace.gaps;
     if (end == chip::ReadoutEnd::AdapterLost || end == chip::ReadoutEnd::ChipSilent) {
@@ -232,6 +275,11 @@ ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, Watch
     return {};
 }
 
+void tellCaptureNotes(Invocation& call, const chip::CaptureSession& capture) {
+    for (const std::string& note : capture.notes())
+        call.environment.err << "qe7204ctl: " << note << '\n';
+}
+
 namespace {
 
 int runWatch(Invocation& call, const WatchOptions& options) {
@@ -246,7 +294,48 @@ struct WatchArguments {
     std::optional<std::string> count;
     std::optional<std::string> csv;
     bool force = false;
+    std::optional<std::string> rate;
+    std::optional<std::string> inFlight;
+    std::optional<std::string> latencyMs;
 };
+
+// The value as a refusal quotes it.
+std::string notText(const std::optional<std::string>& text) {
+    return text && !text->empty() ? ", not '" + *text + "'" : "";
+}
+
+// --rate, --in-flight and --latency-ms into the options; the refusal's text when they do not go.
+std::string readCapture(const WatchArguments& given, WatchOptions& options) {
+    if (given.rate) {
+        const double hz = parseDecimal(*given.rate).value_or(0);
+        if (*given.rate == "max")
+            options.captureIntervalNs = 0;
+        else if (hz >= 1 && hz <= kMaxRateHz)
+            options.captureIntervalNs = std::llround(1e9 / hz);
+        else
+            return "--rate takes max or readouts a second from 1 to " +
+                   chip::formatFixed(kMaxRateHz, 0) + notText(given.rate);
+    }
+    if (given.inFlight) {
+        const long long frames = parseInteger(*given.inFlight).value_or(0);
+        const auto most = static_cast<long long>(AdapterLink::kMaxFramesInFlight);
+        if (frames < 1 || frames > most)
+            return "--in-flight takes a whole number from 1 to " + std::to_string(most) +
+                   notText(given.inFlight);
+        options.capture.inFlight = static_cast<std::size_t>(frames);
+    }
+    if (given.latencyMs) {
+        if (*given.latencyMs != "1" && *given.latencyMs != "2")
+            return "--latency-ms takes 1 or 2" + notText(given.latencyMs);
+        options.capture.latencyMs = static_cast<std::uint8_t>(*given.latencyMs == "1" ? 1 : 2);
+    }
+    if ((given.inFlight || given.latencyMs) && !options.captureIntervalNs)
+        return "--in-flight and --latency-ms need --rate";
+    // Frames in flight are sent as fast as replies come; a pace sends one at a time.
+    if (options.capture.inFlight > 1 && options.captureIntervalNs != 0)
+        return "--in-flight needs --rate max";
+    return {};
+}
 
 // --interval and --count: a whole number from 1 to `maximum`.
 bool readWholeNumber(const std::optional<std::string>& text, const char* name, long long maximum,
@@ -268,6 +357,8 @@ PreparedCommand prepareWatch(const WatchArguments& given) {
         !readWholeNumber(given.count, "--count", kMaxCount, count, refusal))
         return PreparedCommand::usage(refusal);
     options.intervalMs = static_cast<int>(interval);
+    if (refusal = readCapture(given, options); !refusal.empty())
+        return PreparedCommand::usage(refusal);
     if (given.count) options.count = count;
     options.force = given.force;
     options.csv = given.csv;
@@ -289,6 +380,14 @@ CommandPreparation declareWatch(CommandOptions& options) {
     options.value("--csv", given->csv, "FILE|-",
                   "Write the readouts as CSV to FILE, or to standard output with -.");
     options.flag("--force", given->force, "Replace a CSV file that is already there.");
+    options.value("--rate", given->rate, "max|HZ",
+                  "Read as fast as the link goes, or HZ times a second, with the adapter's latency "
+                  "timer low meanwhile.");
+    options.value("--in-flight", given->inFlight, "N",
+                  "With --rate max: requests kept on the line when the adapter takes them "
+                  "(default 1).");
+    options.value("--latency-ms", given->latencyMs, "1|2",
+                  "With --rate: the latency timer while reading (default 2).");
     return [given] { return prepareWatch(*given); };
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
+#include "capture_session.h"
 #include "exit_status.h"
 #include "magnet_check.h"
 #include "readout_loop.h"
@@ -27,14 +29,21 @@ struct WatchOptions {
     bool force = false;              // a file already there is replaced
     bool summary = true;             // a line (a document with --json) about the CSV file written
     std::string progressName = "watch";  // how the progress line names the work
+    // --rate max|HZ: a capture at the speed of the link; its pace (0: no pause at all).
+    std::optional<std::int64_t> captureIntervalNs;
+    chip::CaptureOptions capture;  // --in-flight, --latency-ms
 };
 
 // How far a log got.
 struct WatchTally {
-    long long readings = 0;  // readouts with a reply
-    long long gaps = 0;      // reads without one
-    long long rows = 0;      // CSV rows written
+    long long readings = 0;      // readouts with a reply
+    long long gaps = 0;          // reads without one
+    long long rows = 0;          // CSV rows written
+    std::int64_t elapsedNs = 0;  // from the first CSV row's readout to the last one's
 };
+
+// Tells on stderr where a capture runs with less than asked ("qe7204ctl: note").
+void tellCaptureNotes(Invocation& call, const chip::CaptureSession& capture);
 
 // Reads the outputs at the interval and logs each readout; a log shorter than --count is
 // interrupted, not done.
@@ -47,6 +56,7 @@ struct MagnetCheckOptions {
     bool json = false;
     std::string from;  // a recording to analyse instead of the live readout
     std::optional<chip::MagnetVerdict> require;  // the worst verdict that passes
+    bool fast = false;  // --fast: read as a capture, at the speed of the link
 };
 
 // Follows the live readout until the turns are done and judges them; the progress goes to

@@ -204,10 +204,16 @@ FtStatus SimulatedAdapter::write(FtHandle handle, const std::uint8_t* data, std:
         log(Transcript::Kind::Note, "write cut to " + number(accepted) + " of " + number(count));
     const auto byteNs = timing().byteNs;
     auto t = std::max(clock_.nowNs(), txLineFreeNs_);
+    std::uint32_t lost = 0;
     for (std::uint32_t i = 0; i < accepted; ++i) {
         t += byteNs;
+        if (oneFrameAtATime_ && t < rxLineFreeNs_) {
+            ++lost;
+            continue;
+        }
         if (auto reply = firmware_.receive(data[i], t)) deliver(std::move(*reply));
     }
+    if (lost > 0) log(Transcript::Kind::Note, number(lost) + " bytes lost while answering");
     txLineFreeNs_ = t;
     written = accepted;
     // The driver gives up on the rest only when its write time-out has passed.

@@ -94,6 +94,10 @@ public:
 
     void setInstantReplies(bool instant);
 
+    // A firmware that does not take frames back to back: a byte that comes in while its
+    // reply is still going out is lost, so only one frame at a time gets an answer.
+    void takeOneFrameAtATime(bool one) { oneFrameAtATime_ = one; }
+
     // How the USB chip and the bus pace the replies (without instant replies).
     enum class Pace {
         WholeLatency,  // every short reply a whole latency period after its last byte
@@ -187,6 +191,7 @@ private:
 
     bool plugged_ = true;
     bool instant_ = false;
+    bool oneFrameAtATime_ = false;
     FtHandle handle_ = 0;
     WireFormat wire_;
     std::uint8_t latencyMs_ = kDefaultLatencyMs;

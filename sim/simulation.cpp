@@ -14,6 +14,7 @@ std::unique_ptr<SimulatedDriver> makeDefaultSimulation(Clock& clock,
     driver->setPace(options.loadedBus ? SimulatedAdapter::Pace::LoadedBus
                                       : SimulatedAdapter::Pace::LatencyTimer);
     auto& adapter = driver->addAdapter();
+    adapter.takeOneFrameAtATime(options.oneFrameAtATime);
     const int chips = std::clamp(options.chips, 0, kBusAddressCount);
     for (int address = 0; address < chips; ++address)
         adapter.addChip(static_cast<std::uint8_t>(address));

@@ -14,6 +14,8 @@ struct SimulationOptions {
     bool instantReplies = false;        // no latency, wire or EEPROM time (unit tests)
     // Now and then 10 to 40 ms more for a reply, as on a busy USB bus or machine.
     bool loadedBus = false;
+    // A firmware that answers one frame at a time and loses frames sent back to back.
+    bool oneFrameAtATime = false;
     // Mounting errors of the magnet: off-centre by counts at a phase, tilted as an AGC ripple.
     double offCentreCounts = 0.0;
     double offCentrePhaseDeg = 0.0;

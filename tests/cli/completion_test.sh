@@ -25,6 +25,9 @@ expect "--record --record-db --record-spool " program --rec
 expect "--verify-power-cycle " --simulate program --veri
 expect "--serial --sim-state --simulate " --s
 expect "good marginal " program --magnet-check --require ""
+expect "--rate " --simulate watch --ra
+expect "max " watch --rate m
+expect "1 2 " watch --rate max --latency-ms ""
 expect "tty " --driver t
 expect " " frobnicate --nothing-like-this
 ((failures == 0))

@@ -112,18 +112,20 @@ public:
     void setLatency(int ms) { latencyNs_ = std::clamp(ms, 1, 255) * kMs; }
     int latencyMs() const { return static_cast<int>(latencyNs_ / kMs); }
 
-    // The host's bytes go over the serial line one after the other.
+    // The host's bytes go over the serial line one after the other, and so do the replies:
+    // one to a frame sent while another is still coming back waits for it.
     void send(const unsigned char* data, int length) {
         std::int64_t at = std::max(clock_.nowNs(), lineFreeNs_);
         for (int i = 0; i < length; ++i) {
             at += kByteNs;
             if (auto reply = firmware_.receive(data[i], at)) {
                 ++frames_;
-                std::int64_t arrives = std::max(reply->readyNs, at);
+                std::int64_t arrives = std::max({reply->readyNs, at, replyLineFreeNs_});
                 for (const auto byte : reply->bytes) {
                     arrives += kByteNs;
                     pending_.push_back({byte, arrives});
                 }
+                replyLineFreeNs_ = arrives;
             }
         }
         lineFreeNs_ = at;
@@ -212,6 +214,7 @@ private:
     AdapterFirmware firmware_;
     std::deque<Byte> pending_;
     std::int64_t lineFreeNs_ = 0;
+    std::int64_t replyLineFreeNs_ = 0;
     std::int64_t latencyNs_ = 16 * kMs;
     std::int64_t phaseNs_;
     std::int64_t frames_ = 0;
