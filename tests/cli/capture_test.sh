@@ -71,7 +71,7 @@ for _ in 1 2 3 4 5; do
     >"$work/magnet.json" 2>"$work/magnet.err"
   status=$?
   if [[ $status -ne 0 ]]; then
-    grep -q "too fast to follow" "$work/magnet.json" ||
+    grep -q "too fast to follow" "$work/magnet.json" "$work/magnet.err" ||
       fail "magnet-check --fast: exit $status: $(cat "$work/magnet.json" "$work/magnet.err")"
     continue
   fi
