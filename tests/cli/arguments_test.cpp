@@ -128,7 +128,8 @@ TEST(Arguments, HelpIsMadeFromTheDeclarations) {
     const std::string watch = parseArguments({"help", "watch"}).arguments.helpText;
     EXPECT_TRUE(
         watch.starts_with("Usage: qe7204ctl [OPTION]... watch [--interval MS] [--count N] "
-                          "[--csv FILE|-] [--force]\nLog the live readout.\n\nOptions:\n"
+                          "[--csv FILE|-] [--force] [--rate max|HZ] [--in-flight N] "
+                          "[--latency-ms 1|2]\nLog the live readout.\n\nOptions:\n"
                           "  --interval MS "))
         << watch;
     EXPECT_TRUE(
