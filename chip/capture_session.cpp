@@ -53,6 +53,10 @@ void CaptureSession::probeInFlight(std::size_t asked) {
                      " frames in flight whole and in order; reading with one in flight");
 }
 
+void CaptureSession::settle() {
+    if (!finished_) chip_.link_.abandonOutputsInFlight();
+}
+
 bool CaptureSession::finish() {
     if (finished_) return true;
     finished_ = true;

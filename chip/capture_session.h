@@ -41,6 +41,10 @@ public:
     // each, for the user.
     const std::vector<std::string>& notes() const { return notes_; }
 
+    // Gives up the requests in flight, so that an exchange of another kind finds the line
+    // clean; the capture reads on with its next readout.
+    void settle();
+
     // Ends the capture: requests in flight given up, the designed latency timer back. False
     // when the adapter refused the designed timer (a note says so). Once only.
     bool finish();

@@ -165,6 +165,10 @@ struct ChipFacade::Core {
     FtdiDriver* driver = nullptr;
     sim::SimulatedDriver* simulation = nullptr;
     std::unique_ptr<cli::Bench> bench;
+    // After the bench: ended before the chip it runs on goes.
+    std::optional<chip::CaptureSession> capture;
+    std::uint64_t captureId = 0;
+    std::uint64_t lastCaptureId = 0;
 };
 
 std::vector<AdapterEntry> ChipFacade::adapters(const std::string& driver) {
@@ -207,6 +211,8 @@ void ChipFacade::fail(FailureKind kind, const std::string& reason) const {
 }
 
 void ChipFacade::close() {
+    core_->capture.reset();  // the designed latency timer back before the adapter goes
+    core_->captureId = 0;
     core_->simulation = nullptr;  // the bench owns them
     core_->driver = nullptr;
     core_->bench.reset();
@@ -218,6 +224,12 @@ bool ChipFacade::isOpen() const {
 
 void ChipFacade::requireOpen() const {
     if (!isOpen()) throw Failure(FailureKind::Usage, "the chip is closed");
+}
+
+cli::Bench& ChipFacade::exchangeBench() {
+    requireOpen();
+    if (core_->capture) core_->capture->settle();
+    return *core_->bench;
 }
 
 std::string ChipFacade::adapterSerial() const {
@@ -254,8 +266,7 @@ void requireSupply(cli::Bench& bench) {
 }  // namespace
 
 std::vector<std::uint8_t> ChipFacade::scan() {
-    requireOpen();
-    cli::Bench& bench = *core_->bench;
+    cli::Bench& bench = exchangeBench();
     (void)bench.powerOn();
     bench.messages().clear();  // the one-chip rule does not apply to a list of the chips
     requireSupply(bench);
@@ -263,8 +274,7 @@ std::vector<std::uint8_t> ChipFacade::scan() {
 }
 
 SupplyState ChipFacade::power(bool on) {
-    requireOpen();
-    cli::Bench& bench = *core_->bench;
+    cli::Bench& bench = exchangeBench();
     if (!on) {
         bench.chip().powerOff();
         bench.messages().clear();
@@ -328,8 +338,7 @@ std::vector<FieldEntry> ChipFacade::set(
         if (!choice.ok()) throw Failure(FailureKind::Usage, choice.error);
         checked.emplace_back(&field, std::move(choice));
     }
-    requireOpen();
-    cli::Bench& bench = *core_->bench;
+    cli::Bench& bench = exchangeBench();
     std::vector<FieldEntry> now;
     for (const auto& [field, choice] : checked) {
         check(bench, apply(bench.chip(), *field, choice),
@@ -348,8 +357,7 @@ int ChipFacade::zero(int position) {
 }
 
 int ChipFacade::zeroAtCurrentPosition() {
-    requireOpen();
-    cli::Bench& bench = *core_->bench;
+    cli::Bench& bench = exchangeBench();
     const auto zero = bench.chip().zeroAtCurrentPosition();
     check(bench, zero.result, "the position could not be read");
     return zero.value;
@@ -360,21 +368,18 @@ void ChipFacade::hysteresis(int value) {
 }
 
 void ChipFacade::prog() {
-    requireOpen();
-    cli::Bench& bench = *core_->bench;
+    cli::Bench& bench = exchangeBench();
     check(bench, bench.chip().programEeprom(), "the EEPROM was not programmed");
 }
 
 void ChipFacade::readEeprom() {
-    requireOpen();
-    cli::Bench& bench = *core_->bench;
+    cli::Bench& bench = exchangeBench();
     check(bench, bench.chip().readEeprom(), "the EEPROM was not read");
 }
 
 void ChipFacade::load(const std::filesystem::path& path) {
     (void)strictConfiguration(path);
-    requireOpen();
-    cli::Bench& bench = *core_->bench;
+    cli::Bench& bench = exchangeBench();
     chip::Chip& session = bench.chip();
     // Only read: golden files are often kept read-only.
     const chip::Result read = session.loadFile(path, chip::LoadAccess::ReadOnly);
@@ -435,6 +440,28 @@ TimedReadout ChipFacade::nextReadout(ReadoutPace& pace, const StopCheck& stop) {
     return {*next.sample, static_cast<double>(next.sample->requestNs - *pace.firstRequestNs) / 1e9};
 }
 
+CaptureState ChipFacade::beginCapture(const chip::CaptureOptions& options) {
+    requireOpen();
+    if (core_->capture)
+        fail(FailureKind::Usage,
+             "another readouts() of this chip captures; close it or read it to its end first");
+    cli::Bench& bench = *core_->bench;
+    const chip::CaptureSession& capture = core_->capture.emplace(bench.chip(), options);
+    bench.messages().clear();  // a refused timer or probe is a note, not a message
+    core_->captureId = ++core_->lastCaptureId;
+    return {core_->captureId, capture.latencyMs(), capture.inFlight(), capture.notes()};
+}
+
+std::vector<std::string> ChipFacade::endCapture(std::uint64_t id) {
+    if (id == 0 || id != core_->captureId || !core_->capture) return {};
+    core_->capture->finish();
+    std::vector<std::string> notes = core_->capture->notes();
+    core_->capture.reset();
+    core_->captureId = 0;
+    if (core_->bench) core_->bench->messages().clear();
+    return notes;
+}
+
 namespace {
 
 // Adds the loop's readouts to the check.
@@ -455,7 +482,7 @@ std::string ChipFacade::magnetCheck(int turns, double timeoutSeconds, const Stop
         fail(FailureKind::Usage, "timeout_s takes seconds, more than 0");
     if (turns < 1) fail(FailureKind::Usage, "turns takes a whole number from 1");
     chip::MagnetCheck check(turns);
-    cli::Bench& bench = *core_->bench;
+    cli::Bench& bench = exchangeBench();
     chip::Chip& device = bench.chip();
     Clock& clock = core_->clock;
     const std::int64_t deadlineNs =

@@ -9,12 +9,17 @@
 #include <utility>
 #include <vector>
 
+#include "capture_session.h"
 #include "failure.h"
 #include "readout_loop.h"
 #include "readout_sample.h"
 
 namespace qe::sim {
 class SimulatedAdapter;
+}
+
+namespace qe::cli {
+class Bench;
 }
 
 namespace qe::python {
@@ -80,6 +85,14 @@ struct TimedReadout {
     double askedSeconds = 0.0;  // when the chip was asked, from the stream's first readout
 };
 
+// A capture begun for a reader: what it runs with, and the one who may end it.
+struct CaptureState {
+    std::uint64_t id = 0;
+    std::uint8_t latencyMs = 0;
+    std::size_t inFlight = 0;
+    std::vector<std::string> notes;  // where it runs with less than asked
+};
+
 // Thrown when the caller's stop check says to stop (Ctrl-C); nothing is left half done.
 struct Interrupted {};
 
@@ -127,6 +140,13 @@ public:
 
     // The next readout at the pace asked for; gaps are counted and skipped.
     TimedReadout nextReadout(ReadoutPace& pace, const StopCheck& stop);
+    // Reading at the speed of the link (chip::CaptureSession) until endCapture(id), close()
+    // or the facade's end; UsageError while another reader's capture runs.
+    CaptureState beginCapture(const chip::CaptureOptions& options);
+    // Ends the capture `id` began, the designed latency timer back; nothing when it has
+    // ended already. The notes of the whole capture.
+    std::vector<std::string> endCapture(std::uint64_t id);
+
     // The magnet check's report, as the command line's JSON.
     std::string magnetCheck(int turns, double timeoutSeconds, const StopCheck& stop);
 
@@ -141,6 +161,9 @@ public:
 private:
     struct Core;
     void requireOpen() const;
+    // The bench for an exchange other than a readout: requests a capture keeps in flight are
+    // given up first, so that their replies cannot be taken for this exchange's.
+    cli::Bench& exchangeBench();
     [[noreturn]] void fail(FailureKind kind, const std::string& reason) const;
     std::unique_ptr<Core> core_;
 };

@@ -7,10 +7,14 @@
 #include <pybind11/stl/filesystem.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
+#include "adapter_link.h"
 #include "chip_facade.h"
 #include "exceptions.h"
 #include "readout.h"
@@ -115,32 +119,72 @@ py::object utcDateTime(chip::WallTime wallTime) {
     return epoch + datetime.attr("timedelta")("microseconds"_a = us);
 }
 
-// The iterator readouts() returns: paced reads until the count is reached.
+// The iterator readouts() returns: paced reads until the count is reached. With a capture
+// asked for, the capture runs from its first readout until it is exhausted, closed, collected
+// or an exception ends it; read on after that, it starts again.
 class ReadoutIterator {
 public:
-    ReadoutIterator(ChipHandle chip, std::optional<long long> count, int intervalMs)
-        : chip_(std::move(chip)), count_(count) {
-        pace_.loop.intervalNs = static_cast<std::int64_t>(intervalMs) * 1'000'000;
+    ReadoutIterator(ChipHandle chip, std::optional<long long> count, std::int64_t intervalNs,
+                    std::optional<chip::CaptureOptions> capture)
+        : chip_(std::move(chip)), count_(count), capture_(capture) {
+        pace_.loop.intervalNs = intervalNs;
     }
 
+    ~ReadoutIterator() {
+        try {
+            endCapture();
+        } catch (const std::exception&) {
+            // the chip gone with its adapter: nothing left to put back
+        }
+    }
+    ReadoutIterator(const ReadoutIterator&) = delete;
+    ReadoutIterator& operator=(const ReadoutIterator&) = delete;
+
     PythonReadout next() {
-        if (count_ && taken_ >= *count_) throw py::stop_iteration();
-        TimedReadout timed =
-            chip_->run([this](ChipFacade& chip, const ChipFacade::StopCheck& stop) {
+        if (closed_ || (count_ && taken_ >= *count_)) {
+            endCapture();
+            throw py::stop_iteration();
+        }
+        TimedReadout timed;
+        try {
+            timed = chip_->run([this](ChipFacade& chip, const ChipFacade::StopCheck& stop) {
+                if (capture_ && state_.id == 0) state_ = chip.beginCapture(*capture_);
                 return chip.nextReadout(pace_, stop);
             });
+        } catch (...) {
+            endCapture();
+            throw;
+        }
         ++taken_;
+        if (count_ && taken_ >= *count_) endCapture();  // exhausted: the timer back at once
         return {timed, utcDateTime(timed.sample.wallTime)};
+    }
+
+    void close() {
+        closed_ = true;
+        endCapture();
     }
 
     long long taken() const { return taken_; }
     long long gaps() const { return pace_.loop.gaps; }
+    const CaptureState& capture() const { return state_; }
 
 private:
+    void endCapture() {
+        if (state_.id == 0) return;
+        const std::uint64_t id = std::exchange(state_.id, 0);
+        std::vector<std::string> notes =
+            chip_->run([id](ChipFacade& chip, const auto&) { return chip.endCapture(id); });
+        if (!notes.empty()) state_.notes = std::move(notes);
+    }
+
     ChipHandle chip_;
     std::optional<long long> count_;
+    std::optional<chip::CaptureOptions> capture_;
+    CaptureState state_;
     ReadoutPace pace_;
     long long taken_ = 0;
+    bool closed_ = false;
 };
 
 // The simulated adapter behind a chip opened with simulate=True.
@@ -177,6 +221,35 @@ py::dict fieldDict(const std::vector<FieldEntry>& entries) {
     py::dict fields;
     for (const FieldEntry& entry : entries) fields[py::str(entry.name)] = entry;
     return fields;
+}
+
+// The pace of a capture asked for with rate: 0 for "max"; none without a rate.
+std::optional<std::int64_t> captureInterval(const py::object& rate) {
+    constexpr double kMaxRateHz = 100'000;
+    if (rate.is_none()) return std::nullopt;
+    if (py::isinstance<py::str>(rate) && rate.cast<std::string>() == "max") return 0;
+    const bool number = !py::isinstance<py::bool_>(rate) &&
+                        (py::isinstance<py::int_>(rate) || py::isinstance<py::float_>(rate));
+    const double hz = number ? rate.cast<double>() : 0.0;
+    if (!(hz >= 1 && hz <= kMaxRateHz))
+        throw Failure(FailureKind::Usage,
+                      "rate takes \"max\" or readouts a second from 1 to 100000, not " +
+                          py::repr(rate).cast<std::string>());
+    return std::llround(1e9 / hz);
+}
+
+chip::CaptureOptions captureOptions(std::optional<int> inFlight, std::optional<int> latencyMs) {
+    chip::CaptureOptions options;
+    const auto most = static_cast<int>(AdapterLink::kMaxFramesInFlight);
+    if (inFlight && (*inFlight < 1 || *inFlight > most))
+        throw Failure(FailureKind::Usage, "in_flight takes 1 to " + std::to_string(most) +
+                                              ", not " + std::to_string(*inFlight));
+    if (latencyMs && *latencyMs != 1 && *latencyMs != 2)
+        throw Failure(FailureKind::Usage,
+                      "latency_ms takes 1 or 2, not " + std::to_string(*latencyMs));
+    if (inFlight) options.inFlight = static_cast<std::size_t>(*inFlight);
+    if (latencyMs) options.latencyMs = static_cast<std::uint8_t>(*latencyMs);
+    return options;
 }
 
 constexpr const char* kModuleDoc =
@@ -341,11 +414,36 @@ PYBIND11_MODULE(_qe7204, module) {
         module, "Readouts",
         "The iterator chip.readouts() returns. `count` is the readouts yielded\n"
         "so far; `gaps` the reads that got no reply (skipped, as the window\n"
-        "shows \"...\"). 100 gaps in a row raise NoReply.")
+        "shows \"...\"). 100 gaps in a row raise NoReply. With a rate, close() (or\n"
+        "the end of a with block) ends the capture at once.")
         .def("__iter__", [](ReadoutIterator& it) -> ReadoutIterator& { return it; })
         .def("__next__", &ReadoutIterator::next)
+        .def("__enter__", [](ReadoutIterator& it) -> ReadoutIterator& { return it; })
+        .def("__exit__", [](ReadoutIterator& it, const py::args&) { it.close(); })
+        .def("close", &ReadoutIterator::close,
+             "Ends the iteration, and a capture with it: the adapter's latency timer is\n"
+             "16 ms again. Later readouts raise StopIteration.")
         .def_property_readonly("count", &ReadoutIterator::taken)
-        .def_property_readonly("gaps", &ReadoutIterator::gaps);
+        .def_property_readonly("gaps", &ReadoutIterator::gaps)
+        .def_property_readonly(
+            "in_flight",
+            [](const ReadoutIterator& it) -> std::optional<std::size_t> {
+                if (it.capture().inFlight == 0) return std::nullopt;
+                return it.capture().inFlight;
+            },
+            "Requests the capture keeps on the line (None before its first readout or\n"
+            "without a rate); 1 when the adapter did not take more (see notes).")
+        .def_property_readonly(
+            "latency_ms",
+            [](const ReadoutIterator& it) -> std::optional<int> {
+                if (it.capture().latencyMs == 0) return std::nullopt;
+                return it.capture().latencyMs;
+            },
+            "The adapter's latency timer while the capture runs (None as in_flight).")
+        .def_property_readonly(
+            "notes", [](const ReadoutIterator& it) { return it.capture().notes; },
+            "Where the capture runs with less than asked, or could not put the designed\n"
+            "latency timer back: one line each, as qe7204ctl prints them.");
 
     py::class_<PythonSimulator>(module, "Simulator",
                                 "The simulated adapter behind a chip opened with simulate=True:\n"
@@ -379,6 +477,14 @@ PYBIND11_MODULE(_qe7204, module) {
                 });
             },
             "register"_a, "The chip refuses every write to that register (e.g. 0..3: the EEPROM).")
+        .def_property_readonly(
+            "latency_ms",
+            [](PythonSimulator& s) {
+                int ms = 0;
+                s.onAdapter([&ms](sim::SimulatedAdapter& a) { ms = a.latencyTimerMs(); });
+                return ms;
+            },
+            "The latency timer the simulated adapter holds, in ms (16 as designed).")
         .def(
             "clear_faults",
             [](PythonSimulator& s) {
@@ -536,18 +642,39 @@ PYBIND11_MODULE(_qe7204, module) {
             "[] when the chip holds the file's settings. No exchange: the registers as read.")
         .def(
             "readouts",
-            [](ChipHandle chip, std::optional<long long> count, int intervalMs) {
+            [](ChipHandle chip, std::optional<long long> count, std::optional<int> intervalMs,
+               const py::object& rate, std::optional<int> inFlight, std::optional<int> latencyMs) {
                 if (count && *count < 0) throw Failure(FailureKind::Usage, "count takes 0 or more");
-                if (intervalMs < 1 || intervalMs > 24 * 3600 * 1000)
+                if (intervalMs && (*intervalMs < 1 || *intervalMs > 24 * 3600 * 1000))
                     throw Failure(FailureKind::Usage, "interval_ms takes 1 to 86400000");
-                return ReadoutIterator(std::move(chip), count, intervalMs);
+                const std::optional<std::int64_t> captureIntervalNs = captureInterval(rate);
+                if (captureIntervalNs && intervalMs)
+                    throw Failure(FailureKind::Usage, "interval_ms and rate: give one of them");
+                if ((inFlight || latencyMs) && !captureIntervalNs)
+                    throw Failure(FailureKind::Usage, "in_flight and latency_ms need a rate");
+                std::optional<chip::CaptureOptions> capture;
+                if (captureIntervalNs) capture = captureOptions(inFlight, latencyMs);
+                if (capture && capture->inFlight > 1 && *captureIntervalNs != 0)
+                    throw Failure(FailureKind::Usage, "in_flight needs rate=\"max\"");
+                const std::int64_t intervalNs =
+                    captureIntervalNs.value_or(std::int64_t{intervalMs.value_or(50)} * 1'000'000);
+                return std::make_unique<ReadoutIterator>(std::move(chip), count, intervalNs,
+                                                         capture);
             },
-            "count"_a = py::none(), "interval_ms"_a = 50,
-            "An iterator of Readout, one every interval_ms (50: the window's pace; slower\n"
-            "when the adapter takes longer), `count` of them or without end. A read without\n"
-            "reply is a gap: counted in the iterator's `gaps` and skipped. Raises AdapterLost\n"
-            "when the adapter goes, NoReply after 100 gaps in a row. Ctrl-C raises\n"
-            "KeyboardInterrupt between two readouts; the chip stays open.")
+            "count"_a = py::none(), "interval_ms"_a = py::none(), py::kw_only(),
+            "rate"_a = py::none(), "in_flight"_a = py::none(), "latency_ms"_a = py::none(),
+            "An iterator of Readout, one every interval_ms (default 50: the window's pace;\n"
+            "slower when the adapter takes longer), `count` of them or without end. A read\n"
+            "without reply is a gap: counted in the iterator's `gaps` and skipped. Raises\n"
+            "AdapterLost when the adapter goes, NoReply after 100 gaps in a row. Ctrl-C\n"
+            "raises KeyboardInterrupt between two readouts; the chip stays open.\n"
+            "\n"
+            "rate=\"max\" reads at the speed of the link, rate=HZ (1..100000) that many\n"
+            "readouts a second, as qe7204ctl watch --rate does: from the first readout on, the\n"
+            "adapter's latency timer is 2 ms (latency_ms=1 on request) and, with rate=\"max\",\n"
+            "in_flight requests (1..16, default 1) are kept on the line when the adapter\n"
+            "takes them. The designed 16 ms is put back when the iterator is exhausted,\n"
+            "closed or collected, or an exception (KeyboardInterrupt too) ends it.")
         .def(
             "magnet_check",
             [](PythonChip& chip, int turns, double timeoutSeconds) {

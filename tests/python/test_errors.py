@@ -42,6 +42,17 @@ def test_usage_errors_are_value_errors_too():
     (lambda chip: chip.hysteresis(-1), "Hyst takes a number from 0 to 127, not '-1'"),
     (lambda chip: setattr(chip, "address", 128), "ADDR takes a number from 0 to 127, not '128'"),
     (lambda chip: chip.readouts(interval_ms=0), "interval_ms takes 1 to 86400000"),
+    (lambda chip: chip.readouts(rate="fast"),
+     "rate takes \"max\" or readouts a second from 1 to 100000, not 'fast'"),
+    (lambda chip: chip.readouts(rate=0.5),
+     "rate takes \"max\" or readouts a second from 1 to 100000, not 0.5"),
+    (lambda chip: chip.readouts(rate=True),
+     "rate takes \"max\" or readouts a second from 1 to 100000, not True"),
+    (lambda chip: chip.readouts(rate="max", interval_ms=10), "interval_ms and rate: give one"),
+    (lambda chip: chip.readouts(in_flight=4), "in_flight and latency_ms need a rate"),
+    (lambda chip: chip.readouts(rate="max", in_flight=17), "in_flight takes 1 to 16, not 17"),
+    (lambda chip: chip.readouts(rate=500, in_flight=2), "in_flight needs rate=\"max\""),
+    (lambda chip: chip.readouts(rate="max", latency_ms=3), "latency_ms takes 1 or 2, not 3"),
     (lambda chip: chip.magnet_check(turns=0), "turns takes 1 to 50"),
 ])
 def test_arguments_are_refused_before_anything_is_sent(chip, capsys, call, reason):

@@ -24,6 +24,7 @@ CASES = [
     ("save --force {path}", lambda chip, path: chip.save(path, force=True)),
     ("diff {path}", lambda chip, path: chip.diff(path)),
     ("watch --count 3", lambda chip, path: list(chip.readouts(count=3))),
+    ("watch --rate max --count 3", lambda chip, path: list(chip.readouts(count=3, rate="max"))),
 ]
 
 
