@@ -16,6 +16,7 @@
 #include "command_line.h"
 #include "design_fonts.h"
 #include "device_access_advice.h"
+#include "fast_capture.h"
 #include "ini_store.h"
 #include "link_health_dialog.h"
 #include "log_categories.h"
@@ -155,6 +156,10 @@ int main(int argc, char* argv[]) {
     window.setAnaloguePanel(&panel);
 
     // Beyond the designed windows; none of them keeps the program running on its own.
+    qe::ui::FastCapture fastCapture(
+        chip,
+        [&window](std::function<void()> interrupted) { window.pausePoll(std::move(interrupted)); },
+        [&window] { window.resumePoll(); });
     qe::ui::PlotWindow plot(
         window.readoutStream(), clock,
         [&chip] {
@@ -164,6 +169,7 @@ int main(int argc, char* argv[]) {
     window.addExtraButton(QStringLiteral("Plot"), QStringLiteral("BtnPlot"), presenterOf(plot),
                           QStringLiteral("Position, speed, AGC and magnet status over time; "
                                          "recording to CSV"));
+    plot.offerFastCapture(fastCapture);
     plot.recorder().setStateListener(
         [&window](const QString& state) { window.showStripNote(state); });
     qe::ui::MagnetCheckDialog magnetCheck(window.readoutStream(), [&chip] {

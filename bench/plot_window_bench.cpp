@@ -4,13 +4,17 @@
 #include <benchmark/benchmark.h>
 #include <QComboBox>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 
+#include "bench_support.h"
 #include "benchmark_main.h"
 #include "clock.h"
+#include "fast_capture.h"
 #include "message_sink.h"
 #include "plot_window.h"
 #include "readout_sample.h"
@@ -96,6 +100,76 @@ void BM_ReadoutToPlot(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReadoutToPlot)->Unit(benchmark::kNanosecond);
+
+// Counts the readouts and times the event loop's stalls: a probe due every 5 ms is late by
+// as long as a capture slice or a repaint kept the loop from it.
+class LoopWatch final : public QObject, public qe::chip::ReadoutObserver {
+public:
+    LoopWatch() {
+        probe_.setTimerType(Qt::PreciseTimer);
+        probe_.setInterval(kProbeMs);
+        QObject::connect(&probe_, &QTimer::timeout, this, [this] {
+            const double now = qe::bench::nowSeconds();
+            if (last_ > 0) worstStallMs = std::max(worstStallMs, (now - last_) * 1000 - kProbeMs);
+            last_ = now;
+        });
+        probe_.start();
+    }
+    void readoutArrived(const qe::chip::ReadoutSample&) override { ++readouts; }
+
+    long long readouts = 0;
+    double worstStallMs = 0.0;
+
+private:
+    static constexpr int kProbeMs = 5;
+    QTimer probe_;
+    double last_ = 0.0;
+};
+
+// The Plot window shown while "Fast capture" reads the simulated adapter at a real adapter's
+// pace on the system clock: slices of reads from the event loop, the charts drawn on their
+// own timer. One iteration is half a second of it. max_stall_ms is the longest the event loop
+// was kept from a 5 ms timer (what a click would wait), readouts_per_s what the plot got,
+// cpu_percent the process's CPU time in percent of one core.
+void BM_PlotWindowFastCapture(benchmark::State& state) {
+    qe::bench::Tool tool({.revolutionsPerSecond = kTurnsPerSecond});
+    qe::chip::Chip& device = tool.device;
+    if (!device.openAdapter().ok()) {
+        state.SkipWithError("the simulated adapter did not open");
+        return;
+    }
+    [[maybe_unused]] const qe::chip::ScanResult scanned = device.powerOn();
+    if (!device.refreshSettings().ok()) {
+        state.SkipWithError("the chip's settings were not read");
+        return;
+    }
+    device.deriveFromMirror();
+    qe::ui::FastCapture capture(
+        device, [](std::function<void()>) {}, [] {});
+    qe::ui::PlotWindow plot(
+        device.readouts().stream(), tool.clock, [] { return qe::chip::RecordingSource{}; },
+        tool.sink);
+    plot.offerFastCapture(capture);
+    plot.resize(900, 720);
+    plot.show();
+    LoopWatch watch;
+    const qe::chip::ReadoutListening listening(device.readouts().stream(), watch);
+    if (!capture.start()) {
+        state.SkipWithError(capture.note().toStdString().c_str());
+        return;
+    }
+    constexpr int kIterationMs = 500;
+    const qe::bench::ProcessUsage before = qe::bench::ProcessUsage::now();
+    const double start = qe::bench::nowSeconds();
+    for (auto _ : state) qe::bench::runEventLoopFor(kIterationMs);
+    const double seconds = qe::bench::nowSeconds() - start;
+    capture.stop();
+    state.counters["readouts_per_s"] = static_cast<double>(watch.readouts) / seconds;
+    state.counters["max_stall_ms"] = watch.worstStallMs;
+    state.counters["cpu_percent"] =
+        100.0 * (qe::bench::ProcessUsage::now().cpuSeconds - before.cpuSeconds) / seconds;
+}
+BENCHMARK(BM_PlotWindowFastCapture)->Unit(benchmark::kMillisecond)->Iterations(8);
 
 }  // namespace
 

@@ -175,6 +175,7 @@ void MainWindow::FormClose() {
     // No tick may talk to the adapter once it is closed.
     closed_ = true;
     Timer1->stop();
+    chipExchanges_.takeBack();  // a lent adapter's reader ends before the chip shuts down
     chip_.shutDown();
 }
 

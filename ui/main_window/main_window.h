@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chip.h"
+#include "chip_exchange_guard.h"
 #include "clock.h"
 #include "control_states.h"
 #include "readout_stream.h"
@@ -80,6 +81,12 @@ public:
     // window thread a tick can only be unfinished while it waits in a modal box further down
     // this stack, so waiting here could never see it end; the caller does nothing instead.
     bool WaitPollIdle();
+    // Lends the adapter to a reader beyond the designed windows (the Plot window's fast
+    // capture): the poll cycle's ticks leave it alone until resumePoll(). `interrupted` ends
+    // the reader when a handler starts exchanges of its own or the window closes; the poll
+    // takes over again then.
+    void pausePoll(std::function<void()> interrupted);
+    void resumePoll();
     void BtnONClick();
     void BtnOFFClick();
 
@@ -174,8 +181,8 @@ private:
     Clock& clock_;
     ScreenSaver& screenSaver_;
     AnaloguePanelView* panel_ = nullptr;
-    bool closed_ = false;    // after FormClose no tick starts
-    int chipExchanges_ = 0;  // handlers between their exchanges with the chip (ChipExchangeGuard)
+    bool closed_ = false;  // after FormClose no tick starts
+    ChipExchanges chipExchanges_;
     QTimer* Timer1 = nullptr;
     QHash<QString, QWidget*> controls_;
     DisplayState shownState_ = DisplayState::NotConnected;

@@ -19,9 +19,9 @@ constexpr std::uint32_t kOnceASecondMs = 1000;
 
 void MainWindow::Timer1Timer() {
     Timer1->stop();
-    // A handler waits in a message box between its exchanges with the chip; ours would
-    // land among them. The next tick looks again.
-    if (chipExchanges_ > 0) {
+    // A handler waits in a message box between its exchanges with the chip, or a fast
+    // capture has the adapter; ours would land among theirs. The next tick looks again.
+    if (chipExchanges_.busy()) {
         if (!closed_) Timer1->start();
         return;
     }
@@ -82,6 +82,14 @@ void MainWindow::applySettingsStep(bool operable) {
 
 bool MainWindow::WaitPollIdle() {
     return !PollBusy;
+}
+
+void MainWindow::pausePoll(std::function<void()> interrupted) {
+    chipExchanges_.lend(std::move(interrupted));
+}
+
+void MainWindow::resumePoll() {
+    chipExchanges_.returned();
 }
 
 void MainWindow::BtnONClick() {

@@ -2,6 +2,7 @@
 
 #include <QAreaSeries>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <limits>
 
+#include "fast_capture.h"
 #include "readout.h"
 #include "series_decimation.h"
 #include "time_chart_view.h"
@@ -120,7 +122,47 @@ PlotWindow::PlotWindow(chip::ReadoutStream& stream, Clock& clock, RecordingContr
 }
 
 PlotWindow::~PlotWindow() {
+    if (capture_) capture_->stop();
     stream_.remove(this);
+}
+
+namespace {
+const QString kFastCaptureTip = QStringLiteral(
+    "Reads the chip as fast as the link allows, for the plot and the recording; the main "
+    "window's readout pauses meanwhile. A chip operation, Power OFF or closing this window "
+    "ends it.");
+}  // namespace
+
+void PlotWindow::offerFastCapture(FastCapture& capture) {
+    capture_ = &capture;
+    fastCapture_->setToolTip(kFastCaptureTip);
+    fastCapture_->show();
+    // The button follows the capture, also when it ends by itself.
+    connect(&capture, &FastCapture::runningChanged, this, [this](bool running) {
+        const QSignalBlocker quiet(fastCapture_);
+        fastCapture_->setChecked(running);
+        const QString& note = capture_->note();
+        fastCapture_->setToolTip(note.isEmpty() ? kFastCaptureTip
+                                                : kFastCaptureTip + QStringLiteral("\n\n") + note);
+    });
+}
+
+void PlotWindow::fastCaptureToggled(bool on) {
+    if (!capture_) return;
+    if (!on) {
+        capture_->stop();
+        return;
+    }
+    if (!capture_->start()) {
+        const QSignalBlocker quiet(fastCapture_);
+        fastCapture_->setChecked(false);
+        fastCapture_->setToolTip(kFastCaptureTip + QStringLiteral("\n\n") + capture_->note());
+    }
+}
+
+void PlotWindow::closeEvent(QCloseEvent* event) {
+    if (capture_) capture_->stop();
+    QWidget::closeEvent(event);
 }
 
 QWidget* PlotWindow::buildControls() {
@@ -144,14 +186,20 @@ QWidget* PlotWindow::buildControls() {
         "On: the position goes on past 4095 with every turn. Off: as read, 0 to 4095."));
     record_ = new QPushButton(row);
     record_->setObjectName(QStringLiteral("PlotRecord"));
+    fastCapture_ = new QPushButton(QStringLiteral("Fast capture"), row);
+    fastCapture_->setObjectName(QStringLiteral("PlotFastCapture"));
+    fastCapture_->setCheckable(true);
+    fastCapture_->hide();  // until a capture is offered
     layout->addWidget(span_);
     layout->addWidget(pause_);
     layout->addWidget(unwrap_);
     layout->addStretch(1);
+    layout->addWidget(fastCapture_);
     layout->addWidget(record_);
 
     connect(span_, &QComboBox::currentIndexChanged, this, &PlotWindow::spanChosen);
     connect(pause_, &QPushButton::toggled, this, &PlotWindow::pauseToggled);
+    connect(fastCapture_, &QPushButton::toggled, this, &PlotWindow::fastCaptureToggled);
     connect(unwrap_, &QCheckBox::toggled, this, [this] { refresh(); });
     return row;
 }

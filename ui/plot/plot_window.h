@@ -21,6 +21,7 @@ class QTimer;
 
 namespace qe::ui {
 
+class FastCapture;
 class TimeChartView;
 
 // The "Plot" window: absolute position, speed, AGC level and magnet status over the last
@@ -55,12 +56,15 @@ public:
     TimeChartView* positionChart() const { return positionChart_; }
     TimeChartView* speedChart() const { return speedChart_; }
     RecordingControl& recorder() { return *recorder_; }
+    // Offers "Fast capture", which runs `capture` while it is down; closing the window ends it.
+    void offerFastCapture(FastCapture& capture);
     // The time shown by the cursor line and text.
     void setCursorTime(double timeMs);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void readoutArrived(const chip::ReadoutSample& sample) override;
@@ -72,6 +76,7 @@ private:
     QWidget* buildControls();
     void spanChosen();
     void pauseToggled(bool paused);
+    void fastCaptureToggled(bool on);
     void userZoomed(TimeChartView* source);
     void drawRange(double fromMs, double toMs);
     template <typename ValueOf>
@@ -94,6 +99,8 @@ private:
     QPushButton* pause_ = nullptr;
     QCheckBox* unwrap_ = nullptr;
     QPushButton* record_ = nullptr;
+    QPushButton* fastCapture_ = nullptr;
+    FastCapture* capture_ = nullptr;
     QLabel* cursorText_ = nullptr;
     TimeChartView* positionChart_ = nullptr;
     TimeChartView* speedChart_ = nullptr;
