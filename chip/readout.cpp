@@ -31,8 +31,9 @@ int exactDecimals(double magnitude) {
 
 // Adds one unit in the last place of a run of decimal digits (and '.'), carrying leftwards.
 // Returns whether the carry ran off the front.
-bool incrementDigits(std::string& digits) {
-    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+bool incrementDigits(char* begin, char* end) {
+    for (char* it = end; it != begin;) {
+        --it;
         if (*it == '.') continue;
         if (*it != '9') {
             ++*it;
@@ -45,33 +46,58 @@ bool incrementDigits(std::string& digits) {
 
 }  // namespace
 
-std::string formatFixed(double value, int decimals) {
+void appendFixed(std::string& out, double value, int decimals) {
     if (decimals < 0) decimals = 0;
-    if (!std::isfinite(value)) return std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
+    if (!std::isfinite(value)) {
+        out += std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
+        return;
+    }
 
     // Write the magnitude exactly (to_chars ignores the locale), then round half up by
     // the first dropped digit: with the exact expansion at hand that digit alone decides.
+    // Readouts fit the buffer on the stack, so that recording allocates nothing per row.
     const double magnitude = std::fabs(value);
     const int exact = exactDecimals(magnitude);
-    const int written = exact > decimals ? exact : decimals;
-    std::vector<char> buffer(static_cast<std::size_t>(written) + 320);
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                                      std::chars_format::fixed, written);
-    if (result.ec != std::errc{}) return "nan";
-    std::string text(buffer.data(), result.ptr);
+    const std::size_t written = static_cast<std::size_t>(exact > decimals ? exact : decimals);
+    std::array<char, 512> stack;
+    std::vector<char> heap;  // for the rare tiny magnitude with a longer expansion
+    char* begin = stack.data();
+    std::size_t room = stack.size();
+    if (written + 320 > room) {
+        heap.resize(written + 320);
+        begin = heap.data();
+        room = heap.size();
+    }
+    const auto result = std::to_chars(begin, begin + room, magnitude, std::chars_format::fixed,
+                                      static_cast<int>(written));
+    if (result.ec != std::errc{}) {
+        out += "nan";
+        return;
+    }
+    const std::string_view text(begin, static_cast<std::size_t>(result.ptr - begin));
 
+    std::size_t length = text.size();
     const std::size_t point = text.find('.');
     const std::size_t keep = decimals == 0 ? point : point + 1 + static_cast<std::size_t>(decimals);
     bool roundUp = false;
-    if (point != std::string::npos && keep < text.size()) {
+    if (point != std::string_view::npos && keep < text.size()) {
         const std::size_t firstDropped = decimals == 0 ? point + 1 : keep;
         roundUp = text[firstDropped] >= '5';
-        text.resize(keep);
+        length = keep;
     }
-    if (roundUp && incrementDigits(text)) text.insert(text.begin(), '1');
+    const bool carried = roundUp && incrementDigits(begin, begin + length);
 
-    const bool negative = value < 0 && text.find_first_not_of("0.") != std::string::npos;
-    return negative ? "-" + text : text;
+    const std::string_view kept(begin, length);
+    const bool negative = value < 0 && (carried || kept.find_first_not_of("0.") != kept.npos);
+    if (negative) out += '-';
+    if (carried) out += '1';
+    out += kept;
+}
+
+std::string formatFixed(double value, int decimals) {
+    std::string text;
+    appendFixed(text, value, decimals);
+    return text;
 }
 
 Readout decodeReadout(const RegisterImage& image, const DerivedValues& derived) {
@@ -117,20 +143,33 @@ std::string absoluteText(const Readout& r) {
     return std::to_string(r.absolute);
 }
 
+void appendTachoText(std::string& out, const Readout& r) {
+    appendFixed(out, r.hertz, 2);
+    out += " Hz / ";
+    appendFixed(out, r.rpm, 1);
+    out += " RPM";
+}
+
 std::string tachoText(const Readout& r) {
-    return formatFixed(r.hertz, 2) + " Hz / " + formatFixed(r.rpm, 1) + " RPM";
+    std::string text;
+    appendTachoText(text, r);
+    return text;
 }
 
 std::string agcText(const Readout& r) {
     return formatFixed(r.agcPercent, 1) + "%";
 }
 
-std::string magnetStatusText(int status) {
+std::string_view magnetStatusName(int status) {
     static constexpr std::array<std::string_view, 4> kTexts{"Magnet in range", "Magnet too close",
                                                             "Magnet too far", "Error"};
     // The field has two bits; anything else cannot come from the chip and reads as an error.
-    if (status < 0 || status >= static_cast<int>(kTexts.size())) return std::string(kTexts[3]);
-    return std::string(kTexts[static_cast<std::size_t>(status)]);
+    if (status < 0 || status >= static_cast<int>(kTexts.size())) return kTexts[3];
+    return kTexts[static_cast<std::size_t>(status)];
+}
+
+std::string magnetStatusText(int status) {
+    return std::string(magnetStatusName(status));
 }
 
 std::string hysteresisItemText(int value) {

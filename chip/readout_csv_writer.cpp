@@ -1,5 +1,6 @@
 #include "readout_csv_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -57,20 +58,27 @@ std::string oneLine(std::string_view text) {
 
 }  // namespace
 
-std::string isoTimeText(WallTime time) {
+void appendIsoTime(std::string& out, WallTime time) {
     using namespace std::chrono;
     const auto ms = floor<milliseconds>(time);
     const auto day = floor<days>(ms);
     const year_month_day date{day};
     const hh_mm_ss clock{ms - day};
     std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
-                  static_cast<int>(clock.minutes().count()),
-                  static_cast<int>(clock.seconds().count()),
-                  static_cast<int>(clock.subseconds().count()));
-    return text.data();
+    const int length = std::snprintf(
+        text.data(), text.size(), "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ",
+        static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+        static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+        static_cast<int>(clock.minutes().count()), static_cast<int>(clock.seconds().count()),
+        static_cast<int>(clock.subseconds().count()));
+    if (length > 0)
+        out.append(text.data(), std::min(static_cast<std::size_t>(length), text.size() - 1));
+}
+
+std::string isoTimeText(WallTime time) {
+    std::string text;
+    appendIsoTime(text, time);
+    return text;
 }
 
 ReadoutCsvWriter::ReadoutCsvWriter(std::unique_ptr<RecordingOutput> output)
@@ -142,12 +150,14 @@ bool ReadoutCsvWriter::fail() {
 }
 
 void ReadoutCsvWriter::appendRow(const ReadoutSample& s) {
+    // Rows go into buffers that keep their room, so that a capture of thousands of readouts
+    // a second allocates nothing per row.
     const Readout& r = s.readout;
     std::string& out = pending_;
-    out += isoTimeText(s.wallTime);
+    appendIsoTime(out, s.wallTime);
     out += ',';
     // Microseconds: at a turn and a half a second a millisecond is six counts of position.
-    out += formatFixed(static_cast<double>(s.requestNs - firstNs_) / kNsPerSecond, 6);
+    appendFixed(out, static_cast<double>(s.requestNs - firstNs_) / kNsPerSecond, 6);
     const auto field = [&](Field f) {
         out += ',';
         appendNumber(out, static_cast<long long>(sampleField(s, f)));
@@ -169,12 +179,20 @@ void ReadoutCsvWriter::appendRow(const ReadoutSample& s) {
     field(fields::RelPosAlarm);
     field(fields::AbsPosAlarm);
     field(fields::TachoAlarm);
-    for (const std::string& text :
-         {countsText(r), degreesText(r), countsOfRangeText(r, s.resolutionCounts), absoluteText(r),
-          magnetStatusText(r.magnetStatus), tachoText(r), agcText(r)}) {
+    const auto text = [&](std::string_view value) {
         out += ',';
-        appendText(out, text);
-    }
+        appendText(out, value);
+    };
+    // Each short enough to stay inside its std::string, the longer ones through scratch_.
+    text(countsText(r));
+    text(degreesText(r));
+    text(countsOfRangeText(r, s.resolutionCounts));
+    text(absoluteText(r));
+    text(magnetStatusName(r.magnetStatus));
+    scratch_.clear();
+    appendTachoText(scratch_, r);
+    text(scratch_);
+    text(agcText(r));
     out += '\n';
 }
 

@@ -17,6 +17,7 @@ struct RecordingSource {
 
 // "2026-12-10T14:56:09.123Z": UTC, milliseconds, always 24 characters.
 std::string isoTimeText(WallTime time);
+void appendIsoTime(std::string& out, WallTime time);
 
 // Writes readouts as CSV, one row per readout: time stamp, seconds since the first row,
 // every output field as a number, and the texts the main window shows for it. Rows are kept
@@ -59,6 +60,7 @@ private:
 
     std::unique_ptr<RecordingOutput> output_;
     std::string pending_;          // whole rows not yet written
+    std::string scratch_;          // one text of the row being made
     std::uint64_t committed_ = 0;  // bytes the output holds, always whole lines
     std::int64_t oldestPendingNs_ = 0;
     std::int64_t firstNs_ = 0;
