@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # watch --rate max and magnet-check --fast as a user runs them, on the simulated adapter at a
 # real adapter's pace (wire time and the latency timer the program sets). The rates asked for
-# here are well below what the link gives, so that a busy machine does not fail them; the
+# here are well below what the link gives (about 500 and 2,800 a second), yet ten times the
+# designed pace, so that a machine that stalls the program for a second still passes; the
 # figures themselves are bench/capture_bench's.
 #   capture_test.sh QE7204CTL
 set -u
@@ -33,14 +34,14 @@ capture() {
     fail "$name: the latency timer is left at $(last_latency "$work/$name.err")"
   echo "$name: $got readouts a second"
 }
-capture one 250
+capture one 150
 grep -q "latency timer 2 ms" "$work/one.err" || fail "one: the latency timer was not lowered"
-capture eight 1000 --in-flight 8
+capture eight 500 --in-flight 8
 grep -qxF "2000 readouts written to $work/eight.csv" "$work/eight.out" || fail "eight: no summary"
 grep -q "readouts a second, 8 in flight, latency timer 2 ms" "$work/eight.out" ||
   fail "eight: the summary does not tell 8 in flight"
 # The simulated adapter takes 2 ms at the least, as the vendor's library does for most chips.
-capture one-ms 250 --latency-ms 1
+capture one-ms 150 --latency-ms 1
 grep -qxF "qe7204ctl: the adapter refused a latency timer of 1 ms (status 6); capturing at 2 ms" \
   "$work/one-ms.err" || fail "one-ms: the refusal is not told"
 

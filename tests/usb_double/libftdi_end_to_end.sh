@@ -83,8 +83,8 @@ capture() {  # NAME MINIMUM_RATE ARGS...
   [[ $(last_latency "$work/$name.log") == 16 ]] || fail "$name: the latency timer is left at $(last_latency "$work/$name.log") ms"
   echo "$name: $got readouts a second"
 }
-capture capture-one 250
-capture capture-eight 1000 --in-flight 8
+capture capture-one 150
+capture capture-eight 500 --in-flight 8
 
 # Ctrl-C mid-capture.
 FT232R_LOG="$work/stopped.log" "$ctl" --driver libftdi watch --rate max --in-flight 8 \
