@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "command.h"
+#include "command_options.h"
 #include "magnet_check.h"
 #include "magnet_check_recording.h"
 #include "readout.h"
@@ -174,8 +175,7 @@ std::optional<chip::MagnetVerdict> requiredVerdict(const std::optional<std::stri
                                                    std::string& refusal) {
     if (text == std::string("good")) return chip::MagnetVerdict::Good;
     if (text == std::string("marginal")) return chip::MagnetVerdict::Marginal;
-    refusal = "--require takes good or marginal" +
-              (text && !text->empty() ? ", not '" + *text + "'" : std::string());
+    refusal = "--require takes good or marginal" + notText(text);
     return std::nullopt;
 }
 
@@ -189,11 +189,6 @@ struct MagnetCheckArguments {
     std::optional<std::string> from;
     bool fast = false;
 };
-
-// The value as the refusal quotes it; nothing when the option had none.
-std::string notText(const std::optional<std::string>& text) {
-    return text && !text->empty() ? ", not '" + *text + "'" : "";
-}
 
 PreparedCommand prepareMagnetCheck(const MagnetCheckArguments& given) {
     MagnetCheckOptions options;

@@ -58,4 +58,8 @@ void CommandOptions::arguments(std::vector<std::string>& words, const std::strin
     app_.add_option("arguments", words)->type_name(synopsis);
 }
 
+std::string notText(const std::optional<std::string>& value) {
+    return value && !value->empty() ? ", not '" + *value + "'" : "";
+}
+
 }  // namespace qe::cli

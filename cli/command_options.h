@@ -40,4 +40,7 @@ private:
     bool hidden_ = false;
 };
 
+// The value as a refusal quotes it (", not 'fast'"); nothing when the option had none.
+std::string notText(const std::optional<std::string>& value);
+
 }  // namespace qe::cli

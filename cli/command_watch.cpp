@@ -9,6 +9,7 @@
 
 #include "capture_session.h"
 #include "command.h"
+#include "command_options.h"
 #include "readout.h"
 #include "readout_commands.h"
 #include "readout_csv_writer.h"
@@ -299,11 +300,6 @@ struct WatchArguments {
     std::optional<std::string> latencyMs;
 };
 
-// The value as a refusal quotes it.
-std::string notText(const std::optional<std::string>& text) {
-    return text && !text->empty() ? ", not '" + *text + "'" : "";
-}
-
 // --rate, --in-flight and --latency-ms into the options; the refusal's text when they do not go.
 std::string readCapture(const WatchArguments& given, WatchOptions& options) {
     if (given.rate) {
@@ -344,7 +340,7 @@ bool readWholeNumber(const std::optional<std::string>& text, const char* name, l
     number = parseInteger(*text).value_or(0);
     if (number >= 1 && number <= maximum) return true;
     refusal = std::string(name) + " takes a whole number from 1 to " + std::to_string(maximum) +
-              (text->empty() ? "" : ", not '" + *text + "'");
+              notText(text);
     return false;
 }
 
