@@ -27,6 +27,7 @@ constexpr double kPollPauseMs = 50.0;
 constexpr int kWarmUpMs = 1500;  // start-up reads every setting; not part of watching
 constexpr int kWatchMs = 10000;
 constexpr int kReplySamples = 20;
+constexpr int kTickWarmUp = 200;  // start-up reads every setting over the first ticks
 
 // Mean time of one ReadOutputRegisters exchange, in ms.
 double meanReplyMs(qe::chip::Chip& device, int samples) {
@@ -142,6 +143,56 @@ BENCHMARK(BM_ContinuousRefresh)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// What one tick costs the window itself, without the waits around it: the poll cycle stepped
+// on a manual clock 50 ms at a time with instant replies, and the paint it asks for, so that
+// the magnet moves by about a readout's step each tick. Steadier than the runs above, whose
+// few hundred ms of CPU over 10 s move by a third from run to run; the exchange is in it,
+// the event loop's own wake-ups are not.
+void BM_ReadoutTick(benchmark::State& state) {
+    qe::ManualClock clock(1'000'000'000);
+    std::unique_ptr<qe::sim::SimulatedDriver> simulation =
+        qe::sim::makeDefaultSimulation(clock, qe::sim::SimulationOptions{.instantReplies = true});
+    QTemporaryDir iniFolder;
+    qe::bench::CountingSink sink;
+    qe::chip::Chip device(*simulation, clock, sink,
+                          qe::chip::AdapterPolicy::rememberedIn(
+                              iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()));
+    qe::DesktopScreenSaver screenSaver;
+    qe::ui::MainWindow window(device, screenSaver);
+    std::unique_ptr<qe::ui::AnaloguePanel> panel;
+    if (state.range(0) != 0) {
+        panel = std::make_unique<qe::ui::AnaloguePanel>(window, device, sink);
+        window.setAnaloguePanel(panel.get());
+    }
+    window.show();
+    if (panel) panel->setPanelVisible(true);
+    const auto tick = [&] {
+        clock.advanceMs(static_cast<std::int64_t>(kPollPauseMs));
+        window.Timer1Timer();
+        QCoreApplication::processEvents();
+    };
+    for (int i = 0; i < kTickWarmUp; ++i) tick();
+    if (!device.chipPowered()) {
+        state.SkipWithError("the simulated adapter did not connect");
+        return;
+    }
+
+    const ProcessUsage before = ProcessUsage::now();
+    for (auto _ : state) tick();
+    const ProcessUsage after = ProcessUsage::now();
+    state.counters["cpu_us_per_tick"] = benchmark::Counter(
+        (after.cpuSeconds - before.cpuSeconds) * 1e6, benchmark::Counter::kAvgIterations);
+    state.counters["panel_shown"] = panel && panel->isPanelVisible() ? 1 : 0;
+    state.counters["message_boxes"] = sink.shown;
+    window.close();
+}
+BENCHMARK(BM_ReadoutTick)
+    ->ArgName("panel")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(5000)
+    ->Unit(benchmark::kMicrosecond);
 
 // One ReadOutputRegisters exchange: with the adapter's latency (arg 1) and without (arg 0),
 // which leaves the cost of the protocol code itself.

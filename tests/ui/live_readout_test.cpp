@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "main_window_fixture.h"
+#include "readout_text_width.h"
 #include "right_anchored_label.h"
 
 namespace qe::ui::test {
@@ -159,6 +160,39 @@ TEST_F(LiveReadoutTest, PositionLabelsTakeTheirTextsWidthAndKeepTheirRightEdge) 
         EXPECT_EQ(label->width(), QFontMetrics(label->font()).horizontalAdvance(label->text()))
             << c.label;
     }
+}
+
+// The labels measure a readout without shaping it; every text of a turn, in each label's
+// font and in the filled position's, must measure as shaping it does.
+TEST_F(LiveReadoutTest, ReadoutTextsMeasureAsShapingMeasuresThem) {
+    std::vector<QFont> fonts;
+    for (const char* label : {"LblPosRel", "LabelPOSdeg", "LabelPOSInc"})
+        fonts.push_back(find<QLabel>(label)->font());
+    QFont filled = fonts.front();
+    filled.setPointSize(28);
+    fonts.push_back(filled);
+
+    QStringList texts = {QStringLiteral("-1"), QStringLiteral("+0"), QStringLiteral("12 /16384")};
+    for (int counts = 0; counts < 16384; ++counts) {
+        texts << QString::number(counts);
+        for (int decimals : {2, 4})
+            texts << QString::number(counts * 360.0 / 16384, 'f', decimals) + QChar(0x00B0);
+    }
+    for (const QFont& font : fonts) {
+        ReadoutTextWidth readoutWidth(font);
+        const QFontMetrics shaped(font);
+        int mismatches = 0;
+        for (const QString& text : texts) {
+            const std::optional<int> width = readoutWidth.width(text);
+            ASSERT_TRUE(width) << "the window's fonts add their advances up: "
+                               << font.toString().toStdString();
+            if (*width != shaped.horizontalAdvance(text) && ++mismatches < 5)
+                ADD_FAILURE() << text.toStdString() << " in " << font.toString().toStdString();
+        }
+        EXPECT_EQ(mismatches, 0) << font.toString().toStdString();
+    }
+    // A character it does not know is left to shaping.
+    EXPECT_FALSE(ReadoutTextWidth(fonts.front()).width(u"12 Hz"));
 }
 
 TEST_F(LiveReadoutTest, AFailedReadBlanksTheTextsButKeepsColoursCompactDisplayAndNeedles) {

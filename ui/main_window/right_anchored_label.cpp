@@ -9,13 +9,16 @@ namespace qe::ui {
 namespace {
 
 constexpr int kFrameInset = 2;  // the box's frame line
-// Enough for every position of a turn in counts and in degrees.
+// Enough for every position of a turn in counts and in degrees, in a font that must be shaped.
 constexpr qsizetype kMaxWantedWidths = 16384;
 
 }  // namespace
 
 RightAnchoredLabel::RightAnchoredLabel(const QString& text, const QRect& bounds, QWidget* parent)
-    : QLabel(text, parent), rightEdge_(bounds.x() + bounds.width()), wantedFont_(font()) {
+    : QLabel(text, parent),
+      rightEdge_(bounds.x() + bounds.width()),
+      wantedFont_(font()),
+      readoutWidth_(wantedFont_) {
     setAlignment(Qt::AlignRight | Qt::AlignTop);
     setMargin(0);
     setIndent(0);
@@ -44,6 +47,7 @@ void RightAnchoredLabel::changeEvent(QEvent* event) {
     QLabel::changeEvent(event);
     if (event->type() != QEvent::FontChange || fitting_) return;
     wantedFont_ = font();
+    readoutWidth_ = ReadoutTextWidth(wantedFont_);
     wantedWidths_.clear();
     fitToText();
 }
@@ -75,6 +79,7 @@ void RightAnchoredLabel::fitToText() {
 }
 
 int RightAnchoredLabel::wantedWidth(const QString& text) {
+    if (const std::optional<int> width = readoutWidth_.width(text)) return *width;
     if (const auto found = wantedWidths_.constFind(text); found != wantedWidths_.cend())
         return *found;
     if (wantedWidths_.size() >= kMaxWantedWidths) wantedWidths_.clear();

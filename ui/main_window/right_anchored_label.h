@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QLabel>
 
+#include "readout_text_width.h"
+
 namespace qe::ui {
 
 // A label that takes the size of its text and keeps its right edge where it was placed,
@@ -22,15 +24,15 @@ protected:
 
 private:
     void fitToText();
-    // The width of a text in the wanted font; a readout shows the same few thousand texts
-    // again and again, and shaping one is the dear part of showing it.
+    // The width of a text in the wanted font; shaping one is the dear part of showing it.
     int wantedWidth(const QString& text);
 
     int rightEdge_;
     QFont wantedFont_;  // as set; the font shown may be smaller to fit the box
     bool fitting_ = false;
     bool fitPending_ = false;           // a text came while the label was hidden
-    QHash<QString, int> wantedWidths_;  // per text, in wantedFont_
+    ReadoutTextWidth readoutWidth_;     // in wantedFont_, without shaping
+    QHash<QString, int> wantedWidths_;  // shaped, per text readoutWidth_ cannot measure
 };
 
 }  // namespace qe::ui
