@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "main_window_fixture.h"
-#include "readout_text_width.h"
+#include "readout_glyphs.h"
 #include "right_anchored_label.h"
 
 namespace qe::ui::test {
@@ -179,7 +179,7 @@ TEST_F(LiveReadoutTest, ReadoutTextsMeasureAsShapingMeasuresThem) {
             texts << QString::number(counts * 360.0 / 16384, 'f', decimals) + QChar(0x00B0);
     }
     for (const QFont& font : fonts) {
-        ReadoutTextWidth readoutWidth(font);
+        ReadoutGlyphs readoutWidth(font);
         const QFontMetrics shaped(font);
         int mismatches = 0;
         for (const QString& text : texts) {
@@ -192,7 +192,53 @@ TEST_F(LiveReadoutTest, ReadoutTextsMeasureAsShapingMeasuresThem) {
         EXPECT_EQ(mismatches, 0) << font.toString().toStdString();
     }
     // A character it does not know is left to shaping.
-    EXPECT_FALSE(ReadoutTextWidth(fonts.front()).width(u"12 Hz"));
+    EXPECT_FALSE(ReadoutGlyphs(fonts.front()).width(u"12 Hz"));
+}
+
+// The readout labels draw their texts from learned glyphs; each must look exactly as a
+// QLabel set up alike draws it, kerned pairs ("11"), signs and the degree sign included.
+TEST_F(LiveReadoutTest, ReadoutLabelsPaintTheirTextsAsAQLabelDoes) {
+    QStringList texts = {QStringLiteral("1111"),     QStringLiteral("-11.11\u00B0"),
+                         QStringLiteral("0 /16384"), QStringLiteral("12.50 Hz / 750.0 RPM"),
+                         QStringLiteral("+7"),       QStringLiteral("")};
+    for (int counts = 0; counts < 16384; counts += 61) {
+        texts << QString::number(counts);
+        texts << QString::number(counts * 360.0 / 16384, 'f', 2) + QChar(0x00B0);
+        texts << QString::number(counts * 360.0 / 16384, 'f', 4) + QChar(0x00B0);
+    }
+    QFont filled = find<QLabel>("LblPosRel")->font();
+    filled.setPointSize(28);
+    const struct {
+        const char* name;
+        std::optional<QFont> font;
+    } labels[] = {{"LblPosRel", {}},   {"LblPosRel", filled}, {"LabelPOSdeg", {}},
+                  {"LabelPOSInc", {}}, {"LblPosAbs", {}},     {"LblTaho", {}}};
+    for (const auto& [name, font] : labels) {
+        auto* label = find<QLabel>(name);
+        if (font) label->setFont(*font);
+        label->setFixedSize(label->width() + 40, label->height());  // room for every text
+        ASSERT_TRUE(
+            ReadoutGlyphs(label->font()).glyphRun(u"123", label->rect(), label->alignment()))
+            << name << " draws its texts from glyphs";
+        QLabel twin;
+        twin.setFont(label->font());
+        QPalette colours = label->palette();  // inherited colours too, not only those set
+        for (const QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
+            colours.setColor(role, colours.color(role));
+        twin.setPalette(colours);
+        twin.setAutoFillBackground(true);
+        twin.setTextFormat(Qt::PlainText);
+        twin.setAlignment(label->alignment());
+        twin.setFixedSize(label->size());
+        int differing = 0;
+        for (const QString& text : texts) {
+            label->setText(text);
+            twin.setText(text);
+            if (label->grab().toImage() != twin.grab().toImage() && ++differing <= 3)
+                ADD_FAILURE() << name << " draws \"" << text.toStdString() << "\" otherwise";
+        }
+        EXPECT_EQ(differing, 0) << name;
+    }
 }
 
 TEST_F(LiveReadoutTest, AFailedReadBlanksTheTextsButKeepsColoursCompactDisplayAndNeedles) {

@@ -17,6 +17,7 @@
 #include "image_paths.h"
 #include "radio_group.h"
 #include "readout_colours.h"
+#include "readout_label.h"
 #include "register_map.h"
 #include "right_anchored_label.h"
 #include "setting_controls.h"
@@ -504,7 +505,7 @@ QWidget* makeControl(const DesignedControl& design, QWidget* parent) {
             return image;
         }
         case K::Label: {
-            auto* label = new QLabel(caption, parent);
+            auto* label = new ReadoutLabel(caption, parent);
             // Fixed, so that a new text does not ask the box around it to lay out again.
             label->setFixedSize(design.bounds.size());
             return asReadoutLabel(label);

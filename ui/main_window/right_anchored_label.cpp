@@ -15,7 +15,7 @@ constexpr qsizetype kMaxWantedWidths = 16384;
 }  // namespace
 
 RightAnchoredLabel::RightAnchoredLabel(const QString& text, const QRect& bounds, QWidget* parent)
-    : QLabel(text, parent),
+    : ReadoutLabel(text, parent),
       rightEdge_(bounds.x() + bounds.width()),
       wantedFont_(font()),
       readoutWidth_(wantedFont_) {
@@ -40,14 +40,14 @@ void RightAnchoredLabel::setAnchoredText(const QString& text) {
 
 void RightAnchoredLabel::showEvent(QShowEvent* event) {
     if (fitPending_) fitToText();
-    QLabel::showEvent(event);
+    ReadoutLabel::showEvent(event);
 }
 
 void RightAnchoredLabel::changeEvent(QEvent* event) {
-    QLabel::changeEvent(event);
+    ReadoutLabel::changeEvent(event);
     if (event->type() != QEvent::FontChange || fitting_) return;
     wantedFont_ = font();
-    readoutWidth_ = ReadoutTextWidth(wantedFont_);
+    readoutWidth_ = ReadoutGlyphs(wantedFont_);
     wantedWidths_.clear();
     fitToText();
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QHash>
-#include <QLabel>
 
-#include "readout_text_width.h"
+#include "readout_glyphs.h"
+#include "readout_label.h"
 
 namespace qe::ui {
 
@@ -11,7 +11,7 @@ namespace qe::ui {
 // so right-aligned numbers grow to the left; a text wider than the room moves right, or is
 // drawn smaller, to stay inside its box (the label's parent). Its text goes in through
 // setAnchoredText(); QLabel::setText() is not virtual and would leave the old size.
-class RightAnchoredLabel : public QLabel {
+class RightAnchoredLabel : public ReadoutLabel {
     Q_OBJECT
 public:
     RightAnchoredLabel(const QString& text, const QRect& bounds, QWidget* parent = nullptr);
@@ -31,7 +31,7 @@ private:
     QFont wantedFont_;  // as set; the font shown may be smaller to fit the box
     bool fitting_ = false;
     bool fitPending_ = false;           // a text came while the label was hidden
-    ReadoutTextWidth readoutWidth_;     // in wantedFont_, without shaping
+    ReadoutGlyphs readoutWidth_;        // in wantedFont_, without shaping
     QHash<QString, int> wantedWidths_;  // shaped, per text readoutWidth_ cannot measure
 };
 
