@@ -172,7 +172,8 @@ TEST_F(LiveReadoutTest, ReadoutTextsMeasureAsShapingMeasuresThem) {
     filled.setPointSize(28);
     fonts.push_back(filled);
 
-    QStringList texts = {QStringLiteral("-1"), QStringLiteral("+0"), QStringLiteral("12 /16384")};
+    QStringList texts = {QStringLiteral("-1"), QStringLiteral("+0"), QStringLiteral("12 /16384"),
+                         QStringLiteral("12.50 Hz / 750.0 RPM"), QStringLiteral("6.3%")};
     for (int counts = 0; counts < 16384; ++counts) {
         texts << QString::number(counts);
         for (int decimals : {2, 4})
@@ -192,7 +193,7 @@ TEST_F(LiveReadoutTest, ReadoutTextsMeasureAsShapingMeasuresThem) {
         EXPECT_EQ(mismatches, 0) << font.toString().toStdString();
     }
     // A character it does not know is left to shaping.
-    EXPECT_FALSE(ReadoutGlyphs(fonts.front()).width(u"12 Hz"));
+    EXPECT_FALSE(ReadoutGlyphs(fonts.front()).width(u"Magnet too far"));
 }
 
 // The readout labels draw their texts from learned glyphs; each must look exactly as a
@@ -200,6 +201,7 @@ TEST_F(LiveReadoutTest, ReadoutTextsMeasureAsShapingMeasuresThem) {
 TEST_F(LiveReadoutTest, ReadoutLabelsPaintTheirTextsAsAQLabelDoes) {
     QStringList texts = {QStringLiteral("1111"),     QStringLiteral("-11.11\u00B0"),
                          QStringLiteral("0 /16384"), QStringLiteral("12.50 Hz / 750.0 RPM"),
+                         QStringLiteral("6.3%"),     QStringLiteral("100.0%"),
                          QStringLiteral("+7"),       QStringLiteral("")};
     for (int counts = 0; counts < 16384; counts += 61) {
         texts << QString::number(counts);
@@ -212,7 +214,8 @@ TEST_F(LiveReadoutTest, ReadoutLabelsPaintTheirTextsAsAQLabelDoes) {
         const char* name;
         std::optional<QFont> font;
     } labels[] = {{"LblPosRel", {}},   {"LblPosRel", filled}, {"LabelPOSdeg", {}},
-                  {"LabelPOSInc", {}}, {"LblPosAbs", {}},     {"LblTaho", {}}};
+                  {"LabelPOSInc", {}}, {"LblPosAbs", {}},     {"LblTaho", {}},
+                  {"LblAGCgain", {}}};
     for (const auto& [name, font] : labels) {
         auto* label = find<QLabel>(name);
         if (font) label->setFont(*font);

@@ -32,12 +32,23 @@ bool ReadoutGlyphs::indexesOf(QStringView text) {
     return true;
 }
 
-qreal ReadoutGlyphs::advanceOfIndexes() const {
+qreal ReadoutGlyphs::kerning(qsizetype first, qsizetype second) {
+    std::optional<qreal>& kerning = kerning_[first][second];
+    // The pair shaped as it is drawn; what it differs from its two advances is the font's
+    // kerning of the pair ("11" in the Arial family).
+    if (!kerning)
+        kerning = QFontMetricsF(font_).horizontalAdvance(QString(kCharacters[first]) +
+                                                         kCharacters[second]) -
+                  advances_[first] - advances_[second];
+    return *kerning;
+}
+
+qreal ReadoutGlyphs::advanceOfIndexes() {
     // Advances are whole 64ths of a pixel, so the sum is exact.
     qreal sum = 0;
     for (qsizetype i = 0; i < indexes_.size(); ++i) {
         sum += advances_[indexes_[i]];
-        if (i > 0) sum += kerning_[indexes_[i - 1]][indexes_[i]];
+        if (i > 0) sum += kerning(indexes_[i - 1], indexes_[i]);
     }
     return sum;
 }
@@ -69,7 +80,7 @@ std::optional<QGlyphRun> ReadoutGlyphs::glyphRun(QStringView text, const QRect& 
     qreal pen = std::floor(x * 64.0) / 64.0;
     const qreal baseline = rect.y() + ascent_;
     for (qsizetype i = 0; i < indexes_.size(); ++i) {
-        if (i > 0) pen += advances_[indexes_[i - 1]] + kerning_[indexes_[i - 1]][indexes_[i]];
+        if (i > 0) pen += advances_[indexes_[i - 1]] + kerning(indexes_[i - 1], indexes_[i]);
         glyphs.append(glyphs_[indexes_[i]]);
         positions.append(QPointF(pen, baseline));
     }
@@ -85,14 +96,6 @@ void ReadoutGlyphs::learn() {
     const QFontMetricsF metrics(font_);
     for (qsizetype i = 0; i < kCount; ++i)
         advances_[i] = metrics.horizontalAdvance(QString(kCharacters[i]));
-    // Each pair shaped as it is drawn; what it differs from its two advances is the font's
-    // kerning of the pair ("11" in the Arial family).
-    for (qsizetype first = 0; first < kCount; ++first)
-        for (qsizetype second = 0; second < kCount; ++second)
-            kerning_[first][second] =
-                metrics.horizontalAdvance(QString(kCharacters[first]) + kCharacters[second]) -
-                advances_[first] - advances_[second];
-
     // Each character's glyph, as a label's layout picks it: all from one face, or none drawn.
     std::optional<QRawFont> face;
     for (qsizetype i = 0; i < kCount; ++i) {
