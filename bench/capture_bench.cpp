@@ -85,8 +85,9 @@ double captureRate(std::uint8_t latencyMs, std::size_t inFlight) {
     chip::CaptureSession capture(device, {.latencyMs = latencyMs, .inFlight = inFlight});
     chip::ReadoutPace pace;
     pace.intervalNs = 0;
+    pace.count = kReadouts;
     const auto start = std::chrono::steady_clock::now();
-    device.readouts().run(pace, kReadouts, {});
+    device.readouts().run(pace, {});
     return static_cast<double>(pace.readouts) / secondsSince(start);
 }
 

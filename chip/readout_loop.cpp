@@ -12,18 +12,18 @@ namespace {
 constexpr std::int64_t kStopLookNs = 20'000'000;
 }  // namespace
 
-std::optional<ReadoutSample> ReadoutLoop::read(long long readouts) {
-    const bool replied = captureInFlight_ > 0 ? readCaptured(readouts) : chip_.readOutputs().ok();
+std::optional<ReadoutSample> ReadoutLoop::read(std::optional<long long> stillWanted) {
+    const bool replied =
+        captureInFlight_ > 0 ? readCaptured(stillWanted) : chip_.readOutputs().ok();
     if (!replied) return std::nullopt;
     const std::int64_t requestNs = chip_.outputsRequestedNs();
     return makeReadoutSample(chip_.image(), chip_.derived(), requestNs, wallTimeOf(requestNs));
 }
 
-bool ReadoutLoop::readCaptured(long long readouts) {
+bool ReadoutLoop::readCaptured(std::optional<long long> stillWanted) {
     AdapterLink& link = chip_.link_;
-    const long long wanted = countLimit_ ? *countLimit_ - readouts : captureInFlight_;
     while (link.outputsInFlight() < captureInFlight_ &&
-           static_cast<long long>(link.outputsInFlight()) < wanted)
+           (!stillWanted || static_cast<long long>(link.outputsInFlight()) < *stillWanted))
         if (!link.sendOutputsRequest(chip_.chipAddress())) break;
     return link.takeOutputsReply();
 }
@@ -61,9 +61,12 @@ PacedReadout ReadoutLoop::next(ReadoutPace& pace, const StopCheck& stop) {
         pace.nextNs = clock.nowNs();
     }
     for (;;) {
+        if (pace.count && pace.readouts >= *pace.count) return {std::nullopt, ReadoutEnd::Counted};
         if (!waitUntil(pace.nextNs, stop)) return {std::nullopt, ReadoutEnd::Stopped};
         pace.nextNs = std::max(pace.nextNs + pace.intervalNs, clock.nowNs());
-        if (std::optional<ReadoutSample> sample = read(pace.readouts)) {
+        const std::optional<long long> stillWanted =
+            pace.count ? std::optional(*pace.count - pace.readouts) : std::nullopt;
+        if (std::optional<ReadoutSample> sample = read(stillWanted)) {
             pace.gapsInARow = 0;
             ++pace.readouts;
             stream_.publish(*sample);
@@ -79,19 +82,11 @@ PacedReadout ReadoutLoop::next(ReadoutPace& pace, const StopCheck& stop) {
     }
 }
 
-ReadoutEnd ReadoutLoop::run(ReadoutPace& pace, std::optional<long long> count,
-                            const StopCheck& stop) {
-    countLimit_ = count;
-    ReadoutEnd end = ReadoutEnd::Counted;
-    while (!count || pace.readouts < *count) {
+ReadoutEnd ReadoutLoop::run(ReadoutPace& pace, const StopCheck& stop) {
+    for (;;) {
         const PacedReadout got = next(pace, stop);
-        if (!got.sample) {
-            end = got.end;
-            break;
-        }
+        if (!got.sample) return got.end;
     }
-    countLimit_.reset();
-    return end;
 }
 
 }  // namespace qe::chip

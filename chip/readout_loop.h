@@ -26,13 +26,14 @@ struct ReadoutPace {
     std::int64_t nextNs = 0;  // when the next read is due
     bool started = false;     // the first read is due at once
     int gapsInARow = 0;
+    std::optional<long long> count;  // the readouts wanted; none: no end but a stop
     long long readouts = 0;
     long long gaps = 0;  // reads that got no reply
 };
 
 // Why a paced reading ended.
 enum class ReadoutEnd {
-    Counted,      // the readouts asked for have come
+    Counted,      // the pace's count of readouts have come
     Stopped,      // the reader's stop check said so (Ctrl-C, a deadline, enough readouts)
     AdapterLost,  // the adapter stopped answering
     ChipSilent,   // kMaxGapsInARow reads in a row got no reply
@@ -64,12 +65,12 @@ public:
     void adapterLost() { stream_.publishAdapterLost(); }
 
     // The next readout at the pace: waits until it is due, reads, and reads again at the next
-    // due time after a gap. Ends without a readout when `stop` says so, when the adapter is
-    // lost (published) or after kMaxGapsInARow gaps in a row (the last one not published).
+    // due time after a gap. Ends without a readout once the pace's count has come, when
+    // `stop` says so, when the adapter is lost (published) or after kMaxGapsInARow gaps in
+    // a row (the last one not published).
     PacedReadout next(ReadoutPace& pace, const StopCheck& stop);
-    // Reads at the pace until `count` readouts have come (none: no limit) or the reading
-    // ends; the readouts go to the stream's listeners.
-    ReadoutEnd run(ReadoutPace& pace, std::optional<long long> count, const StopCheck& stop);
+    // Reads at the pace until the reading ends; the readouts go to the stream's listeners.
+    ReadoutEnd run(ReadoutPace& pace, const StopCheck& stop);
 
     // The wall-clock time of a reading of the chip's clock that has passed (a request's).
     WallTime wallTimeOf(std::int64_t steadyNs) const;
@@ -77,11 +78,12 @@ public:
 private:
     friend class CaptureSession;
 
-    // The read and its stamp, published by the caller; `readouts` of the reading have come.
-    std::optional<ReadoutSample> read(long long readouts = 0);
-    // A capture's read: the line kept full with requests (no more than are still wanted),
+    // The read and its stamp, published by the caller; a capture asks for no more than
+    // `stillWanted` (none: no limit).
+    std::optional<ReadoutSample> read(std::optional<long long> stillWanted = std::nullopt);
+    // A capture's read: the line kept full with requests, no more than are still wanted,
     // then the oldest one's reply.
-    bool readCaptured(long long readouts);
+    bool readCaptured(std::optional<long long> stillWanted);
     // Waits on the chip's clock until `deadlineNs`, looking at `stop` often enough for
     // Ctrl-C; false when stopped.
     bool waitUntil(std::int64_t deadlineNs, const StopCheck& stop);
@@ -90,8 +92,6 @@ private:
     ReadoutStream stream_;
     // While a capture runs (see CaptureSession): the requests kept on the line; 0 otherwise.
     std::size_t captureInFlight_ = 0;
-    // The readouts run() was asked for, so that a capture requests no more.
-    std::optional<long long> countLimit_;
 };
 
 }  // namespace qe::chip

@@ -123,7 +123,7 @@ ReadoutEnding followMagnetCheck(Invocation& call, const MagnetCheckOptions& opti
     chip::ReadoutEnd end = chip::ReadoutEnd::Stopped;
     {
         const chip::ReadoutListening listening(loop.stream(), listener);
-        end = loop.run(pace, std::nullopt, [&] {
+        end = loop.run(pace, [&] {
             return check.complete() || environment.stopRequested || clock.nowNs() >= deadlineNs;
         });
     }

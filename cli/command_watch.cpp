@@ -247,11 +247,11 @@ ReadoutEnding followReadout(Invocation& call, const WatchOptions& options, Watch
     pace.intervalNs = options.captureIntervalNs
                           ? *options.captureIntervalNs
                           : static_cast<std::int64_t>(options.intervalMs) * 1'000'000;
+    pace.count = options.count;
     chip::ReadoutEnd end = chip::ReadoutEnd::Stopped;
     {
         const chip::ReadoutListening listening(loop.stream(), listener);
-        end = loop.run(pace, options.count,
-                       [&] { return environment.stopRequested || !listener.logging(); });
+        end = loop.run(pace, [&] { return environment.stopRequested || !listener.logging(); });
     }
     call.progress.clear();
     if (capture) {

@@ -498,7 +498,7 @@ std::string ChipFacade::magnetCheck(int turns, double timeoutSeconds, const Stop
     chip::ReadoutEnd end = chip::ReadoutEnd::Stopped;
     {
         const chip::ReadoutListening listening(device.readouts().stream(), listener);
-        end = device.readouts().run(pace, std::nullopt, stopNow);
+        end = device.readouts().run(pace, stopNow);
     }
     bench.messages().clear();  // a readout without a reply is a gap, not a message
     if (end == chip::ReadoutEnd::AdapterLost)

@@ -128,6 +128,7 @@ public:
                     std::optional<chip::CaptureOptions> capture)
         : chip_(std::move(chip)), count_(count), capture_(capture) {
         pace_.loop.intervalNs = intervalNs;
+        pace_.loop.count = count;  // so that a capture asks for no more replies
     }
 
     ~ReadoutIterator() {

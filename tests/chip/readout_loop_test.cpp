@@ -109,7 +109,8 @@ TEST(ReadoutLoop, PacedReadingKeepsItsIntervalThroughGaps) {
     LoopRig r;
     r.replies({outputsReply(1), kSilence, outputsReply(2), outputsReply(3)}, 4);
     ReadoutPace pace;
-    EXPECT_EQ(r.chip.readouts().run(pace, 3, {}), ReadoutEnd::Counted);
+    pace.count = 3;
+    EXPECT_EQ(r.chip.readouts().run(pace, {}), ReadoutEnd::Counted);
     EXPECT_EQ(pace.readouts, 3);
     EXPECT_EQ(pace.gaps, 1);
     // The read due at 100 first waits out what the lost reply may still send (until 36 ms
@@ -127,7 +128,8 @@ TEST(ReadoutLoop, AReplySlowerThanTheIntervalDelaysOnlyTheNextRead) {
     r.replies({outputsReply(3), outputsReply(4)}, 0);
     r.chip.setReplyTimeoutMs(116);
     ReadoutPace pace;
-    EXPECT_EQ(r.chip.readouts().run(pace, 4, {}), ReadoutEnd::Counted);
+    pace.count = 4;
+    EXPECT_EQ(r.chip.readouts().run(pace, {}), ReadoutEnd::Counted);
     EXPECT_EQ(r.writesAtMs(), (std::vector<std::int64_t>{0, 50, 120, 150}));
 }
 
@@ -149,7 +151,7 @@ TEST(ReadoutLoop, PacedReadingEnds) {
         for (int i = 0; i < c.readsAnswered; ++i) r.replies({outputsReply(9)});
         if (c.unplug) r.driver.unplugAfterFrames(c.readsAnswered);
         ReadoutPace pace;
-        EXPECT_EQ(r.chip.readouts().run(pace, std::nullopt, {}), c.end);
+        EXPECT_EQ(r.chip.readouts().run(pace, {}), c.end);
         EXPECT_EQ(pace.readouts, c.readsAnswered);
         EXPECT_EQ(r.listener.told.size(), c.told);
         if (c.unplug) {
@@ -169,7 +171,7 @@ TEST(ReadoutLoop, AStopEndsTheReadingBeforeTheNextRequest) {
     int looks = 0;
     // Asked while waiting too: a long interval does not hold a Ctrl-C back.
     const auto stop = [&] { return r.listener.told.size() == 1 && ++looks > 3; };
-    EXPECT_EQ(r.chip.readouts().run(pace, std::nullopt, stop), ReadoutEnd::Stopped);
+    EXPECT_EQ(r.chip.readouts().run(pace, stop), ReadoutEnd::Stopped);
     EXPECT_EQ(r.driver.frames().size(), 1u);
     EXPECT_LT(r.clock.nowNs() - kStartNs, 200 * kMs);
 }

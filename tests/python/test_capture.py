@@ -124,6 +124,14 @@ def test_readouts_follow_each_other_without_the_designed_pace(wired):
     assert all(a.elapsed_s < b.elapsed_s for a, b in zip(taken, taken[1:]))
 
 
+def test_a_counted_capture_asks_for_no_more_readouts_than_it_yields(wired, capsys):
+    wired.trace = True
+    assert len(list(wired.readouts(count=20, rate="max", in_flight=8))) == 20
+    requests = [line for line in capsys.readouterr().err.splitlines()
+                if line.endswith("read outputs of chip 0")]
+    assert len(requests) == 8 + 20  # the probe's eight, then one a readout
+
+
 def test_another_exchange_mid_capture_gets_its_own_reply(wired):
     # Requests in flight are given up first: their replies are not taken for the change's.
     readouts = wired.readouts(rate="max", in_flight=8)

@@ -61,7 +61,8 @@ protected:
     ReadoutEnd read(long long count, const chip::ReadoutLoop::StopCheck& stop = {}) {
         ReadoutPace pace;
         pace.intervalNs = 0;
-        return device->readouts().run(pace, count, stop);
+        pace.count = count;
+        return device->readouts().run(pace, stop);
     }
     long long frames(const std::string& text) const {
         const auto all = driver->transcript().frames();
@@ -152,27 +153,43 @@ TEST_F(Capture, OneInFlightReadsAtTheLatencyTimersPaceStampedWhenEachRequestLeft
         EXPECT_LE(countsOff(s, s.requestNs + kFrameWireNs), 4) << s.requestNs;
 }
 
+// Read through run() as watch reads, and one readout at a time as the Python iterator reads.
 TEST_F(Capture, FramesInFlightAreMatchedInOrderToTheirRequests) {
-    open();
-    const std::int64_t start = clock.nowNs();
-    {
-        CaptureSession capture(*device, {.inFlight = 8});
-        EXPECT_EQ(capture.inFlight(), 8u);
-        EXPECT_TRUE(capture.notes().empty());
-        ASSERT_EQ(read(200), ReadoutEnd::Counted);
+    for (const bool oneAtATime : {false, true}) {
+        SCOPED_TRACE(oneAtATime ? "next()" : "run()");
+        open();
+        samples.got.clear();
+        samples.gaps = 0;
+        const std::int64_t start = clock.nowNs();
+        {
+            CaptureSession capture(*device, {.inFlight = 8});
+            EXPECT_EQ(capture.inFlight(), 8u);
+            EXPECT_TRUE(capture.notes().empty());
+            if (oneAtATime) {
+                ReadoutPace pace;
+                pace.intervalNs = 0;
+                pace.count = 200;
+                for (int i = 0; i < 200; ++i) ASSERT_TRUE(device->readouts().next(pace, {}).sample);
+                EXPECT_EQ(device->readouts().next(pace, {}).end, ReadoutEnd::Counted);
+            } else {
+                ASSERT_EQ(read(200), ReadoutEnd::Counted);
+            }
+        }
+        ASSERT_EQ(samples.got.size(), 200u);
+        EXPECT_EQ(samples.gaps, 0);
+        // The probe's eight, then no more requests than readouts asked for.
+        EXPECT_EQ(frames("readOutputs 0"), 8 + 200);
+        // The serial line is the limit: 10 bytes of 44 us an exchange, not a latency period.
+        EXPECT_LT(clock.nowNs() - start, 200 * 2 * kMs / 3);
+        // A reply taken for the request before or after its own is 29 counts off at this
+        // speed. Requests handed over together are stamped as they get the line, one after
+        // the other.
+        for (std::size_t i = 0; i < samples.got.size(); ++i)
+            EXPECT_LE(countsOff(samples.got[i], samples.got[i].requestNs + kFrameWireNs), 4) << i;
+        for (std::size_t i = 1; i < samples.got.size(); ++i)
+            EXPECT_GT(samples.got[i].requestNs, samples.got[i - 1].requestNs);
+        TearDown();
     }
-    ASSERT_EQ(samples.got.size(), 200u);
-    EXPECT_EQ(samples.gaps, 0);
-    // The probe's eight, then no more requests than readouts asked for.
-    EXPECT_EQ(frames("readOutputs 0"), 8 + 200);
-    // The serial line is the limit: 10 bytes of 44 us an exchange, not a latency period.
-    EXPECT_LT(clock.nowNs() - start, 200 * 2 * kMs / 3);
-    // A reply taken for the request before or after its own is 29 counts off at this speed.
-    // Requests handed over together are stamped as they get the line, one after the other.
-    for (std::size_t i = 0; i < samples.got.size(); ++i)
-        EXPECT_LE(countsOff(samples.got[i], samples.got[i].requestNs + kFrameWireNs), 4) << i;
-    for (std::size_t i = 1; i < samples.got.size(); ++i)
-        EXPECT_GT(samples.got[i].requestNs, samples.got[i - 1].requestNs);
 }
 
 TEST_F(Capture, FirmwareThatTakesOneFrameAtATimeFallsBackToOneInFlightAndSaysSo) {
@@ -242,8 +259,7 @@ TEST_F(Capture, MeasuresAnOffCentreMagnetOnAShaftAtMotorSpeed) {
             CaptureSession capture(*device, {.inFlight = inFlight});
             ReadoutPace pace;
             pace.intervalNs = 0;
-            EXPECT_EQ(device->readouts().run(pace, std::nullopt,
-                                             [&] { return checking.check.complete(); }),
+            EXPECT_EQ(device->readouts().run(pace, [&] { return checking.check.complete(); }),
                       ReadoutEnd::Stopped);
         }
         const chip::MagnetCheckResult result = checking.check.result();
