@@ -193,6 +193,52 @@ TEST(RotLayer, BoundsAndCoverageHoldEveryPixelItDraws) {
     }
 }
 
+// A repaint covers only the part of the bitmap with something in it, yet every pixel the
+// layer changes, at every angle, opacity and pixel density.
+TEST(RotLayer, CoverageLeavesOutTheBitmapsEmptyPartButHoldsEveryPixelItChanges) {
+    // As the needle file: a transparent half on the pivot's side, the needle on the other.
+    QImage needle(120, 16, QImage::Format_ARGB32_Premultiplied);
+    needle.fill(Qt::transparent);
+    for (int x = 62; x < 117; ++x)
+        for (int y = 4 + (x - 62) / 14; y < 12 - (x - 62) / 14; ++y)
+            needle.setPixel(x, y, qPremultiply(qRgba(200 - x, x, 90, 255 - (x * y) % 60)));
+    const QColor below(30, 60, 250);
+    for (const int blockSize : {1, 2}) {
+        for (const int alpha : {150, 255}) {
+            for (double angle = -3.3; angle < 360.0; angle += 7.7) {
+                SCOPED_TRACE(testing::Message() << "angle " << angle << ", alpha " << alpha
+                                                << ", blocks " << blockSize);
+                RotLayer layer(nullptr);
+                layer.setBitmap(needle);
+                layer.setBitmapCenter(needlePivot(needle.size()));
+                layer.setPosition({100.25f, 99.5f});
+                layer.setMasterAlpha(alpha);
+                layer.setAngle(static_cast<float>(angle));
+                QImage canvas(200 * blockSize, 200 * blockSize,
+                              QImage::Format_ARGB32_Premultiplied);
+                canvas.setDevicePixelRatio(blockSize);
+                canvas.fill(below);
+                {
+                    QPainter painter(&canvas);
+                    layer.Paint(painter);
+                }
+                const QRegion coverage = layer.coverage();
+                for (int y = 0; y < canvas.height(); ++y) {
+                    for (int x = 0; x < canvas.width(); ++x) {
+                        if (canvas.pixelColor(x, y) == below) continue;
+                        ASSERT_TRUE(coverage.contains(QPoint(x / blockSize, y / blockSize)))
+                            << x << ", " << y;
+                    }
+                }
+                // The empty half, from the pivot back, is not repainted.
+                for (const QPointF empty : {QPointF(3, 8), QPointF(30, 3)})
+                    EXPECT_FALSE(coverage.contains(layer.Transformation().map(empty).toPoint()))
+                        << empty.x() << ", " << empty.y();
+            }
+        }
+    }
+}
+
 TEST(RotLayer, HitTestFollowsTheBitmapAndAlphaHit) {
     RotLayer layer(nullptr);
     EXPECT_FALSE(layer.HitTest({0.0, 0.0})) << "an empty bitmap is never hit";

@@ -17,6 +17,9 @@ namespace {
 constexpr double kRatioTolerance = 1e-6;
 // A layer shrunk further than this is treated as this small, for its outline's margin.
 constexpr double kSmallestZoom = 1e-3;
+// Transparent bitmap pixels kept around the inked part: the smoothing reads one beside each
+// pixel, and one more for the rounding.
+constexpr int kInkMargin = 2;
 // Rows of view pixels that one rectangle of a coverage spans: few rectangles to clip and
 // flush, little beside the outline.
 constexpr int kSlabRows = 16;
@@ -56,6 +59,29 @@ QRegion slabsAround(const QPolygonF& convex) {
     return slabs;
 }
 
+// The smallest rectangle holding every pixel with any alpha, grown by kInkMargin within the
+// bitmap; empty for a bitmap with nothing to draw.
+QRect inkOf(const QImage& premultiplied) {
+    int left = premultiplied.width();
+    int right = -1;
+    int top = premultiplied.height();
+    int bottom = -1;
+    for (int y = 0; y < premultiplied.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(premultiplied.constScanLine(y));
+        for (int x = 0; x < premultiplied.width(); ++x) {
+            if (qAlpha(line[x]) == 0) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    if (right < 0) return {};
+    return QRect(QPoint(left, top), QPoint(right, bottom))
+        .adjusted(-kInkMargin, -kInkMargin, kInkMargin, kInkMargin)
+        .intersected(premultiplied.rect());
+}
+
 }  // namespace
 
 AffineLayer::AffineLayer(ImageView* view) : ImageLayer(view) {}
@@ -63,6 +89,7 @@ AffineLayer::AffineLayer(ImageView* view) : ImageLayer(view) {}
 void AffineLayer::setBitmap(const QImage& bitmap) {
     bitmap_ =
         bitmap.isNull() ? QImage() : bitmap.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ink_ = inkOf(bitmap_);
     blocks_ = QImage();
     blockSize_ = 0;
     changed();
@@ -83,7 +110,7 @@ void AffineLayer::setBitmapCenter(PointF32 center) {
 
 void AffineLayer::Paint(QPainter& painter) {
     PrepareTransformation();
-    if (bitmap_.isNull()) return;
+    if (ink_.isEmpty()) return;
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setOpacity(masterAlpha_ / 255.0);
     // On a screen of finer pixel density, smoothing one bitmap pixel into the next would
@@ -119,12 +146,12 @@ QRect AffineLayer::bounds() {
 
 QRegion AffineLayer::coverage() {
     PrepareTransformation();
-    if (bitmap_.isNull()) return {};
+    if (ink_.isEmpty()) return {};
     // Grown by two view pixels for the smoothing and the rounding to pixels.
     const double zoom = std::sqrt(std::abs(transformation_.determinant()));
     const double grow = 2.0 / std::max(zoom, kSmallestZoom);
-    const QPolygonF outline = transformation_.map(QPolygonF(
-        QRectF(QPointF(0.0, 0.0), QSizeF(bitmap_.size())).adjusted(-grow, -grow, grow, grow)));
+    const QPolygonF outline =
+        transformation_.map(QPolygonF(QRectF(ink_).adjusted(-grow, -grow, grow, grow)));
     return slabsAround(outline);
 }
 

@@ -41,7 +41,7 @@ public:
     void Paint(QPainter& painter) override;
     bool HitTest(QPointF point) override;
     QRect bounds() override;
-    // The transformed bitmap's own outline rather than the rectangle around it.
+    // The outline of the transformed bitmap's inked part rather than the rectangle around it.
     QRegion coverage() override;
 
     // Rebuilds Transformation() from the layer's current properties.
@@ -58,6 +58,10 @@ private:
     const QImage& blockBitmap(int blockSize);
 
     QImage bitmap_;
+    // The part of the bitmap that can change a pixel: its pixels that are not fully
+    // transparent, with a margin for the smoothing. A needle's bitmap is half empty; its
+    // coverage is this part's, so a repaint does not draw the empty half again.
+    QRect ink_;
     QImage blocks_;
     int blockSize_ = 0;
     int masterAlpha_ = 255;
