@@ -70,7 +70,9 @@ std::optional<QGlyphRun> ReadoutGlyphs::glyphRun(QStringView text, const QRect& 
         x += rect.width() - advance;
     else if (alignment & Qt::AlignHCenter)
         x += (rect.width() - advance) / 2;
-    if (x < rect.x()) return std::nullopt;  // wider than the label: clipped as QLabel clips
+    // A text wider than the label by more than the rounding of its width to pixels is
+    // clipped, its line placed as QLabel places it; that is QLabel's to draw.
+    if (x <= rect.x() - 1) return std::nullopt;
 
     QList<quint32> glyphs;
     QList<QPointF> positions;
