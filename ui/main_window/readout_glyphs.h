@@ -12,9 +12,8 @@ namespace qe::ui {
 // A readout's text (digits, a point, signs, a slash, a space, the degree sign, "Hz", "RPM",
 // "%") measured and laid out without shaping it: its characters' glyphs and advances and the
 // font's kerning of each two that follow one another, learned once per font, add up as
-// shaping adds them.
-// Shaping a new text is the dear part of showing a readout, and a turning magnet shows a new
-// one every time.
+// shaping adds them. Shaping a new text is the dear part of showing a readout, and a turning
+// magnet shows a new one every time.
 class ReadoutGlyphs {
 public:
     explicit ReadoutGlyphs(const QFont& font) : font_(font) {}
@@ -47,7 +46,7 @@ private:
     std::optional<QRawFont> face_;
     std::array<quint32, kCount> glyphs_{};
     qreal ascent_ = 0;
-    QList<qsizetype> indexes_;  // kept, so a new text allocates nothing
+    QList<qsizetype> indexes_;  // of the text at hand; kept, so that it keeps its room
 };
 
 }  // namespace qe::ui

@@ -18,8 +18,9 @@ bool ReadoutLabel::paintsPlainLine() const {
     // Screens of finer pixel density, frames, margins, indents, wrapping, markup and
     // mnemonics are QLabel's to lay out.
     return textFormat() == Qt::PlainText && !wordWrap() && margin() == 0 && indent() <= 0 &&
-           contentsRect() == rect() && isEnabled() && layoutDirection() == Qt::LeftToRight &&
-           devicePixelRatioF() == 1.0 && !(alignment() & Qt::AlignJustify);
+           frameShape() == QFrame::NoFrame && contentsRect() == rect() && isEnabled() &&
+           layoutDirection() == Qt::LeftToRight && devicePixelRatioF() == 1.0 &&
+           !(alignment() & Qt::AlignJustify);
 }
 
 void ReadoutLabel::paintEvent(QPaintEvent* event) {
@@ -30,7 +31,6 @@ void ReadoutLabel::paintEvent(QPaintEvent* event) {
     if (!run) return QLabel::paintEvent(event);
 
     QPainter painter(this);
-    drawFrame(&painter);
     // The pen the style gives a label's text, in the palette's group for this window's state.
     QStyleOption option;
     option.initFrom(this);
