@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 
 #include <functional>
 
@@ -408,6 +409,43 @@ public:
 void paintPending(const PaintRecorder& recorder) {
     for (int round = 0; round < 100 && recorder.painted.isEmpty(); ++round)
         QCoreApplication::processEvents();
+}
+
+// The closed panel's needles turn with every readout: its view works out no outline then,
+// and shows the needle where it is once it is shown again.
+TEST(ImageView, AViewNotShownWorksOutNoOutlineAndShowsTheNeedleWhereItIsWhenShown) {
+    struct CountingLayer : RotLayer {
+        using RotLayer::RotLayer;
+        QRegion coverage() override {
+            ++outlines;
+            return RotLayer::coverage();
+        }
+        int outlines = 0;
+    };
+    ImageView view;
+    view.resize(300, 200);
+    QImage dial(100, 50, QImage::Format_RGB32);
+    dial.fill(Qt::white);
+    view.setBitmap(dial);
+    auto& needle = view.addLayer<CountingLayer>();
+    giveTestNeedle(needle, {50.0f, 25.0f});
+    needle.setScaled(true);
+    view.show();
+    QCoreApplication::processEvents();
+    view.hide();
+    needle.outlines = 0;
+    for (float angle = 0.0f; angle < 90.0f; angle += 10.0f) needle.setAngle(angle);
+    EXPECT_EQ(needle.outlines, 0);
+
+    view.show();
+    QCoreApplication::processEvents();
+    const auto rgb = [](const QImage& image) {
+        return image.convertToFormat(QImage::Format_RGB32);
+    };
+    EXPECT_EQ(rgb(view.screen()->grabWindow(view.winId()).toImage()), rgb(view.grab().toImage()))
+        << "on the screen as a whole repaint draws it";
+    needle.setAngle(120.0f);
+    EXPECT_GT(needle.outlines, 0) << "shown, it repaints where the needle was and is";
 }
 
 TEST(ImageView, AChangedLayerRepaintsOnlyWhereItWasAndWhereItIsNow) {

@@ -54,6 +54,9 @@ ImageLayer* ImageView::layerAt(QPointF point) const {
 
 void ImageView::layerChanged(ImageLayer& layer) {
     emit changed();
+    // A view not on the screen paints whole when it comes; the readout turns the closed
+    // panel's needles 15 times a second, and their outlines are not worth working out.
+    if (!isVisible()) return;
     QRegion dirty = paintedAreas_[&layer];
     if (layer.isVisible()) dirty += layer.coverage();
     if (!dirty.isEmpty()) update(dirty);
