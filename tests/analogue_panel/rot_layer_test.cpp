@@ -29,6 +29,23 @@ void giveTestNeedle(RotLayer& layer, PointF32 position) {
     layer.setPosition(position);
 }
 
+// A 300 x 200 view of a white 100 x 50 dial (scale 3, shifted by (0, 25)).
+void giveWhiteDial(ImageView& view) {
+    view.resize(300, 200);
+    QImage dial(100, 50, QImage::Format_RGB32);
+    dial.fill(Qt::white);
+    view.setBitmap(dial);
+}
+
+// The test needle on the view's dial at (50, 25), scaled with the view.
+template <typename Layer = RotLayer>
+Layer& addScaledTestNeedle(ImageView& view) {
+    auto& needle = view.addLayer<Layer>();
+    giveTestNeedle(needle, {50.0f, 25.0f});
+    needle.setScaled(true);
+    return needle;
+}
+
 TEST(RotLayer, RotatesAboutThePivotCounterClockwiseAsSeen) {
     struct Case {
         float angle;
@@ -54,10 +71,7 @@ TEST(RotLayer, RotatesAboutThePivotCounterClockwiseAsSeen) {
 
 TEST(RotLayer, ScaledFollowsTheViewsMappingOnlyWhenInAView) {
     ImageView view;
-    view.resize(300, 200);
-    QImage dial(100, 50, QImage::Format_RGB32);
-    dial.fill(Qt::white);
-    view.setBitmap(dial);
+    giveWhiteDial(view);
     // The image fits at scale 3, centred vertically: shifted by (0, 25).
     EXPECT_DOUBLE_EQ(view.scale(), 3.0);
     expectPoint(view.shift(), {0.0, 25.0}, "shift");
@@ -423,13 +437,8 @@ TEST(ImageView, AViewNotShownWorksOutNoOutlineAndShowsTheNeedleWhereItIsWhenShow
         int outlines = 0;
     };
     ImageView view;
-    view.resize(300, 200);
-    QImage dial(100, 50, QImage::Format_RGB32);
-    dial.fill(Qt::white);
-    view.setBitmap(dial);
-    auto& needle = view.addLayer<CountingLayer>();
-    giveTestNeedle(needle, {50.0f, 25.0f});
-    needle.setScaled(true);
+    giveWhiteDial(view);
+    auto& needle = addScaledTestNeedle<CountingLayer>(view);
     view.show();
     QCoreApplication::processEvents();
     view.hide();
@@ -450,13 +459,8 @@ TEST(ImageView, AViewNotShownWorksOutNoOutlineAndShowsTheNeedleWhereItIsWhenShow
 
 TEST(ImageView, AChangedLayerRepaintsOnlyWhereItWasAndWhereItIsNow) {
     ImageView view;
-    view.resize(300, 200);
-    QImage dial(100, 50, QImage::Format_RGB32);
-    dial.fill(Qt::white);
-    view.setBitmap(dial);
-    RotLayer& needle = view.addLayer<RotLayer>();
-    giveTestNeedle(needle, {50.0f, 25.0f});
-    needle.setScaled(true);
+    giveWhiteDial(view);
+    RotLayer& needle = addScaledTestNeedle(view);
     PaintRecorder recorder;
     view.installEventFilter(&recorder);
     view.show();
