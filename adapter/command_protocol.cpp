@@ -13,6 +13,7 @@ namespace {
 constexpr std::uint32_t kEepromWriteMs = 20;
 
 constexpr std::uint32_t kRegisterWordBytes = 2;
+constexpr std::uint32_t kOutputsReplyBytes = kRegisterWordBytes * kOutputWordCount;
 
 constexpr std::uint32_t kWriteAckLimitMs = 2000;
 constexpr std::uint32_t kRegisterReadLimitMs = 2000;
@@ -36,6 +37,12 @@ std::int64_t limitPassesAt(std::int64_t startNs, std::uint32_t limitMs) {
 
 std::uint16_t wordAt(const std::vector<std::uint8_t>& bytes, std::size_t index) {
     return static_cast<std::uint16_t>(bytes[2 * index] << 8 | bytes[2 * index + 1]);
+}
+
+// An output registers' reply into the image's output words.
+void storeOutputWords(RegisterImage& image, const std::vector<std::uint8_t>& reply) {
+    for (std::size_t i = 0; i < kOutputWordCount; ++i)
+        image[kFirstOutputWord + i] = wordAt(reply, i);
 }
 
 }  // namespace
@@ -235,34 +242,31 @@ bool AdapterLink::ReadAllRegisters(std::uint8_t chipAddress) {
 bool AdapterLink::ReadOutputRegisters(std::uint8_t chipAddress) {
     outputsRequestedNs_ = clock_.nowNs();
     if (AdapterHandle == 0 || !cleanLine(true)) return false;
-    constexpr std::uint32_t replyBytes = kRegisterWordBytes * kOutputWordCount;
     sendCommand({kCmdReadOutputs, busByte(chipAddress, false)});
     const std::int64_t start = clock_.nowNs();
     outputsRequestedNs_ = start;
-    if (awaitReply(replyBytes, kOutputsLimitMs, start).queueFailed) {
-        expectStragglers(replyBytes, start);
+    if (awaitReply(kOutputsReplyBytes, kOutputsLimitMs, start).queueFailed) {
+        expectStragglers(kOutputsReplyBytes, start);
         return false;
     }
     const std::uint32_t waiting = RxQueueBytes;
-    if (waiting != replyBytes) {
+    if (waiting != kOutputsReplyBytes) {
         PurgeRx();
         PurgeTx();
-        expectStragglers(owedAfter(replyBytes, waiting), start);
+        expectStragglers(owedAfter(kOutputsReplyBytes, waiting), start);
         return false;
     }
-    if (ReadReply(replyBytes).count != replyBytes) {
+    if (ReadReply(kOutputsReplyBytes).count != kOutputsReplyBytes) {
         PurgeRx();
         return false;
     }
-    for (std::size_t i = 0; i < kOutputWordCount; ++i)
-        image_[kFirstOutputWord + i] = wordAt(RxBuffer, i);
+    storeOutputWords(image_, RxBuffer);
     return true;
 }
 
 // --- Capture: output requests in flight --------------------------------------------------
 
 namespace {
-constexpr std::uint32_t kOutputsReplyBytes = kRegisterWordBytes * kOutputWordCount;
 constexpr std::int64_t kOutputsRequestBytes = 2;
 
 // How long a frame of `bytes` takes on the serial line: a start bit, the data bits, parity
@@ -317,8 +321,7 @@ bool AdapterLink::takeOutputsReply() {
     }
     inFlight_.first = (inFlight_.first + 1) % kMaxFramesInFlight;
     --inFlight_.count;
-    for (std::size_t i = 0; i < kOutputWordCount; ++i)
-        image_[kFirstOutputWord + i] = wordAt(RxBuffer, i);
+    storeOutputWords(image_, RxBuffer);
     return true;
 }
 
