@@ -11,6 +11,9 @@ namespace qe::chip {
 
 class Chip;
 
+// The fastest pace a reader may ask a capture for, in readouts a second ("max" has none).
+inline constexpr double kMaxCaptureRateHz = 100'000;
+
 // How a capture reads; each may be lowered when the adapter cannot take it (see notes()).
 struct CaptureOptions {
     // The adapter's latency timer while the capture runs: 2 ms, or 1 ms on request.

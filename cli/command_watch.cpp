@@ -25,7 +25,6 @@ namespace {
 
 constexpr long long kMaxIntervalMs = 24LL * 3600 * 1000;
 constexpr long long kMaxCount = 1LL << 40;
-constexpr double kMaxRateHz = 100'000;
 
 // Readouts a second over the rows' span; 0 with fewer than two rows.
 double ratePerSecond(long long rows, std::int64_t elapsedNs) {
@@ -306,11 +305,11 @@ std::string readCapture(const WatchArguments& given, WatchOptions& options) {
         const double hz = parseDecimal(*given.rate).value_or(0);
         if (*given.rate == "max")
             options.captureIntervalNs = 0;
-        else if (hz >= 1 && hz <= kMaxRateHz)
+        else if (hz >= 1 && hz <= chip::kMaxCaptureRateHz)
             options.captureIntervalNs = std::llround(1e9 / hz);
         else
             return "--rate takes max or readouts a second from 1 to " +
-                   chip::formatFixed(kMaxRateHz, 0) + notText(given.rate);
+                   chip::formatFixed(chip::kMaxCaptureRateHz, 0) + notText(given.rate);
     }
     if (given.inFlight) {
         const long long frames = parseInteger(*given.inFlight).value_or(0);

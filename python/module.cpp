@@ -126,9 +126,9 @@ class ReadoutIterator {
 public:
     ReadoutIterator(ChipHandle chip, std::optional<long long> count, std::int64_t intervalNs,
                     std::optional<chip::CaptureOptions> capture)
-        : chip_(std::move(chip)), count_(count), capture_(capture) {
+        : chip_(std::move(chip)), capture_(capture) {
         pace_.loop.intervalNs = intervalNs;
-        pace_.loop.count = count;  // so that a capture asks for no more replies
+        pace_.loop.count = count;
     }
 
     ~ReadoutIterator() {
@@ -142,7 +142,7 @@ public:
     ReadoutIterator& operator=(const ReadoutIterator&) = delete;
 
     PythonReadout next() {
-        if (closed_ || (count_ && taken_ >= *count_)) {
+        if (closed_ || exhausted()) {
             endCapture();
             throw py::stop_iteration();
         }
@@ -156,8 +156,7 @@ public:
             endCapture();
             throw;
         }
-        ++taken_;
-        if (count_ && taken_ >= *count_) endCapture();  // exhausted: the timer back at once
+        if (exhausted()) endCapture();  // the timer back at once
         return {timed, utcDateTime(timed.sample.wallTime)};
     }
 
@@ -166,11 +165,12 @@ public:
         endCapture();
     }
 
-    long long taken() const { return taken_; }
+    long long taken() const { return pace_.loop.readouts; }
     long long gaps() const { return pace_.loop.gaps; }
     const CaptureState& capture() const { return state_; }
 
 private:
+    bool exhausted() const { return pace_.loop.count && pace_.loop.readouts >= *pace_.loop.count; }
     void endCapture() {
         if (state_.id == 0) return;
         const std::uint64_t id = std::exchange(state_.id, 0);
@@ -180,11 +180,9 @@ private:
     }
 
     ChipHandle chip_;
-    std::optional<long long> count_;
     std::optional<chip::CaptureOptions> capture_;
     CaptureState state_;
     ReadoutPace pace_;
-    long long taken_ = 0;
     bool closed_ = false;
 };
 
@@ -226,16 +224,15 @@ py::dict fieldDict(const std::vector<FieldEntry>& entries) {
 
 // The pace of a capture asked for with rate: 0 for "max"; none without a rate.
 std::optional<std::int64_t> captureInterval(const py::object& rate) {
-    constexpr double kMaxRateHz = 100'000;
     if (rate.is_none()) return std::nullopt;
     if (py::isinstance<py::str>(rate) && rate.cast<std::string>() == "max") return 0;
     const bool number = !py::isinstance<py::bool_>(rate) &&
                         (py::isinstance<py::int_>(rate) || py::isinstance<py::float_>(rate));
     const double hz = number ? rate.cast<double>() : 0.0;
-    if (!(hz >= 1 && hz <= kMaxRateHz))
-        throw Failure(FailureKind::Usage,
-                      "rate takes \"max\" or readouts a second from 1 to 100000, not " +
-                          py::repr(rate).cast<std::string>());
+    if (!(hz >= 1 && hz <= chip::kMaxCaptureRateHz))
+        throw Failure(FailureKind::Usage, "rate takes \"max\" or readouts a second from 1 to " +
+                                              chip::formatFixed(chip::kMaxCaptureRateHz, 0) +
+                                              ", not " + py::repr(rate).cast<std::string>());
     return std::llround(1e9 / hz);
 }
 
