@@ -11,11 +11,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# Readouts a second over a CSV file's rows, from its elapsed_s column.
-rate() {
-  awk -F, '/^20[0-9][0-9]-/ { rows++; last = $2 } END { if (last > 0) printf "%d", (rows - 1) / last; else print 0 }' "$1"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/readout_csv.sh"
 # The latency timer the program set last, from its --trace lines.
 last_latency() { grep -o 'latency timer [0-9]* ms' "$1" | tail -n 1; }
 
@@ -26,8 +22,8 @@ capture() {
   "$ctl" --trace --simulate watch --rate max --count 2000 --csv "$work/$name.csv" "$@" \
     >"$work/$name.out" 2>"$work/$name.err" || fail "$name: exit $?"
   local rows got
-  rows=$(grep -c '^20[0-9][0-9]-' "$work/$name.csv")
-  got=$(rate "$work/$name.csv")
+  rows=$(readout_rows "$work/$name.csv")
+  got=$(readout_rate "$work/$name.csv")
   [[ $rows -eq 2000 ]] || fail "$name: $rows readouts of 2000"
   ((got >= minimum)) || fail "$name: $got readouts a second, fewer than $minimum"
   [[ $(last_latency "$work/$name.err") == "latency timer 16 ms" ]] ||
@@ -48,19 +44,12 @@ grep -qxF "qe7204ctl: the adapter refused a latency timer of 1 ms (status 6); ca
 # Ctrl-C mid-capture: the rows so far kept, status 130, the designed timer back.
 "$ctl" --trace --simulate watch --rate max --in-flight 8 --count 100000000 \
   --csv "$work/stopped.csv" >/dev/null 2>"$work/stopped.err" &
-pid=$!
-for _ in $(seq 100); do
-  [[ $(grep -c '^20[0-9][0-9]-' "$work/stopped.csv" 2>/dev/null) -gt 0 ]] && break
-  sleep 0.1
-done
-sleep 0.5
-kill -INT $pid
-wait $pid
+interrupt_after_first_rows $! "$work/stopped.csv"
 status=$?
 [[ $status -eq 130 ]] || fail "stopped: exit $status, expected 130"
 [[ $(last_latency "$work/stopped.err") == "latency timer 16 ms" ]] ||
   fail "stopped: the latency timer is left at $(last_latency "$work/stopped.err")"
-[[ $(grep -c '^20[0-9][0-9]-' "$work/stopped.csv") -gt 0 ]] || fail "stopped: no rows kept"
+[[ $(readout_rows "$work/stopped.csv") -gt 0 ]] || fail "stopped: no rows kept"
 
 # A magnet 20 counts off-centre on a shaft at 3,000 RPM. A quarter turn is 5 ms there: when a
 # busy machine stalls the program longer between two readouts, the turn cannot be followed

@@ -27,7 +27,7 @@ expect_output() {  # NAME TEXT: the output holds the text as a whole line
   grep -qxF -- "$2" "$work/$1.out" || { fail "$1: no line '$2' in:"; sed 's/^/  /' "$work/$1.out"; }
 }
 
-readout_rows() { grep -c '^20[0-9][0-9]-' "$1"; }
+source "$(dirname "${BASH_SOURCE[0]}")/../support/readout_csv.sh"
 
 run list 0 list
 expect_output list $'QE000001\tfree\tlibftdi\tQE7204 interface'
@@ -67,9 +67,6 @@ rows=$(readout_rows "$work/unplugged.csv")
 
 # Capture: the latency timer the tool sets is 2 ms while it runs and 16 ms again afterwards.
 # The rates asked for are well below what the link gives (bench/capture_bench has the figures).
-rate() {
-  awk -F, '/^20[0-9][0-9]-/ { rows++; last = $2 } END { if (last > 0) printf "%d", (rows - 1) / last; else print 0 }' "$1"
-}
 last_latency() { grep -o 'CTL request 9 value [0-9]*$' "$1" | tail -n 1 | grep -o '[0-9]*$'; }
 capture() {  # NAME MINIMUM_RATE ARGS...
   local name=$1 minimum=$2
@@ -77,7 +74,7 @@ capture() {  # NAME MINIMUM_RATE ARGS...
   FT232R_LOG="$work/$name.log" run "$name" 0 watch --rate max --count 2000 --csv "$work/$name.csv" "$@"
   rows=$(readout_rows "$work/$name.csv")
   [[ $rows -eq 2000 ]] || fail "$name: $rows readouts of 2000"
-  got=$(rate "$work/$name.csv")
+  got=$(readout_rate "$work/$name.csv")
   ((got >= minimum)) || fail "$name: $got readouts a second, fewer than $minimum"
   grep -q "CTL request 9 value 2$" "$work/$name.log" || fail "$name: the latency timer was not lowered"
   [[ $(last_latency "$work/$name.log") == 16 ]] || fail "$name: the latency timer is left at $(last_latency "$work/$name.log") ms"
@@ -89,14 +86,7 @@ capture capture-eight 500 --in-flight 8
 # Ctrl-C mid-capture.
 FT232R_LOG="$work/stopped.log" "$ctl" --driver libftdi watch --rate max --in-flight 8 \
   --count 100000000 --csv "$work/stopped.csv" >/dev/null 2>"$work/stopped.err" &
-pid=$!
-for _ in $(seq 100); do
-  [[ $(readout_rows "$work/stopped.csv" 2>/dev/null) -gt 0 ]] && break
-  sleep 0.1
-done
-sleep 0.5
-kill -INT $pid
-wait $pid
+interrupt_after_first_rows $! "$work/stopped.csv"
 status=$?
 [[ $status -eq 130 ]] || fail "stopped capture: exit $status, expected 130"
 [[ $(last_latency "$work/stopped.log") == 16 ]] ||
