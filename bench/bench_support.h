@@ -40,11 +40,9 @@ private:
 // with `lookingWait` the replies are awaited by queue looks instead of the simulator's wait.
 struct Tool {
     explicit Tool(const sim::SimulationOptions& options, bool lookingWait = false)
-        : clock(lookingWait ? static_cast<Clock&>(lookingClock) : systemClock),
-          simulation(sim::makeDefaultSimulation(clock, options)),
-          device(*simulation, clock, sink,
-                 chip::AdapterPolicy::rememberedIn(
-                     iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString())) {}
+        : Tool(lookingWait ? static_cast<Clock*>(&lookingClock) : &systemClock, options) {}
+    // On a clock of the caller's (a manual one).
+    Tool(Clock& on, const sim::SimulationOptions& options) : Tool(&on, options) {}
 
     QTemporaryDir iniFolder;  // nothing remembered between runs
 
@@ -55,6 +53,14 @@ struct Tool {
     CountingSink sink;
     chip::Chip device;
     DesktopScreenSaver screenSaver;
+
+private:
+    Tool(Clock* on, const sim::SimulationOptions& options)
+        : clock(*on),
+          simulation(sim::makeDefaultSimulation(clock, options)),
+          device(*simulation, clock, sink,
+                 chip::AdapterPolicy::rememberedIn(
+                     iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString())) {}
 };
 
 inline double nowSeconds() {

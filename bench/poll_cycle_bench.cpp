@@ -151,18 +151,12 @@ BENCHMARK(BM_ContinuousRefresh)
 // the event loop's own wake-ups are not.
 void BM_ReadoutTick(benchmark::State& state) {
     qe::ManualClock clock(1'000'000'000);
-    std::unique_ptr<qe::sim::SimulatedDriver> simulation =
-        qe::sim::makeDefaultSimulation(clock, qe::sim::SimulationOptions{.instantReplies = true});
-    QTemporaryDir iniFolder;
-    qe::bench::CountingSink sink;
-    qe::chip::Chip device(*simulation, clock, sink,
-                          qe::chip::AdapterPolicy::rememberedIn(
-                              iniFolder.filePath(QStringLiteral("qe7204-tool.ini")).toStdString()));
-    qe::DesktopScreenSaver screenSaver;
-    qe::ui::MainWindow window(device, screenSaver);
+    Tool tool(clock, qe::sim::SimulationOptions{.instantReplies = true});
+    qe::chip::Chip& device = tool.device;
+    qe::ui::MainWindow window(device, tool.screenSaver);
     std::unique_ptr<qe::ui::AnaloguePanel> panel;
     if (state.range(0) != 0) {
-        panel = std::make_unique<qe::ui::AnaloguePanel>(window, device, sink);
+        panel = std::make_unique<qe::ui::AnaloguePanel>(window, device, tool.sink);
         window.setAnaloguePanel(panel.get());
     }
     window.show();
@@ -184,7 +178,7 @@ void BM_ReadoutTick(benchmark::State& state) {
     state.counters["cpu_us_per_tick"] = benchmark::Counter(
         (after.cpuSeconds - before.cpuSeconds) * 1e6, benchmark::Counter::kAvgIterations);
     state.counters["panel_shown"] = panel && panel->isPanelVisible() ? 1 : 0;
-    state.counters["message_boxes"] = sink.shown;
+    state.counters["message_boxes"] = tool.sink.shown;
     window.close();
 }
 BENCHMARK(BM_ReadoutTick)
